@@ -1,0 +1,19 @@
+#include <cstdio>
+#include <curses.h>
+
+#include "app/command_line.h"
+#include "app/refresh_cycle.h"
+#include "config/config_file.h"
+#include "config/exclude_list.h"
+
+int main(int argc, char* argv[]) {
+  options = read_command_line(argc, argv);
+  find_config_file(options.config_path);
+  exclude_list = load_exclude_list(options.exclude_path, count_exclude_lines(options.exclude_path));
+  initscr();
+  while (run_cycle()) {
+  }
+  endwin();
+  std::puts("Your terminal does not support color");
+  return 1;
+}

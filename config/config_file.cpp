@@ -1,0 +1,109 @@
+#include "config/config_file.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
+Settings settings;
+
+namespace {
+
+// The keys in the order a newline commits them: when several are pending on
+// one line, the first of them takes the value and the others get empty text.
+constexpr std::array<std::string_view, 5> KEY_NAMES = {"server", "username", "password", "newcgi",
+                                                       "digest"};
+
+std::array<std::string*, 5> key_fields(Settings& s, std::string& server) {
+  return {&server, &s.username, &s.password, &s.newcgi, &s.digest};
+}
+
+bool can_open(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) return false;
+  std::fclose(file);
+  return true;
+}
+
+[[noreturn]] void config_not_found() {
+  std::puts("Could not find orvek.conf, exiting.");
+  std::exit(2);
+}
+
+}  // namespace
+
+const std::vector<std::string>& config_search_directories() {
+  static const std::vector<std::string> directories = {"./", "/etc/", "/usr/local/etc/"};
+  return directories;
+}
+
+Settings parse_config(std::string_view text) {
+  Settings result;
+  std::string server;
+  const auto fields = key_fields(result, server);
+  std::string token;
+  std::array<bool, KEY_NAMES.size()> pending{};
+  bool in_comment = false;
+
+  for (const char c : text) {
+    if (in_comment && c != '\n') continue;
+    if (c == '#') {
+      in_comment = true;
+    } else if (c == ' ') {
+      // Only a whole token that names a key is a key; any other word simply
+      // goes on, so spaces inside a value vanish.
+      for (std::size_t k = 0; k < KEY_NAMES.size(); ++k) {
+        if (token == KEY_NAMES[k]) {
+          pending[k] = true;
+          token.clear();
+          break;
+        }
+      }
+    } else if (c == '\n') {
+      in_comment = false;
+      // With no key pending the token is kept and the next line continues it.
+      for (std::size_t k = 0; k < KEY_NAMES.size(); ++k) {
+        if (!pending[k]) continue;
+        *fields[k] = token;
+        token.clear();
+        pending[k] = false;
+      }
+    } else if (token.size() < TOKEN_LIMIT) {
+      token.push_back(c);
+    }
+  }
+  // A last line without its newline is never committed.
+
+  result.status_url = server + std::string(STATUS_PATH);
+  result.credentials = result.username + ":" + result.password;
+  return result;
+}
+
+bool load_config(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) return false;
+  std::string text;
+  for (int c; (c = std::getc(file)) != EOF;) text.push_back(static_cast<char>(c));
+  std::fclose(file);
+  settings = parse_config(text);
+  return true;
+}
+
+void find_config_file(const char* config_path, const std::vector<std::string>& search_directories) {
+  std::string chosen;
+  if (config_path) {
+    if (!can_open(config_path)) config_not_found();
+    chosen = config_path;
+  } else {
+    for (const auto& directory : search_directories) {
+      std::string candidate = directory + std::string(CONFIG_FILE_NAME);
+      if (can_open(candidate)) {
+        chosen = std::move(candidate);
+        break;
+      }
+    }
+    if (chosen.empty()) config_not_found();
+  }
+  // The file may vanish between the search and the parse: that is the same
+  // as not finding it.
+  if (!load_config(chosen)) config_not_found();
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The settings read from orvek.conf, and the two texts the fetch derives
+// from them.
+struct Settings {
+  std::string status_url;   // server value + STATUS_PATH
+  std::string username;
+  std::string password;
+  std::string digest;       // exactly "yes" selects Digest authentication
+  std::string newcgi;       // exactly "true" selects the postfield service form
+  std::string credentials;  // username ":" password
+};
+
+extern Settings settings;
+
+inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";
+inline constexpr std::string_view CONFIG_FILE_NAME = "orvek.conf";
+inline constexpr std::size_t TOKEN_LIMIT = 4095;  // longer tokens keep their start
+
+// Where orvek.conf is looked for when -c does not name a file.
+const std::vector<std::string>& config_search_directories();
+
+// Parses the text of a configuration file and derives status_url and
+// credentials.
+Settings parse_config(std::string_view text);
+
+// Chooses the configuration file (config_path, or the first orvek.conf found
+// in search_directories) and loads it into `settings`. When no file can be
+// read, prints "Could not find orvek.conf, exiting." and ends the process
+// with status 2.
+void find_config_file(const char* config_path,
+                      const std::vector<std::string>& search_directories = config_search_directories());
+
+// Loads `settings` from path; returns false when the file cannot be read.
+bool load_config(const std::string& path);

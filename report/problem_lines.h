@@ -1,0 +1,33 @@
+#pragma once
+#include <string_view>
+#include <vector>
+
+// Status tokens found in a line, as bits. Tokens are matched without regard to
+// case and anywhere in the line, also inside longer words.
+enum StatusToken : unsigned {
+  TOKEN_WRN = 1u << 0,
+  TOKEN_CRI = 1u << 1,
+  TOKEN_UNK = 1u << 2,
+  TOKEN_DWN = 1u << 3,
+  TOKEN_UNR = 1u << 4,
+};
+inline constexpr unsigned SERVICE_TOKENS = TOKEN_WRN | TOKEN_CRI | TOKEN_UNK;
+
+// One selected line of the page: a view into the received body, newline
+// included, and the status tokens it carries.
+struct ProblemLine {
+  std::string_view text;
+  unsigned tokens;
+};
+
+// The status tokens in line, and whether it holds "#comments".
+struct LineMarks {
+  unsigned tokens = 0;
+  bool has_comments = false;
+};
+LineMarks mark_line(std::string_view line);
+
+// Cuts body (up to its first zero byte) into newline-ended lines and keeps,
+// in page order, those with a status token and without "#comments". Bytes
+// after the last newline form no line.
+std::vector<ProblemLine> split_problem_lines(std::string_view body);
