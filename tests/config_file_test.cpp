@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "config/config_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ConfigCase {
+  const char* name;
+  std::string text;
+  std::string server;  // the server part of status_url
+  std::string username;
+  std::string password;
+  std::string digest;
+  std::string newcgi;
+};
+
+std::string server_of(const Settings& s) {
+  return s.status_url.substr(0, s.status_url.size() - STATUS_PATH.size());
+}
+
+class ConfigParse : public testing::TestWithParam<ConfigCase> {};
+
+TEST_P(ConfigParse, YieldsTheseSettings) {
+  const ConfigCase& c = GetParam();
+  const Settings s = parse_config(c.text);
+  ASSERT_TRUE(s.status_url.ends_with(STATUS_PATH)) << s.status_url;
+  EXPECT_EQ(server_of(s), c.server);
+  EXPECT_EQ(s.username, c.username);
+  EXPECT_EQ(s.password, c.password);
+  EXPECT_EQ(s.digest, c.digest);
+  EXPECT_EQ(s.newcgi, c.newcgi);
+  EXPECT_EQ(s.credentials, c.username + ":" + c.password);
+}
+
+const ConfigCase config_cases[] = {
+    {"well_formed",
+     "# orvek\nserver http://mon.example\nusername ops\npassword s3cret\ndigest yes\nnewcgi true\n",
+     "http://mon.example", "ops", "s3cret", "yes", "true"},
+    {"empty_file", "", "", "", "", "", ""},
+    {"comment_after_value", "username ops # the night shift\n", "", "ops", "", "", ""},
+    {"hash_inside_value_ends_it", "password ab#cd\n", "", "", "ab", "", ""},
+    {"inner_spaces_vanish", "password a b c\n", "", "", "abc", "", ""},
+    {"leading_and_repeated_spaces", "   username    ops   \n", "", "ops", "", "", ""},
+    {"two_keys_pending_first_takes_value", "username digest yes\n", "", "yes", "", "", ""},
+    {"glued_key_poisons_following_lines", "usernameops\npassword x\nserver http://a\n", "", "", "", "", ""},
+    {"capitalised_key_poisons_following_lines", "Username ops\npassword x\n", "", "", "", "", ""},
+    {"tab_is_no_separator", "username\tops\npassword x\n", "", "", "", "", ""},
+    {"key_glued_to_hash_is_no_key", "username#note\npassword x\n", "", "", "", "", ""},
+    {"last_line_without_newline_is_dropped", "username a\nusername b", "", "a", "", "", ""},
+    {"repeated_key_keeps_last", "username a\nusername b\n", "", "b", "", "", ""},
+    {"crlf_keeps_carriage_return", "digest yes\r\nnewcgi true\r\n", "", "", "", "yes\r", "true\r"},
+    {"tab_after_value_stays", "newcgi true\t\n", "", "", "", "", "true\t"},
+    {"key_split_over_two_lines", "ser\nver http://x\n", "http://x", "", "", "", ""},
+    {"comment_only_line_keeps_nothing", "#server http://x\nusername u\n", "", "u", "", "", ""},
+    {"key_then_comment_leaves_empty_value", "username #\n", "", "", "", "", ""},
+    {"trailing_slash_kept", "server http://x/\n", "http://x/", "", "", "", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ConfigParse, testing::ValuesIn(config_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConfigParse, BuildsStatusUrlAndCredentials) {
+  const Settings s = parse_config("server https://nagios.example/nagios\n");
+  EXPECT_EQ(s.status_url, "https://nagios.example/nagios/cgi-bin/statuswml.cgi?style=uprobs");
+  EXPECT_EQ(s.credentials, ":");
+}
+
+TEST(ConfigParse, OverlongTokenKeepsItsStart) {
+  const std::string value(5000, 'p');
+  const Settings s = parse_config("password " + value + "\n");
+  EXPECT_EQ(s.password, value.substr(0, TOKEN_LIMIT));
+}
+
+// The search, with temporary folders standing in for ./, /etc/ and /usr/local/etc/.
+class ConfigSearch : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("orvek-config-" + std::to_string(::getpid()));
+    for (const char* d : {"a", "b", "c"}) fs::create_directories(root_ / d);
+    directories_ = {(root_ / "a/").string(), (root_ / "b/").string(), (root_ / "c/").string()};
+    settings = Settings{};
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  void write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+
+  fs::path root_;
+  std::vector<std::string> directories_;
+};
+
+TEST_F(ConfigSearch, FirstDirectoryHoldingTheFileWins) {
+  write(root_ / "b/orvek.conf", "username second\n");
+  write(root_ / "c/orvek.conf", "username third\n");
+  find_config_file(nullptr, directories_);
+  EXPECT_EQ(settings.username, "second");
+}
+
+TEST_F(ConfigSearch, NamedFileIsUsedWhateverItsName) {
+  write(root_ / "a/orvek.conf", "username searched\n");
+  write(root_ / "site.cfg", "username named\n");
+  find_config_file((root_ / "site.cfg").c_str(), directories_);
+  EXPECT_EQ(settings.username, "named");
+}
+
+TEST_F(ConfigSearch, NothingFoundEndsWithStatusTwo) {
+  EXPECT_EXIT(find_config_file(nullptr, directories_), testing::ExitedWithCode(2),
+              "");
+}
+
+TEST_F(ConfigSearch, MissingNamedFileEndsWithStatusTwoEvenIfSearchWouldFindOne) {
+  write(root_ / "a/orvek.conf", "username searched\n");
+  EXPECT_EXIT(find_config_file((root_ / "missing.conf").c_str(), directories_),
+              testing::ExitedWithCode(2), "");
+}
+
+// The message goes to standard output, before the terminal is touched.
+TEST_F(ConfigSearch, ProgramPrintsNotFoundMessageAndExitsTwo) {
+  const std::string command = "cd '" + root_.string() + "' && '" ORVEK_BINARY "' -c missing.conf 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[256] = {};
+  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, pipe);
+  const int status = ::pclose(pipe);
+  EXPECT_EQ(std::string(buffer, n), "Could not find orvek.conf, exiting.\n");
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+}  // namespace
