@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/exclude_list.h"
+#include "frame_view.h"
+#include "page_lines.h"
+#include "report/problem_lines.h"
+#include "report/report_pass.h"
+
+namespace {
+
+Frame render(const std::string& page, const std::vector<std::string>& excluded = {}, bool newcgi = true,
+             int rows = 24, int columns = 80) {
+  static std::string body;  // the frame's labels point into it
+  body = page;
+  report_cursor = ReportCursor{.new_frame = true};
+  Frame frame(rows, columns);
+  render_problems(split_problem_lines(body), ExcludeList{excluded}, newcgi, frame);
+  return frame;
+}
+
+// The worked frame: a DOWN host, a host with two services, an UNREACHABLE
+// host and a host with one service.
+TEST(ReportPass, WorkedFrameCellByCell) {
+  const Frame frame = render(host_line("db1", "DWN") + service_line("web1", "Load", "CRI") +
+                             service_line("web1", "Disk", "WRN") + host_line("gw", "UNR") +
+                             service_line("mail", "SMTP", "UNK"));
+  EXPECT_EQ(frame.background, 7);
+  const auto cells = paint_cells(frame);
+  struct Run {
+    int row, column;
+    std::string text;
+    short pair;
+    bool bold;
+  };
+  const std::vector<Run> expected = {
+      {0, 0, " db1 ", 6, false},       {2, 0, " web1 ", 1, false},   {3, 2, " CRITICAL ", 3, false},
+      {3, 12, " Load", 0, true},       {4, 2, " WARNING ", 2, false}, {4, 11, " Disk", 0, true},
+      {6, 0, " gw ", 4, false},        {7, 0, " mail ", 1, false},   {8, 2, " UNKNOWN ", 4, false},
+      {8, 11, " SMTP", 0, true},
+  };
+  std::vector<std::vector<Cell>> want(24, std::vector<Cell>(80));
+  for (const Run& run : expected)
+    for (std::size_t i = 0; i < run.text.size(); ++i)
+      want[static_cast<std::size_t>(run.row)][static_cast<std::size_t>(run.column) + i] = {run.text[i], run.pair,
+                                                                                             run.bold};
+  for (std::size_t row = 0; row < 24; ++row)
+    for (std::size_t column = 0; column < 80; ++column) {
+      const Cell& got = cells[row][column];
+      const Cell& w = want[row][column];
+      EXPECT_TRUE(got.character == w.character && got.pair == w.pair && got.bold == w.bold)
+          << "cell " << row << "," << column << ": got '" << got.character << "' pair " << got.pair << " bold "
+          << got.bold << ", want '" << w.character << "' pair " << w.pair << " bold " << w.bold;
+    }
+}
+
+struct PassCase {
+  const char* name;
+  std::string page;
+  std::vector<std::string> excluded;
+  std::vector<std::string> labels;  // as describe() gives them
+  short background;
+};
+
+const std::string WEB1_WRN_A = service_line("web1", "A", "WRN");
+
+const PassCase pass_cases[] = {
+    {"no_problem_lines", "<wml>\n<card>\n</card>\n", {}, {}, 5},
+    {"excluded_down_host_neither_reddens_nor_appears", host_line("db1", "DWN"), {"db1"}, {}, 5},
+    {"down_hosts_services_and_names_inside_it_are_not_listed",
+     host_line("db1", "DWN") + service_line("db1", "Load", "CRI") + service_line("db", "Disk", "WRN") +
+         service_line("DB", "Swap", "WRN"),
+     {},
+     {"0,0 6 [ db1 ]"},
+     7},
+    {"excluded_service_splits_the_group",
+     service_line("web1", "S1", "WRN") + service_line("web1", "S2", "CRI") + service_line("web1", "S3", "UNK"),
+     {"S2"},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ S1]", "3,0 1 [ web1 ]", "4,2 4 [ UNKNOWN ]",
+      "4,11 0b [ S3]"},
+     5},
+    {"group_drawn_again_after_another_group",
+     WEB1_WRN_A + service_line("mail", "B", "CRI") + service_line("web1", "C", "CRI"),
+     {},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]", "2,2 3 [ CRITICAL ]", "2,12 0b [ C]",
+      "4,0 1 [ mail ]", "5,2 3 [ CRITICAL ]", "5,12 0b [ B]", "7,0 1 [ web1 ]", "8,2 2 [ WARNING ]",
+      "8,11 0b [ A]", "9,2 3 [ CRITICAL ]", "9,12 0b [ C]"},
+     5},
+    {"unreachable_label_in_between_does_not_count",
+     WEB1_WRN_A + host_line("gw", "UNR") + service_line("web1", "C", "CRI"),
+     {},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]", "2,2 3 [ CRITICAL ]", "2,12 0b [ C]",
+      "4,0 4 [ gw ]"},
+     7},
+    {"host_with_every_service_excluded_counts_for_nothing",
+     WEB1_WRN_A + service_line("mail", "Queue", "CRI") + service_line("web1", "C", "CRI"),
+     {"Queue"},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]", "2,2 3 [ CRITICAL ]", "2,12 0b [ C]"},
+     5},
+    {"down_and_unreachable_on_one_line_draw_both", host_line("db1", "DWN UNR"), {},
+     {"0,0 6 [ db1 ]", "2,0 4 [ db1 ]"}, 7},
+    {"down_labels_are_not_merged", host_line("db1", "DWN") + host_line("db1", "DWN"), {},
+     {"0,0 6 [ db1 ]", "2,0 6 [ db1 ]"}, 7},
+    {"warning_wins_over_critical", service_line("web1", "A", "CRI WRN"), {},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]"}, 5},
+    {"hosts_differing_in_case_each_draw_both_lines",
+     service_line("web1", "A", "WRN") + service_line("WEB1", "B", "CRI"),
+     {},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]", "2,2 3 [ CRITICAL ]", "2,12 0b [ B]",
+      "4,0 1 [ WEB1 ]", "5,2 2 [ WARNING ]", "5,11 0b [ A]", "6,2 3 [ CRITICAL ]", "6,12 0b [ B]"},
+     5},
+    {"host_excluded_by_exact_name_only", service_line("web1", "A", "WRN") + service_line("WEB1", "B", "CRI"),
+     {"web1"},
+     {"0,0 1 [ WEB1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]", "2,2 3 [ CRITICAL ]", "2,12 0b [ B]"},
+     5},
+    {"host_named_like_a_service_lists_that_line_too",
+     service_line("web1", "Load", "CRI") + service_line("Load", "Ping", "WRN"),
+     {},
+     {"0,0 1 [ web1 ]", "1,2 3 [ CRITICAL ]", "1,12 0b [ Load]", "3,0 1 [ Load ]", "4,2 3 [ CRITICAL ]",
+      "4,12 0b [ Load]", "5,2 2 [ WARNING ]", "5,11 0b [ Ping]"},
+     5},
+    {"unreachable_word_on_a_service_line_makes_it_a_host_line",
+     service_line("web1", "Link unreachable", "CRI"),
+     {},
+     {"0,0 4 [ web1'/><postfield name='service' value='Link unreachable ]"},
+     7},
+};
+
+class ReportPassTable : public testing::TestWithParam<PassCase> {};
+
+TEST_P(ReportPassTable, DrawsTheseLabels) {
+  const PassCase& c = GetParam();
+  const Frame frame = render(c.page, c.excluded);
+  EXPECT_EQ(describe(frame), c.labels);
+  EXPECT_EQ(frame.background, c.background);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ReportPassTable, testing::ValuesIn(pass_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReportPass, TableCellFormShowsTheClassValue) {
+  const Frame frame = render(cell_line("web1", "statusBGWARNING", "WRN"), {}, false);
+  EXPECT_EQ(describe(frame),
+            (std::vector<std::string>{"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ statusBGWARNING]"}));
+}
+
+}  // namespace
