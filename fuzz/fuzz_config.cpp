@@ -1,0 +1,60 @@
+// Any bytes as the text of orvek.conf: the in-memory parser on every input,
+// and now and then the file loader (getc from a real file) on the same bytes,
+// which must agree with it.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "config/config_file.h"
+#include "scratch_file.h"
+
+namespace {
+
+const ScratchFile& config_file() {
+  static const ScratchFile file("orvek-fuzz-conf");
+  return file;
+}
+
+bool same(const Settings& a, const Settings& b) {
+  return a.status_url == b.status_url && a.username == b.username && a.password == b.password &&
+         a.digest == b.digest && a.newcgi == b.newcgi && a.credentials == b.credentials;
+}
+
+// Spaces are dropped, "#" starts a comment and a newline commits, so none of
+// them can end up inside a value; nor can a value outgrow the token.
+void check_value(std::string_view value) {
+  FUZZ_CHECK(value.find_first_of(" #\n") == std::string_view::npos);
+  FUZZ_CHECK(value.size() <= TOKEN_LIMIT);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  config_file();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const Settings parsed = parse_config(text);
+
+  FUZZ_CHECK(parsed.status_url.size() >= STATUS_PATH.size());
+  const std::string_view url = parsed.status_url;
+  FUZZ_CHECK(url.substr(url.size() - STATUS_PATH.size()) == STATUS_PATH);
+  check_value(url.substr(0, url.size() - STATUS_PATH.size()));
+  check_value(parsed.username);
+  check_value(parsed.password);
+  check_value(parsed.digest);
+  check_value(parsed.newcgi);
+  FUZZ_CHECK(parsed.credentials == parsed.username + ":" + parsed.password);
+
+  // The file path costs a write and a read, so only every fourth length
+  // takes it; the choice depends on the input alone, so crashes replay.
+  if (size % 4 == 0) {
+    config_file().write(data, size);
+    settings = Settings{};
+    FUZZ_CHECK(load_config(config_file().path()));
+    FUZZ_CHECK(same(settings, parsed));
+  }
+  return 0;
+}
