@@ -1,0 +1,440 @@
+"""A stand-in monitoring server for end-to-end runs of orvek.
+
+StatusBed writes a lighttpd configuration into a temporary folder and runs
+`lighttpd -D` on a free loopback port. The status CGI at
+/cgi-bin/statuswml.cgi answers with whatever the test last asked for through
+a control file (page, HTTP status, delay, slow drip, short body), and logs
+every request that gets through authentication.
+
+SilentServer accepts connections and never answers.
+
+Standard library only: the demo imports this module too.
+"""
+
+import hashlib
+import json
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import textwrap
+import threading
+import time
+
+LIGHTTPD = shutil.which("lighttpd") or "/usr/sbin/lighttpd"
+OPENSSL = shutil.which("openssl") or "/usr/bin/openssl"
+PYTHON = "/usr/bin/python3"
+
+STATUS_PATH = "/cgi-bin/statuswml.cgi"
+REALM = "orvek status"
+
+# ---------------------------------------------------------------------------
+# Status pages
+
+
+def problem_line(kind, host, service=None):
+    """One line of the status page in the postfield form (newcgi true).
+
+    kind: "down", "unreachable", "warning", "critical" or "unknown".
+    """
+    token = {
+        "down": "DWN",
+        "unreachable": "UNR",
+        "warning": "WRN",
+        "critical": "CRI",
+        "unknown": "UNK",
+    }[kind]
+    host_part = "<postfield name='host' value='%s'/>" % host
+    if service is None:
+        return "%s %s\n" % (host_part, token)
+    return "%s<postfield name='service' value='%s'/> %s\n" % (host_part, service, token)
+
+
+# Markup around the problems. None of it carries a status token (the monitor
+# would otherwise pick it up as a problem line).
+PAGE_HEAD = (
+    "<?xml version='1.0'?>\n"
+    "<wml>\n"
+    "<card id='card1' title='Problems'>\n"
+    "<p>\n"
+)
+PAGE_TAIL = "</p>\n</card>\n</wml>\n"
+
+
+def status_page(problems):
+    """A whole page: problems is a list of (kind, host[, service]) tuples."""
+    return PAGE_HEAD + "".join(problem_line(*p) for p in problems) + PAGE_TAIL
+
+
+def padded_page(problems, size):
+    """A page of exactly `size` bytes: the problems, then filler lines."""
+    head = status_page(problems).encode()
+    if len(head) > size:
+        raise ValueError("page longer than requested size")
+    filler_line = b"." * 99 + b"\n"
+    missing = size - len(head)
+    whole, rest = divmod(missing, len(filler_line))
+    body = head + filler_line * whole
+    if rest:
+        body += b"." * (rest - 1) + b"\n" if rest > 1 else b"\n"
+    assert len(body) == size
+    return body
+
+
+# ---------------------------------------------------------------------------
+# Helpers
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def port_is_free(port):
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        try:
+            s.bind(("127.0.0.1", port))
+        except OSError:
+            return False
+        return True
+
+
+def _wait_listening(port, process, timeout=10.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if process.poll() is not None:
+            return False
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+                return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+def _write_atomic(path, data):
+    temp = path + ".new"
+    with open(temp, "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode())
+    os.replace(temp, path)
+
+
+# The CGI behind /cgi-bin/statuswml.cgi. It logs the request, then answers as
+# the control file says. Paths are filled in when the fixture writes it.
+CONTROL_CGI = textwrap.dedent(
+    r'''
+    import json, os, sys, time
+
+    CONTROL = %(control)r
+    LOG = %(log)r
+    PAGE = %(page)r
+
+    with open(LOG, "a") as log:
+        log.write(json.dumps({
+            "time": time.time(),
+            "method": os.environ.get("REQUEST_METHOD", ""),
+            "uri": os.environ.get("REQUEST_URI", ""),
+            "user": os.environ.get("REMOTE_USER", ""),
+            "auth": os.environ.get("AUTH_TYPE", ""),
+            "https": os.environ.get("HTTPS", ""),
+        }) + "\n")
+
+    try:
+        with open(CONTROL) as f:
+            control = json.load(f)
+    except (OSError, ValueError):
+        control = {}
+    with open(control.get("page", PAGE), "rb") as f:
+        body = f.read()
+
+    if control.get("delay"):
+        time.sleep(control["delay"])
+
+    out = sys.stdout.buffer
+    status = control.get("status", 200)
+    out.write(b"Status: %%d\r\n" %% status)
+    out.write(b"Content-Type: text/vnd.wap.wml\r\n")
+    for name, value in control.get("headers", []):
+        out.write(("%%s: %%s\r\n" %% (name, value)).encode())
+    claimed = len(body) + control.get("claim_extra", 0)
+    out.write(b"Content-Length: %%d\r\n\r\n" %% claimed)
+    out.flush()
+
+    drip = control.get("drip")
+    if drip:
+        step, pause = drip["bytes"], drip["every"]
+        for start in range(0, len(body), step):
+            out.write(body[start:start + step])
+            out.flush()
+            time.sleep(pause)
+    else:
+        out.write(body)
+        out.flush()
+    '''
+)
+
+
+class StatusBed:
+    """lighttpd serving the status CGI on 127.0.0.1.
+
+    auth: None, "basic" or "digest". users: {name: password}.
+    https: serve TLS with a self-signed certificate made now.
+    cgi_source: Python source of the CGI; the control-file CGI by default.
+    port: a fixed port; a free one by default.
+    """
+
+    def __init__(self, auth=None, users=None, https=False, cgi_source=None, port=None, folder=None):
+        self.auth = auth
+        self.users = dict(users or {})
+        self.https = https
+        self.own_folder = folder is None
+        self.dir = folder or tempfile.mkdtemp(prefix="orvek-bed-")
+        self.port = port
+        self.process = None
+        self._pages = 0
+        self.control_path = os.path.join(self.dir, "control.json")
+        self.log_path = os.path.join(self.dir, "requests.log")
+        self.page_path = os.path.join(self.dir, "page.wml")
+        self.cgi_source = cgi_source or CONTROL_CGI % {
+            "control": self.control_path,
+            "log": self.log_path,
+            "page": self.page_path,
+        }
+
+    # -- lifecycle ---------------------------------------------------------
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    @property
+    def base_url(self):
+        return "%s://127.0.0.1:%d" % ("https" if self.https else "http", self.port)
+
+    def start(self):
+        www = os.path.join(self.dir, "www")
+        os.makedirs(os.path.join(www, "cgi-bin"), exist_ok=True)
+        _write_atomic(os.path.join(www, "cgi-bin", "statuswml.cgi"), self.cgi_source)
+        if not os.path.exists(self.page_path):
+            self.set_page(status_page([]))
+        if not os.path.exists(self.control_path):
+            self.respond()
+        open(self.log_path, "a").close()
+        if self.auth:
+            self._write_user_file()
+        if self.https:
+            self._make_certificate()
+        fixed = self.port is not None
+        for _ in range(1 if fixed else 5):
+            if not fixed:
+                self.port = free_port()
+            conf = os.path.join(self.dir, "lighttpd.conf")
+            _write_atomic(conf, self._config())
+            errors = open(os.path.join(self.dir, "lighttpd.out"), "ab")
+            self.process = subprocess.Popen(
+                [LIGHTTPD, "-D", "-f", conf],
+                stdin=subprocess.DEVNULL,
+                stdout=errors,
+                stderr=errors,
+                start_new_session=True,
+            )
+            errors.close()
+            if _wait_listening(self.port, self.process):
+                return self
+            self._kill()
+        raise RuntimeError("lighttpd did not start: %s" % self.server_errors())
+
+    def stop(self):
+        self._kill()
+        if self.own_folder:
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+    def _kill(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
+
+    def server_errors(self):
+        text = ""
+        for name in ("lighttpd.out", "error.log"):
+            try:
+                with open(os.path.join(self.dir, name)) as f:
+                    text += f.read()
+            except OSError:
+                pass
+        return text
+
+    # -- what the CGI answers ----------------------------------------------
+
+    def set_page(self, page):
+        """The body of the next answers (text or bytes)."""
+        _write_atomic(self.page_path, page)
+
+    def respond(self, status=200, delay=0, drip=None, claim_extra=0, headers=(), page=None):
+        """How the next answers are made.
+
+        page: a body for these answers only, switched in together with the
+        rest (set_page's body otherwise).
+
+        drip: (bytes, seconds): the body goes out that many bytes at a time,
+        with a pause after each piece. claim_extra: the Content-Length names
+        that many bytes more than are sent before the CGI ends.
+        """
+        control = {"status": status, "delay": delay, "claim_extra": claim_extra,
+                   "headers": [list(h) for h in headers]}
+        if drip:
+            control["drip"] = {"bytes": drip[0], "every": drip[1]}
+        if page is not None:
+            self._pages += 1
+            control["page"] = os.path.join(self.dir, "page-%d.wml" % self._pages)
+            _write_atomic(control["page"], page)
+        _write_atomic(self.control_path, json.dumps(control))
+
+    def requests(self):
+        """Requests that reached the CGI, oldest first."""
+        with open(self.log_path) as f:
+            return [json.loads(line) for line in f if line.strip()]
+
+    # -- configuration -----------------------------------------------------
+
+    def _write_user_file(self):
+        path = os.path.join(self.dir, "users")
+        lines = []
+        for user, password in self.users.items():
+            if self.auth == "digest":
+                digest = hashlib.md5(("%s:%s:%s" % (user, REALM, password)).encode()).hexdigest()
+                lines.append("%s:%s:%s\n" % (user, REALM, digest))
+            else:
+                hashed = subprocess.run(
+                    [OPENSSL, "passwd", "-apr1", password],
+                    check=True, capture_output=True, text=True,
+                ).stdout.strip()
+                lines.append("%s:%s\n" % (user, hashed))
+        _write_atomic(path, "".join(lines))
+
+    def _make_certificate(self):
+        key = os.path.join(self.dir, "key.pem")
+        cert = os.path.join(self.dir, "cert.pem")
+        subprocess.run(
+            [OPENSSL, "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+             "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=orvek test bed",
+             "-addext", "subjectAltName=IP:127.0.0.1"],
+            check=True, capture_output=True,
+        )
+
+    def _config(self):
+        modules = ["mod_cgi", "mod_accesslog"]
+        if self.auth:
+            modules[:0] = ["mod_auth", "mod_authn_file"]
+        if self.https:
+            modules.append("mod_openssl")
+        lines = [
+            'server.modules = (%s)' % ", ".join('"%s"' % m for m in modules),
+            'server.document-root = "%s"' % os.path.join(self.dir, "www"),
+            'server.bind = "127.0.0.1"',
+            "server.port = %d" % self.port,
+            'server.errorlog = "%s"' % os.path.join(self.dir, "error.log"),
+            'accesslog.filename = "%s"' % os.path.join(self.dir, "access.log"),
+            'server.upload-dirs = ("%s")' % self.dir,
+            # Pass the CGI's output on as it comes, so a drip stays a drip.
+            "server.stream-response-body = 2",
+            "server.max-keep-alive-requests = 0",
+            'cgi.assign = (".cgi" => "%s")' % PYTHON,
+        ]
+        if self.auth:
+            backend = "htdigest" if self.auth == "digest" else "htpasswd"
+            lines += [
+                'auth.backend = "%s"' % backend,
+                'auth.backend.%s.userfile = "%s"' % (backend, os.path.join(self.dir, "users")),
+                'auth.require = ("/cgi-bin/" => ("method" => "%s", "realm" => "%s", "require" => "valid-user"))'
+                % (self.auth, REALM),
+            ]
+        if self.https:
+            lines += [
+                'ssl.engine = "enable"',
+                'ssl.pemfile = "%s"' % os.path.join(self.dir, "cert.pem"),
+                'ssl.privkey = "%s"' % os.path.join(self.dir, "key.pem"),
+            ]
+        return "\n".join(lines) + "\n"
+
+
+# ---------------------------------------------------------------------------
+
+
+class SilentServer:
+    """A TCP listener on 127.0.0.1 that never sends a byte.
+
+    accept=True: connections are accepted and then left unanswered.
+    accept=False: the accept queue is kept full, so a connect never
+    completes (the kernel drops the handshake).
+    """
+
+    def __init__(self, accept=True):
+        self.accept = accept
+        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(16 if accept else 0)
+        self.port = self.listener.getsockname()[1]
+        self._held = []
+        self._stopping = False
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+
+    @property
+    def base_url(self):
+        return "http://127.0.0.1:%d" % self.port
+
+    def __enter__(self):
+        if self.accept:
+            self._thread.start()
+        else:
+            # One connection of our own fills a backlog of 0; later
+            # handshakes go unanswered.
+            filler = socket.create_connection(("127.0.0.1", self.port), timeout=2)
+            self._held.append(filler)
+        return self
+
+    def __exit__(self, *exc):
+        self._stopping = True
+        self.listener.close()
+        for connection in self._held:
+            connection.close()
+        if self._thread.is_alive():
+            self._thread.join(2)
+
+    def _serve(self):
+        while not self._stopping:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            self._held.append(connection)
+
+
+def main():
+    """Runs a bed by hand: python3 statusbed.py [basic|digest] [https]."""
+    import sys
+
+    auth = next((a for a in sys.argv[1:] if a in ("basic", "digest")), None)
+    bed = StatusBed(auth=auth, users={"user": "secret"}, https="https" in sys.argv[1:])
+    bed.set_page(status_page([("down", "db1"), ("critical", "web1", "Load")]))
+    with bed:
+        print("serving %s%s?style=uprobs from %s (Ctrl-C stops)" % (bed.base_url, STATUS_PATH, bed.dir))
+        try:
+            signal.pause()
+        except KeyboardInterrupt:
+            pass
+
+
+if __name__ == "__main__":
+    main()
