@@ -62,17 +62,17 @@ const char* pattern_for(int mode, bool newcgi) {
   return newcgi ? SERVICE_POSTFIELD_PATTERN : SERVICE_TABLE_CELL_PATTERN;
 }
 
+std::optional<std::string_view> match_field(std::string_view line, int mode, bool newcgi) {
+  if (mode == HOST_FIELD) return match_simple(line, HOST_PREFIX, HOST_SUFFIX);
+  if (mode == HOST_BEFORE_SERVICE) return match_simple(line, HOST_PREFIX, HOST_BEFORE_SERVICE_SUFFIX);
+  if (newcgi) return match_simple(line, SERVICE_PREFIX, SERVICE_SUFFIX);
+  return match_table_cell(line);
+}
+
+void report_no_match() { std::fputs("No match!", stdout); }
+
 std::string_view extract_field(std::string_view line, int mode, bool newcgi) {
-  std::optional<string_view> group;
-  if (mode == HOST_FIELD)
-    group = match_simple(line, HOST_PREFIX, HOST_SUFFIX);
-  else if (mode == HOST_BEFORE_SERVICE)
-    group = match_simple(line, HOST_PREFIX, HOST_BEFORE_SERVICE_SUFFIX);
-  else if (newcgi)
-    group = match_simple(line, SERVICE_PREFIX, SERVICE_SUFFIX);
-  else
-    group = match_table_cell(line);
-  if (group) return *group;
-  std::fputs("No match!", stdout);
+  if (const auto group = match_field(line, mode, newcgi)) return *group;
+  report_no_match();
   return {};
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string_view>
 
 // What to take out of a problem line.
@@ -21,7 +22,13 @@ inline constexpr const char* SERVICE_TABLE_CELL_PATTERN =
 // is SERVICE_FIELD, whose form depends on newcgi.
 const char* pattern_for(int mode, bool newcgi);
 
-// The text of the pattern's first group in line, a view into line. When the
-// line does not match, writes "No match!" to standard output and returns the
-// empty text.
+// The text of the pattern's first group in line, a view into line; nothing
+// when the line does not match.
+std::optional<std::string_view> match_field(std::string_view line, int mode, bool newcgi);
+
+// What a caller does with a line that does not match: say so on standard
+// output (the terminal) and go on with the empty text.
+void report_no_match();
+
+// match_field, or report_no_match and the empty text.
 std::string_view extract_field(std::string_view line, int mode, bool newcgi);
