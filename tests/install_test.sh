@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Installs a build into a temporary prefix and checks that the result is
+# usable: the files land where the manual page says, the installed binary
+# runs, and the installed sample configuration, dropped in as ./orvek.conf,
+# really logs in to a Digest-protected server and names the services.
+#
+# usage: install_test.sh <build dir> <source dir>
+# Needs cmake, lighttpd, python3 (free port, Digest hash).
+set -euo pipefail
+
+build=$(cd "$1" && pwd)
+source=$(cd "$2" && pwd)
+work=$(mktemp -d)
+lighttpd_pid=""
+orvek_pid=""
+failures=0
+
+cleanup() {
+  [ -n "$orvek_pid" ] && kill "$orvek_pid" 2>/dev/null && wait "$orvek_pid" 2>/dev/null
+  [ -n "$lighttpd_pid" ] && kill "$lighttpd_pid" 2>/dev/null && wait "$lighttpd_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || {
+  cat "$work/install.log"
+  echo "FAIL: cmake --install"
+  exit 1
+}
+
+# --- the installed files ------------------------------------------------------
+for file in bin/orvek share/man/man1/orvek.1 etc/orvek.conf.sample; do
+  [ -f "$prefix/$file" ] || fail "$file not installed"
+done
+[ -x "$prefix/bin/orvek" ] || fail "bin/orvek is not executable"
+cmp -s "$prefix/share/man/man1/orvek.1" "$source/docs/orvek.1" || fail "installed manual page differs from docs/orvek.1"
+cmp -s "$prefix/etc/orvek.conf.sample" "$source/docs/orvek.conf.sample" || fail "installed sample differs"
+# The sample must end with a newline, or its last key is ignored.
+[ "$(tail -c 1 "$prefix/etc/orvek.conf.sample" | od -An -c | tr -d ' ')" = '\n' ] ||
+  fail "orvek.conf.sample does not end with a newline"
+if grep -q $'\r' "$prefix/etc/orvek.conf.sample"; then fail "orvek.conf.sample has carriage returns"; fi
+
+# --- the installed binary without a configuration -----------------------------
+set +e
+message=$(cd "$work" && "$prefix/bin/orvek" -c /nonexistent/orvek.conf </dev/null 2>"$work/stderr")
+status=$?
+set -e
+[ "$status" -eq 2 ] || fail "orvek -c /nonexistent: exit status $status, expected 2"
+[ "$message" = "Could not find orvek.conf, exiting." ] || fail "orvek -c /nonexistent printed '$message'"
+[ ! -s "$work/stderr" ] || fail "orvek -c /nonexistent wrote to standard error: $(cat "$work/stderr")"
+
+# --- the installed sample against a Digest server ----------------------------
+# orvek needs a terminal type, not a terminal: with TERM set and its output
+# going to a file, curses writes the frame's escape sequences there.
+docroot=$work/htdocs
+mkdir -p "$docroot/cgi-bin"
+cp "$source/docs/screenshot-page.wml" "$docroot/cgi-bin/statuswml.cgi"
+realm="orvek demo"
+python3 -c 'import hashlib,sys; u,r,p=sys.argv[1:]; print("%s:%s:%s" % (u, r, hashlib.md5(("%s:%s:%s" % (u, r, p)).encode()).hexdigest()))' \
+  demo "$realm" demo >"$work/htdigest"
+
+start_lighttpd() {
+  local port=$1
+  cat >"$work/lighttpd.conf" <<EOF
+server.document-root = "$docroot"
+server.bind = "127.0.0.1"
+server.port = $port
+server.errorlog = "$work/lighttpd.log"
+server.modules = ("mod_auth", "mod_authn_file")
+mimetype.assign = (".cgi" => "text/vnd.wap.wml")
+auth.backend = "htdigest"
+auth.backend.htdigest.userfile = "$work/htdigest"
+auth.require = ("/cgi-bin/" => ("method" => "digest", "realm" => "$realm", "require" => "valid-user"))
+EOF
+  lighttpd -D -f "$work/lighttpd.conf" &
+  lighttpd_pid=$!
+  for _ in $(seq 50); do
+    grep -q "server started" "$work/lighttpd.log" 2>/dev/null && return 0
+    kill -0 "$lighttpd_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$lighttpd_pid" 2>/dev/null
+  wait "$lighttpd_pid" 2>/dev/null || true
+  lighttpd_pid=""
+  return 1
+}
+
+port=""
+for _ in 1 2 3 4 5; do
+  candidate=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  rm -f "$work/lighttpd.log"
+  if start_lighttpd "$candidate"; then port=$candidate; break; fi
+done
+if [ -z "$port" ]; then
+  cat "$work/lighttpd.log" 2>/dev/null
+  echo "FAIL: lighttpd did not start"
+  exit 1
+fi
+
+# Only the server line changes; every other line is the sample as installed.
+run=$work/run
+mkdir -p "$run"
+sed "s|^server .*|server http://127.0.0.1:$port|" "$prefix/etc/orvek.conf.sample" >"$run/orvek.conf"
+grep -q "^server http://127.0.0.1:$port\$" "$run/orvek.conf" || fail "the sample has no 'server' line to point at the test server"
+
+(cd "$run" && exec env TERM=xterm LINES=40 COLUMNS=160 "$prefix/bin/orvek" -s 60 </dev/null >"$work/screen" 2>"$work/stderr") &
+orvek_pid=$!
+for _ in $(seq 100); do
+  grep -q "Current Load" "$work/screen" 2>/dev/null && break
+  grep -q "No connection to server" "$work/screen" 2>/dev/null && break
+  kill -0 "$orvek_pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill "$orvek_pid" 2>/dev/null || true
+wait "$orvek_pid" 2>/dev/null || true
+orvek_pid=""
+
+# Digest with demo/demo (a 401 would show the banner) and newcgi true (the
+# service names come from the postfield elements; without it they are blank
+# and "No match!" is written instead).
+if grep -q "No connection to server" "$work/screen"; then fail "the installed sample did not get the page (banner shown)"; fi
+grep -q "Current Load" "$work/screen" || fail "the installed sample's frame does not name the service 'Current Load'"
+grep -q "CRITICAL" "$work/screen" || fail "the installed sample's frame has no CRITICAL label"
+if grep -q "No match!" "$work/screen"; then fail "the installed sample's frame printed 'No match!'"; fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "--- frame written by the installed binary:"
+  head -c 2000 "$work/screen" | cat -v
+  echo
+  echo "install test: $failures check(s) failed"
+  exit 1
+fi
+echo "install test: all checks passed"
