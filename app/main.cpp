@@ -9,7 +9,7 @@
 int main(int argc, char* argv[]) {
   options = read_command_line(argc, argv);
   find_config_file(options.config_path);
-  exclude_list = load_exclude_list(options.exclude_path, count_exclude_lines(options.exclude_path));
+  exclude_list = load_exclude_list(options.exclude_path);
   initscr();
   while (run_cycle()) {
   }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "config/text_file.h"
+
 Settings settings;
 
 namespace {
@@ -17,12 +19,7 @@ std::array<std::string*, 5> key_fields(Settings& s, std::string& server) {
   return {&server, &s.username, &s.password, &s.newcgi, &s.digest};
 }
 
-bool can_open(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) return false;
-  std::fclose(file);
-  return true;
-}
+bool can_open(const std::string& path) { return read_text_file(path.c_str(), 0).has_value(); }
 
 [[noreturn]] void config_not_found() {
   std::puts("Could not find orvek.conf, exiting.");
@@ -79,12 +76,9 @@ Settings parse_config(std::string_view text) {
 }
 
 bool load_config(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) return false;
-  std::string text;
-  for (int c; (c = std::getc(file)) != EOF;) text.push_back(static_cast<char>(c));
-  std::fclose(file);
-  settings = parse_config(text);
+  const std::optional<std::string> text = read_text_file(path.c_str(), CONFIG_READ_LIMIT);
+  if (!text) return false;
+  settings = parse_config(*text);
   return true;
 }
 

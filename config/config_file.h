@@ -20,6 +20,8 @@ extern Settings settings;
 inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";
 inline constexpr std::string_view CONFIG_FILE_NAME = "orvek.conf";
 inline constexpr std::size_t TOKEN_LIMIT = 4095;  // longer tokens keep their start
+// A configuration is a few lines; what lies beyond this many bytes is not read.
+inline constexpr std::size_t CONFIG_READ_LIMIT = 1 << 20;
 
 // Where orvek.conf is looked for when -c does not name a file.
 const std::vector<std::string>& config_search_directories();
@@ -29,8 +31,8 @@ const std::vector<std::string>& config_search_directories();
 Settings parse_config(std::string_view text);
 
 // Chooses the configuration file (config_path, or the first orvek.conf found
-// in search_directories) and loads it into `settings`. When no file can be
-// read, prints "Could not find orvek.conf, exiting." and ends the process
+// in search_directories that is a readable regular file) and loads it into
+// `settings`. When no file can be read, prints "Could not find orvek.conf, exiting." and ends the process
 // with status 2.
 void find_config_file(const char* config_path,
                       const std::vector<std::string>& search_directories = config_search_directories());

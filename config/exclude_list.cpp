@@ -1,37 +1,21 @@
 #include "config/exclude_list.h"
 
-#include <cstdio>
+#include <optional>
 
 #include "common/text_search.h"
+#include "config/text_file.h"
 
 ExcludeList exclude_list;
 
-int count_exclude_lines(const char* path) {
-  if (!path) return 0;
-  std::FILE* file = std::fopen(path, "r");
-  if (!file) return 0;
-  int count = 0;
-  for (int c; (c = std::getc(file)) != EOF;)
-    if (c == '\n') ++count;
-  std::fclose(file);
-  return count;
-}
-
-ExcludeList load_exclude_list(const char* path, int count) {
+ExcludeList load_exclude_list(const char* path) {
   ExcludeList list;
-  if (!path || count <= 0) return list;
-  std::FILE* file = std::fopen(path, "r");
-  if (!file) return list;
-  std::string line;
-  for (int c; static_cast<int>(list.entries.size()) < count && (c = std::getc(file)) != EOF;) {
-    if (c == '\n') {
-      list.entries.push_back(std::move(line));
-      line.clear();
-    } else {
-      line.push_back(static_cast<char>(c));
-    }
-  }
-  std::fclose(file);
+  if (!path) return list;
+  // One read gives one consistent picture of the file, however it changes.
+  const std::optional<std::string> text = read_text_file(path, EXCLUDE_READ_LIMIT);
+  if (!text) return list;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text->find('\n', start)) != std::string::npos; start = end + 1)
+    list.entries.push_back(text->substr(start, end - start));
   return list;
 }
 

@@ -1,23 +1,24 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Hosts and services the report leaves out: one entry per line of the -e
-// file, kept whole (nothing trimmed, no comments).
+// Hosts and services the report leaves out: one entry per newline-ended line
+// of the -e file, kept whole (nothing trimmed, no comments).
 struct ExcludeList {
   std::vector<std::string> entries;
 };
 
 extern ExcludeList exclude_list;
 
-// First pass: the number of complete (newline-ended) lines of the file; 0
-// without a path or when the file cannot be opened.
-int count_exclude_lines(const char* path);
+// Bytes of an exclude file beyond this are not read.
+inline constexpr std::size_t EXCLUDE_READ_LIMIT = 4 << 20;
 
-// Second pass: at most `count` lines. When the file has fewer lines by now,
-// the list holds only the lines actually read.
-ExcludeList load_exclude_list(const char* path, int count);
+// The entries of the file at path. Without a path, or when the file is no
+// readable regular file, the list is empty. Text after the last newline is no
+// entry.
+ExcludeList load_exclude_list(const char* path);
 
 // A host is hidden by an entry equal to its name, byte for byte.
 bool host_is_excluded(const ExcludeList& list, std::string_view host);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,6 +119,30 @@ TEST_F(ConfigSearch, MissingNamedFileEndsWithStatusTwoEvenIfSearchWouldFindOne) 
   write(root_ / "a/orvek.conf", "username searched\n");
   EXPECT_EXIT(find_config_file((root_ / "missing.conf").c_str(), directories_),
               testing::ExitedWithCode(2), "");
+}
+
+// A directory or FIFO where orvek.conf is expected is passed over like a
+// missing file: the search goes on, and a -c naming one ends the program.
+TEST_F(ConfigSearch, OnlyRegularFilesCount) {
+  fs::create_directories(root_ / "a/orvek.conf");
+  ASSERT_EQ(::mkfifo((root_ / "b/orvek.conf").c_str(), 0600), 0);
+  write(root_ / "c/orvek.conf", "username third\n");
+  find_config_file(nullptr, directories_);
+  EXPECT_EQ(settings.username, "third");
+  EXPECT_EXIT(find_config_file((root_ / "b/orvek.conf").c_str(), directories_), testing::ExitedWithCode(2), "");
+  EXPECT_EXIT(find_config_file((root_ / "a/orvek.conf").c_str(), directories_), testing::ExitedWithCode(2), "");
+}
+
+TEST_F(ConfigSearch, EnormousFileIsReadOnlyUpToTheLimit) {
+  {
+    std::ofstream out(root_ / "big.conf");
+    out << "username early\n";
+    const std::string comment = "#" + std::string(1022, 'c') + "\n";
+    for (std::size_t written = 0; written <= CONFIG_READ_LIMIT; written += comment.size()) out << comment;
+    out << "username late\n";
+  }
+  find_config_file((root_ / "big.conf").c_str(), directories_);
+  EXPECT_EQ(settings.username, "early");
 }
 
 // The message goes to standard output, before the terminal is touched.

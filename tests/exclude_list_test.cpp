@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "config/exclude_list.h"
@@ -14,7 +15,7 @@ namespace fs = std::filesystem;
 ExcludeList load_text(const std::string& text) {
   const fs::path path = fs::temp_directory_path() / ("orvek-exclude-" + std::to_string(::getpid()));
   std::ofstream(path, std::ios::binary) << text;
-  ExcludeList list = load_exclude_list(path.c_str(), count_exclude_lines(path.c_str()));
+  ExcludeList list = load_exclude_list(path.c_str());
   fs::remove(path);
   return list;
 }
@@ -55,9 +56,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ExcludeLookup, testing::ValuesIn(lookup_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExcludeList, NoPathOrUnreadableFileIsEmpty) {
-  EXPECT_EQ(count_exclude_lines(nullptr), 0);
-  EXPECT_TRUE(load_exclude_list(nullptr, 3).entries.empty());
-  EXPECT_EQ(count_exclude_lines("/nonexistent/orvek-exclude"), 0);
+  EXPECT_TRUE(load_exclude_list(nullptr).entries.empty());
+  EXPECT_TRUE(load_exclude_list("/nonexistent/orvek-exclude").entries.empty());
   EXPECT_FALSE(service_is_excluded(ExcludeList{}, "anything"));
 }
 
@@ -68,18 +68,25 @@ TEST(ExcludeList, LongLinesAreKeptWhole) {
   EXPECT_EQ(list.entries[0], long_entry);
 }
 
-// The file may shrink or grow between the counting and the loading pass.
-TEST(ExcludeList, LoadingNeverExceedsTheCountAndKeepsOnlyLinesRead) {
-  const fs::path path = fs::temp_directory_path() / ("orvek-exclude-shift-" + std::to_string(::getpid()));
-  std::ofstream(path) << "db1\ndb2\n";
-  const int counted = count_exclude_lines(path.c_str());
-  std::ofstream(path) << "db1\ndb2\ndb3\ndb4\n";
-  EXPECT_EQ(load_exclude_list(path.c_str(), counted).entries, (std::vector<std::string>{"db1", "db2"}));
-  std::ofstream(path) << "db1\n";
-  const ExcludeList shrunk = load_exclude_list(path.c_str(), counted);
-  EXPECT_EQ(shrunk.entries, (std::vector<std::string>{"db1"}));
-  // No unfilled (empty) entry is left behind to hide every service.
-  EXPECT_FALSE(service_is_excluded(shrunk, "Load"));
+// A directory or a FIFO named by mistake neither hangs start-up nor hides
+// anything.
+TEST(ExcludeList, DirectoryAndFifoAreNoList) {
+  const fs::path fifo = fs::temp_directory_path() / ("orvek-exclude-fifo-" + std::to_string(::getpid()));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(load_exclude_list(fifo.c_str()).entries.empty());
+  fs::remove(fifo);
+  EXPECT_TRUE(load_exclude_list(fs::temp_directory_path().c_str()).entries.empty());
+}
+
+TEST(ExcludeList, EnormousFileIsReadOnlyUpToTheLimit) {
+  const fs::path path = fs::temp_directory_path() / ("orvek-exclude-big-" + std::to_string(::getpid()));
+  {
+    std::ofstream out(path);
+    const std::string line(1023, 'h');
+    for (std::size_t written = 0; written <= EXCLUDE_READ_LIMIT; written += 1024) out << line << '\n';
+  }
+  const ExcludeList list = load_exclude_list(path.c_str());
+  EXPECT_EQ(list.entries.size(), EXCLUDE_READ_LIMIT / 1024);
   fs::remove(path);
 }
 

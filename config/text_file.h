@@ -1,0 +1,10 @@
+#pragma once
+#include <cstddef>
+#include <optional>
+#include <string>
+
+// Reads a small text file of the user's: at most limit bytes of it.
+// Only a regular file counts: a directory, a FIFO or a device yields nothing,
+// like a file that does not exist or cannot be read, so that a mistyped path
+// can neither hang start-up nor feed it endless bytes.
+std::optional<std::string> read_text_file(const char* path, std::size_t limit);
