@@ -1,6 +1,7 @@
 #include "report/field_extraction.h"
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -24,10 +25,20 @@ constexpr string_view CELL_SERVICE = "&service=";
 constexpr string_view CELL_LINK_END = "'>";
 constexpr string_view CELL_SUFFIX = "</A></TD>";
 
-// The last occurrence of needle that ends at or before limit.
+// The last occurrence of needle (not empty) that ends at or before limit.
+// Jumps from one occurrence of its first character to the previous one, so a
+// long line costs one quick backward scan, not a comparison at every place.
 std::size_t last_ending_by(string_view line, string_view needle, std::size_t limit) {
   if (limit == npos || limit < needle.size()) return npos;
-  return line.rfind(needle, limit - needle.size());
+  std::size_t end = limit - needle.size() + 1;  // candidates start before this
+  while (end > 0) {
+    const void* found = ::memrchr(line.data(), needle[0], end);
+    if (!found) return npos;
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - line.data());
+    if (std::memcmp(line.data() + at, needle.data(), needle.size()) == 0) return at;
+    end = at;
+  }
+  return npos;
 }
 
 // prefix \(.*\) suffix
@@ -35,7 +46,7 @@ std::optional<string_view> match_simple(string_view line, string_view prefix, st
   const std::size_t start = line.find(prefix);
   if (start == npos) return std::nullopt;
   const std::size_t group = start + prefix.size();
-  const std::size_t end = line.rfind(suffix);
+  const std::size_t end = last_ending_by(line, suffix, line.size());
   if (end == npos || end < group) return std::nullopt;
   return line.substr(group, end - group);
 }
@@ -46,7 +57,7 @@ std::optional<string_view> match_table_cell(string_view line) {
   const std::size_t start = line.find(CELL_PREFIX);
   if (start == npos) return std::nullopt;
   const std::size_t group = start + CELL_PREFIX.size();
-  const std::size_t suffix = line.rfind(CELL_SUFFIX);
+  const std::size_t suffix = last_ending_by(line, CELL_SUFFIX, line.size());
   const std::size_t link_end = last_ending_by(line, CELL_LINK_END, suffix);
   const std::size_t service = last_ending_by(line, CELL_SERVICE, link_end);
   const std::size_t host = last_ending_by(line, CELL_HOST, service);

@@ -52,6 +52,20 @@ TEST(LineSelection, MarksEveryTokenOfTheLine) {
   EXPECT_EQ(lines[1].tokens, TOKEN_UNR);
 }
 
+// Tokens are found at every offset, across the blocks the line is read in.
+TEST(LineSelection, FindsTokensAtEveryOffset) {
+  const std::pair<std::string, unsigned> tokens[] = {{"wRn", TOKEN_WRN}, {"Cri", TOKEN_CRI}, {"uNK", TOKEN_UNK},
+                                                     {"DWN", TOKEN_DWN}, {"unr", TOKEN_UNR}};
+  for (std::size_t offset = 0; offset < 40; ++offset)
+    for (const auto& [token, bit] : tokens) {
+      const std::string line = std::string(offset, 'x') + token + std::string(40 - offset, 'y') + "\n";
+      EXPECT_EQ(mark_line(line).tokens, bit) << line;
+      const std::string split = std::string(offset, 'x') + token.substr(0, 2) + "\n" + token.substr(2) + "\n";
+      EXPECT_TRUE(split_problem_lines(split).empty()) << split;
+      EXPECT_TRUE(mark_line(std::string(offset, 'x') + "#CommentS " + token + "\n").has_comments);
+    }
+}
+
 TEST(LineSelection, LongLinesAreKeptWhole) {
   const std::string line = std::string(10000, 'x') + " CRI\n";
   const auto lines = split_problem_lines(line + line);
