@@ -197,18 +197,18 @@ class Terminal:
             if name in os.environ:
                 environment[name] = os.environ[name]
         environment.update(env or {})
-        inner = "cd %s && env -i %s %s; echo \"exit=$?\"" % (
+        # The shell stays after the command ends (a dead pane would get tmux's
+        # own notice written over the last words), so its status can be read.
+        inner = "cd %s && env -i %s %s; echo \"exit=$?\"; exec sleep 3600" % (
             shlex.quote(cwd or self.dir),
             " ".join(shlex.quote("%s=%s" % kv) for kv in environment.items()),
             " ".join(shlex.quote(a) for a in argv),
         )
         conf = os.path.join(self.dir, "tmux.conf")
         with open(conf, "w") as f:
-            # No status line: the pane gets every row. The pane stays after
-            # its command ends so that the last words can still be read.
+            # No status line: the pane gets every row.
             f.write("set -g status off\n"
                     "set -g default-terminal screen\n"
-                    "set -g remain-on-exit on\n"
                     "set -g history-limit 0\n")
         self._tmux("-f", conf, "new-session", "-d", "-x", str(self.width), "-y", str(self.height),
                    "-s", "orvek", "/bin/sh -c %s" % shlex.quote(inner))
