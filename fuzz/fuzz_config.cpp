@@ -1,5 +1,5 @@
 // Any bytes as the text of orvek.conf: the in-memory parser on every input,
-// and now and then the file loader (getc from a real file) on the same bytes,
+// and now and then the file loader on the same bytes written to a real file,
 // which must agree with it.
 #include <cstddef>
 #include <cstdint>
