@@ -13,6 +13,8 @@
 # Needs the Debian packages lighttpd tmux aha chromium fonts-dejavu-core
 # python3 (none of them is needed to build or test orvek).
 set -euo pipefail
+# The fetch goes to 127.0.0.1 directly, whatever proxy the caller has set.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 orvek=${ORVEK:-$root/build/orvek}

@@ -7,6 +7,8 @@
 # usage: install_test.sh <build dir> <source dir>
 # Needs cmake, lighttpd, python3 (free port, Digest hash).
 set -euo pipefail
+# The fetch goes to 127.0.0.1 directly, whatever proxy the caller has set.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
 
 build=$(cd "$1" && pwd)
 source=$(cd "$2" && pwd)
