@@ -7,7 +7,10 @@
 
 namespace {
 
-Options parse(std::vector<std::string> words) {
+// The paths of the result point into the words, so they are kept until the next call.
+Options parse(std::vector<std::string> arguments) {
+  static std::vector<std::string> words;
+  words = std::move(arguments);
   words.insert(words.begin(), "orvek");
   std::vector<char*> argv;
   for (auto& word : words) argv.push_back(word.data());

@@ -68,7 +68,8 @@ TEST(LineSelection, FindsTokensAtEveryOffset) {
 
 TEST(LineSelection, LongLinesAreKeptWhole) {
   const std::string line = std::string(10000, 'x') + " CRI\n";
-  const auto lines = split_problem_lines(line + line);
+  const std::string body = line + line;
+  const auto lines = split_problem_lines(body);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1].text, line);
 }
