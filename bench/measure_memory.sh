@@ -4,10 +4,10 @@
 #
 #   bench/measure_memory.sh ORVEK_BINARY [DURATION_SECONDS] [SAMPLE_SECONDS]
 #
-# Defaults: 60 s, a sample every 5 s. The monitor runs with -s 1 inside a
-# detached tmux session on a private socket; lighttpd on 127.0.0.1 (a free
-# port) serves the page as a static file at /cgi-bin/statuswml.cgi, so no CGI
-# runs. PAGE_OPTIONS (environment) replaces the generator options of the
+# Defaults: 60 s, a sample every 5 s, counted from the first page served.
+# The monitor runs with -s 1 inside a detached tmux session on a private
+# socket; lighttpd on 127.0.0.1 (a free port) serves the page as a static
+# file at /cgi-bin/statuswml.cgi, so no CGI runs. PAGE_OPTIONS (environment) replaces the generator options of the
 # page (default: the largest postfield page with 10 % of hosts DOWN).
 # Prints every sample, then start and end VmRSS, the peak (VmHWM) and how
 # many pages were served and what the screen showed last. Everything it
@@ -67,6 +67,16 @@ printf 'server http://127.0.0.1:%s\nnewcgi true\n' "$port" >"$work/orvek.conf"
 tmux -L "$socket" -f /dev/null new-session -d -x 200 -y 50 "exec '$orvek' -c '$work/orvek.conf' -s 1"
 tmux_pid="$(tmux -L "$socket" display-message -p '#{pid}')"
 orvek_pid="$(tmux -L "$socket" list-panes -F '#{pane_pid}')"
+
+# The clock starts when the first page has been served.
+for _ in $(seq 300); do
+  [ -s "$work/access.log" ] && break
+  sleep 0.1
+done
+if [ ! -s "$work/access.log" ]; then
+  echo "measure_memory.sh: orvek fetched no page within 30 s" >&2
+  exit 1
+fi
 
 field() { awk -v key="$1:" '$1 == key { print $2 }' "/proc/$orvek_pid/status" 2>/dev/null; }
 
