@@ -17,7 +17,12 @@
 #include "config/exclude_list.h"
 #include "fetch/status_fetch.h"
 #include "fuzz_check.h"
+#include "report/problem_lines.h"
+#include "report/report_pass.h"
 #include "report/screen_writer.h"
+#if ORVEK_FUZZ_REFERENCE_PASS
+#include "reference_report_pass.h"
+#endif
 
 namespace {
 
@@ -35,6 +40,34 @@ ExcludeList sample_excludes() {
   list.entries = {"printer3", "Backup"};
   return list;
 }
+
+#if ORVEK_FUZZ_REFERENCE_PASS
+bool same_frame(const Frame& a, const Frame& b) {
+  if (a.background != b.background || a.labels.size() != b.labels.size()) return false;
+  for (std::size_t i = 0; i < a.labels.size(); ++i) {
+    const Label& x = a.labels[i];
+    const Label& y = b.labels[i];
+    if (x.row != y.row || x.column != y.column || x.text != y.text || x.pair != y.pair || x.bold != y.bold ||
+        x.service_name != y.service_name)
+      return false;
+  }
+  return true;
+}
+
+// The report pass must lay out exactly the frame that the straightforward,
+// quadratic pass kept beside the tests lays out, from the same cursor.
+void compare_with_reference(std::string_view body, bool newcgi) {
+  const std::vector<ProblemLine> lines = split_problem_lines(body);
+  const ReportCursor start{0, 0, true, false};
+  Frame fast(LINES, COLS);
+  report_cursor = start;
+  render_problems(lines, exclude_list, newcgi, fast);
+  Frame slow(LINES, COLS);
+  report_cursor = start;
+  reference_render_problems(lines, exclude_list, newcgi, slow);
+  FUZZ_CHECK(same_frame(fast, slow));
+}
+#endif
 
 }  // namespace
 
@@ -95,5 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   draw_report(received_text());
   FUZZ_CHECK(report_cursor.row >= 0 && report_cursor.column >= 0);
   FUZZ_CHECK(report_cursor.column % REPORT_COLUMN_WIDTH == 0);
+#if ORVEK_FUZZ_REFERENCE_PASS
+  compare_with_reference(received_text(), settings.newcgi == "true");
+#endif
   return 0;
 }
