@@ -60,7 +60,7 @@ digest yes
 newcgi true
 CONF
 
-echo "Demo status server: http://127.0.0.1:$port (Digest, user demo, password orvek-demo)"
-echo "The picture changes every 10 seconds or so and repeats after about 70. Ctrl-C stops."
+echo "Demo status server: http://127.0.0.1:$port (Digest; demo / orvek-demo)"
+echo "The picture changes every 10 s or so, and repeats after 70 s. Ctrl-C stops."
 sleep 2
 build/orvek -c "$folder/orvek.conf" -s 2
