@@ -98,11 +98,22 @@ class E2ETestCase(unittest.TestCase):
         self.addCleanup(terminal.close)
         return terminal
 
-    def run_orvek(self, *args, width=80, height=24, cwd=None, term="screen"):
-        """The monitor in a fresh terminal; args follow the binary."""
+    def run_orvek(self, *args, width=80, height=24, cwd=None, term="screen", keeps_running=True):
+        """The monitor in a fresh terminal; args follow the binary. Unless
+        told otherwise, the test also fails when the monitor has ended by its
+        end (a crash, or a sanitizer's report)."""
         terminal = self.terminal(width, height)
         terminal.start([self.binary, *args], cwd=cwd or self.folder(), term=term)
+        if keeps_running:
+            self.addCleanup(self.assertStillRunning, terminal)
         return terminal
+
+    def assertStillRunning(self, terminal):
+        if not terminal.server_pid:
+            return
+        screen = terminal.screen()
+        if screen.find("exit=") or not terminal.program_pids():
+            self.fail("the monitor has ended:\n%s" % screen.text())
 
     def monitor(self, server, *args, width=80, height=24, **config):
         """The monitor watching `server` (a URL) with a config made for it,

@@ -29,7 +29,6 @@ class BannerTest(E2ETestCase):
                 bed.respond(**{"page": PAGE, **answer})
                 terminal = self.monitor(bed.base_url)
                 self.assertBanner(terminal)
-                terminal.close()
 
     def test_nothing_listening(self):
         terminal = self.monitor("http://127.0.0.1:%d" % free_port())

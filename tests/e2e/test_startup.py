@@ -22,7 +22,7 @@ class ConfigurationTest(E2ETestCase):
         present = [path for path in SYSTEM_CONFIGS if os.path.exists(path)]
         if present:
             self.skipTest("this machine has %s, which the monitor would find" % ", ".join(present))
-        self.assertRefused(self.run_orvek(cwd=self.folder()))
+        self.assertRefused(self.run_orvek(cwd=self.folder(), keeps_running=False))
 
     def test_named_configuration_missing(self):
         folder = self.folder()
@@ -30,7 +30,7 @@ class ConfigurationTest(E2ETestCase):
         write_config(folder, "http://127.0.0.1:%d" % free_port())
         for name in ("missing.conf", "orvek.conf.old", os.path.join(folder, "no-such-dir", "orvek.conf")):
             with self.subTest(name=name):
-                self.assertRefused(self.run_orvek("-c", name, cwd=folder))
+                self.assertRefused(self.run_orvek("-c", name, cwd=folder, keeps_running=False))
 
     def test_which_configuration_is_used(self):
         bed = self.bed()
@@ -57,7 +57,7 @@ class ColourCheckTest(E2ETestCase):
         bed = self.bed()
         bed.set_page(status_page([("critical", "web1", "Load")]))
         conf = write_config(self.folder(), bed.base_url)
-        terminal = self.run_orvek("-c", conf, "-s", "1", term="vt100")
+        terminal = self.run_orvek("-c", conf, "-s", "1", term="vt100", keeps_running=False)
         status, screen = terminal.exit_status()
         self.assertEqual(status, 1, screen.text())
         self.assertTrue(screen.contains(NO_COLOUR), screen.text())
