@@ -55,12 +55,12 @@ cat > "$folder/orvek.conf" <<CONF
 # orvek demo
 server http://127.0.0.1:$port
 username demo
-password orvek-demo
+password demo
 digest yes
 newcgi true
 CONF
 
-echo "Demo status server: http://127.0.0.1:$port (Digest; demo / orvek-demo)"
+echo "Demo status server: http://127.0.0.1:$port (Digest; demo / demo)"
 echo "The picture changes every 10 s or so, and repeats after 70 s. Ctrl-C stops."
 sleep 2
 build/orvek -c "$folder/orvek.conf" -s 2

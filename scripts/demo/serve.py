@@ -17,7 +17,7 @@ import scenario  # noqa: E402
 from statusbed import StatusBed, port_is_free  # noqa: E402
 
 USER = "demo"
-PASSWORD = "orvek-demo"
+PASSWORD = "demo"
 
 CGI = """import sys
 sys.path.insert(0, %(here)r)
