@@ -23,6 +23,10 @@ struct IntervalCase {
   std::uint32_t seconds;
 };
 
+void PrintTo(const IntervalCase& c, std::ostream* out) {
+  for (const auto& word : c.args) *out << word << ' ';
+}
+
 class RefreshInterval : public testing::TestWithParam<IntervalCase> {};
 
 TEST_P(RefreshInterval, IsReadLikeStrtoulBaseZeroKeptIn32Bits) {

@@ -23,6 +23,9 @@ struct ConfigCase {
   std::string newcgi;
 };
 
+// Test listings name the case, not its bytes.
+void PrintTo(const ConfigCase& c, std::ostream* out) { *out << c.name; }
+
 std::string server_of(const Settings& s) {
   return s.status_url.substr(0, s.status_url.size() - STATUS_PATH.size());
 }

@@ -28,6 +28,9 @@ struct LookupCase {
   bool service_hidden;
 };
 
+// Test listings name the case, not its bytes.
+void PrintTo(const LookupCase& c, std::ostream* out) { *out << c.name; }
+
 class ExcludeLookup : public testing::TestWithParam<LookupCase> {};
 
 TEST_P(ExcludeLookup, HidesHostsByExactNameAndServicesBySubstring) {

@@ -33,6 +33,9 @@ struct ExtractCase {
   bool matches;
 };
 
+// Test listings name the case, not its bytes.
+void PrintTo(const ExtractCase& c, std::ostream* out) { *out << c.name; }
+
 const std::string CELL = "<TD ALIGN=LEFT valign=center CLASS='statusBGCRITICAL'><A "
                          "HREF='extinfo.cgi?type=2&host=web1&service=Load'>Load</A></TD>";
 

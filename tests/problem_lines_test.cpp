@@ -15,6 +15,9 @@ struct SplitCase {
   std::vector<std::string> selected;
 };
 
+// Test listings name the case, not its bytes.
+void PrintTo(const SplitCase& c, std::ostream* out) { *out << c.name; }
+
 std::vector<std::string> texts(const std::vector<ProblemLine>& lines) {
   std::vector<std::string> result;
   for (const auto& line : lines) result.emplace_back(line.text);

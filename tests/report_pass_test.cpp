@@ -64,6 +64,9 @@ struct PassCase {
   short background;
 };
 
+// Test listings name the case, not its bytes.
+void PrintTo(const PassCase& c, std::ostream* out) { *out << c.name; }
+
 const std::string WEB1_WRN_A = service_line("web1", "A", "WRN");
 
 const PassCase pass_cases[] = {

@@ -7,9 +7,11 @@ import subprocess
 import time
 import unittest
 
-from support import E2ETestCase, write_config
+from support import E2ETestCase
 
-SERVE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "demo", "serve.py")
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+SERVE = os.path.join(ROOT, "scripts", "demo", "serve.py")
+SAMPLE = os.path.join(ROOT, "docs", "orvek.conf.sample")
 
 
 class DemoServerTest(E2ETestCase):
@@ -21,8 +23,13 @@ class DemoServerTest(E2ETestCase):
         pid, port = (int(word) for word in started.stdout.split())
         self.addCleanup(self.stop, pid)
 
-        conf = write_config(self.folder(), "http://127.0.0.1:%d" % port,
-                            username="demo", password="orvek-demo", digest=True)
+        # The sample configuration works against it, but for the port.
+        with open(SAMPLE) as sample:
+            text = sample.read()
+        self.assertIn("server http://127.0.0.1:8080\n", text)
+        conf = os.path.join(self.folder(), "orvek.conf")
+        with open(conf, "w") as out:
+            out.write(text.replace("http://127.0.0.1:8080", "http://127.0.0.1:%d" % port))
         terminal = self.run_orvek("-c", conf, "-s", "1")
         # The story opens with a warning on nas1.
         terminal.wait_for_text(" nas1 ")
