@@ -2,8 +2,8 @@
 # Makes docs/screenshot.png: a real capture of orvek in a terminal, showing a
 # busy frame (three report columns, every colour, the red alarm background).
 #
-#   lighttpd serves docs/screenshot-page.wml as the status CGI, behind Digest
-#   authentication with the sample's credentials (demo/demo);
+#   the demo status server (lighttpd) serves docs/screenshot-page.wml, behind
+#   Digest authentication with the sample's credentials (demo/demo);
 #   orvek (build/orvek, or $ORVEK) runs with docs/orvek.conf.sample, pointed
 #   at that server, in a tmux session of 160x40 on a private socket;
 #   tmux capture-pane -e gives the frame with its colours, aha turns it into
@@ -41,50 +41,15 @@ orvek_pid=""
 cleanup() {
   [ -n "$orvek_pid" ] && kill "$orvek_pid" 2>/dev/null || true
   [ -n "$tmux_pid" ] && kill "$tmux_pid" 2>/dev/null || true
-  [ -n "$lighttpd_pid" ] && kill "$lighttpd_pid" 2>/dev/null && wait "$lighttpd_pid" 2>/dev/null || true
+  [ -n "$lighttpd_pid" ] && kill "$lighttpd_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-
 # --- the status server ------------------------------------------------------
-mkdir -p "$work/htdocs/cgi-bin" "$work/run"
-cp "$root/docs/screenshot-page.wml" "$work/htdocs/cgi-bin/statuswml.cgi"
-realm="orvek demo"
-python3 -c 'import hashlib,sys; u,r,p=sys.argv[1:]; print("%s:%s:%s" % (u, r, hashlib.md5(("%s:%s:%s" % (u, r, p)).encode()).hexdigest()))' \
-  demo "$realm" demo >"$work/htdigest"
-
-port=""
-for _ in 1 2 3 4 5; do
-  candidate=$(free_port)
-  cat >"$work/lighttpd.conf" <<EOF
-server.document-root = "$work/htdocs"
-server.bind = "127.0.0.1"
-server.port = $candidate
-server.errorlog = "$work/lighttpd.log"
-server.modules = ("mod_auth", "mod_authn_file")
-mimetype.assign = (".cgi" => "text/vnd.wap.wml")
-auth.backend = "htdigest"
-auth.backend.htdigest.userfile = "$work/htdigest"
-auth.require = ("/cgi-bin/" => ("method" => "digest", "realm" => "$realm", "require" => "valid-user"))
-EOF
-  rm -f "$work/lighttpd.log"
-  lighttpd -D -f "$work/lighttpd.conf" &
-  lighttpd_pid=$!
-  for _ in $(seq 50); do
-    grep -q "server started" "$work/lighttpd.log" 2>/dev/null && { port=$candidate; break; }
-    kill -0 "$lighttpd_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -n "$port" ] && break
-  kill "$lighttpd_pid" 2>/dev/null || true
-  wait "$lighttpd_pid" 2>/dev/null || true
-  lighttpd_pid=""
-done
-[ -n "$port" ] || { cat "$work/lighttpd.log" >&2 2>/dev/null; echo "screenshot.sh: lighttpd did not start" >&2; exit 1; }
+mkdir -p "$work/run"
+read -r lighttpd_pid port < <(python3 "$root/scripts/demo/serve.py" "$work/server" 0 --page "$root/docs/screenshot-page.wml")
+[ -n "$port" ] || { echo "screenshot.sh: the status server did not start" >&2; exit 1; }
 
 # The sample configuration as shipped, pointed at this server.
 sed "s|^server .*|server http://127.0.0.1:$port|" "$root/docs/orvek.conf.sample" >"$work/run/orvek.conf"
@@ -110,7 +75,6 @@ orvek_pid=""
 kill "$tmux_pid" 2>/dev/null || true
 tmux_pid=""
 kill "$lighttpd_pid" 2>/dev/null || true
-wait "$lighttpd_pid" 2>/dev/null || true
 lighttpd_pid=""
 
 # --- ANSI to HTML to PNG ----------------------------------------------------

@@ -2,10 +2,10 @@
 # Installs a build into a temporary prefix and checks that the result is
 # usable: the files land where the manual page says, the installed binary
 # runs, and the installed sample configuration, dropped in as ./orvek.conf,
-# really logs in to a Digest-protected server and names the services.
+# really logs in to the demo status server and names the services.
 #
 # usage: install_test.sh <build dir> <source dir>
-# Needs cmake, lighttpd, python3 (free port, Digest hash).
+# Needs cmake, lighttpd, python3 (the demo status server).
 set -euo pipefail
 # The fetch goes to 127.0.0.1 directly, whatever proxy the caller has set.
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
@@ -19,7 +19,7 @@ failures=0
 
 cleanup() {
   [ -n "$orvek_pid" ] && kill "$orvek_pid" 2>/dev/null && wait "$orvek_pid" 2>/dev/null
-  [ -n "$lighttpd_pid" ] && kill "$lighttpd_pid" 2>/dev/null && wait "$lighttpd_pid" 2>/dev/null
+  [ -n "$lighttpd_pid" ] && kill "$lighttpd_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -54,53 +54,11 @@ set -e
 [ "$message" = "Could not find orvek.conf, exiting." ] || fail "orvek -c /nonexistent printed '$message'"
 [ ! -s "$work/stderr" ] || fail "orvek -c /nonexistent wrote to standard error: $(cat "$work/stderr")"
 
-# --- the installed sample against a Digest server ----------------------------
+# --- the installed sample against the demo server ----------------------------
 # orvek needs a terminal type, not a terminal: with TERM set and its output
 # going to a file, curses writes the frame's escape sequences there.
-docroot=$work/htdocs
-mkdir -p "$docroot/cgi-bin"
-cp "$source/docs/screenshot-page.wml" "$docroot/cgi-bin/statuswml.cgi"
-realm="orvek demo"
-python3 -c 'import hashlib,sys; u,r,p=sys.argv[1:]; print("%s:%s:%s" % (u, r, hashlib.md5(("%s:%s:%s" % (u, r, p)).encode()).hexdigest()))' \
-  demo "$realm" demo >"$work/htdigest"
-
-start_lighttpd() {
-  local port=$1
-  cat >"$work/lighttpd.conf" <<EOF
-server.document-root = "$docroot"
-server.bind = "127.0.0.1"
-server.port = $port
-server.errorlog = "$work/lighttpd.log"
-server.modules = ("mod_auth", "mod_authn_file")
-mimetype.assign = (".cgi" => "text/vnd.wap.wml")
-auth.backend = "htdigest"
-auth.backend.htdigest.userfile = "$work/htdigest"
-auth.require = ("/cgi-bin/" => ("method" => "digest", "realm" => "$realm", "require" => "valid-user"))
-EOF
-  lighttpd -D -f "$work/lighttpd.conf" &
-  lighttpd_pid=$!
-  for _ in $(seq 50); do
-    grep -q "server started" "$work/lighttpd.log" 2>/dev/null && return 0
-    kill -0 "$lighttpd_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill "$lighttpd_pid" 2>/dev/null
-  wait "$lighttpd_pid" 2>/dev/null || true
-  lighttpd_pid=""
-  return 1
-}
-
-port=""
-for _ in 1 2 3 4 5; do
-  candidate=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-  rm -f "$work/lighttpd.log"
-  if start_lighttpd "$candidate"; then port=$candidate; break; fi
-done
-if [ -z "$port" ]; then
-  cat "$work/lighttpd.log" 2>/dev/null
-  echo "FAIL: lighttpd did not start"
-  exit 1
-fi
+read -r lighttpd_pid port < <(python3 "$source/scripts/demo/serve.py" "$work/server" 0 --page "$source/docs/screenshot-page.wml")
+[ -n "$port" ] || { echo "FAIL: the demo status server did not start"; exit 1; }
 
 # Only the server line changes; every other line is the sample as installed.
 run=$work/run
