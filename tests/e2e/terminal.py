@@ -216,6 +216,14 @@ class Terminal:
         self.server_pid, self.pane_pid = int(info[0]), int(info[1])
         return self
 
+    def resize(self, width, height):
+        """Gives the window a new size (tmux then keeps it: window-size
+        becomes manual); the program gets SIGWINCH as from a real terminal.
+        Later captures read the new size."""
+        self._tmux("resize-window", "-t", "orvek", "-x", str(width), "-y", str(height))
+        self.width, self.height = width, height
+        return self
+
     def screen(self):
         out = self._tmux("capture-pane", "-p", "-e", "-N", "-t", "orvek").stdout
         return parse_capture(out, self.width, self.height)
