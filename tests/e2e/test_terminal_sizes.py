@@ -1,0 +1,106 @@
+"""The terminal changes size under the running monitor, or is absurdly
+small or large: the next frames are laid out for the size the terminal has
+now, and nothing crashes or hangs."""
+
+import time
+import unittest
+
+from statusbed import free_port, status_page
+from support import E2ETestCase, ExpectedScreen
+from terminal import BLACK, MAGENTA, RED, WHITE
+
+COLUMN_WIDTH = 50
+
+
+def unreachable_page(names):
+    return status_page([("unreachable", name) for name in names])
+
+
+def unreachable_screen(names, width, height):
+    """UNREACHABLE labels fill each 50-character column top to bottom, then
+    the next; a column that starts beyond the right edge is not drawn."""
+    expected = ExpectedScreen(width, height, WHITE, RED)
+    for i, name in enumerate(names):
+        row, column = i % height, COLUMN_WIDTH * (i // height)
+        if column < width:
+            expected.label(row, column, name, BLACK, MAGENTA)
+    return expected
+
+
+MIXED_PAGE = status_page([("down", "db1"), ("unreachable", "gw"), ("critical", "web1", "Load"),
+                          ("warning", "web1", "Disk"), ("unknown", "mail", "SMTP")])
+
+
+class ResizeTest(E2ETestCase):
+    def test_report_is_laid_out_again_for_the_new_size(self):
+        names = ["h%02d" % i for i in range(30)]
+        bed = self.bed()
+        bed.set_page(unreachable_page(names))
+        terminal = self.monitor(bed.base_url)
+        self.assertScreen(terminal, unreachable_screen(names, 80, 24), what="the 80x24 frame")
+        # Each size puts a different number of labels into a column; the
+        # narrowest has no room for a second column.
+        for width, height in ((120, 10), (60, 30), (40, 20), (1, 1), (80, 24)):
+            with self.subTest(width=width, height=height):
+                terminal.resize(width, height)
+                if (width, height) == (1, 1):
+                    # Nothing fits (see ExtremeSizeTest); it goes on cycling.
+                    count = len(bed.requests())
+                    terminal.wait_for(lambda s: len(bed.requests()) >= count + 3, 10, "three cycles at 1x1")
+                    continue
+                self.assertScreen(terminal, unreachable_screen(names, width, height),
+                                  what="the frame laid out for %dx%d" % (width, height))
+
+    def test_banner_stays_centred(self):
+        terminal = self.monitor("http://127.0.0.1:%d" % free_port())
+        self.assertBanner(terminal)
+        for width, height in ((101, 9), (30, 40), (200, 50), (26, 3), (80, 24)):
+            with self.subTest(width=width, height=height):
+                terminal.resize(width, height)
+                self.assertBanner(terminal, width, height)
+
+
+class ExtremeSizeTest(E2ETestCase):
+    def test_tiny_terminals(self):
+        """Frames as fast as they come (-s 0), the report and the banner, on
+        terminals too small for either."""
+        bed = self.bed()
+        bed.set_page(MIXED_PAGE)
+        dead = "http://127.0.0.1:%d" % free_port()
+        for width, height in ((1, 1), (1, 30), (80, 1), (2, 2), (25, 3)):
+            with self.subTest(width=width, height=height):
+                before = len(bed.requests())
+                report = self.monitor(bed.base_url, "-s", "0", width=width, height=height)
+                banner = self.monitor(dead, "-s", "0", width=width, height=height)
+                report.wait_for(lambda s: len(bed.requests()) >= before + 30, 20, "30 frames")
+                time.sleep(1)
+                self.assertTrue(report.program_pids(), report.screen().text())
+                self.assertTrue(banner.program_pids(), banner.screen().text())
+                if (width, height) == (1, 1):
+                    # The one cell is the bottom right corner, which curses
+                    # does not write (the terminal would scroll).
+                    continue
+                # The first label, the DOWN host, is drawn at the top left in
+                # black on white.
+                corner = report.wait_for(lambda s: s[0][0].bg == WHITE, 5, "the DOWN label at the top left")[0][0]
+                self.assertEqual((corner.fg, corner.bg), (BLACK, WHITE))
+
+    def test_very_large_terminal(self):
+        width, height = 500, 200
+        # Ten columns of 200 rows: the last column, at 450, holds five.
+        names = ["h%04d" % i for i in range(9 * height + 5)]
+        bed = self.bed()
+        bed.set_page(unreachable_page(names))
+        terminal = self.monitor(bed.base_url, width=width, height=height)
+        self.assertScreen(terminal, unreachable_screen(names, width, height), timeout=20,
+                          what="the 500x200 frame")
+        bed.respond(status=503)
+        self.assertBanner(terminal, width, height)
+        # A few more cycles, and it is still there.
+        count = len(bed.requests())
+        terminal.wait_for(lambda s: len(bed.requests()) >= count + 3, 15, "three more cycles")
+        self.assertTrue(terminal.program_pids())
+
+
+if __name__ == "__main__":
+    unittest.main()
