@@ -3,8 +3,8 @@
 keeps changing (problems appear and clear, the server answers 503 now and
 then, or stops altogether for a moment), while its memory and open files are
 sampled. Fails when orvek dies, when its resident memory grows after the
-warm-up beyond the tolerance, or when it holds more files or sockets at the
-end than after the warm-up."""
+warm-up beyond the tolerance, when it holds more files at the end than after
+the warm-up, or when it ever holds more sockets than one transfer needs."""
 
 import os
 import random

@@ -373,7 +373,7 @@ class TlsFailureTest(ServerFaultTestCase):
         # (case, URL, how long the banner may take)
         cases = [
             ("https to a plain HTTP server", https_url(plain), 10),
-            ("plain HTTP to a TLS server", plain.base_url.replace(str(plain.port), str(secure.port)), 10),
+            ("plain HTTP to a TLS server", "http://127.0.0.1:%d" % secure.port, 10),
             ("TLS server closes after the client hello", https_url(self.fault_server(tls_closed_after_hello)), 10),
             ("TLS server resets after the client hello", https_url(self.fault_server(tls_reset_after_hello)), 10),
             ("TLS server answers with garbage", https_url(self.fault_server(tls_garbage_after_hello)), 10),
