@@ -19,6 +19,24 @@ constexpr unsigned long BROAD_AUTH_MASK = 0xFFFFFEEFUL;
 // unfollowed redirect would otherwise be drawn as an empty, all-clear report.
 bool answer_is_success(long status) { return status == 0 || (status >= 200 && status <= 299); }
 
+// Whether the header section of the last answer was finished by its blank
+// line. libcurl takes a status line followed by the end of the connection for
+// a complete, empty answer, which would be drawn as an all-clear screen.
+struct HeaderWatch {
+  bool complete = false;
+};
+
+std::size_t on_header_line(char* data, std::size_t size, std::size_t count, void* user) {
+  const std::size_t n = size * count;
+  auto* watch = static_cast<HeaderWatch*>(user);
+  const std::string_view line(data, n);
+  if (line.starts_with("HTTP/"))
+    watch->complete = false;  // a new answer begins (Digest sends two)
+  else if (line == "\r\n" || line == "\n")
+    watch->complete = true;
+  return n;
+}
+
 }  // namespace
 
 void reset_received_body() {
@@ -54,11 +72,15 @@ bool fetch_problems(const Settings& settings) {
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_body_chunk);
   curl_easy_setopt(handle, CURLOPT_HTTPAUTH, settings.digest == "yes" ? CURLAUTH_DIGEST : BROAD_AUTH_MASK);
   curl_easy_setopt(handle, CURLOPT_USERPWD, settings.credentials.c_str());
+  HeaderWatch headers;
+  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, on_header_line);
+  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &headers);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, TRANSFER_TIMEOUT_SECONDS);
   const CURLcode result = curl_easy_perform(handle);
   long status = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
   curl_easy_cleanup(handle);
-  return result == CURLE_OK && answer_is_success(status);
+  // Status 0: a protocol without statuses or header sections.
+  return result == CURLE_OK && answer_is_success(status) && (status == 0 || headers.complete);
 }
