@@ -33,6 +33,25 @@ class WorkedFrameTest(E2ETestCase):
         self.assertEqual({r["user"] for r in bed.requests()}, {"ops"})
 
 
+class NamesAsTextTest(E2ETestCase):
+    def test_control_bytes_are_shown_and_utf8_names_keep_their_letters(self):
+        # A carriage return in a name must not send the cursor back over the
+        # label before it; letters beyond ASCII are letters, not blanks.
+        bed = self.bed()
+        bed.set_page(status_page([
+            ("critical", "gamma\rQQ", "Load\tX"),
+            ("warning", "caf\u00e9", "Disk \u00fc"),
+        ]))
+        terminal = self.monitor(bed.base_url)
+
+        expected = ExpectedScreen(80, 24, WHITE, BLACK)
+        expected.label(0, 0, "gamma^MQQ", BLACK, GREEN)
+        expected.label(1, 2, "CRITICAL", BLACK, RED).service(1, 12, "Load^IX")
+        expected.label(3, 0, "caf\u00e9", BLACK, GREEN)
+        expected.label(4, 2, "WARNING", BLACK, YELLOW).service(4, 11, "Disk \u00fc")
+        self.assertScreen(terminal, expected)
+
+
 class ColumnsAndExclusionsTest(E2ETestCase):
     def test_fifty_column_layout_on_a_short_wide_screen_with_an_exclude_file(self):
         bed = self.bed()
