@@ -1,8 +1,10 @@
 // One whole frame from any bytes: the first byte picks the screen size, the
-// newcgi setting, the exclude list and how the transfer cuts the body into
-// chunks; the rest is the page body, appended as libcurl would append it and
-// then drawn as a successful cycle draws it, into an off-screen curses screen.
+// newcgi setting, the exclude list, how the transfer cuts the body into
+// chunks and the character set; the rest is the page body, appended as
+// libcurl would append it and then drawn as a successful cycle draws it, into
+// an off-screen curses screen.
 #include <algorithm>
+#include <clocale>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -69,19 +71,22 @@ void compare_with_reference(std::string_view body, bool newcgi) {
 }
 #endif
 
-}  // namespace
+// The monitor draws in the terminal's character set: a console in the C
+// locale, or, mostly, UTF-8. One screen for each, chosen per input.
+constexpr const char* PLAIN_LOCALE = "C";
+constexpr const char* UTF8_LOCALE = "C.UTF-8";
+struct LocaleScreen {
+  const char* locale;
+  SCREEN* screen;
+};
+LocaleScreen screens[2];
+const LocaleScreen* current_screen = nullptr;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // extract_field reports "No match!" on standard output.
-  const int null_out = open("/dev/null", O_WRONLY);
-  if (null_out < 0 || dup2(null_out, STDOUT_FILENO) < 0) std::abort();
-  close(null_out);
-
-  // A colour terminal that draws nowhere; its size comes from resizeterm
-  // alone, not from the environment.
-  unsetenv("LINES");
-  unsetenv("COLUMNS");
-  setenv("TERM", "xterm-256color", 1);
+LocaleScreen open_screen(const char* locale) {
+  if (!std::setlocale(LC_CTYPE, locale)) {
+    std::fprintf(stderr, "fuzz_frame: no locale %s\n", locale);
+    std::abort();
+  }
   std::FILE* screen_out = std::fopen("/dev/null", "w");
   std::FILE* screen_in = std::fopen("/dev/null", "r");
   SCREEN* screen = screen_out && screen_in ? newterm("xterm-256color", screen_out, screen_in) : nullptr;
@@ -97,6 +102,31 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   start_color();
   curs_set(0);
   set_palette();
+  return {locale, screen};
+}
+
+void use_screen(const LocaleScreen& chosen) {
+  if (current_screen == &chosen) return;
+  std::setlocale(LC_CTYPE, chosen.locale);
+  set_term(chosen.screen);
+  current_screen = &chosen;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // extract_field reports "No match!" on standard output.
+  const int null_out = open("/dev/null", O_WRONLY);
+  if (null_out < 0 || dup2(null_out, STDOUT_FILENO) < 0) std::abort();
+  close(null_out);
+
+  // Colour terminals that draw nowhere; their size comes from resizeterm
+  // alone, not from the environment.
+  unsetenv("LINES");
+  unsetenv("COLUMNS");
+  setenv("TERM", "xterm-256color", 1);
+  screens[0] = open_screen(PLAIN_LOCALE);
+  screens[1] = open_screen(UTF8_LOCALE);
   return 0;
 }
 
@@ -105,6 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view body = size ? std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1)
                                      : std::string_view();
 
+  use_screen(screens[(choice >> 6) & 1u]);
   const ScreenSize screen = SCREEN_SIZES[(choice & 3u) % 3u];
   if (LINES != screen.rows || COLS != screen.columns) FUZZ_CHECK(resizeterm(screen.rows, screen.columns) == OK);
   settings.newcgi = (choice & 4u) ? "true" : "";
