@@ -6,8 +6,8 @@ import shutil
 import tempfile
 import unittest
 
-from statusbed import SilentServer, StatusBed
-from terminal import BLACK, RED, WHITE, Terminal, orvek_binary
+from statusbed import SilentServer, StatusBed, status_page
+from terminal import BLACK, GREEN, RED, WHITE, Terminal, orvek_binary
 
 BANNER = " No connection to server! "
 
@@ -67,6 +67,20 @@ def banner_screen(width=80, height=24):
     """The failed-fetch screen: white on black, the banner white on red."""
     expected = ExpectedScreen(width, height, WHITE, BLACK)
     return expected.put(height // 2, (width - len(BANNER)) // 2, BANNER, WHITE, RED)
+
+
+# A page with one problem, and the screens a test compares with.
+ONE_PROBLEM_PAGE = status_page([("critical", "web1", "Load")])
+
+
+def one_problem_screen():
+    return (ExpectedScreen(80, 24, WHITE, BLACK)
+            .label(0, 0, "web1", BLACK, GREEN)
+            .label(1, 2, "CRITICAL", BLACK, RED).service(1, 12, "Load"))
+
+
+def blank_screen():
+    return ExpectedScreen(80, 24, WHITE, BLACK)
 
 
 class E2ETestCase(unittest.TestCase):

@@ -16,9 +16,10 @@ import threading
 import time
 import unittest
 
-from statusbed import free_port, status_page
-from support import BANNER, E2ETestCase, ExpectedScreen, banner_screen, write_config
-from terminal import BLACK, GREEN, PASSED_ON, RED, WHITE
+from statusbed import free_port
+from support import (BANNER, E2ETestCase, ONE_PROBLEM_PAGE, banner_screen, blank_screen, one_problem_screen,
+                     write_config)
+from terminal import PASSED_ON
 
 NOT_FOUND = "Could not find orvek.conf, exiting.\n"
 NO_COLOUR = "Your terminal does not support color\n"
@@ -27,19 +28,9 @@ SYSTEM_CONFIGS = ("/etc/orvek.conf", "/usr/local/etc/orvek.conf")
 # configuration format would cut.
 PASSWORD = "Tr0ub4dor-k7Qz-x9"
 USER = "alice"
-PAGE = status_page([("critical", "web1", "Load")])
 # No start-up may take this long; a hang is a run that does.
 PROMPT = 10
 
-
-def good_screen():
-    return (ExpectedScreen(80, 24, WHITE, BLACK)
-            .label(0, 0, "web1", BLACK, GREEN)
-            .label(1, 2, "CRITICAL", BLACK, RED).service(1, 12, "Load"))
-
-
-def blank_screen():
-    return ExpectedScreen(80, 24, WHITE, BLACK)
 
 
 def secret_forms():
@@ -149,12 +140,12 @@ class SecretTest(E2ETestCase):
                 else:
                     bed_args.setdefault("users", {USER: PASSWORD})
                     bed = self.bed(**bed_args)
-                    bed.respond(page=PAGE, **answer)
+                    bed.respond(page=ONE_PROBLEM_PAGE, **answer)
                     url = bed.base_url
                 conf = write_config(self.folder(), url, username=USER, password=PASSWORD, **switches)
                 terminal = self.run_orvek("-c", conf, "-s", "1")
                 raw = self.pty_run("-c", conf, "-s", "1")
-                self.assertScreen(terminal, good_screen() if report else banner_screen())
+                self.assertScreen(terminal, one_problem_screen() if report else banner_screen())
                 time.sleep(2.5)  # a few more cycles
                 self.assertNoSecret("the screen", terminal.screen().text().encode())
                 self.assertNoSecretInListing(terminal.program_pids()[0])
@@ -283,7 +274,7 @@ class EnormousFileTest(E2ETestCase):
 
     def test_enormous_files_are_read_only_at_their_start(self):
         bed = self.bed()
-        bed.set_page(PAGE)
+        bed.set_page(ONE_PROBLEM_PAGE)
         folder = self.folder()
         dead = "http://127.0.0.1:%d" % free_port()
         # Read whole, the comment would end in the last bytes and the dead
@@ -296,7 +287,7 @@ class EnormousFileTest(E2ETestCase):
         exclude = sparse_file(os.path.join(folder, "enormous.exclude"), b"Zzz\n", ENORMOUS, b"\n\n")
         small = write_config(folder, bed.base_url, name="small.conf")
 
-        baseline = self.started(self.run_orvek("-c", small, "-s", "1"), good_screen())
+        baseline = self.started(self.run_orvek("-c", small, "-s", "1"), one_problem_screen())
         # (case, arguments)
         cases = [
             ("configuration", ["-c", config]),
@@ -304,7 +295,7 @@ class EnormousFileTest(E2ETestCase):
         ]
         for case, args in cases:
             with self.subTest(case):
-                seconds, high_water = self.started(self.run_orvek(*args, "-s", "1"), good_screen())
+                seconds, high_water = self.started(self.run_orvek(*args, "-s", "1"), one_problem_screen())
                 print("%s of 50 MB: first frame in %.1f s, VmHWM %d KiB (small configuration: %d KiB)"
                       % (case, seconds, high_water, baseline[1]), file=sys.stderr)
                 # Read whole, the file alone would add 50 MB.
@@ -318,7 +309,7 @@ class ExcludePathTest(E2ETestCase):
 
     def test_exclude_path_that_is_no_regular_file(self):
         bed = self.bed()
-        bed.set_page(PAGE)
+        bed.set_page(ONE_PROBLEM_PAGE)
         folder = self.folder()
         conf = write_config(folder, bed.base_url)
         directory = os.path.join(folder, "a-directory")
@@ -341,7 +332,7 @@ class ExcludePathTest(E2ETestCase):
         for case, path in cases:
             with self.subTest(case):
                 terminal = self.run_orvek("-c", conf, "-e", path, "-s", "1")
-                self.assertScreen(terminal, good_screen(), timeout=PROMPT)
+                self.assertScreen(terminal, one_problem_screen(), timeout=PROMPT)
         # The control: the same empty lines in a regular file hide the
         # service, and with it the host.
         regular = os.path.join(folder, "regular")

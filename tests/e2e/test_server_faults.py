@@ -13,20 +13,10 @@ import time
 import unittest
 
 from statusbed import PAGE_HEAD, PAGE_TAIL, StatusBed, free_port, problem_line, status_page
-from support import BANNER, E2ETestCase, ExpectedScreen, banner_screen
-from terminal import BLACK, GREEN, MAGENTA, RED, WHITE
-
-GOOD_PAGE = status_page([("critical", "web1", "Load")])
+from support import E2ETestCase, ExpectedScreen, ONE_PROBLEM_PAGE, banner_screen, blank_screen, one_problem_screen
+from terminal import BLACK, MAGENTA, RED, WHITE
 
 
-def good_screen():
-    return (ExpectedScreen(80, 24, WHITE, BLACK)
-            .label(0, 0, "web1", BLACK, GREEN)
-            .label(1, 2, "CRITICAL", BLACK, RED).service(1, 12, "Load"))
-
-
-def blank_screen():
-    return ExpectedScreen(80, 24, WHITE, BLACK)
 
 
 # ---------------------------------------------------------------------------
@@ -203,11 +193,11 @@ class BodyContentTest(ServerFaultTestCase):
             ("zero byte between two problem lines",
              (PAGE_HEAD + problem_line("critical", "web1", "Load") + "\0"
               + problem_line("down", "db1") + PAGE_TAIL).encode(),
-             good_screen()),
+             one_problem_screen()),
             ("zero byte inside a problem line",
              (PAGE_HEAD + problem_line("critical", "web1", "Load")
               + "<postfield name='host' value='db1'/>\0 DWN\n" + PAGE_TAIL).encode(),
-             good_screen()),
+             one_problem_screen()),
             ("zero byte first", b"\0" + status_page([("down", "db1")]).encode(), blank_screen()),
             ("control sequences inside a host name",
              (PAGE_HEAD + hostile_name_line(hostile) + PAGE_TAIL).encode(),
@@ -219,9 +209,9 @@ class BodyContentTest(ServerFaultTestCase):
             ("one line of 3 MB", b"<postfield name='host' value='" + b"x" * 3000000 + b"'/> DWN\n", None),
         ]
         bed = self.bed()
-        bed.respond(page=GOOD_PAGE)
+        bed.respond(page=ONE_PROBLEM_PAGE)
         terminal = self.monitor(bed.base_url, "-s", "0")
-        self.assertScreen(terminal, good_screen(), what="the first good frame")
+        self.assertScreen(terminal, one_problem_screen(), what="the first good frame")
         asked = lambda: len(bed.requests())
         for case, body, expected in cases:
             with self.subTest(case):
@@ -232,9 +222,9 @@ class BodyContentTest(ServerFaultTestCase):
                 self.assertTrue(terminal.program_pids(), "the monitor ended on %s" % case)
                 # The next good page is drawn whole: nothing of the bad body,
                 # and no terminal state it could have changed, is left.
-                bed.respond(page=GOOD_PAGE)
+                bed.respond(page=ONE_PROBLEM_PAGE)
                 self.wait_for_cycles(asked, 2, terminal)
-                self.assertScreen(terminal, good_screen(), what="the good frame after %s" % case)
+                self.assertScreen(terminal, one_problem_screen(), what="the good frame after %s" % case)
 
 
 # ---------------------------------------------------------------------------
@@ -243,7 +233,7 @@ class BodyContentTest(ServerFaultTestCase):
 def chunked_cut(connection):
     """A chunked body whose closing chunk never comes."""
     read_request(connection)
-    body = GOOD_PAGE.encode()
+    body = ONE_PROBLEM_PAGE.encode()
     connection.sendall(b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
                        + b"%x\r\n" % len(body) + body + b"\r\n")
     close_gently(connection)
@@ -252,7 +242,7 @@ def chunked_cut(connection):
 def reset_mid_body(connection):
     """No Content-Length; half the body, then a reset."""
     read_request(connection)
-    connection.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + GOOD_PAGE.encode()[:60])
+    connection.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + ONE_PROBLEM_PAGE.encode()[:60])
     time.sleep(0.2)
     reset(connection)
 
@@ -270,7 +260,7 @@ def status_line_only(connection):
 
 def not_http(connection):
     read_request(connection)
-    connection.sendall(b"SSH-2.0-OpenSSH_9.2\r\n" + GOOD_PAGE.encode())
+    connection.sendall(b"SSH-2.0-OpenSSH_9.2\r\n" + ONE_PROBLEM_PAGE.encode())
     close_gently(connection)
 
 
@@ -289,10 +279,10 @@ class BrokenAnswerTest(ServerFaultTestCase):
             ("closed before any answer", closed_before_answer, banner_screen()),
             ("an answer that is no HTTP", not_http, banner_screen()),
             ("negative Content-Length",
-             answer(GOOD_PAGE, b"HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\n"),
+             answer(ONE_PROBLEM_PAGE, b"HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\n"),
              banner_screen()),
             ("no Content-Length, closed cleanly in the middle of a line",
-             answer(CUT_PAGE, b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"), good_screen()),
+             answer(CUT_PAGE, b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"), one_problem_screen()),
         ]
         runs = []
         for case, behaviour, expected in cases:
@@ -307,10 +297,10 @@ class BrokenAnswerTest(ServerFaultTestCase):
                 self.assertScreen(terminal, expected, what="the frame of %s, later" % case)
         # The server mends: every monitor draws the page.
         for _, server, _, _ in runs:
-            server.behaviour = answer(GOOD_PAGE)
+            server.behaviour = answer(ONE_PROBLEM_PAGE)
         for case, server, terminal, _ in runs:
             with self.subTest(case, after="server mended"):
-                self.assertScreen(terminal, good_screen(), what="the page once the server answers")
+                self.assertScreen(terminal, one_problem_screen(), what="the page once the server answers")
 
     def test_answer_broken_off_after_the_status_line(self):
         # libcurl takes "HTTP/1.1 200 OK" followed by the end of the
@@ -364,9 +354,9 @@ class TlsFailureTest(ServerFaultTestCase):
 
     def test_handshakes_that_fail(self):
         plain = self.bed()
-        plain.respond(page=GOOD_PAGE)
+        plain.respond(page=ONE_PROBLEM_PAGE)
         secure = self.bed(https=True)
-        secure.respond(page=GOOD_PAGE)
+        secure.respond(page=ONE_PROBLEM_PAGE)
         # (case, URL, how long the banner may take)
         cases = [
             ("https to a plain HTTP server", https_url(plain), 10),
@@ -386,7 +376,7 @@ class TlsFailureTest(ServerFaultTestCase):
         self.assertEqual(secure.requests(), [], "a request got through a failed handshake")
         # The control: the same TLS server, asked properly, gives the page.
         terminal = self.monitor(https_url(secure))
-        self.assertScreen(terminal, good_screen(), what="the page over TLS")
+        self.assertScreen(terminal, one_problem_screen(), what="the page over TLS")
 
 
 # ---------------------------------------------------------------------------
@@ -432,7 +422,7 @@ class FlappingServerTest(ServerFaultTestCase):
 
     def watch(self, terminal, seconds):
         """The frames the screen went through, each once in a row."""
-        report, banner = good_screen(), banner_screen()
+        report, banner = one_problem_screen(), banner_screen()
         seen = []
         until = time.monotonic() + seconds
         while time.monotonic() < until:
@@ -448,11 +438,11 @@ class FlappingServerTest(ServerFaultTestCase):
         folder = self.folder()
         bed = StatusBed(folder=folder, cgi_source=ALTERNATING_CGI % {
             "log": os.path.join(folder, "requests.log"), "page": os.path.join(folder, "page.wml")})
-        bed.set_page(GOOD_PAGE)
+        bed.set_page(ONE_PROBLEM_PAGE)
         bed.start()
         self.addCleanup(bed.stop)
-        dropping = self.fault_server(every_other(answer(GOOD_PAGE), drop))
-        refusing = self.fault_server(answer(GOOD_PAGE), down_after_each=1.5)
+        dropping = self.fault_server(every_other(answer(ONE_PROBLEM_PAGE), drop))
+        refusing = self.fault_server(answer(ONE_PROBLEM_PAGE), down_after_each=1.5)
         # (case, URL, how to count the cycles the server saw, counts refused ones)
         cases = [
             ("answers 200 and 503 by turns", bed.base_url, lambda: len(bed.requests()), True),
@@ -463,7 +453,7 @@ class FlappingServerTest(ServerFaultTestCase):
         runs = [(case, self.monitor(url), count, sees_all) for case, url, count, sees_all in cases]
         for case, terminal, count, sees_all in runs:
             with self.subTest(case):
-                self.assertScreen(terminal, good_screen(), what="the first report")
+                self.assertScreen(terminal, one_problem_screen(), what="the first report")
                 before = count()
                 seen = self.watch(terminal, self.OBSERVE)
                 cycles = count() - before
