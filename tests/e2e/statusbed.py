@@ -304,7 +304,8 @@ class StatusBed:
     def requests(self):
         """Requests that reached the CGI, oldest first."""
         with open(self.log_path) as f:
-            return [json.loads(line) for line in f if line.strip()]
+            # A line still being written by a running CGI has no newline yet.
+            return [json.loads(line) for line in f if line.endswith("\n") and line.strip()]
 
     # -- configuration -----------------------------------------------------
 
