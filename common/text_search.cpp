@@ -1,20 +1,18 @@
 #include "common/text_search.h"
 
-std::size_t find_ignoring_case(std::string_view haystack, std::string_view needle,
-                               std::size_t from) {
-  if (from > haystack.size()) return std::string_view::npos;
-  if (needle.empty()) return from;
-  if (needle.size() > haystack.size() - from) return std::string_view::npos;
+bool contains_ignoring_case(std::string_view haystack, std::string_view needle) {
+  if (needle.size() > haystack.size()) return false;
+  if (needle.empty()) return true;
   const unsigned char first = fold_ascii(static_cast<unsigned char>(needle[0]));
   const std::size_t last_start = haystack.size() - needle.size();
-  for (std::size_t i = from; i <= last_start; ++i) {
+  for (std::size_t i = 0; i <= last_start; ++i) {
     if (fold_ascii(static_cast<unsigned char>(haystack[i])) != first) continue;
     std::size_t k = 1;
     while (k < needle.size() &&
            fold_ascii(static_cast<unsigned char>(haystack[i + k])) ==
                fold_ascii(static_cast<unsigned char>(needle[k])))
       ++k;
-    if (k == needle.size()) return i;
+    if (k == needle.size()) return true;
   }
-  return std::string_view::npos;
+  return false;
 }
