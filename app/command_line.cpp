@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <unistd.h>
 
-Options options;
-
 Options read_command_line(int argc, char* argv[]) {
   Options result;
 #if defined(__GLIBC__)

@@ -8,8 +8,6 @@ struct Options {
   std::uint32_t refresh_interval = 10; // -s, seconds
 };
 
-extern Options options;
-
 // Reads -c, -e and -s up to the first operand or "--". Unknown options and
 // options without their argument are reported by getopt and otherwise ignored;
 // a repeated option overrides the earlier one.

@@ -1,22 +1,28 @@
 #include <clocale>
 #include <cstdio>
 #include <curses.h>
+#include <optional>
 
-#include "app/command_line.h"
+#include "app/program.h"
 #include "app/refresh_cycle.h"
-#include "config/config_file.h"
-#include "config/exclude_list.h"
 
 int main(int argc, char* argv[]) {
-  options = read_command_line(argc, argv);
-  find_config_file(options.config_path);
-  exclude_list = load_exclude_list(options.exclude_path);
+  Program program;
+  program.options = read_command_line(argc, argv);
+  std::optional<Settings> settings = find_config_file(program.options.config_path);
+  if (!settings) {
+    std::puts(CONFIG_NOT_FOUND.data());
+    return 2;
+  }
+  program.settings = std::move(*settings);
+  program.excludes = load_exclude_list(program.options.exclude_path);
+  program.body = make_receive_buffer();
   // The terminal's character set, so that curses shows names in UTF-8 as
   // letters instead of blanks. Nothing else reads the locale: case is folded
   // for ASCII letters only, by our own code.
   std::setlocale(LC_CTYPE, "");
   initscr();
-  while (run_cycle()) {
+  while (run_cycle(program)) {
   }
   endwin();
   std::puts("Your terminal does not support color");

@@ -19,11 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "app/curses_screen.h"
 #include "app/refresh_cycle.h"
-#include "config/config_file.h"
+#include "common/frame.h"
+#include "config/exclude_list.h"
 #include "fetch/status_fetch.h"
 #include "report/problem_lines.h"
-#include "report/screen_writer.h"
 
 namespace {
 
@@ -90,80 +91,44 @@ BenchOptions parse_arguments(int argc, char* argv[]) {
 
 // Loads the page the way the transfer does: an empty body, then the file in
 // libcurl-sized chunks through the write function, with its size bound.
-void receive_page(const char* path) {
+void receive_page(const char* path, ReceiveBuffer& buffer) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     std::fprintf(stderr, "orvek-frame-bench: cannot read %s\n", path);
     std::exit(1);
   }
   std::vector<char> page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  reset_received_body();
+  reset_received_body(buffer);
   for (std::size_t offset = 0; offset < page.size(); offset += CHUNK_BYTES) {
     const std::size_t n = std::min(CHUNK_BYTES, page.size() - offset);
-    if (on_body_chunk(page.data() + offset, 1, n, nullptr) != n) {
+    if (on_body_chunk(page.data() + offset, 1, n, &buffer) != n) {
       std::fprintf(stderr,
-                   "orvek-frame-bench: %s is %zu bytes, over the %d-byte limit of a transfer "
+                   "orvek-frame-bench: %s is %zu bytes, over the %zu-byte limit of a transfer "
                    "(the monitor would show the no-connection banner)\n",
-                   path, page.size(), static_cast<int>(RECEIVE_LIMIT));
+                   path, page.size(), RECEIVE_LIMIT);
       std::exit(1);
     }
   }
-}
-
-// A terminal that shows nothing: output to /dev/null, no input, a fixed size.
-SCREEN* start_null_terminal(int rows, int columns, std::FILE*& output, std::FILE*& input) {
-  // With no real terminal behind the output, curses takes its size from
-  // these (and resizeterm below makes sure of it).
-  setenv("LINES", std::to_string(rows).c_str(), 1);
-  setenv("COLUMNS", std::to_string(columns).c_str(), 1);
-  output = std::fopen("/dev/null", "w");
-  input = std::fopen("/dev/null", "r");
-  if (!output || !input) {
-    std::fprintf(stderr, "orvek-frame-bench: cannot open /dev/null\n");
-    std::exit(1);
-  }
-  char terminal_type[] = "xterm-256color";
-  SCREEN* screen = newterm(terminal_type, output, input);
-  if (!screen) {
-    std::fprintf(stderr, "orvek-frame-bench: curses cannot start a %s terminal\n", terminal_type);
-    std::exit(1);
-  }
-  set_term(screen);
-  if (LINES != rows || COLS != columns) resizeterm(rows, columns);
-  if (!has_colors()) {
-    std::fprintf(stderr, "orvek-frame-bench: the terminal has no colours\n");
-    std::exit(1);
-  }
-  start_color();
-  set_palette();
-  return screen;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
   const BenchOptions options = parse_arguments(argc, argv);
-  receive_page(options.page_path);
-  if (options.newcgi) settings.newcgi = "true";
+  ReceiveBuffer buffer = make_receive_buffer();
+  receive_page(options.page_path, buffer);
+  const ExcludeList excludes;
+  const std::string_view body = received_text(buffer);
+  const std::size_t selected = split_problem_lines(body).size();
 
-  const std::size_t selected = split_problem_lines(received_text()).size();
-
-  std::FILE* output = nullptr;
-  std::FILE* input = nullptr;
-  SCREEN* screen = start_null_terminal(options.rows, options.columns, output, input);
-  if (LINES != options.rows || COLS != options.columns) {
-    endwin();
-    std::fprintf(stderr, "orvek-frame-bench: curses runs at %dx%d instead of %dx%d\n", LINES, COLS,
+  // A terminal that shows nothing. With no real terminal behind the output,
+  // curses would take its size from these; the terminal is resized anyway.
+  setenv("LINES", std::to_string(options.rows).c_str(), 1);
+  setenv("COLUMNS", std::to_string(options.columns).c_str(), 1);
+  OffscreenTerminal terminal;
+  if (!open_offscreen_terminal("xterm-256color", options.rows, options.columns, terminal)) {
+    std::fprintf(stderr, "orvek-frame-bench: curses cannot start a %dx%d xterm-256color terminal with colours\n",
                  options.rows, options.columns);
-    return 1;
-  }
-
-  // Lines that do not match make the report write "No match!" to standard
-  // output; a pipe or terminal behind it would time that writer, not the
-  // report. The bench reports on standard error.
-  if (!std::freopen("/dev/null", "w", stdout)) {
-    endwin();
-    std::fprintf(stderr, "orvek-frame-bench: cannot redirect standard output\n");
     return 1;
   }
 
@@ -172,20 +137,19 @@ int main(int argc, char* argv[]) {
   for (int k = 0; k < options.repeat; ++k) {
     const auto start = std::chrono::steady_clock::now();
     // As the cycle does: a cleared screen on the normal background, the
-    // report from the top left, then one refresh.
+    // report laid out from the top left and painted, then one refresh.
     wclear(stdscr);
-    wbkgd(stdscr, COLOR_PAIR(5));
-    report_cursor.new_frame = true;
-    draw_report(received_text());
+    wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
+    Frame frame(LINES, COLS);
+    // "No match!" is not printed: that would time the writer behind
+    // standard output, not the report.
+    lay_out_page(body, excludes, options.newcgi, frame);
+    paint_frame(frame);
     wrefresh(stdscr);
     const auto end = std::chrono::steady_clock::now();
     frame_ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
   }
-
-  endwin();
-  delscreen(screen);
-  std::fclose(output);
-  std::fclose(input);
+  close_offscreen_terminal(terminal);
 
   std::sort(frame_ms.begin(), frame_ms.end());
   const std::size_t middle = frame_ms.size() / 2;

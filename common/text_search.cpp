@@ -1,18 +1,19 @@
 #include "common/text_search.h"
 
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (fold_ascii(a[i]) != fold_ascii(b[i])) return false;
+  return true;
+}
+
 bool contains_ignoring_case(std::string_view haystack, std::string_view needle) {
   if (needle.size() > haystack.size()) return false;
   if (needle.empty()) return true;
-  const unsigned char first = fold_ascii(static_cast<unsigned char>(needle[0]));
+  const unsigned char first = fold_ascii(needle[0]);
   const std::size_t last_start = haystack.size() - needle.size();
-  for (std::size_t i = 0; i <= last_start; ++i) {
-    if (fold_ascii(static_cast<unsigned char>(haystack[i])) != first) continue;
-    std::size_t k = 1;
-    while (k < needle.size() &&
-           fold_ascii(static_cast<unsigned char>(haystack[i + k])) ==
-               fold_ascii(static_cast<unsigned char>(needle[k])))
-      ++k;
-    if (k == needle.size()) return true;
-  }
+  for (std::size_t i = 0; i <= last_start; ++i)
+    if (fold_ascii(haystack[i]) == first && equal_ignoring_case(haystack.substr(i + 1, needle.size() - 1), needle.substr(1)))
+      return true;
   return false;
 }

@@ -1,12 +1,18 @@
 #pragma once
-// Case-insensitive substring test with the C library's strcasestr meaning:
-// ASCII letters compared without case (the C locale), the needle found
-// anywhere in the haystack, an empty needle found at once. Works on views, so
-// texts need no terminating zero and may be searched in place.
+// ASCII case folding and the case-insensitive tests built on it, with the C
+// library's strcasestr meaning: ASCII letters compared without case (the C
+// locale), nothing else folded. Works on views, so texts need no terminating
+// zero and may be searched in place.
 #include <string_view>
 
 inline constexpr unsigned char fold_ascii(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
+inline constexpr unsigned char fold_ascii(char c) { return fold_ascii(static_cast<unsigned char>(c)); }
+
+// Same length and the same letters, without regard to case.
+bool equal_ignoring_case(std::string_view a, std::string_view b);
+
+// The needle found anywhere in the haystack; an empty needle is found at once.
 bool contains_ignoring_case(std::string_view haystack, std::string_view needle);

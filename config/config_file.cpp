@@ -1,12 +1,8 @@
 #include "config/config_file.h"
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 
 #include "config/text_file.h"
-
-Settings settings;
 
 namespace {
 
@@ -15,16 +11,14 @@ namespace {
 constexpr std::array<std::string_view, 5> KEY_NAMES = {"server", "username", "password", "newcgi",
                                                        "digest"};
 
-std::array<std::string*, 5> key_fields(Settings& s, std::string& server) {
-  return {&server, &s.username, &s.password, &s.newcgi, &s.digest};
-}
+// The raw values, before digest and newcgi are read as switches.
+struct RawValues {
+  std::string server, username, password, newcgi, digest;
+};
+
+std::array<std::string*, 5> key_fields(RawValues& v) { return {&v.server, &v.username, &v.password, &v.newcgi, &v.digest}; }
 
 bool can_open(const std::string& path) { return read_text_file(path.c_str(), 0).has_value(); }
-
-[[noreturn]] void config_not_found() {
-  std::puts("Could not find orvek.conf, exiting.");
-  std::exit(2);
-}
 
 }  // namespace
 
@@ -34,9 +28,8 @@ const std::vector<std::string>& config_search_directories() {
 }
 
 Settings parse_config(std::string_view text) {
-  Settings result;
-  std::string server;
-  const auto fields = key_fields(result, server);
+  RawValues values;
+  const auto fields = key_fields(values);
   std::string token;
   std::array<bool, KEY_NAMES.size()> pending{};
   bool in_comment = false;
@@ -70,22 +63,28 @@ Settings parse_config(std::string_view text) {
   }
   // A last line without its newline is never committed.
 
-  result.status_url = server + std::string(STATUS_PATH);
+  Settings result;
+  result.status_url = values.server + std::string(STATUS_PATH);
+  result.username = std::move(values.username);
+  result.password = std::move(values.password);
+  // Exactly these words: "Yes", or "yes" with a carriage return, is no.
+  result.digest = values.digest == "yes";
+  result.newcgi = values.newcgi == "true";
   result.credentials = result.username + ":" + result.password;
   return result;
 }
 
-bool load_config(const std::string& path) {
+std::optional<Settings> load_config(const std::string& path) {
   const std::optional<std::string> text = read_text_file(path.c_str(), CONFIG_READ_LIMIT);
-  if (!text) return false;
-  settings = parse_config(*text);
-  return true;
+  if (!text) return std::nullopt;
+  return parse_config(*text);
 }
 
-void find_config_file(const char* config_path, const std::vector<std::string>& search_directories) {
+std::optional<Settings> find_config_file(const char* config_path,
+                                         const std::vector<std::string>& search_directories) {
   std::string chosen;
   if (config_path) {
-    if (!can_open(config_path)) config_not_found();
+    if (!can_open(config_path)) return std::nullopt;
     chosen = config_path;
   } else {
     for (const auto& directory : search_directories) {
@@ -95,9 +94,9 @@ void find_config_file(const char* config_path, const std::vector<std::string>& s
         break;
       }
     }
-    if (chosen.empty()) config_not_found();
+    if (chosen.empty()) return std::nullopt;
   }
   // The file may vanish between the search and the parse: that is the same
   // as not finding it.
-  if (!load_config(chosen)) config_not_found();
+  return load_config(chosen);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,12 +11,10 @@ struct Settings {
   std::string status_url;   // server value + STATUS_PATH
   std::string username;
   std::string password;
-  std::string digest;       // exactly "yes" selects Digest authentication
-  std::string newcgi;       // exactly "true" selects the postfield service form
+  bool digest = false;      // the value was exactly "yes": Digest authentication
+  bool newcgi = false;      // the value was exactly "true": the postfield service form
   std::string credentials;  // username ":" password
 };
-
-extern Settings settings;
 
 inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";
 inline constexpr std::string_view CONFIG_FILE_NAME = "orvek.conf";
@@ -31,11 +30,12 @@ const std::vector<std::string>& config_search_directories();
 Settings parse_config(std::string_view text);
 
 // Chooses the configuration file (config_path, or the first orvek.conf found
-// in search_directories that is a readable regular file) and loads it into
-// `settings`. When no file can be read, prints "Could not find orvek.conf, exiting." and ends the process
-// with status 2.
-void find_config_file(const char* config_path,
-                      const std::vector<std::string>& search_directories = config_search_directories());
+// in search_directories that is a readable regular file) and loads it.
+// Nothing when no file can be read.
+std::optional<Settings> find_config_file(
+    const char* config_path, const std::vector<std::string>& search_directories = config_search_directories());
 
-// Loads `settings` from path; returns false when the file cannot be read.
-bool load_config(const std::string& path);
+// The settings of the file at path; nothing when it cannot be read.
+std::optional<Settings> load_config(const std::string& path);
+
+inline constexpr std::string_view CONFIG_NOT_FOUND = "Could not find orvek.conf, exiting.";

@@ -5,7 +5,6 @@
 #include "common/text_search.h"
 #include "config/text_file.h"
 
-ExcludeList exclude_list;
 
 ExcludeList load_exclude_list(const char* path) {
   ExcludeList list;

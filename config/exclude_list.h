@@ -10,8 +10,6 @@ struct ExcludeList {
   std::vector<std::string> entries;
 };
 
-extern ExcludeList exclude_list;
-
 // Bytes of an exclude file beyond this are not read.
 inline constexpr std::size_t EXCLUDE_READ_LIMIT = 4 << 20;
 

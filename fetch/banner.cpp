@@ -1,11 +1,10 @@
 #include "fetch/banner.h"
 
-#include <curses.h>
+#include "common/frame.h"
 
-void show_no_connection() {
-  const int row = getmaxy(stdscr) / 2;
-  const int column = (getmaxx(stdscr) - static_cast<int>(NO_CONNECTION_TEXT.size())) / 2;
-  wattr_on(stdscr, COLOR_PAIR(7), nullptr);
-  mvwprintw(stdscr, row, column, "%s", NO_CONNECTION_TEXT.data());
-  wattr_off(stdscr, COLOR_PAIR(7), nullptr);
+void show_no_connection(Frame& frame) {
+  const int row = frame.rows / 2;
+  const int column = (frame.columns - static_cast<int>(NO_CONNECTION_TEXT.size())) / 2;
+  if (row < 0 || column < 0) return;
+  frame.labels.push_back({row, column, NO_CONNECTION_TEXT, BANNER_ROLE, false, LabelForm::PLAIN});
 }

@@ -1,12 +1,10 @@
 #include "fetch/status_fetch.h"
 
+#include <chrono>
 #include <cstring>
 #include <curl/curl.h>
 
 #include "config/config_file.h"
-
-char receive_buffer[RECEIVE_LIMIT + 1];
-std::int32_t received_length = 0;
 
 namespace {
 
@@ -37,50 +35,75 @@ std::size_t on_header_line(char* data, std::size_t size, std::size_t count, void
   return n;
 }
 
-}  // namespace
-
-void reset_received_body() {
-  received_length = 0;
-  // Without this a transfer that delivers no body would show the previous
-  // frame's text again.
-  receive_buffer[0] = '\0';
+FetchFailure failure_of(CURLcode code, const ReceiveBuffer& buffer, long status, const HeaderWatch& headers) {
+  if (code == CURLE_WRITE_ERROR && buffer.refused) return FetchFailure::BODY_TOO_LARGE;
+  if (code != CURLE_OK) return FetchFailure::TRANSPORT;
+  // Status 0: a protocol without statuses or header sections.
+  if (status != 0 && !headers.complete) return FetchFailure::HEADER_UNFINISHED;
+  if (!answer_is_success(status)) return FetchFailure::HTTP_STATUS;
+  return FetchFailure::NONE;
 }
 
-std::size_t on_body_chunk(char* data, std::size_t size, std::size_t count, void*) {
+}  // namespace
+
+ReceiveBuffer make_receive_buffer() {
+  return {std::make_unique_for_overwrite<char[]>(RECEIVE_LIMIT), 0, false};
+}
+
+void reset_received_body(ReceiveBuffer& buffer) {
+  // Without this a transfer that delivers no body would show the previous
+  // frame's text again.
+  buffer.length = 0;
+  buffer.refused = false;
+}
+
+std::size_t on_body_chunk(char* data, std::size_t size, std::size_t count, void* user) {
+  auto& buffer = *static_cast<ReceiveBuffer*>(user);
   const std::size_t n = size * count;
-  if (n > static_cast<std::size_t>(RECEIVE_LIMIT - received_length)) return 0;
-  std::memcpy(receive_buffer + received_length, data, n);
-  received_length += static_cast<std::int32_t>(n);
-  receive_buffer[received_length] = '\0';
+  if (n > RECEIVE_LIMIT - buffer.length) {
+    buffer.refused = true;
+    return 0;
+  }
+  if (n) std::memcpy(buffer.bytes.get() + buffer.length, data, n);
+  buffer.length += n;
   return n;
 }
 
-std::string_view received_text() {
-  const void* zero = std::memchr(receive_buffer, 0, static_cast<std::size_t>(received_length));
-  const std::size_t length =
-      zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - receive_buffer)
-           : static_cast<std::size_t>(received_length);
-  return {receive_buffer, length};
+std::string_view received_text(const ReceiveBuffer& buffer) {
+  const std::string_view body(buffer.bytes.get(), buffer.length);
+  return body.substr(0, body.find('\0'));
 }
 
-bool fetch_problems(const Settings& settings) {
+FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer) {
+  FetchResult result;
+  reset_received_body(buffer);
   CURL* handle = curl_easy_init();
-  if (!handle) return false;
+  if (!handle) {
+    result.failure = FetchFailure::NO_HANDLE;
+    return result;
+  }
+  char error[CURL_ERROR_SIZE] = "";
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
   curl_easy_setopt(handle, CURLOPT_URL, settings.status_url.c_str());
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_body_chunk);
-  curl_easy_setopt(handle, CURLOPT_HTTPAUTH, settings.digest == "yes" ? CURLAUTH_DIGEST : BROAD_AUTH_MASK);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &buffer);
+  curl_easy_setopt(handle, CURLOPT_HTTPAUTH, settings.digest ? CURLAUTH_DIGEST : BROAD_AUTH_MASK);
   curl_easy_setopt(handle, CURLOPT_USERPWD, settings.credentials.c_str());
   HeaderWatch headers;
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, on_header_line);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &headers);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, TRANSFER_TIMEOUT_SECONDS);
-  const CURLcode result = curl_easy_perform(handle);
-  long status = 0;
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
+  const auto start = std::chrono::steady_clock::now();
+  const CURLcode code = curl_easy_perform(handle);
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
   curl_easy_cleanup(handle);
-  // Status 0: a protocol without statuses or header sections.
-  return result == CURLE_OK && answer_is_success(status) && (status == 0 || headers.complete);
+  result.curl_code = code;
+  if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);
+  result.body_size = buffer.length;
+  result.failure = failure_of(code, buffer, result.status, headers);
+  return result;
 }

@@ -1,29 +1,58 @@
 #pragma once
 #include <cstddef>
-#include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 
 struct Settings;
 
-// The body of one transfer: at most RECEIVE_LIMIT bytes, always followed by a
-// terminating zero.
-inline constexpr std::int32_t RECEIVE_LIMIT = 3510720;
-extern char receive_buffer[RECEIVE_LIMIT + 1];
-extern std::int32_t received_length;
+// The body of one transfer: at most RECEIVE_LIMIT bytes. Allocated once at
+// start and reused by every transfer, so receiving allocates nothing.
+inline constexpr std::size_t RECEIVE_LIMIT = 3510720;
+
+struct ReceiveBuffer {
+  std::unique_ptr<char[]> bytes;  // RECEIVE_LIMIT bytes
+  std::size_t length = 0;         // bytes of the current body
+  bool refused = false;           // a chunk was refused: the body outgrew RECEIVE_LIMIT
+};
+
+ReceiveBuffer make_receive_buffer();
 
 // Empties the body before a transfer.
-void reset_received_body();
+void reset_received_body(ReceiveBuffer& buffer);
 
-// The libcurl write function: appends a chunk, or takes nothing (which fails
-// the transfer) when the body would outgrow RECEIVE_LIMIT.
+// The libcurl write function (user: the ReceiveBuffer): appends a chunk, or
+// takes nothing (which fails the transfer) when the body would outgrow
+// RECEIVE_LIMIT.
 std::size_t on_body_chunk(char* data, std::size_t size, std::size_t count, void* user);
 
-// The received text, up to its first zero byte.
-std::string_view received_text();
+// The received text, up to its first zero byte: the one place the body is
+// cut there.
+std::string_view received_text(const ReceiveBuffer& buffer);
 
-// One transfer of settings.status_url into receive_buffer. True when the page
-// arrived: the transfer completed, within its time bounds, with a 2xx answer.
-bool fetch_problems(const Settings& settings);
+// Why a fetch gave no page.
+enum class FetchFailure {
+  NONE,               // the page arrived
+  NO_HANDLE,          // libcurl could not start a transfer
+  TRANSPORT,          // no complete answer: see curl_code and error
+  BODY_TOO_LARGE,     // the body outgrew RECEIVE_LIMIT
+  HEADER_UNFINISHED,  // the answer ended before its header section did
+  HTTP_STATUS,        // the final answer's status was no 2xx
+};
+
+// What one fetch did.
+struct FetchResult {
+  FetchFailure failure = FetchFailure::NONE;
+  int curl_code = 0;       // libcurl's result code
+  std::string error;       // libcurl's words for a failed transfer
+  long status = 0;         // the final HTTP status; 0 when none came
+  std::size_t body_size = 0;
+  double seconds = 0;      // the time the transfer took
+  bool ok() const { return failure == FetchFailure::NONE; }
+};
+
+// One transfer of settings.status_url into buffer.
+FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer);
 
 // Time bounds of one transfer, so that a silent server cannot freeze the
 // screen on a stale frame.

@@ -10,12 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <curses.h>
-#include <fcntl.h>
 #include <string_view>
 #include <unistd.h>
 
-#include "app/refresh_cycle.h"
-#include "config/config_file.h"
+#include "app/curses_screen.h"
+#include "common/frame.h"
 #include "config/exclude_list.h"
 #include "fetch/status_fetch.h"
 #include "fuzz_check.h"
@@ -44,30 +43,21 @@ ExcludeList sample_excludes() {
 }
 
 #if ORVEK_FUZZ_REFERENCE_PASS
-bool same_frame(const Frame& a, const Frame& b) {
-  if (a.background != b.background || a.labels.size() != b.labels.size()) return false;
-  for (std::size_t i = 0; i < a.labels.size(); ++i) {
-    const Label& x = a.labels[i];
-    const Label& y = b.labels[i];
-    if (x.row != y.row || x.column != y.column || x.text != y.text || x.pair != y.pair || x.bold != y.bold ||
-        x.service_name != y.service_name)
+bool same_report(const Report& a, const Report& b) {
+  if (a.alarm != b.alarm || a.unmatched != b.unmatched || a.items.size() != b.items.size()) return false;
+  for (std::size_t i = 0; i < a.items.size(); ++i) {
+    const ReportItem& x = a.items[i];
+    const ReportItem& y = b.items[i];
+    if (x.kind != y.kind || x.name != y.name || (x.kind == ReportItemKind::SERVICE && x.status != y.status))
       return false;
   }
   return true;
 }
 
-// The report pass must lay out exactly the frame that the straightforward,
-// quadratic pass kept beside the tests lays out, from the same cursor.
-void compare_with_reference(std::string_view body, bool newcgi) {
-  const std::vector<ProblemLine> lines = split_problem_lines(body);
-  const ReportCursor start{0, 0, true, false};
-  Frame fast(LINES, COLS);
-  report_cursor = start;
-  render_problems(lines, exclude_list, newcgi, fast);
-  Frame slow(LINES, COLS);
-  report_cursor = start;
-  reference_render_problems(lines, exclude_list, newcgi, slow);
-  FUZZ_CHECK(same_frame(fast, slow));
+// The report pass must make exactly the report that the straightforward,
+// quadratic pass kept beside the tests makes.
+void compare_with_reference(const std::vector<ProblemLine>& lines, const ExcludeList& excludes, bool newcgi) {
+  FUZZ_CHECK(same_report(render_problems(lines, excludes, newcgi), reference_render_problems(lines, excludes, newcgi)));
 }
 #endif
 
@@ -77,7 +67,7 @@ constexpr const char* PLAIN_LOCALE = "C";
 constexpr const char* UTF8_LOCALE = "C.UTF-8";
 struct LocaleScreen {
   const char* locale;
-  SCREEN* screen;
+  OffscreenTerminal terminal;
 };
 LocaleScreen screens[2];
 const LocaleScreen* current_screen = nullptr;
@@ -87,39 +77,24 @@ LocaleScreen open_screen(const char* locale) {
     std::fprintf(stderr, "fuzz_frame: no locale %s\n", locale);
     std::abort();
   }
-  std::FILE* screen_out = std::fopen("/dev/null", "w");
-  std::FILE* screen_in = std::fopen("/dev/null", "r");
-  SCREEN* screen = screen_out && screen_in ? newterm("xterm-256color", screen_out, screen_in) : nullptr;
-  if (!screen) {
-    std::fputs("fuzz_frame: no curses screen for xterm-256color\n", stderr);
+  OffscreenTerminal terminal;
+  if (!open_offscreen_terminal("xterm-256color", 24, 80, terminal)) {
+    std::fputs("fuzz_frame: no colour curses screen for xterm-256color\n", stderr);
     std::abort();
   }
-  set_term(screen);
-  if (!has_colors()) {
-    std::fputs("fuzz_frame: xterm-256color without colours\n", stderr);
-    std::abort();
-  }
-  start_color();
-  curs_set(0);
-  set_palette();
-  return {locale, screen};
+  return {locale, terminal};
 }
 
 void use_screen(const LocaleScreen& chosen) {
   if (current_screen == &chosen) return;
   std::setlocale(LC_CTYPE, chosen.locale);
-  set_term(chosen.screen);
+  set_term(chosen.terminal.screen);
   current_screen = &chosen;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // extract_field reports "No match!" on standard output.
-  const int null_out = open("/dev/null", O_WRONLY);
-  if (null_out < 0 || dup2(null_out, STDOUT_FILENO) < 0) std::abort();
-  close(null_out);
-
   // Colour terminals that draw nowhere; their size comes from resizeterm
   // alone, not from the environment.
   unsetenv("LINES");
@@ -138,29 +113,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   use_screen(screens[(choice >> 6) & 1u]);
   const ScreenSize screen = SCREEN_SIZES[(choice & 3u) % 3u];
   if (LINES != screen.rows || COLS != screen.columns) FUZZ_CHECK(resizeterm(screen.rows, screen.columns) == OK);
-  settings.newcgi = (choice & 4u) ? "true" : "";
-  static const ExcludeList excludes = sample_excludes();
-  exclude_list = (choice & 8u) ? excludes : ExcludeList{};
+  const bool newcgi = choice & 4u;
+  static const ExcludeList sample = sample_excludes();
+  static const ExcludeList no_excludes;
+  const ExcludeList& excludes = (choice & 8u) ? sample : no_excludes;
   const std::size_t chunk = CHUNK_SIZES[(choice >> 4) & 3u];
 
   // The transfer: an emptied buffer, then the body piece by piece.
-  reset_received_body();
+  static ReceiveBuffer buffer = make_receive_buffer();
+  reset_received_body(buffer);
   for (std::size_t at = 0; at < body.size(); at += chunk) {
     const std::size_t n = std::min(chunk, body.size() - at);
-    FUZZ_CHECK(on_body_chunk(const_cast<char*>(body.data() + at), 1, n, nullptr) == n);
+    FUZZ_CHECK(on_body_chunk(const_cast<char*>(body.data() + at), 1, n, &buffer) == n);
   }
-  FUZZ_CHECK(received_length == static_cast<std::int32_t>(body.size()));
-  FUZZ_CHECK(received_text() == body.substr(0, body.find('\0')));
+  FUZZ_CHECK(buffer.length == body.size());
+  const std::string_view text = received_text(buffer);
+  FUZZ_CHECK(text == body.substr(0, body.find('\0')));
 
   // The rest of a successful cycle.
   wclear(stdscr);
-  wbkgd(stdscr, COLOR_PAIR(5));
-  report_cursor.new_frame = true;
-  draw_report(received_text());
-  FUZZ_CHECK(report_cursor.row >= 0 && report_cursor.column >= 0);
-  FUZZ_CHECK(report_cursor.column % REPORT_COLUMN_WIDTH == 0);
+  wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
+  const std::vector<ProblemLine> lines = split_problem_lines(text);
+  Frame frame(LINES, COLS);
+  lay_out_report(render_problems(lines, excludes, newcgi), frame);
+  paint_frame(frame);
+  FUZZ_CHECK(frame.report_cursor.row >= 0 && frame.report_cursor.column >= 0);
+  FUZZ_CHECK(frame.report_cursor.column % REPORT_COLUMN_WIDTH == 0);
 #if ORVEK_FUZZ_REFERENCE_PASS
-  compare_with_reference(received_text(), settings.newcgi == "true");
+  compare_with_reference(lines, excludes, newcgi);
 #endif
   return 0;
 }

@@ -1,6 +1,5 @@
 #include "report/field_extraction.h"
 
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -80,10 +79,8 @@ std::optional<std::string_view> match_field(std::string_view line, int mode, boo
   return match_table_cell(line);
 }
 
-void report_no_match() { std::fputs("No match!", stdout); }
-
-std::string_view extract_field(std::string_view line, int mode, bool newcgi) {
+std::string_view extract_field(std::string_view line, int mode, bool newcgi, int& unmatched) {
   if (const auto group = match_field(line, mode, newcgi)) return *group;
-  report_no_match();
+  ++unmatched;
   return {};
 }

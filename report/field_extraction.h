@@ -26,9 +26,7 @@ const char* pattern_for(int mode, bool newcgi);
 // when the line does not match.
 std::optional<std::string_view> match_field(std::string_view line, int mode, bool newcgi);
 
-// What a caller does with a line that does not match: say so on standard
-// output (the terminal) and go on with the empty text.
-void report_no_match();
-
-// match_field, or report_no_match and the empty text.
-std::string_view extract_field(std::string_view line, int mode, bool newcgi);
+// match_field, or the empty text when the line does not match; each line
+// that does not match adds one to unmatched (the caller says "No match!"
+// that many times).
+std::string_view extract_field(std::string_view line, int mode, bool newcgi, int& unmatched);

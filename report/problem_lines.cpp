@@ -9,21 +9,14 @@
 
 namespace {
 
+// rest is lower case: the token's letters after its first.
 bool follows(std::string_view line, std::size_t at, std::string_view rest) {
-  if (line.size() - at < rest.size()) return false;
-  for (std::size_t k = 0; k < rest.size(); ++k)
-    if (fold_ascii(static_cast<unsigned char>(line[at + k])) != static_cast<unsigned char>(rest[k]))
-      return false;
-  return true;
+  return line.size() - at >= rest.size() && equal_ignoring_case(line.substr(at, rest.size()), rest);
 }
-
-}  // namespace
-
-namespace {
 
 // Marks the token or "#comments" that starts at line[at], if any.
 inline void mark_at(std::string_view line, std::size_t at, LineMarks& marks) {
-  switch (fold_ascii(static_cast<unsigned char>(line[at]))) {
+  switch (fold_ascii(line[at])) {
     case 'w': if (follows(line, at + 1, "rn")) marks.tokens |= TOKEN_WRN; break;
     case 'c': if (follows(line, at + 1, "ri")) marks.tokens |= TOKEN_CRI; break;
     case 'd': if (follows(line, at + 1, "wn")) marks.tokens |= TOKEN_DWN; break;
@@ -65,8 +58,6 @@ LineMarks mark_line(std::string_view line) {
 }
 
 std::vector<ProblemLine> split_problem_lines(std::string_view body) {
-  if (const void* zero = std::memchr(body.data(), 0, body.size()))
-    body = body.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - body.data()));
   std::vector<ProblemLine> lines;
   std::size_t start = 0;
   while (start < body.size()) {

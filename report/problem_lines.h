@@ -27,7 +27,7 @@ struct LineMarks {
 };
 LineMarks mark_line(std::string_view line);
 
-// Cuts body (up to its first zero byte) into newline-ended lines and keeps,
-// in page order, those with a status token and without "#comments". Bytes
-// after the last newline form no line.
+// Cuts body into newline-ended lines and keeps, in page order, those with a
+// status token and without "#comments". Bytes after the last newline form no
+// line. The body comes already cut at its first zero byte (received_text).
 std::vector<ProblemLine> split_problem_lines(std::string_view body);

@@ -2,13 +2,13 @@
 #include <vector>
 
 #include "report/problem_lines.h"
-#include "report/screen_writer.h"
+#include "report/report.h"
 
 struct ExcludeList;
 
-// Lays the problem lines out as the report: DOWN and UNREACHABLE hosts as
-// single labels (and the red background), every other host with service
-// problems as a host label followed by one status row per problem service
-// found anywhere in the table; excluded hosts and services left out.
-void render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes,
-                     bool newcgi, Frame& frame);
+// Turns the problem lines into the report: DOWN and UNREACHABLE hosts as
+// single items (and the alarm), every other host with service problems as a
+// host item followed by one item per problem service found anywhere in the
+// table; excluded hosts and services left out. Counts the names that could
+// not be read.
+Report render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes, bool newcgi);

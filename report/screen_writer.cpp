@@ -1,29 +1,34 @@
 #include "report/screen_writer.h"
 
-ReportCursor report_cursor;
-
 namespace {
 
-constexpr short DOWN_HOST_PAIR = 6;
 constexpr int STATUS_INDENT = 2;
+
+enum class LabelKind { HOST, STATUS };
+
+ColourRole status_role(ServiceStatus status) {
+  switch (status) {
+    case ServiceStatus::WARNING: return WARNING_ROLE;
+    case ServiceStatus::CRITICAL: return CRITICAL_ROLE;
+    case ServiceStatus::UNKNOWN: return UNKNOWN_ROLE;
+  }
+  return UNKNOWN_ROLE;
+}
 
 // Curses refuses text that starts beyond the screen; so do we, and the
 // caller's service name is then dropped with its label.
-bool place(Frame& frame, int row, int column, std::string_view text, short pair) {
-  if (row < 0 || row >= frame.rows || column < 0 || column >= frame.columns) return false;
-  frame.labels.push_back({row, column, text, pair, false, false});
+bool place(Frame& frame, int row, int column, std::string_view text, ColourRole role) {
+  if (row < 0 || row >= frame.rows || column < 0 || column >= frame.columns) {
+    // A green host label is not counted: its services are.
+    if (column >= frame.columns && role != HOST_ROLE) ++frame.hidden_labels;
+    return false;
+  }
+  frame.labels.push_back({row, column, text, role, false, LabelForm::PADDED});
   return true;
 }
 
-}  // namespace
-
-void put_label(Frame& frame, std::string_view text, int colour_index, int kind) {
-  ReportCursor& cursor = report_cursor;
-  if (cursor.new_frame) {
-    cursor.row = 0;
-    cursor.column = 0;
-    cursor.new_frame = false;
-  }
+void put_label(Frame& frame, std::string_view text, ColourRole role, LabelKind kind) {
+  ReportCursor& cursor = frame.report_cursor;
   if (cursor.row >= frame.rows) {
     cursor.column += REPORT_COLUMN_WIDTH;
     cursor.row = 0;
@@ -31,32 +36,51 @@ void put_label(Frame& frame, std::string_view text, int colour_index, int kind) 
     // if it started there, instead of losing the label at row -1.
     cursor.in_status_run = false;
   }
-  const short pair = static_cast<short>(colour_index + 1);
-  if (kind == STATUS_LABEL) {
+  if (kind == LabelKind::STATUS) {
     const int row = cursor.in_status_run ? cursor.row - 1 : cursor.row++;
     const int column = cursor.column + STATUS_INDENT;
-    if (place(frame, row, column, text, pair)) {
+    if (place(frame, row, column, text, role)) {
       frame.service_row = row;
       frame.service_column = column + static_cast<int>(text.size()) + 2;
     } else {
       frame.service_row = frame.service_column = -1;
     }
     cursor.in_status_run = true;
-  } else if (colour_index == 2) {
-    place(frame, cursor.row, cursor.column, text, DOWN_HOST_PAIR);
-    cursor.in_status_run = false;
-    ++cursor.row;
   } else {
-    place(frame, cursor.row, cursor.column, text, pair);
+    place(frame, cursor.row, cursor.column, text, role);
     cursor.in_status_run = false;
+    if (role == DOWN_HOST_ROLE) ++cursor.row;  // the empty row after a DOWN host
   }
   ++cursor.row;
 }
 
-void put_service_name(Frame& frame, std::string_view name) {
+}  // namespace
+
+void put_host(Frame& frame, std::string_view name) { put_label(frame, name, HOST_ROLE, LabelKind::HOST); }
+
+void put_down_host(Frame& frame, std::string_view name) { put_label(frame, name, DOWN_HOST_ROLE, LabelKind::HOST); }
+
+void put_unreachable_host(Frame& frame, std::string_view name) {
+  put_label(frame, name, UNREACHABLE_ROLE, LabelKind::HOST);
+}
+
+void put_status(Frame& frame, ServiceStatus status, std::string_view service) {
+  put_label(frame, status_word(status), status_role(status), LabelKind::STATUS);
   if (frame.service_row < 0) return;
   // Beyond the right edge curses would refuse it anyway.
   if (frame.service_column < frame.columns)
-    frame.labels.push_back({frame.service_row, frame.service_column, name, 0, true, true});
+    frame.labels.push_back({frame.service_row, frame.service_column, service, TEXT_ROLE, true, LabelForm::SERVICE_NAME});
   frame.service_row = frame.service_column = -1;
+}
+
+void lay_out_report(const Report& report, Frame& frame) {
+  if (report.alarm) frame.background = ALARM_ROLE;
+  for (const ReportItem& item : report.items) {
+    switch (item.kind) {
+      case ReportItemKind::HOST: put_host(frame, item.name); break;
+      case ReportItemKind::DOWN_HOST: put_down_host(frame, item.name); break;
+      case ReportItemKind::UNREACHABLE_HOST: put_unreachable_host(frame, item.name); break;
+      case ReportItemKind::SERVICE: put_status(frame, item.status, item.name); break;
+    }
+  }
 }

@@ -1,53 +1,24 @@
 #pragma once
+// Places the report's labels into a Frame, one under another in columns
+// REPORT_COLUMN_WIDTH characters wide: when a column is full, writing goes on
+// at the top of the next column to the right. The frame's report_cursor is
+// the write position.
 #include <string_view>
-#include <vector>
 
-// One piece of text placed on the screen. A label is drawn with a space on
-// each side (" text "); a service name with one leading space (" text").
-struct Label {
-  int row;
-  int column;
-  std::string_view text;  // points into the page or at a static word
-  short pair;             // curses colour pair; 0 keeps the background's colours
-  bool bold;
-  bool service_name;
-};
-
-// A whole report, laid out for a screen of rows x columns, before curses
-// sees it.
-struct Frame {
-  Frame(int screen_rows, int screen_columns) : rows(screen_rows), columns(screen_columns) {}
-  int rows;
-  int columns;
-  short background = 5;  // 7 while a host is DOWN or UNREACHABLE
-  std::vector<Label> labels;
-  // Where the service name of the last status label goes; negative when that
-  // label could not be placed, so its name is not drawn either.
-  int service_row = -1;
-  int service_column = -1;
-};
+#include "common/frame.h"
+#include "report/report.h"
 
 inline constexpr int REPORT_COLUMN_WIDTH = 50;
 
-// The write position of the report.
-struct ReportCursor {
-  int row = 0;
-  int column = 0;             // left edge of the current report column: 0, 50, 100, ...
-  bool new_frame = false;     // the next label starts a frame at the top left
-  bool in_status_run = false; // the previous label was a status label
-};
+// A green host label, heading its service problems.
+void put_host(Frame& frame, std::string_view name);
+// A DOWN host, followed by an empty row.
+void put_down_host(Frame& frame, std::string_view name);
+void put_unreachable_host(Frame& frame, std::string_view name);
+// A status label two columns in, and the service name beside it in bold.
+// During a run of status labels the row is kept one ahead, so one empty row
+// follows the run.
+void put_status(Frame& frame, ServiceStatus status, std::string_view service);
 
-extern ReportCursor report_cursor;
-
-// kind for put_label
-inline constexpr int HOST_LABEL = 0;
-inline constexpr int STATUS_LABEL = 1;
-
-// Places one label at report_cursor and advances it. colour_index 0..3
-// selects pairs 1..4; a host label (kind 0) with colour_index 2 is a DOWN
-// host, drawn in pair 6 and followed by an empty row. During a run of status
-// labels the row is kept one ahead, so one empty row follows the run.
-void put_label(Frame& frame, std::string_view text, int colour_index, int kind);
-
-// The service name beside the status label just placed, in bold.
-void put_service_name(Frame& frame, std::string_view name);
+// The whole report: its background and every item in order.
+void lay_out_report(const Report& report, Frame& frame);

@@ -5,12 +5,29 @@
 #include <string>
 #include <vector>
 
-#include "report/screen_writer.h"
+#include "common/frame.h"
+
+// The text a label puts on the screen.
+inline std::string drawn_text(const Label& label) {
+  std::string drawn;
+  drawn.reserve(label.text.size() + 2);
+  if (label.form != LabelForm::PLAIN) drawn += ' ';
+  drawn.append(label.text);
+  if (label.form == LabelForm::PADDED) drawn += ' ';
+  return drawn;
+}
 
 inline std::string describe(const Label& label) {
-  std::string padded = " " + std::string(label.text) + (label.service_name ? "" : " ");
-  return std::to_string(label.row) + "," + std::to_string(label.column) + " " + std::to_string(label.pair) +
-         (label.bold ? "b" : "") + " [" + padded + "]";
+  std::string line = std::to_string(label.row);
+  line += ',';
+  line += std::to_string(label.column);
+  line += ' ';
+  line += std::to_string(colour_pair(label.role));
+  if (label.bold) line += 'b';
+  line += " [";
+  line += drawn_text(label);
+  line += ']';
+  return line;
 }
 
 inline std::vector<std::string> describe(const Frame& frame) {
@@ -30,11 +47,11 @@ inline std::vector<std::vector<Cell>> paint_cells(const Frame& frame) {
   std::vector<std::vector<Cell>> screen(static_cast<std::size_t>(frame.rows),
                                         std::vector<Cell>(static_cast<std::size_t>(frame.columns)));
   for (const Label& label : frame.labels) {
-    const std::string padded = " " + std::string(label.text) + (label.service_name ? "" : " ");
-    for (std::size_t i = 0; i < padded.size(); ++i) {
+    const std::string drawn = drawn_text(label);
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
       const std::size_t column = static_cast<std::size_t>(label.column) + i;
       if (column >= screen[0].size()) break;
-      screen[static_cast<std::size_t>(label.row)][column] = {padded[i], label.pair, label.bold};
+      screen[static_cast<std::size_t>(label.row)][column] = {drawn[i], colour_pair(label.role), label.bold};
     }
   }
   return screen;

@@ -35,7 +35,6 @@ const SplitCase split_cases[] = {
     {"no_newline_at_all", "host DWN service CRI WRN UNK", {}},
     {"text_after_last_newline_dropped", "a DWN\nb CRI", {"a DWN\n"}},
     {"order_kept_and_others_skipped", "<wml>\nx WRN\nplain\ny UNR\n", {"x WRN\n", "y UNR\n"}},
-    {"zero_byte_ends_the_body", "a CRI\nb WRN\0c UNK\n"s, {"a CRI\n"}},
     {"carriage_return_stays", "a DWN\r\nb\r\n", {"a DWN\r\n"}},
     {"case_ignored", "a dwn\nb Unr\nc wRn\nd cRi\ne uNK\n", {"a dwn\n", "b Unr\n", "c wRn\n", "d cRi\n", "e uNK\n"}},
     {"inside_words", "a description\nthe unreachable one\nunknown\nplain\n",

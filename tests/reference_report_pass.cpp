@@ -12,41 +12,35 @@
 
 namespace {
 
-constexpr short ALARM_PAIR = 7;
-
-struct StatusWord {
-  std::string_view text;
-  int colour_index;
-};
-
-StatusWord status_word(unsigned tokens) {
-  if (tokens & TOKEN_WRN) return {"WARNING", 1};
-  if (tokens & TOKEN_CRI) return {"CRITICAL", 2};
-  return {"UNKNOWN", 3};
+ServiceStatus service_status(unsigned tokens) {
+  if (tokens & TOKEN_WRN) return ServiceStatus::WARNING;
+  if (tokens & TOKEN_CRI) return ServiceStatus::CRITICAL;
+  return ServiceStatus::UNKNOWN;
 }
 
 }  // namespace
 
-void reference_render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes,
-                     bool newcgi, Frame& frame) {
+Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes,
+                                 bool newcgi) {
+  Report report;
   // The DOWN and UNREACHABLE hosts, collected first so that every group can
   // be checked against them.
   std::vector<std::string_view> down_hosts;
   for (const ProblemLine& line : problem_lines) {
     if (!(line.tokens & (TOKEN_DWN | TOKEN_UNR))) continue;
-    const std::string_view host = extract_field(line.text, HOST_FIELD, newcgi);
+    const std::string_view host = extract_field(line.text, HOST_FIELD, newcgi, report.unmatched);
     if (host_is_excluded(excludes, host)) continue;
-    frame.background = ALARM_PAIR;
+    report.alarm = true;
     down_hosts.push_back(host);
   }
 
-  std::string_view last_host;  // the host whose service group was drawn last
+  std::string_view last_host;  // the host whose service group was made last
   for (const ProblemLine& line : problem_lines) {
     const bool down = line.tokens & TOKEN_DWN;
     const bool unreachable = line.tokens & TOKEN_UNR;
     if (!down && !unreachable && !(line.tokens & SERVICE_TOKENS)) continue;
     const std::string_view host =
-        extract_field(line.text, down || unreachable ? HOST_FIELD : HOST_BEFORE_SERVICE, newcgi);
+        extract_field(line.text, down || unreachable ? HOST_FIELD : HOST_BEFORE_SERVICE, newcgi, report.unmatched);
     if (host == last_host) continue;
     if (host_is_excluded(excludes, host)) continue;
 
@@ -54,11 +48,11 @@ void reference_render_problems(const std::vector<ProblemLine>& problem_lines, co
     for (const std::string_view down_host : down_hosts)
       if (contains_ignoring_case(down_host, host)) host_down = true;
     if (down) {
-      put_label(frame, host, 2, HOST_LABEL);
+      report.items.push_back({ReportItemKind::DOWN_HOST, host, {}});
       host_down = true;
     }
     if (unreachable) {
-      put_label(frame, host, 3, HOST_LABEL);
+      report.items.push_back({ReportItemKind::UNREACHABLE_HOST, host, {}});
       continue;
     }
     // A DOWN host, and any host whose name lies inside a DOWN or UNREACHABLE
@@ -68,24 +62,23 @@ void reference_render_problems(const std::vector<ProblemLine>& problem_lines, co
     // The service scan covers the whole table, so a host's group is complete
     // wherever it starts.
     const std::string key = "value='" + std::string(host) + "'/>";
-    bool header_drawn = false;
+    bool header_made = false;
     for (const ProblemLine& candidate : problem_lines) {
       if (!(candidate.tokens & SERVICE_TOKENS)) continue;
       if (!contains_ignoring_case(candidate.text, key)) continue;
-      const std::string_view service = extract_field(candidate.text, SERVICE_FIELD, newcgi);
+      const std::string_view service = extract_field(candidate.text, SERVICE_FIELD, newcgi, report.unmatched);
       if (service_is_excluded(excludes, service)) {
-        // The host label is drawn again above the next service shown.
-        header_drawn = false;
+        // The host label is shown again above the next service shown.
+        header_made = false;
         continue;
       }
-      if (!header_drawn) {
-        put_label(frame, host, 0, HOST_LABEL);
+      if (!header_made) {
+        report.items.push_back({ReportItemKind::HOST, host, {}});
         last_host = host;
       }
-      const StatusWord word = status_word(candidate.tokens);
-      put_label(frame, word.text, word.colour_index, STATUS_LABEL);
-      put_service_name(frame, service);
-      header_drawn = true;
+      report.items.push_back({ReportItemKind::SERVICE, service, service_status(candidate.tokens)});
+      header_made = true;
     }
   }
+  return report;
 }

@@ -2,10 +2,10 @@
 #include <vector>
 
 #include "report/problem_lines.h"
-#include "report/screen_writer.h"
+#include "report/report.h"
 
 struct ExcludeList;
 
-// The same frame as render_problems, drawn the slow, obvious way.
-void reference_render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes,
-                               bool newcgi, Frame& frame);
+// The same report as render_problems, made the slow, obvious way.
+Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes,
+                                 bool newcgi);

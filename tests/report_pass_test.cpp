@@ -8,6 +8,7 @@
 #include "page_lines.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
+#include "report/screen_writer.h"
 
 namespace {
 
@@ -15,9 +16,8 @@ Frame render(const std::string& page, const std::vector<std::string>& excluded =
              int rows = 24, int columns = 80) {
   static std::string body;  // the frame's labels point into it
   body = page;
-  report_cursor = ReportCursor{.new_frame = true};
   Frame frame(rows, columns);
-  render_problems(split_problem_lines(body), ExcludeList{excluded}, newcgi, frame);
+  lay_out_report(render_problems(split_problem_lines(body), ExcludeList{excluded}, newcgi), frame);
   return frame;
 }
 
@@ -27,7 +27,7 @@ TEST(ReportPass, WorkedFrameCellByCell) {
   const Frame frame = render(host_line("db1", "DWN") + service_line("web1", "Load", "CRI") +
                              service_line("web1", "Disk", "WRN") + host_line("gw", "UNR") +
                              service_line("mail", "SMTP", "UNK"));
-  EXPECT_EQ(frame.background, 7);
+  EXPECT_EQ(frame.background, ALARM_ROLE);
   const auto cells = paint_cells(frame);
   struct Run {
     int row, column;
@@ -137,7 +137,7 @@ TEST_P(ReportPassTable, DrawsTheseLabels) {
   const PassCase& c = GetParam();
   const Frame frame = render(c.page, c.excluded);
   EXPECT_EQ(describe(frame), c.labels);
-  EXPECT_EQ(frame.background, c.background);
+  EXPECT_EQ(colour_pair(frame.background), c.background);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ReportPassTable, testing::ValuesIn(pass_cases),

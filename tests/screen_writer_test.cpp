@@ -5,24 +5,24 @@
 
 namespace {
 
+constexpr ServiceStatus WARNING = ServiceStatus::WARNING;
+constexpr ServiceStatus CRITICAL = ServiceStatus::CRITICAL;
+constexpr ServiceStatus UNKNOWN = ServiceStatus::UNKNOWN;
+
 class ScreenWriter : public testing::Test {
  protected:
-  void SetUp() override { report_cursor = ReportCursor{.new_frame = true}; }
-  void host(std::string_view name) { put_label(frame_, name, 0, HOST_LABEL); }
-  void down(std::string_view name) { put_label(frame_, name, 2, HOST_LABEL); }
-  void unreachable(std::string_view name) { put_label(frame_, name, 3, HOST_LABEL); }
-  void status(std::string_view word, int colour, std::string_view service) {
-    put_label(frame_, word, colour, STATUS_LABEL);
-    put_service_name(frame_, service);
-  }
+  void host(std::string_view name) { put_host(frame_, name); }
+  void down(std::string_view name) { put_down_host(frame_, name); }
+  void unreachable(std::string_view name) { put_unreachable_host(frame_, name); }
+  void status(ServiceStatus status, std::string_view service) { put_status(frame_, status, service); }
   Frame frame_{24, 80};
 };
 
 TEST_F(ScreenWriter, StatusRunKeepsOneRowAheadSoGroupsAreSeparated) {
   host("web1");
-  status("WARNING", 1, "A");
-  status("CRITICAL", 2, "B");
-  status("UNKNOWN", 3, "C");
+  status(WARNING, "A");
+  status(CRITICAL, "B");
+  status(UNKNOWN, "C");
   host("mail");
   EXPECT_EQ(describe(frame_), (std::vector<std::string>{
                                   "0,0 1 [ web1 ]",
@@ -44,7 +44,6 @@ TEST_F(ScreenWriter, DownHostLeavesAnEmptyRowUnreachableDoesNot) {
 
 TEST_F(ScreenWriter, DownHostNearTheBottomSendsTheNextLabelToTheNextColumn) {
   for (const int last_row : {22, 23}) {
-    SetUp();
     frame_ = Frame(24, 80);
     for (int i = 0; i < last_row; ++i) unreachable("u");
     down("db1");
@@ -58,9 +57,9 @@ TEST_F(ScreenWriter, DownHostNearTheBottomSendsTheNextLabelToTheNextColumn) {
 TEST_F(ScreenWriter, RunCrossingTheBottomGoesOnAtTheTopOfTheNextColumn) {
   for (int i = 0; i < 22; ++i) unreachable("u");
   host("web1");             // row 22
-  status("WARNING", 1, "A");  // row 23
-  status("CRITICAL", 2, "B");  // next column, row 0, its name beside it
-  status("UNKNOWN", 3, "C");
+  status(WARNING, "A");  // row 23
+  status(CRITICAL, "B");  // next column, row 0, its name beside it
+  status(UNKNOWN, "C");
   host("mail");
   const std::vector<std::string> all = describe(frame_);
   ASSERT_GE(all.size(), 8u);
@@ -73,21 +72,23 @@ TEST_F(ScreenWriter, RunCrossingTheBottomGoesOnAtTheTopOfTheNextColumn) {
 TEST_F(ScreenWriter, LabelsBeyondTheRightEdgeAreDroppedWithTheirNames) {
   frame_ = Frame(2, 60);
   host("a");                 // 0,0
-  status("WARNING", 1, "A");  // 1,2
+  status(WARNING, "A");  // 1,2
   host("b");                 // column 50, row 0
-  status("CRITICAL", 2, "B");  // 1,52: its name would start at column 62
+  status(CRITICAL, "B");  // 1,52: its name would start at column 62
   host("c");                 // column 100: beyond the screen
-  status("UNKNOWN", 3, "C");
+  status(UNKNOWN, "C");
   EXPECT_EQ(describe(frame_), (std::vector<std::string>{"0,0 1 [ a ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]",
                                                          "0,50 1 [ b ]", "1,52 3 [ CRITICAL ]"}));
-  EXPECT_EQ(report_cursor.column, 100);
+  EXPECT_EQ(frame_.report_cursor.column, 100);
+  // The UNKNOWN label at column 102 could not be placed; the host label c
+  // is not counted, its service is.
+  EXPECT_EQ(frame_.hidden_labels, 1);
 }
 
 TEST_F(ScreenWriter, EveryFrameStartsAtTheTopLeft) {
   for (int i = 0; i < 30; ++i) host("h");
-  report_cursor.new_frame = true;
   Frame next(24, 80);
-  put_label(next, "first", 0, HOST_LABEL);
+  put_host(next, "first");
   EXPECT_EQ(describe(next), (std::vector<std::string>{"0,0 1 [ first ]"}));
 }
 

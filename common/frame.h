@@ -1,0 +1,47 @@
+#pragma once
+// A whole screen laid out as data before curses sees it: the seam between
+// what the monitor shows and the terminal, so that a frame can be checked
+// cell by cell without one.
+#include <string_view>
+#include <vector>
+
+#include "common/colour_roles.h"
+
+enum class LabelForm : unsigned char {
+  PADDED,        // " text ": host and status labels
+  SERVICE_NAME,  // " text": the name beside a status label
+  PLAIN,         // "text": the banner, which carries its own spaces
+};
+
+// One piece of text placed on the screen.
+struct Label {
+  int row;
+  int column;
+  std::string_view text;  // points into the page or at a static word
+  ColourRole role;
+  bool bold;
+  LabelForm form;
+};
+
+// The write position of the report.
+struct ReportCursor {
+  int row = 0;
+  int column = 0;              // left edge of the current report column: 0, 50, 100, ...
+  bool in_status_run = false;  // the previous label was a status label
+};
+
+struct Frame {
+  Frame(int screen_rows, int screen_columns) : rows(screen_rows), columns(screen_columns) {}
+  int rows;
+  int columns;
+  ColourRole background = NORMAL_ROLE;  // ALARM_ROLE while a host is DOWN or UNREACHABLE
+  std::vector<Label> labels;
+  // Where the next label of the report goes; a new frame starts at the top left.
+  ReportCursor report_cursor;
+  // Where the service name of the last status label goes; negative when that
+  // label could not be placed, so its name is not drawn either.
+  int service_row = -1;
+  int service_column = -1;
+  // DOWN, UNREACHABLE and status labels that start beyond the right edge.
+  int hidden_labels = 0;
+};

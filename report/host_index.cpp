@@ -1,0 +1,128 @@
+#include "report/host_index.h"
+
+#include <string>
+
+#include "common/text_search.h"
+
+using std::string_view;
+
+namespace {
+
+constexpr string_view KEY_START = "value='";
+constexpr string_view KEY_END = "'/>";
+
+// Lines holding more (key start, key end) pairs than this are matched the
+// slow way, so that a hostile line cannot make the index quadratic.
+constexpr std::size_t PAIR_BUDGET = 1u << 14;
+
+constexpr std::uint64_t HASH_BASE = 0x100000001b3ULL;
+
+}  // namespace
+
+std::uint64_t folded_hash(string_view text) {
+  std::uint64_t hash = 0;
+  for (const char c : text) hash = hash * HASH_BASE + fold_ascii(c);
+  return hash;
+}
+
+std::uint32_t HostTable::find(string_view text, std::uint64_t hash) const {
+  const auto [first, last] = by_hash.equal_range(hash);
+  for (auto it = first; it != last; ++it)
+    if (equal_ignoring_case(names[it->second], text)) return it->second;
+  return NO_HOST;
+}
+
+std::uint32_t HostTable::insert(string_view text) {
+  const std::uint64_t hash = folded_hash(text);
+  if (const std::uint32_t found = find(text, hash); found != NO_HOST) return found;
+  const auto id = static_cast<std::uint32_t>(names.size());
+  names.push_back(text);
+  by_hash.emplace(hash, id);
+  if (has_length.size() <= text.size()) has_length.resize(text.size() + 1, false);
+  has_length[text.size()] = true;
+  return id;
+}
+
+// For each host, which of its names lie inside a DOWN or UNREACHABLE host's
+// name: every window of every such name is looked up among the hosts of its
+// length, one length at a time.
+std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  std::vector<bool> inside(hosts.names.size(), false);
+  if (down_hosts.empty()) return inside;
+  for (std::size_t length = 0; length < hosts.has_length.size(); ++length) {
+    if (!hosts.has_length[length]) continue;
+    if (length == 0) {  // the empty text lies inside every name
+      if (const std::uint32_t id = hosts.find({}, 0); id != NO_HOST) inside[id] = true;
+      continue;
+    }
+    std::uint64_t top = 1;  // HASH_BASE^(length - 1)
+    for (std::size_t i = 1; i < length; ++i) top *= HASH_BASE;
+    for (const string_view down : down_hosts) {
+      if (down.size() < length) continue;
+      std::uint64_t hash = folded_hash(down.substr(0, length));
+      for (std::size_t start = 0;; ++start) {
+        const std::uint32_t id = hosts.find(down.substr(start, length), hash);
+        if (id != NO_HOST) inside[id] = true;
+        if (start + length == down.size()) break;
+        hash = (hash - fold_ascii(down[start]) * top) * HASH_BASE + fold_ascii(down[start + length]);
+      }
+    }
+  }
+  return inside;
+}
+
+// A key "value='<host>'/>" can only start right after a "value='" of the
+// line and end at one of its "'/>", and both are anchored at a quote, so each
+// line is read once and only the pairs of such places whose distance is a
+// host's length are looked up.
+ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const HostTable& hosts) {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> filed;  // (host, line), in line order
+  std::vector<std::uint32_t> last_line(hosts.names.size(), NO_HOST);
+  std::vector<std::string> keys;  // built only if some line is too tangled for the index
+  std::vector<std::size_t> value_starts, key_ends;
+  const auto file = [&](std::uint32_t host, std::uint32_t line) {
+    if (last_line[host] == line) return;
+    last_line[host] = line;
+    filed.emplace_back(host, line);
+  };
+
+  for (std::uint32_t l = 0; l < lines.size(); ++l) {
+    if (!(lines[l].tokens & SERVICE_TOKENS)) continue;
+    const string_view text = lines[l].text;
+    value_starts.clear();
+    key_ends.clear();
+    for (std::size_t quote = text.find('\''); quote != string_view::npos; quote = text.find('\'', quote + 1)) {
+      if (quote >= KEY_START.size() - 1 &&
+          equal_ignoring_case(text.substr(quote + 1 - KEY_START.size(), KEY_START.size()), KEY_START))
+        value_starts.push_back(quote + 1);
+      if (text.compare(quote, KEY_END.size(), KEY_END) == 0) key_ends.push_back(quote);
+    }
+    if (value_starts.size() * key_ends.size() > PAIR_BUDGET) {
+      if (keys.empty())
+        for (const string_view name : hosts.names) keys.push_back(std::string(KEY_START) + std::string(name) + std::string(KEY_END));
+      for (std::uint32_t host = 0; host < keys.size(); ++host)
+        if (contains_ignoring_case(text, keys[host])) file(host, l);
+      continue;
+    }
+    for (const std::size_t value : value_starts)
+      for (const std::size_t end : key_ends) {
+        if (end < value) continue;
+        const std::size_t length = end - value;
+        if (length >= hosts.has_length.size()) break;
+        if (!hosts.has_length[length]) continue;
+        const string_view name = text.substr(value, length);
+        if (const std::uint32_t host = hosts.find(name, folded_hash(name)); host != NO_HOST) file(host, l);
+      }
+  }
+
+  // A stable counting sort by host keeps each host's lines in table order.
+  ServiceIndex index;
+  index.start.assign(hosts.names.size() + 1, 0);
+  for (const auto& [host, line] : filed) ++index.start[host + 1];
+  for (std::size_t h = 0; h < hosts.names.size(); ++h) index.start[h + 1] += index.start[h];
+  index.line.resize(filed.size());
+  std::vector<std::uint32_t> next(index.start.begin(), index.start.end() - 1);
+  for (const auto& [host, line] : filed) index.line[next[host]++] = line;
+  return index;
+}
+

@@ -1,0 +1,44 @@
+#pragma once
+// The indexes that keep the report pass linear: the hosts that may get a
+// service scan, numbered without regard to case; which of them lie inside a
+// DOWN or UNREACHABLE host's name; and each host's service lines.
+//
+// Done naively, each group scans the whole table for its key
+// "value='<host>'/>" and each host is compared with every DOWN host, which is
+// quadratic and far too slow for the page of a mass outage. Here every line
+// is read a fixed number of times.
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "report/problem_lines.h"
+
+inline constexpr std::uint32_t NO_HOST = UINT32_MAX;
+
+// A polynomial hash of the case-folded text, so that windows can be rolled.
+std::uint64_t folded_hash(std::string_view text);
+
+struct HostTable {
+  std::vector<std::string_view> names;  // the first spelling met
+  std::unordered_multimap<std::uint64_t, std::uint32_t> by_hash;
+  std::vector<bool> has_length;  // has_length[n]: some host is n characters long
+
+  // The number of the host spelled text without regard to case, or NO_HOST.
+  std::uint32_t find(std::string_view text, std::uint64_t hash) const;
+  // The host's number, new or known.
+  std::uint32_t insert(std::string_view text);
+};
+
+// For each host, whether its name lies inside some DOWN or UNREACHABLE
+// host's name, without regard to case.
+std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
+
+// The service lines of each host, in table order: a line belongs to a host
+// when it holds "value='<host>'/>" without regard to case.
+struct ServiceIndex {
+  std::vector<std::uint32_t> start;  // lines of host g: line[start[g] .. start[g + 1])
+  std::vector<std::uint32_t> line;
+};
+
+ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const HostTable& hosts);

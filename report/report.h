@@ -1,0 +1,37 @@
+#pragma once
+// The report as data: what the screen shows, in the order it is shown,
+// before anything is placed. The report pass makes it from the problem
+// lines; the layout places it into a Frame; a check from the shell counts it.
+#include <string_view>
+#include <vector>
+
+enum class ServiceStatus : unsigned char { WARNING, CRITICAL, UNKNOWN };
+
+// The word a status label shows.
+constexpr std::string_view status_word(ServiceStatus status) {
+  switch (status) {
+    case ServiceStatus::WARNING: return "WARNING";
+    case ServiceStatus::CRITICAL: return "CRITICAL";
+    case ServiceStatus::UNKNOWN: return "UNKNOWN";
+  }
+  return "UNKNOWN";
+}
+
+enum class ReportItemKind : unsigned char {
+  HOST,              // header of a host's service problems
+  DOWN_HOST,
+  UNREACHABLE_HOST,
+  SERVICE,           // one service problem of the host above it
+};
+
+struct ReportItem {
+  ReportItemKind kind;
+  std::string_view name;  // the host's name, or the service's; a view into the page
+  ServiceStatus status;   // SERVICE only
+};
+
+struct Report {
+  bool alarm = false;             // some DOWN or UNREACHABLE host is shown
+  std::vector<ReportItem> items;  // in page order, as drawn
+  int unmatched = 0;              // names that could not be read: one "No match!" each
+};
