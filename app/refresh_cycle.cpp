@@ -7,12 +7,19 @@
 #include "app/program.h"
 #include "common/frame.h"
 #include "fetch/banner.h"
+#include "fetch/status_fetch.h"
+#include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
 #include "report/screen_writer.h"
 
-int lay_out_page(std::string_view body, const ExcludeList& excludes, bool newcgi, Frame& frame) {
-  const Report report = render_problems(split_problem_lines(body), excludes, newcgi);
+int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame) {
+  const std::vector<ProblemLine> lines = split_problem_lines(received_text(body));
+  if (check_page(received_body(body), !lines.empty()) != PageVerdict::STATUS_PAGE) {
+    show_no_connection(frame);
+    return 0;
+  }
+  const Report report = render_problems(lines, excludes, newcgi);
   lay_out_report(report, frame);
   return report.unmatched;
 }
@@ -32,7 +39,7 @@ bool run_cycle(Program& program) {
   const FetchResult fetched = fetch_problems(program.settings, program.body);
   Frame frame(LINES, COLS);
   if (fetched.ok())
-    print_no_match(lay_out_page(received_text(program.body), program.excludes, program.settings.newcgi, frame));
+    print_no_match(lay_out_answer(program.body, program.excludes, program.settings.newcgi, frame));
   else
     show_no_connection(frame);
   paint_frame(frame);

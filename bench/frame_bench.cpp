@@ -118,8 +118,7 @@ int main(int argc, char* argv[]) {
   ReceiveBuffer buffer = make_receive_buffer();
   receive_page(options.page_path, buffer);
   const ExcludeList excludes;
-  const std::string_view body = received_text(buffer);
-  const std::size_t selected = split_problem_lines(body).size();
+  const std::size_t selected = split_problem_lines(received_text(buffer)).size();
 
   // A terminal that shows nothing. With no real terminal behind the output,
   // curses would take its size from these; the terminal is resized anyway.
@@ -143,7 +142,7 @@ int main(int argc, char* argv[]) {
     Frame frame(LINES, COLS);
     // "No match!" is not printed: that would time the writer behind
     // standard output, not the report.
-    lay_out_page(body, excludes, options.newcgi, frame);
+    lay_out_answer(buffer, excludes, options.newcgi, frame);
     paint_frame(frame);
     wrefresh(stdscr);
     const auto end = std::chrono::steady_clock::now();

@@ -69,8 +69,10 @@ std::size_t on_body_chunk(char* data, std::size_t size, std::size_t count, void*
   return n;
 }
 
+std::string_view received_body(const ReceiveBuffer& buffer) { return {buffer.bytes.get(), buffer.length}; }
+
 std::string_view received_text(const ReceiveBuffer& buffer) {
-  const std::string_view body(buffer.bytes.get(), buffer.length);
+  const std::string_view body = received_body(buffer);
   return body.substr(0, body.find('\0'));
 }
 

@@ -26,6 +26,9 @@ void reset_received_body(ReceiveBuffer& buffer);
 // RECEIVE_LIMIT.
 std::size_t on_body_chunk(char* data, std::size_t size, std::size_t count, void* user);
 
+// Every byte received.
+std::string_view received_body(const ReceiveBuffer& buffer);
+
 // The received text, up to its first zero byte: the one place the body is
 // cut there.
 std::string_view received_text(const ReceiveBuffer& buffer);
