@@ -1,12 +1,5 @@
 #include "common/text_search.h"
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (fold_ascii(a[i]) != fold_ascii(b[i])) return false;
-  return true;
-}
-
 bool contains_ignoring_case(std::string_view haystack, std::string_view needle) {
   if (needle.size() > haystack.size()) return false;
   if (needle.empty()) return true;

@@ -11,8 +11,14 @@ inline constexpr unsigned char fold_ascii(unsigned char c) {
 
 inline constexpr unsigned char fold_ascii(char c) { return fold_ascii(static_cast<unsigned char>(c)); }
 
-// Same length and the same letters, without regard to case.
-bool equal_ignoring_case(std::string_view a, std::string_view b);
+// Same length and the same letters, without regard to case. Inline: the
+// token scan calls it at every candidate place of a multi-megabyte page.
+inline constexpr bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (fold_ascii(a[i]) != fold_ascii(b[i])) return false;
+  return true;
+}
 
 // The needle found anywhere in the haystack; an empty needle is found at once.
 bool contains_ignoring_case(std::string_view haystack, std::string_view needle);

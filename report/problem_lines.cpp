@@ -9,9 +9,13 @@
 
 namespace {
 
-// rest is lower case: the token's letters after its first.
-bool follows(std::string_view line, std::size_t at, std::string_view rest) {
-  return line.size() - at >= rest.size() && equal_ignoring_case(line.substr(at, rest.size()), rest);
+// Whether rest, in lower case, follows at line[at] without regard to case.
+// Only the line's side is folded: this runs at every candidate place.
+inline bool follows(std::string_view line, std::size_t at, std::string_view rest) {
+  if (line.size() - at < rest.size()) return false;
+  for (std::size_t k = 0; k < rest.size(); ++k)
+    if (fold_ascii(line[at + k]) != static_cast<unsigned char>(rest[k])) return false;
+  return true;
 }
 
 // Marks the token or "#comments" that starts at line[at], if any.
