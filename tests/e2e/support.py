@@ -1,15 +1,50 @@
-"""What the end-to-end tests share: config files, expected screens, and a
-test case base that starts and stops beds and terminals."""
+"""What the end-to-end tests, the soak and memcheck runs and the memory
+benchmark share: what the monitor prints and the bounds it keeps, config
+files, the pages and screens several tests compare with, small waits, and a
+test case base that starts and stops beds and terminals.
+
+Standard library only, like the bed and the terminal it builds on."""
 
 import os
 import shutil
 import tempfile
+import time
 import unittest
 
-from statusbed import SilentServer, StatusBed, status_page
+from statusbed import SilentServer, StatusBed, free_port, status_page
 from terminal import BLACK, GREEN, RED, WHITE, Terminal, orvek_binary
 
+ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+
+# ---------------------------------------------------------------------------
+# What the monitor prints, and the bounds it keeps
+
 BANNER = " No connection to server! "
+# Printed alone on standard output (each then ends with a line end).
+NOT_FOUND = "Could not find orvek.conf, exiting."
+NO_COLOUR = "Your terminal does not support color"
+# Searched after ./orvek.conf when -c names no file.
+SYSTEM_CONFIGS = ("/etc/orvek.conf", "/usr/local/etc/orvek.conf")
+# The largest body the fetch accepts, in bytes; one more is refused.
+RECEIVE_LIMIT = 3510720
+# Seconds to connect, and for the whole transfer; SLACK is what a test adds
+# on a loaded machine before calling a bound missed.
+CONNECT_BOUND = 10
+TRANSFER_BOUND = 30
+SLACK = 15
+
+# A user the beds know, for tests where the credentials are not the point.
+USER = "alice"
+PASSWORD = "Op3n-Sesame"
+
+
+def local_url(port, https=False):
+    return "%s://127.0.0.1:%d" % ("https" if https else "http", port)
+
+
+def dead_url():
+    """A URL on 127.0.0.1 where nothing listens (connections are refused)."""
+    return local_url(free_port())
 
 
 def write_config(folder, server, username=None, password=None, digest=False, newcgi=True,
@@ -69,8 +104,13 @@ def banner_screen(width=80, height=24):
     return expected.put(height // 2, (width - len(BANNER)) // 2, BANNER, WHITE, RED)
 
 
-# A page with one problem, and the screens a test compares with.
+# Pages several tests serve, and the screens they give.
 ONE_PROBLEM_PAGE = status_page([("critical", "web1", "Load")])
+# A DOWN host turns the background red.
+ALARM_PAGE = status_page([("down", "db1"), ("critical", "web1", "Load")])
+# One problem of every kind.
+MIXED_PAGE = status_page([("down", "db1"), ("unreachable", "gw"), ("critical", "web1", "Load"),
+                          ("warning", "web1", "Disk"), ("unknown", "mail", "SMTP")])
 
 
 def one_problem_screen():
@@ -79,8 +119,56 @@ def one_problem_screen():
             .label(1, 2, "CRITICAL", BLACK, RED).service(1, 12, "Load"))
 
 
+def alarm_screen():
+    return (ExpectedScreen(80, 24, WHITE, RED)
+            .label(0, 0, "db1", BLACK, WHITE)
+            .label(2, 0, "web1", BLACK, GREEN)
+            .label(3, 2, "CRITICAL", BLACK, RED).service(3, 12, "Load"))
+
+
 def blank_screen():
     return ExpectedScreen(80, 24, WHITE, BLACK)
+
+
+# ---------------------------------------------------------------------------
+# Waits and processes, for the runs outside unittest too
+
+
+def wait_until(condition, timeout, what):
+    """Polls condition() until it holds; RuntimeError after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise RuntimeError("timed out after %d s waiting for %s" % (timeout, what))
+        time.sleep(0.1)
+
+
+def started_pid(terminal, timeout=10):
+    """The pid of the program the terminal runs, once it has started."""
+    pids = []
+
+    def started():
+        pids[:] = terminal.program_pids()
+        return pids
+
+    try:
+        wait_until(started, timeout, "the program to start")
+    except RuntimeError:
+        raise RuntimeError("the program did not start:\n%s" % terminal.screen().text()) from None
+    return pids[0]
+
+
+def memory_kib(pid):
+    """(VmRSS, VmHWM) of a running process, in KiB."""
+    with open("/proc/%d/status" % pid) as f:
+        fields = dict(line.split(":", 1) for line in f if ":" in line)
+    return int(fields["VmRSS"].split()[0]), int(fields["VmHWM"].split()[0])
+
+
+def orvek_in(build):
+    """The orvek binary of a build folder, or None when it has none."""
+    binary = os.path.abspath(os.path.join(build, "orvek"))
+    return binary if os.access(binary, os.X_OK) else None
 
 
 class E2ETestCase(unittest.TestCase):
@@ -134,6 +222,13 @@ class E2ETestCase(unittest.TestCase):
         refreshing every second unless args say otherwise."""
         conf = write_config(self.folder(), server, **config)
         return self.run_orvek("-c", conf, *(args or ("-s", "1")), width=width, height=height)
+
+    def wait_for_cycles(self, asked, cycles, terminal, timeout=20):
+        """Waits until the server has been asked `cycles` more times. asked:
+        a bed, or a function that counts the requests its server saw."""
+        count = asked if callable(asked) else (lambda: len(asked.requests()))
+        start = count()
+        terminal.wait_for(lambda s: count() >= start + cycles, timeout, "%d more requests" % cycles)
 
     def assertScreen(self, terminal, expected, timeout=10.0, what="the expected screen"):
         """Waits until the screen matches expected cell by cell; on time-out

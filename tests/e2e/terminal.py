@@ -24,6 +24,16 @@ BLACK, RED, GREEN, YELLOW, BLUE, MAGENTA, CYAN, WHITE = range(8)
 PASSED_ON = ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS")
 
 
+def program_environment(term="screen", **extra):
+    """The environment a program under test gets, nothing of the caller's
+    but the sanitizer options (no proxies or other leftovers): PATH, LANG,
+    TERM, then extra."""
+    environment = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "TERM": term}
+    environment.update({name: os.environ[name] for name in PASSED_ON if name in os.environ})
+    environment.update(extra)
+    return environment
+
+
 def orvek_binary():
     path = os.environ.get("ORVEK_BINARY")
     if not path:
@@ -184,19 +194,9 @@ class Terminal:
         )
 
     def start(self, argv, env=None, cwd=None, term="screen"):
-        """Runs argv in the terminal, in an environment of its own (no
-        proxies or other leftovers from the caller): PATH, HOME, LANG, TERM,
-        the sanitizer options, then env."""
-        environment = {
-            "PATH": "/usr/bin:/bin",
-            "HOME": self.dir,
-            "LANG": "C.UTF-8",
-            "TERM": term,
-        }
-        for name in PASSED_ON:
-            if name in os.environ:
-                environment[name] = os.environ[name]
-        environment.update(env or {})
+        """Runs argv in the terminal, in program_environment with HOME in
+        the terminal's own folder, then env."""
+        environment = program_environment(term, **{"HOME": self.dir, **(env or {})})
         # The shell stays after the command ends (a dead pane would get tmux's
         # own notice written over the last words), so its status can be read.
         inner = "cd %s && env -i %s %s; echo \"exit=$?\"; exec sleep 3600" % (

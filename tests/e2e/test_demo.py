@@ -7,9 +7,9 @@ import subprocess
 import time
 import unittest
 
-from support import E2ETestCase
+from statusbed import PYTHON
+from support import ROOT, E2ETestCase, local_url
 
-ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 SERVE = os.path.join(ROOT, "scripts", "demo", "serve.py")
 SAMPLE = os.path.join(ROOT, "docs", "orvek.conf.sample")
 
@@ -17,7 +17,7 @@ SAMPLE = os.path.join(ROOT, "docs", "orvek.conf.sample")
 class DemoServerTest(E2ETestCase):
     def test_demo_server_with_its_credentials(self):
         folder = self.folder()
-        started = subprocess.run(["/usr/bin/python3", SERVE, folder, "0"], capture_output=True, text=True,
+        started = subprocess.run([PYTHON, SERVE, folder, "0"], capture_output=True, text=True,
                                  timeout=30)
         self.assertEqual(started.returncode, 0, started.stderr)
         pid, port = (int(word) for word in started.stdout.split())
@@ -26,10 +26,10 @@ class DemoServerTest(E2ETestCase):
         # The sample configuration works against it, but for the port.
         with open(SAMPLE) as sample:
             text = sample.read()
-        self.assertIn("server http://127.0.0.1:8080\n", text)
+        self.assertIn("server %s\n" % local_url(8080), text)
         conf = os.path.join(self.folder(), "orvek.conf")
         with open(conf, "w") as out:
-            out.write(text.replace("http://127.0.0.1:8080", "http://127.0.0.1:%d" % port))
+            out.write(text.replace(local_url(8080), local_url(port)))
         terminal = self.run_orvek("-c", conf, "-s", "1")
         # The story opens with a warning on nas1.
         terminal.wait_for_text(" nas1 ")

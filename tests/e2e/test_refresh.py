@@ -5,18 +5,10 @@ import time
 import unittest
 
 from statusbed import status_page
-from support import E2ETestCase, ExpectedScreen, banner_screen
-from terminal import BLACK, GREEN, RED, WHITE, YELLOW
+from support import ALARM_PAGE, E2ETestCase, ExpectedScreen, alarm_screen
+from terminal import BLACK, GREEN, WHITE, YELLOW
 
-ALARM_PAGE = status_page([("down", "db1"), ("critical", "web1", "Load")])
 QUIET_PAGE = status_page([("warning", "mail", "Queue")])
-
-
-def alarm_screen():
-    return (ExpectedScreen(80, 24, WHITE, RED)
-            .label(0, 0, "db1", BLACK, WHITE)
-            .label(2, 0, "web1", BLACK, GREEN)
-            .label(3, 2, "CRITICAL", BLACK, RED).service(3, 12, "Load"))
 
 
 def quiet_screen():

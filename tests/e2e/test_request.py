@@ -2,10 +2,10 @@
 
 import unittest
 
-from statusbed import status_page
-from support import E2ETestCase
+from statusbed import STATUS_PATH
+from support import ONE_PROBLEM_PAGE, PASSWORD, USER, E2ETestCase
 
-PAGE = status_page([("critical", "web1", "Load")])
+REQUEST_URI = STATUS_PATH + "?style=uprobs"
 
 
 class RequestTest(E2ETestCase):
@@ -22,26 +22,26 @@ class RequestTest(E2ETestCase):
         ]
         for scheme, switches, auth_type in cases:
             with self.subTest(scheme=scheme, **switches):
-                bed = self.bed(auth=scheme, users={"alice": "Op3n-Sesame", "bob": "other"})
-                bed.set_page(PAGE)
-                terminal = self.monitor(bed.base_url, username="alice", password="Op3n-Sesame", **switches)
+                bed = self.bed(auth=scheme, users={USER: PASSWORD, "bob": "other"})
+                bed.set_page(ONE_PROBLEM_PAGE)
+                terminal = self.monitor(bed.base_url, username=USER, password=PASSWORD, **switches)
                 self.wait_for_report(terminal)
                 requests = bed.requests()
                 self.assertTrue(requests)
                 for request in requests:
                     self.assertEqual(request["method"], "GET")
-                    self.assertEqual(request["uri"], "/cgi-bin/statuswml.cgi?style=uprobs")
-                    self.assertEqual(request["user"], "alice")
+                    self.assertEqual(request["uri"], REQUEST_URI)
+                    self.assertEqual(request["user"], USER)
                     self.assertEqual(request["auth"], auth_type)
 
     def test_server_value_with_a_leading_path_is_kept(self):
         bed = self.bed()
-        bed.set_page(PAGE)
+        bed.set_page(ONE_PROBLEM_PAGE)
         # lighttpd folds the doubled slash onto the CGI; the log keeps the
         # request as sent.
         terminal = self.monitor(bed.base_url + "/", username="x", password="y")
         self.wait_for_report(terminal)
-        self.assertEqual(bed.requests()[0]["uri"], "//cgi-bin/statuswml.cgi?style=uprobs")
+        self.assertEqual(bed.requests()[0]["uri"], "/" + REQUEST_URI)
 
     def test_refused_credentials_show_the_banner(self):
         # The server answers 401 each time, with a page whose problem lines
@@ -49,14 +49,14 @@ class RequestTest(E2ETestCase):
         cases = [
             ("basic", {"password": "wrong"}),
             ("digest", {"password": "wrong", "digest": True}),
-            ("basic", {"password": "Op3n-Sesame", "digest": True}),  # Digest only: never sends Basic
-            ("basic", {"username": "mallory", "password": "Op3n-Sesame"}),
+            ("basic", {"password": PASSWORD, "digest": True}),  # Digest only: never sends Basic
+            ("basic", {"username": "mallory", "password": PASSWORD}),
         ]
         for scheme, config in cases:
             with self.subTest(scheme=scheme, **config):
-                bed = self.bed(auth=scheme, users={"alice": "Op3n-Sesame"})
-                bed.set_page(PAGE)
-                config.setdefault("username", "alice")
+                bed = self.bed(auth=scheme, users={USER: PASSWORD})
+                bed.set_page(ONE_PROBLEM_PAGE)
+                config.setdefault("username", USER)
                 terminal = self.monitor(bed.base_url, **config)
                 self.assertBanner(terminal)
                 self.assertEqual(bed.requests(), [])

@@ -16,21 +16,16 @@ import threading
 import time
 import unittest
 
-from statusbed import free_port
-from support import (BANNER, E2ETestCase, ONE_PROBLEM_PAGE, banner_screen, blank_screen, one_problem_screen,
+from support import (BANNER, NO_COLOUR, NOT_FOUND, ONE_PROBLEM_PAGE, SYSTEM_CONFIGS, USER, E2ETestCase,
+                     banner_screen, blank_screen, dead_url, memory_kib, one_problem_screen, started_pid,
                      write_config)
-from terminal import PASSED_ON
+from terminal import program_environment
 
-NOT_FOUND = "Could not find orvek.conf, exiting.\n"
-NO_COLOUR = "Your terminal does not support color\n"
-SYSTEM_CONFIGS = ("/etc/orvek.conf", "/usr/local/etc/orvek.conf")
 # Long enough that it cannot turn up by chance; no space or "#", which the
 # configuration format would cut.
 PASSWORD = "Tr0ub4dor-k7Qz-x9"
-USER = "alice"
 # No start-up may take this long; a hang is a run that does.
 PROMPT = 10
-
 
 
 def secret_forms():
@@ -40,11 +35,15 @@ def secret_forms():
     return {"password": PASSWORD.encode(), "Basic credentials": basic}
 
 
-def environment(**extra):
-    env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "TERM": "screen"}
-    env.update({name: os.environ[name] for name in PASSED_ON if name in os.environ})
-    env.update(extra)
-    return env
+def held_fifo(test, folder, name, data):
+    """A FIFO with data waiting in it, kept open by the test (read and
+    write, so neither end blocks) until its end."""
+    path = os.path.join(folder, name)
+    os.mkfifo(path)
+    fd = os.open(path, os.O_RDWR | os.O_NONBLOCK)
+    test.addCleanup(os.close, fd)
+    os.write(fd, data)
+    return path
 
 
 class PtyRun:
@@ -58,7 +57,7 @@ class PtyRun:
         self.master = master
         self.stdout = bytearray()
         self.process = subprocess.Popen(argv, stdin=slave, stdout=slave, stderr=subprocess.PIPE,
-                                        env=environment(), cwd=cwd, start_new_session=True)
+                                        env=program_environment(), cwd=cwd, start_new_session=True)
         os.close(slave)
         self.stderr = b""
         self._reader = threading.Thread(target=self._read, daemon=True)
@@ -122,7 +121,7 @@ class SecretTest(E2ETestCase):
                 self.assertNoSecret("/proc/%d/%s" % (pid, name), f.read())
 
     def test_password_is_never_shown(self):
-        dead = "http://127.0.0.1:%d" % free_port()
+        dead = dead_url()
         # (case, bed arguments or None for nothing listening, how the bed
         # answers, config switches, whether the report is drawn)
         cases = [
@@ -148,7 +147,7 @@ class SecretTest(E2ETestCase):
                 self.assertScreen(terminal, one_problem_screen() if report else banner_screen())
                 time.sleep(2.5)  # a few more cycles
                 self.assertNoSecret("the screen", terminal.screen().text().encode())
-                self.assertNoSecretInListing(terminal.program_pids()[0])
+                self.assertNoSecretInListing(started_pid(terminal))
                 self.assertNoSecretInListing(raw.pid)
                 status = raw.stop()
                 self.assertEqual(status, 1, "ended by SIGTERM, curses exits with 1")
@@ -169,25 +168,15 @@ class ConfigurationPathTest(E2ETestCase):
         """Runs the monitor on a terminal without colours: it ends at the
         colour check (status 1) once it has a configuration, with status 2
         when it has none."""
-        return subprocess.run([self.binary, *args], cwd=cwd or self.folder(), env=environment(TERM="vt100"),
+        return subprocess.run([self.binary, *args], cwd=cwd or self.folder(), env=program_environment("vt100"),
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=PROMPT)
 
-    def held_fifo(self, folder, name, data):
-        """A FIFO with data waiting in it, kept open by us (read and write,
-        so neither end blocks)."""
-        path = os.path.join(folder, name)
-        os.mkfifo(path)
-        fd = os.open(path, os.O_RDWR | os.O_NONBLOCK)
-        self.addCleanup(os.close, fd)
-        os.write(fd, data)
-        return path
-
     def assertNotFound(self, result):
-        self.assertEqual((result.returncode, result.stdout.decode()), (2, NOT_FOUND), result.stderr)
+        self.assertEqual((result.returncode, result.stdout.decode()), (2, NOT_FOUND + "\n"), result.stderr)
 
     def test_named_path_that_is_no_regular_file(self):
         folder = self.folder()
-        config = "server http://127.0.0.1:%d\n" % free_port()
+        config = "server %s\n" % dead_url()
         directory = os.path.join(folder, "a-directory")
         os.mkdir(directory)
         empty_fifo = os.path.join(folder, "empty-fifo")
@@ -197,7 +186,7 @@ class ConfigurationPathTest(E2ETestCase):
         cases = [
             ("directory", directory),
             ("FIFO nobody writes to", empty_fifo),
-            ("FIFO holding a configuration", self.held_fifo(folder, "full-fifo", config.encode())),
+            ("FIFO holding a configuration", held_fifo(self, folder, "full-fifo", config.encode())),
             ("symbolic link to a directory", linked),
             ("/dev/null", "/dev/null"),
             ("/dev/zero, endless", "/dev/zero"),
@@ -214,7 +203,8 @@ class ConfigurationPathTest(E2ETestCase):
         for path in (regular, os.path.join(folder, "link.conf")):
             with self.subTest(path=os.path.basename(path)):
                 result = self.start_up("-c", path)
-                self.assertEqual((result.returncode, result.stdout.decode()[-len(NO_COLOUR):]), (1, NO_COLOUR))
+                last_line = NO_COLOUR + "\n"
+                self.assertEqual((result.returncode, result.stdout.decode()[-len(last_line):]), (1, last_line))
 
     def test_found_in_the_search_but_no_regular_file(self):
         present = [path for path in SYSTEM_CONFIGS if os.path.exists(path)]
@@ -227,7 +217,7 @@ class ConfigurationPathTest(E2ETestCase):
                 if case == "directory":
                     os.mkdir(path)
                 else:
-                    self.held_fifo(folder, "orvek.conf", b"server http://127.0.0.1:1\n")
+                    held_fifo(self, folder, "orvek.conf", b"server http://127.0.0.1:1\n")
                 self.assertNotFound(self.start_up(cwd=folder))
 
     def test_unreadable_file(self):
@@ -237,14 +227,6 @@ class ConfigurationPathTest(E2ETestCase):
         path = write_config(folder, "http://127.0.0.1:1")
         os.chmod(path, 0)
         self.assertNotFound(self.start_up("-c", path))
-
-
-def vm_high_water_kib(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1])
-    raise AssertionError("no VmHWM for %d" % pid)
 
 
 def sparse_file(path, head, size, tail):
@@ -270,13 +252,13 @@ class EnormousFileTest(E2ETestCase):
     def started(self, terminal, expected):
         started = time.monotonic()
         self.assertScreen(terminal, expected, timeout=PROMPT)
-        return time.monotonic() - started, vm_high_water_kib(terminal.program_pids()[0])
+        return time.monotonic() - started, memory_kib(started_pid(terminal))[1]
 
     def test_enormous_files_are_read_only_at_their_start(self):
         bed = self.bed()
         bed.set_page(ONE_PROBLEM_PAGE)
         folder = self.folder()
-        dead = "http://127.0.0.1:%d" % free_port()
+        dead = dead_url()
         # Read whole, the comment would end in the last bytes and the dead
         # server named after it would win: the banner.
         config = sparse_file(os.path.join(folder, "enormous.conf"),
@@ -317,11 +299,7 @@ class ExcludePathTest(E2ETestCase):
         empty_fifo = os.path.join(folder, "empty-fifo")
         os.mkfifo(empty_fifo)
         # An empty line would hide every service, were it read.
-        held = os.path.join(folder, "held-fifo")
-        os.mkfifo(held)
-        fd = os.open(held, os.O_RDWR | os.O_NONBLOCK)
-        self.addCleanup(os.close, fd)
-        os.write(fd, b"\n\n")
+        held = held_fifo(self, folder, "held-fifo", b"\n\n")
         cases = [
             ("directory", directory),
             ("FIFO nobody writes to", empty_fifo),
@@ -339,8 +317,7 @@ class ExcludePathTest(E2ETestCase):
         with open(regular, "wb") as f:
             f.write(b"\n\n")
         terminal = self.run_orvek("-c", conf, "-e", regular, "-s", "1")
-        count = len(bed.requests())
-        terminal.wait_for(lambda s: len(bed.requests()) >= count + 2, PROMPT, "two cycles")
+        self.wait_for_cycles(bed, 2, terminal, PROMPT)
         self.assertScreen(terminal, blank_screen(), timeout=PROMPT)
 
 

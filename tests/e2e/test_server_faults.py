@@ -13,10 +13,9 @@ import time
 import unittest
 
 from statusbed import PAGE_HEAD, PAGE_TAIL, StatusBed, free_port, problem_line, status_page
-from support import E2ETestCase, ExpectedScreen, ONE_PROBLEM_PAGE, banner_screen, blank_screen, one_problem_screen
+from support import (CONNECT_BOUND, ONE_PROBLEM_PAGE, SLACK, E2ETestCase, ExpectedScreen, banner_screen,
+                     blank_screen, local_url, one_problem_screen)
 from terminal import BLACK, MAGENTA, RED, WHITE
-
-
 
 
 # ---------------------------------------------------------------------------
@@ -91,7 +90,7 @@ class FaultServer:
 
     @property
     def base_url(self):
-        return "http://127.0.0.1:%d" % self.port
+        return local_url(self.port)
 
     def _open(self):
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -148,12 +147,6 @@ class ServerFaultTestCase(E2ETestCase):
         server = FaultServer(behaviour, **kwargs).start()
         self.addCleanup(server.stop)
         return server
-
-    def wait_for_cycles(self, count_requests, cycles, terminal, timeout=20):
-        """Waits until the server has been asked `cycles` more times."""
-        start = count_requests()
-        terminal.wait_for(lambda s: count_requests() >= start + cycles, timeout,
-                          "%d more requests" % cycles)
 
 
 # ---------------------------------------------------------------------------
@@ -212,18 +205,17 @@ class BodyContentTest(ServerFaultTestCase):
         bed.respond(page=ONE_PROBLEM_PAGE)
         terminal = self.monitor(bed.base_url, "-s", "0")
         self.assertScreen(terminal, one_problem_screen(), what="the first good frame")
-        asked = lambda: len(bed.requests())
         for case, body, expected in cases:
             with self.subTest(case):
                 bed.respond(page=body)
-                self.wait_for_cycles(asked, 3, terminal)
+                self.wait_for_cycles(bed, 3, terminal)
                 if expected is not None:
                     self.assertScreen(terminal, expected, what="the frame of %s" % case)
                 self.assertTrue(terminal.program_pids(), "the monitor ended on %s" % case)
                 # The next good page is drawn whole: nothing of the bad body,
                 # and no terminal state it could have changed, is left.
                 bed.respond(page=ONE_PROBLEM_PAGE)
-                self.wait_for_cycles(asked, 2, terminal)
+                self.wait_for_cycles(bed, 2, terminal)
                 self.assertScreen(terminal, one_problem_screen(), what="the good frame after %s" % case)
 
 
@@ -345,13 +337,10 @@ def tls_silent(connection):
 
 
 def https_url(server):
-    return "https://127.0.0.1:%d" % server.port
+    return local_url(server.port, https=True)
 
 
 class TlsFailureTest(ServerFaultTestCase):
-    CONNECT_BOUND = 10
-    SLACK = 15
-
     def test_handshakes_that_fail(self):
         plain = self.bed()
         plain.respond(page=ONE_PROBLEM_PAGE)
@@ -360,13 +349,13 @@ class TlsFailureTest(ServerFaultTestCase):
         # (case, URL, how long the banner may take)
         cases = [
             ("https to a plain HTTP server", https_url(plain), 10),
-            ("plain HTTP to a TLS server", "http://127.0.0.1:%d" % secure.port, 10),
+            ("plain HTTP to a TLS server", local_url(secure.port), 10),
             ("TLS server closes after the client hello", https_url(self.fault_server(tls_closed_after_hello)), 10),
             ("TLS server resets after the client hello", https_url(self.fault_server(tls_reset_after_hello)), 10),
             ("TLS server answers with garbage", https_url(self.fault_server(tls_garbage_after_hello)), 10),
             # The handshake belongs to the connect phase and its bound.
             ("TLS server never answers the hello", https_url(self.fault_server(tls_silent)),
-             self.CONNECT_BOUND + self.SLACK),
+             CONNECT_BOUND + SLACK),
         ]
         runs = [(case, self.monitor(url), limit) for case, url, limit in cases]
         for case, terminal, limit in runs:

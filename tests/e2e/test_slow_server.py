@@ -8,11 +8,7 @@ import time
 import unittest
 
 from statusbed import status_page
-from support import E2ETestCase, banner_screen
-
-CONNECT_BOUND = 10
-TRANSFER_BOUND = 30
-SLACK = 15
+from support import CONNECT_BOUND, SLACK, TRANSFER_BOUND, E2ETestCase, banner_screen
 
 
 class SlowServerTest(E2ETestCase):

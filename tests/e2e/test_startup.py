@@ -4,12 +4,8 @@ checking the terminal for colours."""
 import os
 import unittest
 
-from statusbed import free_port, status_page
-from support import E2ETestCase, write_config
-
-NOT_FOUND = "Could not find orvek.conf, exiting."
-NO_COLOUR = "Your terminal does not support color"
-SYSTEM_CONFIGS = ("/etc/orvek.conf", "/usr/local/etc/orvek.conf")
+from support import (NO_COLOUR, NOT_FOUND, ONE_PROBLEM_PAGE, SYSTEM_CONFIGS, E2ETestCase, dead_url,
+                     write_config)
 
 
 class ConfigurationTest(E2ETestCase):
@@ -27,15 +23,15 @@ class ConfigurationTest(E2ETestCase):
     def test_named_configuration_missing(self):
         folder = self.folder()
         # A usable orvek.conf beside it does not stand in for the named file.
-        write_config(folder, "http://127.0.0.1:%d" % free_port())
+        write_config(folder, dead_url())
         for name in ("missing.conf", "orvek.conf.old", os.path.join(folder, "no-such-dir", "orvek.conf")):
             with self.subTest(name=name):
                 self.assertRefused(self.run_orvek("-c", name, cwd=folder, keeps_running=False))
 
     def test_which_configuration_is_used(self):
         bed = self.bed()
-        bed.set_page(status_page([("critical", "web1", "Load")]))
-        dead = "http://127.0.0.1:%d" % free_port()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        dead = dead_url()
         # (case, server in ./orvek.conf, server in the -c file or None)
         cases = [
             ("./orvek.conf is found", bed.base_url, None),
@@ -55,7 +51,7 @@ class ConfigurationTest(E2ETestCase):
 class ColourCheckTest(E2ETestCase):
     def test_terminal_without_colours(self):
         bed = self.bed()
-        bed.set_page(status_page([("critical", "web1", "Load")]))
+        bed.set_page(ONE_PROBLEM_PAGE)
         conf = write_config(self.folder(), bed.base_url)
         terminal = self.run_orvek("-c", conf, "-s", "1", term="vt100", keeps_running=False)
         status, screen = terminal.exit_status()

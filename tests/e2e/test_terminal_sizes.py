@@ -5,8 +5,8 @@ now, and nothing crashes or hangs."""
 import time
 import unittest
 
-from statusbed import free_port, status_page
-from support import E2ETestCase, ExpectedScreen
+from statusbed import status_page
+from support import MIXED_PAGE, E2ETestCase, ExpectedScreen, dead_url
 from terminal import BLACK, MAGENTA, RED, WHITE
 
 COLUMN_WIDTH = 50
@@ -27,10 +27,6 @@ def unreachable_screen(names, width, height):
     return expected
 
 
-MIXED_PAGE = status_page([("down", "db1"), ("unreachable", "gw"), ("critical", "web1", "Load"),
-                          ("warning", "web1", "Disk"), ("unknown", "mail", "SMTP")])
-
-
 class ResizeTest(E2ETestCase):
     def test_report_is_laid_out_again_for_the_new_size(self):
         names = ["h%02d" % i for i in range(30)]
@@ -45,14 +41,13 @@ class ResizeTest(E2ETestCase):
                 terminal.resize(width, height)
                 if (width, height) == (1, 1):
                     # Nothing fits (see ExtremeSizeTest); it goes on cycling.
-                    count = len(bed.requests())
-                    terminal.wait_for(lambda s: len(bed.requests()) >= count + 3, 10, "three cycles at 1x1")
+                    self.wait_for_cycles(bed, 3, terminal, 10)
                     continue
                 self.assertScreen(terminal, unreachable_screen(names, width, height),
                                   what="the frame laid out for %dx%d" % (width, height))
 
     def test_banner_stays_centred(self):
-        terminal = self.monitor("http://127.0.0.1:%d" % free_port())
+        terminal = self.monitor(dead_url())
         self.assertBanner(terminal)
         for width, height in ((101, 9), (30, 40), (200, 50), (26, 3), (80, 24)):
             with self.subTest(width=width, height=height):
@@ -66,7 +61,7 @@ class ExtremeSizeTest(E2ETestCase):
         terminals too small for either."""
         bed = self.bed()
         bed.set_page(MIXED_PAGE)
-        dead = "http://127.0.0.1:%d" % free_port()
+        dead = dead_url()
         for width, height in ((1, 1), (1, 30), (80, 1), (2, 2), (25, 3)):
             with self.subTest(width=width, height=height):
                 before = len(bed.requests())
@@ -97,8 +92,7 @@ class ExtremeSizeTest(E2ETestCase):
         bed.respond(status=503)
         self.assertBanner(terminal, width, height)
         # A few more cycles, and it is still there.
-        count = len(bed.requests())
-        terminal.wait_for(lambda s: len(bed.requests()) >= count + 3, 15, "three more cycles")
+        self.wait_for_cycles(bed, 3, terminal, 15)
         self.assertTrue(terminal.program_pids())
 
 

@@ -1,10 +1,18 @@
-"""The soak run behind scripts/soak.sh: orvek refreshing without pause
-(-s 0) in a tmux terminal, against lighttpd on 127.0.0.1 serving a page that
-keeps changing (problems appear and clear, the server answers 503 now and
-then, or stops altogether for a moment), while its memory and open files are
-sampled. Fails when orvek dies, when its resident memory grows after the
-warm-up beyond the tolerance, when it holds more files at the end than after
-the warm-up, or when it ever holds more sockets than one transfer needs."""
+#!/usr/bin/python3
+"""The soak run: orvek refreshing without pause (-s 0) in a tmux terminal,
+against lighttpd on 127.0.0.1 serving a page that keeps changing (problems
+appear and clear, the server answers 503 now and then, or stops altogether
+for a moment), while its memory and open files are sampled. Fails when orvek
+dies, when its resident memory grows after the warm-up by more than 1 MiB or
+10 % (whichever is larger), when it holds more files at the end than after
+the warm-up, or when it ever holds more sockets than one transfer needs.
+Prints a one-line summary and a Markdown table row.
+
+    tests/e2e/soak.py [SECONDS] [BUILD_DIR]     (defaults: 60, build)
+
+ORVEK_SOAK_SAMPLES=file keeps every sample (time, requests, RSS, HWM, files,
+sockets).
+"""
 
 import os
 import random
@@ -14,12 +22,9 @@ import sys
 import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-
-from statusbed import StatusBed, free_port, status_page  # noqa: E402
-from support import write_config  # noqa: E402
-from terminal import Terminal  # noqa: E402
+from statusbed import StatusBed, free_port, status_page
+from support import ROOT, memory_kib, orvek_in, started_pid, write_config
+from terminal import Terminal
 
 WARM_UP = 10.0          # seconds before the first sample that counts
 SAMPLE_EVERY = 2.0      # seconds
@@ -88,10 +93,7 @@ class Scenario:
 
 
 def sample(pid):
-    with open("/proc/%d/status" % pid) as f:
-        fields = dict(line.split(":", 1) for line in f if ":" in line)
-    rss = int(fields["VmRSS"].split()[0])
-    hwm = int(fields["VmHWM"].split()[0])
+    rss, hwm = memory_kib(pid)
     files = sockets = 0
     for name in os.listdir("/proc/%d/fd" % pid):
         try:
@@ -107,10 +109,10 @@ def sample(pid):
 
 def main():
     seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 60.0
-    build = sys.argv[2] if len(sys.argv) > 2 else "build"
-    binary = os.path.abspath(os.path.join(build, "orvek"))
-    if not os.access(binary, os.X_OK):
-        print("soak: no orvek binary at %s" % binary, file=sys.stderr)
+    build = sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "build")
+    binary = orvek_in(build)
+    if not binary:
+        print("soak: no orvek binary in %s" % build, file=sys.stderr)
         return 2
     if seconds < WARM_UP + 3 * SAMPLE_EVERY:
         print("soak: give it at least %d seconds" % (WARM_UP + 3 * SAMPLE_EVERY), file=sys.stderr)
@@ -129,14 +131,7 @@ def main():
     try:
         conf = write_config(work, bed.base_url)
         terminal.start([binary, "-c", conf, "-s", "0"], cwd=work)
-        pids = []
-        deadline = time.monotonic() + 10
-        while not pids and time.monotonic() < deadline:
-            time.sleep(0.1)
-            pids = terminal.program_pids()
-        if not pids:
-            raise RuntimeError("orvek did not start:\n%s" % terminal.screen().text())
-        pid = pids[0]
+        pid = started_pid(terminal)
 
         started = time.monotonic()
         next_phase = next_sample = started

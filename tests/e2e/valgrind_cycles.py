@@ -1,10 +1,17 @@
-"""The memcheck run behind scripts/valgrind-cycles.sh: orvek under valgrind
-in a tmux terminal, one refresh a second, against lighttpd on 127.0.0.1 with
-Digest authentication over HTTP, then Basic over HTTPS: successful cycles, then failing ones (503, a body
-over the limit, the server gone), then SIGTERM, on which curses' own handler
-ends the process and memcheck writes its report. Fails on any memcheck
-error: an invalid access, a use of an uninitialised value, or a definite
-leak."""
+#!/usr/bin/python3
+"""The memcheck run: orvek (the normal build; valgrind cannot run a
+sanitized one) under valgrind in a tmux terminal, one refresh a second,
+against lighttpd on 127.0.0.1 with Digest authentication over HTTP, then
+Basic over HTTPS: successful cycles, then failing ones (503, a body over the
+limit, the server gone), then SIGTERM, on which curses' own handler ends the
+process and memcheck writes its report. Fails on any memcheck error: an
+invalid access, a use of an uninitialised value, or a definite leak.
+One-time allocations of the libraries are kept out by valgrind.supp here.
+
+    tests/e2e/valgrind_cycles.py [BUILD_DIR]     (default: build)
+
+ORVEK_VALGRIND_LOG=prefix keeps memcheck's logs (prefix.NAME for each run).
+"""
 
 import os
 import re
@@ -14,59 +21,47 @@ import sys
 import tempfile
 import time
 
+from statusbed import StatusBed, padded_page
+from support import (BANNER, MIXED_PAGE, PASSWORD, RECEIVE_LIMIT, ROOT, USER, orvek_in, started_pid,
+                     wait_until, write_config)
+from terminal import Terminal
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-
-from statusbed import StatusBed, padded_page, status_page  # noqa: E402
-from support import BANNER, write_config  # noqa: E402
-from terminal import Terminal  # noqa: E402
-
 VALGRIND = shutil.which("valgrind") or "/usr/bin/valgrind"
 SUCCESSES = 5
-LIMIT = 3510720
-PAGE = status_page([("down", "db1"), ("unreachable", "gw"), ("critical", "web1", "Load"),
-                    ("warning", "web1", "Disk"), ("unknown", "mail", "SMTP")])
-
-
-def wait(condition, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            raise RuntimeError("timed out after %d s waiting for %s" % (timeout, what))
-        time.sleep(0.2)
 
 
 def run(binary, work, name, bed_options, switches):
     """One run under memcheck; returns (exit status, memcheck's log, cycles)."""
     log = os.path.join(work, "memcheck-%s.log" % name)
-    bed = StatusBed(users={"alice": "Op3n-Sesame"}, **bed_options).start()
+    bed = StatusBed(users={USER: PASSWORD}, **bed_options).start()
     terminal = Terminal(80, 24)
     try:
-        bed.respond(page=PAGE)
-        conf = write_config(work, bed.base_url, username="alice", password="Op3n-Sesame",
+        bed.respond(page=MIXED_PAGE)
+        conf = write_config(work, bed.base_url, username=USER, password=PASSWORD,
                             name="%s.conf" % name, **switches)
         terminal.start([VALGRIND, "--tool=memcheck", "--leak-check=full", "--show-leak-kinds=definite,possible",
                         "--errors-for-leak-kinds=definite", "--error-exitcode=99",
                         "--suppressions=%s" % os.path.join(HERE, "valgrind.supp"),
                         "--log-file=%s" % log, binary, "-c", conf, "-s", "1"], cwd=work)
         asked = lambda: len(bed.requests())
-        wait(lambda: asked() >= SUCCESSES and terminal.screen().contains(" web1 "), 90,
-             "%d successful cycles" % SUCCESSES)
+        wait_until(lambda: asked() >= SUCCESSES and terminal.screen().contains(" web1 "), 90,
+                   "%d successful cycles" % SUCCESSES)
         # Failing fetches, each until its banner is up: an error status, a
         # body the receive buffer refuses, then no server at all.
-        for answer in (dict(status=503, page=PAGE), dict(page=padded_page([("down", "db1")], LIMIT + 1))):
+        for answer in (dict(status=503, page=MIXED_PAGE),
+                       dict(page=padded_page([("down", "db1")], RECEIVE_LIMIT + 1))):
             bed.respond(**answer)
             count = asked()
-            wait(lambda: asked() >= count + 2 and terminal.screen().contains(BANNER), 60, "the banner")
+            wait_until(lambda: asked() >= count + 2 and terminal.screen().contains(BANNER), 60, "the banner")
         cycles = asked()
         bed.stop()
         time.sleep(2.5)
         if not terminal.screen().contains(BANNER):
             raise RuntimeError("no banner with the server gone:\n%s" % terminal.screen().text())
-        pids = terminal.program_pids()
-        if not pids:
+        if not terminal.program_pids():
             raise RuntimeError("orvek ended early:\n%s" % terminal.screen().text())
-        os.kill(pids[0], signal.SIGTERM)
+        os.kill(started_pid(terminal), signal.SIGTERM)
         status, _ = terminal.exit_status(timeout=60)
     finally:
         terminal.close()
@@ -81,10 +76,10 @@ def lost(report, kind):
 
 
 def main():
-    build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    binary = os.path.abspath(os.path.join(build, "orvek"))
-    if not os.access(binary, os.X_OK):
-        print("valgrind-cycles: no orvek binary at %s" % binary, file=sys.stderr)
+    build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
+    binary = orvek_in(build)
+    if not binary:
+        print("valgrind_cycles: no orvek binary in %s" % build, file=sys.stderr)
         return 2
     work = tempfile.mkdtemp(prefix="orvek-valgrind-")
     # (name, bed, configuration switches)
@@ -110,8 +105,8 @@ def main():
                 failed = True
                 print(report, file=sys.stderr)
                 for failure in failures:
-                    print("valgrind-cycles: %s: %s" % (name, failure), file=sys.stderr)
-            print("valgrind-cycles: %s: %s: %d cycles served (%d successful, then 503 and an oversized body; "
+                    print("valgrind_cycles: %s: %s" % (name, failure), file=sys.stderr)
+            print("valgrind_cycles: %s: %s: %d cycles served (%d successful, then 503 and an oversized body; "
                   "then no server), exit status %d after SIGTERM, %s errors, definitely lost %d bytes, "
                   "indirectly %d, possibly %d, still reachable %s bytes; %.0f s"
                   % (name, "FAIL" if failures else "PASS", cycles, SUCCESSES, status,
