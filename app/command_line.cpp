@@ -8,10 +8,10 @@ Options read_command_line(int argc, char* argv[]) {
 #if defined(__GLIBC__)
   // "+" stops glibc from permuting argv, so reading ends at the first operand
   // as it does with a POSIX getopt; optind 0 makes getopt start afresh.
-  const char* const option_string = "+c:e:s:";
+  const char* const option_string = "+c:e:ms:";
   optind = 0;
 #else
-  const char* const option_string = "c:e:s:";
+  const char* const option_string = "c:e:ms:";
   optreset = 1;
   optind = 1;
 #endif
@@ -20,6 +20,7 @@ Options read_command_line(int argc, char* argv[]) {
     switch (option) {
       case 'c': result.config_path = optarg; break;
       case 'e': result.exclude_path = optarg; break;
+      case 'm': result.show_hidden = true; break;
       // Base 0: "0x1e" is 30, "010" is 8; trailing text is ignored and a
       // negative or oversized number keeps its low 32 bits.
       case 's': result.refresh_interval = static_cast<std::uint32_t>(std::strtoul(optarg, nullptr, 0)); break;

@@ -8,6 +8,7 @@
 #include "common/frame.h"
 #include "fetch/banner.h"
 #include "fetch/status_fetch.h"
+#include "report/hidden_note.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
@@ -42,6 +43,8 @@ bool run_cycle(Program& program) {
     print_no_match(lay_out_answer(program.body, program.excludes, program.settings.newcgi, frame));
   else
     show_no_connection(frame);
+  HiddenNoteText note;  // the note's label points here until the painting
+  if (program.options.show_hidden) put_hidden_note(frame, note);
   paint_frame(frame);
   // The cleared screen is shown only now, so the previous frame stays up
   // during the transfer.

@@ -1,8 +1,9 @@
 // One whole frame from any bytes: the first byte picks the screen size, the
 // newcgi setting, the exclude list, how the transfer cuts the body into
-// chunks and the character set; the rest is the page body, appended as
-// libcurl would append it and then drawn as a successful cycle draws it, into
-// an off-screen curses screen.
+// chunks, the character set and whether -m is given; the rest is the page
+// body, appended as libcurl would append it and then drawn as a successful
+// cycle draws it (the page check, then the report or the banner), into an
+// off-screen curses screen.
 #include <algorithm>
 #include <clocale>
 #include <cstddef>
@@ -10,14 +11,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <curses.h>
+#include <string>
 #include <string_view>
 #include <unistd.h>
 
 #include "app/curses_screen.h"
+#include "app/refresh_cycle.h"
 #include "common/frame.h"
 #include "config/exclude_list.h"
+#include "fetch/banner.h"
 #include "fetch/status_fetch.h"
 #include "fuzz_check.h"
+#include "report/hidden_note.h"
+#include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
 #include "report/screen_writer.h"
@@ -60,6 +66,36 @@ void compare_with_reference(const std::vector<ProblemLine>& lines, const Exclude
   FUZZ_CHECK(same_report(render_problems(lines, excludes, newcgi), reference_render_problems(lines, excludes, newcgi)));
 }
 #endif
+
+// The page check said the plain way: the body folded to lower case, then
+// searched with std::string's own find.
+PageVerdict plain_page_check(std::string_view body, bool has_problem_lines) {
+  std::string folded(body);
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const auto npos = std::string::npos;
+  const std::size_t wml = folded.find("<wml");
+  if (wml != npos) {
+    const std::size_t end = folded.rfind("</wml>");
+    if (end == npos || end < wml) return PageVerdict::CUT_SHORT;
+  }
+  if (has_problem_lines) return PageVerdict::STATUS_PAGE;
+  const std::size_t card = folded.find("<card");
+  const std::size_t card_end = folded.rfind("</card>");
+  return card != npos && card_end != npos && card_end > card ? PageVerdict::STATUS_PAGE : PageVerdict::NO_CARD;
+}
+
+bool same_labels(const Frame& a, const Frame& b) {
+  if (a.labels.size() != b.labels.size()) return false;
+  for (std::size_t i = 0; i < a.labels.size(); ++i) {
+    const Label& x = a.labels[i];
+    const Label& y = b.labels[i];
+    if (x.row != y.row || x.column != y.column || x.text != y.text || x.role != y.role || x.bold != y.bold ||
+        x.form != y.form)
+      return false;
+  }
+  return true;
+}
 
 // The monitor draws in the terminal's character set: a console in the C
 // locale, or, mostly, UTF-8. One screen for each, chosen per input.
@@ -118,6 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const ExcludeList no_excludes;
   const ExcludeList& excludes = (choice & 8u) ? sample : no_excludes;
   const std::size_t chunk = CHUNK_SIZES[(choice >> 4) & 3u];
+  const bool show_hidden = choice & 0x80u;
 
   // The transfer: an emptied buffer, then the body piece by piece.
   static ReceiveBuffer buffer = make_receive_buffer();
@@ -135,7 +172,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
   const std::vector<ProblemLine> lines = split_problem_lines(text);
   Frame frame(LINES, COLS);
-  lay_out_report(render_problems(lines, excludes, newcgi), frame);
+  const int unmatched = lay_out_answer(buffer, excludes, newcgi, frame);
+  const PageVerdict verdict = check_page(received_body(buffer), !lines.empty());
+  FUZZ_CHECK(verdict == plain_page_check(received_body(buffer), !lines.empty()));
+  if (verdict == PageVerdict::STATUS_PAGE) {
+    // The report, as the layout makes it from the page alone.
+    Frame report(LINES, COLS);
+    const Report made = render_problems(lines, excludes, newcgi);
+    lay_out_report(made, report);
+    FUZZ_CHECK(unmatched == made.unmatched);
+    FUZZ_CHECK(same_labels(frame, report) && frame.background == report.background);
+  } else {
+    // Anything but the server's list of problems: the banner and nothing else.
+    Frame banner(LINES, COLS);
+    show_no_connection(banner);
+    FUZZ_CHECK(unmatched == 0);
+    FUZZ_CHECK(same_labels(frame, banner) && frame.background == NORMAL_ROLE && frame.hidden_labels == 0);
+  }
+  HiddenNoteText note;
+  const std::size_t report_labels = frame.labels.size();
+  if (show_hidden) put_hidden_note(frame, note);
+  if (show_hidden && frame.hidden_labels > 0) {
+    // The note ends in the last column of the last row.
+    FUZZ_CHECK(frame.labels.size() == report_labels + 1);
+    const Label& last = frame.labels.back();
+    FUZZ_CHECK(last.row == LINES - 1 && last.column >= 0);
+    FUZZ_CHECK(last.column + static_cast<int>(last.text.size()) == COLS);
+    FUZZ_CHECK(last.text.ends_with(' ') && last.role == ALARM_ROLE && last.bold);
+  } else {
+    FUZZ_CHECK(frame.labels.size() == report_labels);
+  }
   paint_frame(frame);
   FUZZ_CHECK(frame.report_cursor.row >= 0 && frame.report_cursor.column >= 0);
   FUZZ_CHECK(frame.report_cursor.column % REPORT_COLUMN_WIDTH == 0);

@@ -45,6 +45,28 @@ INSTANTIATE_TEST_SUITE_P(
                     IntervalCase{{"--", "-s", "3"}, 10u},                  // ... and at "--"
                     IntervalCase{{"-x", "-s", "4"}, 4u}));                 // unknown option ignored
 
+TEST(CommandLine, HiddenCountIsShownOnlyWhenAskedFor) {
+  struct Case {
+    std::vector<std::string> args;
+    bool show_hidden;
+  };
+  const Case cases[] = {
+      {{}, false},
+      {{"-m"}, true},
+      {{"-c", "a.conf", "-m", "-s", "3"}, true},
+      {{"-ms3"}, true},            // glued to the next option
+      {{"-s", "-m"}, false},       // the argument of -s
+      {{"operand", "-m"}, false},  // options end at an operand
+      {{"--", "-m"}, false},
+  };
+  for (const Case& c : cases) {
+    std::string words;
+    for (const auto& word : c.args) words += word + ' ';
+    EXPECT_EQ(parse(c.args).show_hidden, c.show_hidden) << words;
+  }
+  EXPECT_EQ(parse({"-ms3"}).refresh_interval, 3u);
+}
+
 TEST(CommandLine, PathsPointAtTheArgumentsThemselves) {
   std::vector<std::string> words = {"orvek", "-c", "/tmp/a.conf", "-e", "skip.txt", "-c", "/tmp/b.conf"};
   std::vector<char*> argv;

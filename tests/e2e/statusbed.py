@@ -159,8 +159,10 @@ CONTROL_CGI = textwrap.dedent(
     out.write(b"Content-Type: text/vnd.wap.wml\r\n")
     for name, value in control.get("headers", []):
         out.write(("%%s: %%s\r\n" %% (name, value)).encode())
-    claimed = len(body) + control.get("claim_extra", 0)
-    out.write(b"Content-Length: %%d\r\n\r\n" %% claimed)
+    if control.get("length", True):
+        claimed = len(body) + control.get("claim_extra", 0)
+        out.write(b"Content-Length: %%d\r\n" %% claimed)
+    out.write(b"\r\n")
     out.flush()
 
     drip = control.get("drip")
@@ -184,10 +186,14 @@ class StatusBed:
     https: serve TLS with a self-signed certificate made now.
     cgi_source: Python source of the CGI; the control-file CGI by default.
     port: a fixed port; a free one by default.
+    http11: False makes lighttpd answer as HTTP/1.0, without chunked bodies,
+    so that an answer without Content-Length ends where lighttpd closes the
+    connection.
     """
 
-    def __init__(self, auth=None, users=None, https=False, cgi_source=None, port=None, folder=None):
+    def __init__(self, auth=None, users=None, https=False, cgi_source=None, port=None, folder=None, http11=True):
         self.auth = auth
+        self.http11 = http11
         self.users = dict(users or {})
         self.https = https
         self.own_folder = folder is None
@@ -281,7 +287,7 @@ class StatusBed:
         """The body of the next answers (text or bytes)."""
         _write_atomic(self.page_path, page)
 
-    def respond(self, status=200, delay=0, drip=None, claim_extra=0, headers=(), page=None):
+    def respond(self, status=200, delay=0, drip=None, claim_extra=0, headers=(), page=None, length=True):
         """How the next answers are made.
 
         page: a body for these answers only, switched in together with the
@@ -289,10 +295,12 @@ class StatusBed:
 
         drip: (bytes, seconds): the body goes out that many bytes at a time,
         with a pause after each piece. claim_extra: the Content-Length names
-        that many bytes more than are sent before the CGI ends.
+        that many bytes more than are sent before the CGI ends. length
+        False: no Content-Length; the answer ends where the CGI's output
+        does (lighttpd then closes the connection after the body).
         """
         control = {"status": status, "delay": delay, "claim_extra": claim_extra,
-                   "headers": [list(h) for h in headers]}
+                   "headers": [list(h) for h in headers], "length": length}
         if drip:
             control["drip"] = {"bytes": drip[0], "every": drip[1]}
         if page is not None:
@@ -353,6 +361,8 @@ class StatusBed:
             "server.max-keep-alive-requests = 0",
             'cgi.assign = (".cgi" => "%s")' % PYTHON,
         ]
+        if not self.http11:
+            lines.append('server.protocol-http11 = "disable"')
         if self.auth:
             backend = "htdigest" if self.auth == "digest" else "htpasswd"
             lines += [

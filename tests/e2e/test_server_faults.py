@@ -257,7 +257,8 @@ def not_http(connection):
 
 
 # A body without Content-Length ends where the connection ends: a clean
-# close in the middle of a line is a complete answer that stops there.
+# close in the middle of a line is a complete answer to libcurl, but the WML
+# document it opened never ends, so the page was cut short.
 CUT_PAGE = (PAGE_HEAD + problem_line("critical", "web1", "Load")
             + "<postfield name='host' value='db1'/> D").encode()
 
@@ -274,7 +275,7 @@ class BrokenAnswerTest(ServerFaultTestCase):
              answer(ONE_PROBLEM_PAGE, b"HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\n"),
              banner_screen()),
             ("no Content-Length, closed cleanly in the middle of a line",
-             answer(CUT_PAGE, b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"), one_problem_screen()),
+             answer(CUT_PAGE, b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"), banner_screen()),
         ]
         runs = []
         for case, behaviour, expected in cases:
