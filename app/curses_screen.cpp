@@ -1,8 +1,12 @@
 #include "app/curses_screen.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <sys/ioctl.h>
 
 #include "common/frame.h"
 
@@ -113,6 +117,33 @@ void paint_frame(const Frame& frame) {
     if (cells > 0) copywin(scratch, stdscr, 0, 0, label.row, label.column, label.row, label.column + cells - 1, FALSE);
   }
   delwin(scratch);
+}
+
+namespace {
+
+// A positive whole number in the environment variable, or 0: the reading
+// curses gives LINES and COLUMNS.
+int size_from_environment(const char* name) {
+  const char* text = std::getenv(name);
+  if (!text || !*text) return 0;
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 0);
+  if (errno || *end || value <= 0 || value > INT_MAX) return 0;
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+bool follow_terminal_size(int fd) {
+  winsize size = {};
+  if (ioctl(fd, TIOCGWINSZ, &size) != 0) return false;
+  int rows = size.ws_row;
+  int columns = size.ws_col;
+  if (const int fixed = size_from_environment("LINES")) rows = fixed;
+  if (const int fixed = size_from_environment("COLUMNS")) columns = fixed;
+  if (rows <= 0 || columns <= 0 || (rows == LINES && columns == COLS)) return false;
+  return resizeterm(rows, columns) == OK;
 }
 
 bool open_offscreen_terminal(const char* terminal_type, int rows, int columns, OffscreenTerminal& terminal) {
