@@ -89,24 +89,27 @@ class TerminalGoneTest(E2ETestCase):
         bed = self.bed()
         bed.set_page(ONE_PROBLEM_PAGE)
         conf = write_config(self.folder(), bed.base_url)
-        terminal = self.terminal()
-        # As under nohup: SIGHUP ignored from the start.
-        terminal.start(["/bin/sh", "-c", "trap '' HUP; exec \"$0\" \"$@\"", self.binary, "-c", conf, "-s", "1"],
-                       cwd=self.folder())
-        self.assertScreen(terminal, one_problem_screen())
-        pid = terminal.program_pids()[0]
-        self.addCleanup(self.kill_if_alive, pid)
-        self.assertTrue(ignored_signals(pid) & (1 << (signal.SIGHUP - 1)), "SIGHUP is not ignored")
+        # Refreshing every second, and without pause.
+        for interval in ("1", "0"):
+            with self.subTest(interval=interval):
+                terminal = self.terminal()
+                # As under nohup: SIGHUP ignored from the start.
+                terminal.start(["/bin/sh", "-c", "trap '' HUP; exec \"$0\" \"$@\"",
+                                self.binary, "-c", conf, "-s", interval], cwd=self.folder())
+                self.assertScreen(terminal, one_problem_screen())
+                pid = terminal.program_pids()[0]
+                self.addCleanup(self.kill_if_alive, pid)
+                self.assertTrue(ignored_signals(pid) & (1 << (signal.SIGHUP - 1)), "SIGHUP is not ignored")
 
-        terminal.kill()
-        deadline = time.monotonic() + 5
-        while not ended(pid) and time.monotonic() < deadline:
-            time.sleep(0.05)
-        self.assertTrue(ended(pid), "the monitor goes on without its terminal")
-        # And it asks the server nothing more.
-        count = len(bed.requests())
-        time.sleep(2)
-        self.assertEqual(len(bed.requests()), count)
+                terminal.kill()
+                deadline = time.monotonic() + 5
+                while not ended(pid) and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                self.assertTrue(ended(pid), "the monitor goes on without its terminal")
+                # And it asks the server nothing more.
+                count = len(bed.requests())
+                time.sleep(1)
+                self.assertEqual(len(bed.requests()), count)
 
     @staticmethod
     def kill_if_alive(pid):
