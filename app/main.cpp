@@ -1,5 +1,6 @@
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <curses.h>
 #include <optional>
 
@@ -21,10 +22,17 @@ int main(int argc, char* argv[]) {
   // letters instead of blanks. Nothing else reads the locale: case is folded
   // for ASCII letters only, by our own code.
   std::setlocale(LC_CTYPE, "");
+  // Before initscr, which then leaves these signals to us.
+  catch_signals(program.signals);
   initscr();
-  while (run_cycle(program)) {
+  CycleEnd end;
+  while ((end = run_cycle(program)) == CycleEnd::GO_ON) {
   }
   endwin();
+  // Ended by a signal, or by the terminal going away: status 1, as curses'
+  // own handler ended it, and, as then, without writing out what standard
+  // output still holds.
+  if (end == CycleEnd::STOPPED) std::_Exit(1);
   std::puts("Your terminal does not support color");
   return 1;
 }

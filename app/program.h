@@ -2,13 +2,25 @@
 // The one state of the running monitor, built in main and handed to what
 // needs it.
 #include "app/command_line.h"
+#include "app/signals.h"
 #include "config/config_file.h"
 #include "config/exclude_list.h"
 #include "fetch/status_fetch.h"
+#include "report/report.h"
+
+// What the screen shows: the report of the last page, or the banner. Kept
+// so that a resize lays it out again without a fetch; the report's names are
+// views into the receive buffer, good until the next transfer.
+struct Outcome {
+  bool banner = true;
+  Report report;
+};
 
 struct Program {
   Options options;       // the command line, read once
   Settings settings;     // orvek.conf, read once at start
   ExcludeList excludes;  // the -e file, read once at start
   ReceiveBuffer body;    // the page of the last transfer, allocated once
+  Outcome shown;         // what the last transfer gave
+  SignalFlags signals;   // set by the signal handlers
 };

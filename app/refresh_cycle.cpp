@@ -14,41 +14,92 @@
 #include "report/report_pass.h"
 #include "report/screen_writer.h"
 
-int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame) {
-  const std::vector<ProblemLine> lines = split_problem_lines(received_text(body));
-  if (check_page(received_body(body), !lines.empty()) != PageVerdict::STATUS_PAGE) {
-    show_no_connection(frame);
-    return 0;
+namespace {
+
+// curses draws on standard output.
+constexpr int TERMINAL_FD = STDOUT_FILENO;
+
+// Lays out what is shown for the terminal's current size and shows it.
+void show(const Outcome& shown, bool show_hidden) {
+  Frame frame(LINES, COLS);
+  lay_out_outcome(shown, frame);
+  HiddenNoteText note;  // the note's label points here until the painting
+  if (show_hidden) put_hidden_note(frame, note);
+  paint_frame(frame);
+  wrefresh(stdscr);
+}
+
+// Takes a new terminal size if one came, and says whether it did.
+bool take_resize(Program& program) {
+  if (!program.signals.resized) return false;
+  // Cleared before the size is read: a signal after this is seen next time.
+  program.signals.resized = 0;
+  return follow_terminal_size(TERMINAL_FD);
+}
+
+// Sleeps until the next fetch is due, drawing what is shown again whenever
+// the terminal takes a new size: a resize neither shortens nor lengthens the
+// wait.
+CycleEnd wait_for_next_fetch(Program& program) {
+  const timespec deadline = monotonic_deadline(program.options.refresh_interval);
+  for (;;) {
+    if (program.signals.stop) return CycleEnd::STOPPED;
+    if (take_resize(program)) {
+      wclear(stdscr);
+      wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
+      show(program.shown, program.options.show_hidden);
+      continue;
+    }
+    switch (wait_until(deadline, TERMINAL_FD, program.signals)) {
+      case WaitEnd::DEADLINE: return CycleEnd::GO_ON;
+      case WaitEnd::OUTPUT_GONE: return CycleEnd::STOPPED;
+      case WaitEnd::SIGNAL: break;
+    }
   }
-  const Report report = render_problems(lines, excludes, newcgi);
-  lay_out_report(report, frame);
-  return report.unmatched;
+}
+
+}  // namespace
+
+Outcome read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi) {
+  const std::vector<ProblemLine> lines = split_problem_lines(received_text(body));
+  if (check_page(received_body(body), !lines.empty()) != PageVerdict::STATUS_PAGE) return {};
+  return {false, render_problems(lines, excludes, newcgi)};
+}
+
+void lay_out_outcome(const Outcome& shown, Frame& frame) {
+  if (shown.banner)
+    show_no_connection(frame);
+  else
+    lay_out_report(shown.report, frame);
+}
+
+int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame) {
+  const Outcome shown = read_answer(body, excludes, newcgi);
+  lay_out_outcome(shown, frame);
+  return shown.report.unmatched;
 }
 
 void print_no_match(int count) {
   for (int i = 0; i < count; ++i) std::fputs("No match!", stdout);
 }
 
-bool run_cycle(Program& program) {
+CycleEnd run_cycle(Program& program) {
+  if (program.signals.stop) return CycleEnd::STOPPED;
   wclear(stdscr);
-  if (!has_colors()) return false;
+  if (!has_colors()) return CycleEnd::NO_COLOURS;
   // Colours and background are set up afresh at every pass.
   start_color();
   curs_set(0);
   set_palette();
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
-  const FetchResult fetched = fetch_problems(program.settings, program.body);
-  Frame frame(LINES, COLS);
-  if (fetched.ok())
-    print_no_match(lay_out_answer(program.body, program.excludes, program.settings.newcgi, frame));
-  else
-    show_no_connection(frame);
-  HiddenNoteText note;  // the note's label points here until the painting
-  if (program.options.show_hidden) put_hidden_note(frame, note);
-  paint_frame(frame);
+  const FetchResult fetched = fetch_problems(program.settings, program.body, &program.signals.stop);
+  if (program.signals.stop) return CycleEnd::STOPPED;
+  program.shown = fetched.ok() ? read_answer(program.body, program.excludes, program.settings.newcgi) : Outcome{};
+  print_no_match(program.shown.report.unmatched);
+  // A resize during the transfer: the page is laid out for the new size.
+  take_resize(program);
   // The cleared screen is shown only now, so the previous frame stays up
   // during the transfer.
-  wrefresh(stdscr);
-  sleep(program.options.refresh_interval);
-  return true;
+  show(program.shown, program.options.show_hidden);
+  return wait_for_next_fetch(program);
 }

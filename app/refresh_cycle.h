@@ -1,18 +1,33 @@
 #pragma once
 struct ExcludeList;
 struct Frame;
+struct Outcome;
 struct Program;
 
 struct ReceiveBuffer;
 
-// Lays out what a transfer that arrived shows: the report when the answer is
-// the server's list of problems, the banner otherwise. Returns how many names
-// could not be read.
+// What a transfer that arrived shows: the report when the answer is the
+// server's list of problems, the banner otherwise. Its report's names point
+// into body.
+Outcome read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi);
+
+// Lays out what is shown: the report, or the banner.
+void lay_out_outcome(const Outcome& shown, Frame& frame);
+
+// read_answer and lay_out_outcome in one. Returns how many names could not
+// be read.
 int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame);
 
 // Says "No match!" once for each name that could not be read.
 void print_no_match(int count);
 
+enum class CycleEnd {
+  GO_ON,
+  NO_COLOURS,  // the terminal has no colours
+  STOPPED,     // a signal asked to end, or the terminal is gone
+};
+
 // One pass of the refresh loop: clear, set up colours, fetch, draw, show,
-// sleep. Returns false when the terminal has no colours.
-bool run_cycle(Program& program);
+// then wait for the next pass, drawing what is shown again at each new size
+// of the terminal.
+CycleEnd run_cycle(Program& program);

@@ -2,6 +2,7 @@
 // A whole screen laid out as data before curses sees it: the seam between
 // what the monitor shows and the terminal, so that a frame can be checked
 // cell by cell without one.
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,9 @@ enum class LabelForm : unsigned char {
   PLAIN,         // "text": the banner, which carries its own spaces
 };
 
+// A label's end when only the screen's right edge bounds it.
+inline constexpr int AT_RIGHT_EDGE = std::numeric_limits<int>::max();
+
 // One piece of text placed on the screen.
 struct Label {
   int row;
@@ -21,6 +25,10 @@ struct Label {
   ColourRole role;
   bool bold;
   LabelForm form;
+  // The first screen column the label may not draw in (its padding
+  // included): the start of the next report column, or the right edge.
+  // What does not fit before it is left out, whole characters at a time.
+  int end_column = AT_RIGHT_EDGE;
 };
 
 // The write position of the report.

@@ -44,6 +44,12 @@ FetchFailure failure_of(CURLcode code, const ReceiveBuffer& buffer, long status,
   return FetchFailure::NONE;
 }
 
+// libcurl calls this at least once a second during a transfer; non-zero
+// ends it.
+int on_progress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return *static_cast<const volatile std::sig_atomic_t*>(stop) != 0;
+}
+
 }  // namespace
 
 ReceiveBuffer make_receive_buffer() {
@@ -76,7 +82,7 @@ std::string_view received_text(const ReceiveBuffer& buffer) {
   return body.substr(0, body.find('\0'));
 }
 
-FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer) {
+FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, const volatile std::sig_atomic_t* stop) {
   FetchResult result;
   reset_received_body(buffer);
   CURL* handle = curl_easy_init();
@@ -98,6 +104,11 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer) {
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, TRANSFER_TIMEOUT_SECONDS);
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
+  if (stop) {
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, on_progress);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, const_cast<std::sig_atomic_t*>(stop));
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  }
   const auto start = std::chrono::steady_clock::now();
   const CURLcode code = curl_easy_perform(handle);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

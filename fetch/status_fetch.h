@@ -1,4 +1,5 @@
 #pragma once
+#include <csignal>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -54,8 +55,11 @@ struct FetchResult {
   bool ok() const { return failure == FetchFailure::NONE; }
 };
 
-// One transfer of settings.status_url into buffer.
-FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer);
+// One transfer of settings.status_url into buffer. When stop is given, the
+// transfer is abandoned (a TRANSPORT failure) within about a second of
+// *stop turning non-zero, so that a signal to end is not kept waiting.
+FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer,
+                           const volatile std::sig_atomic_t* stop = nullptr);
 
 // Time bounds of one transfer, so that a silent server cannot freeze the
 // screen on a stale frame.

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 #include "app/curses_screen.h"
 #include "app/refresh_cycle.h"
@@ -128,6 +129,31 @@ void use_screen(const LocaleScreen& chosen) {
   current_screen = &chosen;
 }
 
+// Every cell the painter wrote lies inside a label's own cells, from its
+// column up to its end: nothing wrapped onto another row or ran into the
+// next report column. Blank cells in the background's colours are left.
+void check_nothing_beyond_labels(const Frame& frame) {
+  const int rows = getmaxy(stdscr);
+  const int columns = getmaxx(stdscr);
+  std::vector<std::vector<bool>> owned(static_cast<std::size_t>(rows),
+                                       std::vector<bool>(static_cast<std::size_t>(columns), false));
+  for (const Label& label : frame.labels) {
+    if (label.row < 0 || label.row >= rows) continue;
+    const int end = std::min(label.end_column, columns);
+    for (int column = std::max(label.column, 0); column < end; ++column)
+      owned[static_cast<std::size_t>(label.row)][static_cast<std::size_t>(column)] = true;
+  }
+  cchar_t blank;
+  wgetbkgrnd(stdscr, &blank);
+  for (int row = 0; row < rows; ++row)
+    for (int column = 0; column < columns; ++column) {
+      if (owned[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]) continue;
+      cchar_t cell;
+      FUZZ_CHECK(mvwin_wch(stdscr, row, column, &cell) == OK);
+      FUZZ_CHECK(std::memcmp(&cell, &blank, sizeof cell) == 0);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -148,7 +174,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   use_screen(screens[(choice >> 6) & 1u]);
   const ScreenSize screen = SCREEN_SIZES[(choice & 3u) % 3u];
-  if (LINES != screen.rows || COLS != screen.columns) FUZZ_CHECK(resizeterm(screen.rows, screen.columns) == OK);
+  // set_term leaves LINES and COLS as the other screen had them: the size
+  // is that of this screen's own window.
+  if (getmaxy(stdscr) != screen.rows || getmaxx(stdscr) != screen.columns)
+    FUZZ_CHECK(resizeterm(screen.rows, screen.columns) == OK);
   const bool newcgi = choice & 4u;
   static const ExcludeList sample = sample_excludes();
   static const ExcludeList no_excludes;
@@ -171,20 +200,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wclear(stdscr);
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
   const std::vector<ProblemLine> lines = split_problem_lines(text);
-  Frame frame(LINES, COLS);
+  Frame frame(screen.rows, screen.columns);
   const int unmatched = lay_out_answer(buffer, excludes, newcgi, frame);
   const PageVerdict verdict = check_page(received_body(buffer), !lines.empty());
   FUZZ_CHECK(verdict == plain_page_check(received_body(buffer), !lines.empty()));
   if (verdict == PageVerdict::STATUS_PAGE) {
     // The report, as the layout makes it from the page alone.
-    Frame report(LINES, COLS);
+    Frame report(screen.rows, screen.columns);
     const Report made = render_problems(lines, excludes, newcgi);
     lay_out_report(made, report);
     FUZZ_CHECK(unmatched == made.unmatched);
     FUZZ_CHECK(same_labels(frame, report) && frame.background == report.background);
   } else {
     // Anything but the server's list of problems: the banner and nothing else.
-    Frame banner(LINES, COLS);
+    Frame banner(screen.rows, screen.columns);
     show_no_connection(banner);
     FUZZ_CHECK(unmatched == 0);
     FUZZ_CHECK(same_labels(frame, banner) && frame.background == NORMAL_ROLE && frame.hidden_labels == 0);
@@ -196,13 +225,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The note ends in the last column of the last row.
     FUZZ_CHECK(frame.labels.size() == report_labels + 1);
     const Label& last = frame.labels.back();
-    FUZZ_CHECK(last.row == LINES - 1 && last.column >= 0);
-    FUZZ_CHECK(last.column + static_cast<int>(last.text.size()) == COLS);
+    FUZZ_CHECK(last.row == screen.rows - 1 && last.column >= 0);
+    FUZZ_CHECK(last.column + static_cast<int>(last.text.size()) == screen.columns);
     FUZZ_CHECK(last.text.ends_with(' ') && last.role == ALARM_ROLE && last.bold);
   } else {
     FUZZ_CHECK(frame.labels.size() == report_labels);
   }
   paint_frame(frame);
+  check_nothing_beyond_labels(frame);
   FUZZ_CHECK(frame.report_cursor.row >= 0 && frame.report_cursor.column >= 0);
   FUZZ_CHECK(frame.report_cursor.column % REPORT_COLUMN_WIDTH == 0);
 #if ORVEK_FUZZ_REFERENCE_PASS

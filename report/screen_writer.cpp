@@ -15,6 +15,13 @@ ColourRole status_role(ServiceStatus status) {
   return UNKNOWN_ROLE;
 }
 
+// Where the labels of the current report column end: each column owns its
+// cells up to the next one's start, and none beyond the screen.
+int column_end(const Frame& frame) {
+  const int next_column = frame.report_cursor.column + REPORT_COLUMN_WIDTH;
+  return next_column < frame.columns ? next_column : frame.columns;
+}
+
 // Curses refuses text that starts beyond the screen; so do we, and the
 // caller's service name is then dropped with its label.
 bool place(Frame& frame, int row, int column, std::string_view text, ColourRole role) {
@@ -23,7 +30,7 @@ bool place(Frame& frame, int row, int column, std::string_view text, ColourRole 
     if (column >= frame.columns && role != HOST_ROLE) ++frame.hidden_labels;
     return false;
   }
-  frame.labels.push_back({row, column, text, role, false, LabelForm::PADDED});
+  frame.labels.push_back({row, column, text, role, false, LabelForm::PADDED, column_end(frame)});
   return true;
 }
 
@@ -67,9 +74,12 @@ void put_unreachable_host(Frame& frame, std::string_view name) {
 void put_status(Frame& frame, ServiceStatus status, std::string_view service) {
   put_label(frame, status_word(status), status_role(status), LabelKind::STATUS);
   if (frame.service_row < 0) return;
-  // Beyond the right edge curses would refuse it anyway.
-  if (frame.service_column < frame.columns)
-    frame.labels.push_back({frame.service_row, frame.service_column, service, TEXT_ROLE, true, LabelForm::SERVICE_NAME});
+  // The name ends where its status label's column does; a name that starts
+  // beyond the right edge is not drawn at all.
+  const int end = column_end(frame);
+  if (frame.service_column < end)
+    frame.labels.push_back(
+        {frame.service_row, frame.service_column, service, TEXT_ROLE, true, LabelForm::SERVICE_NAME, end});
   frame.service_row = frame.service_column = -1;
 }
 

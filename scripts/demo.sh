@@ -33,7 +33,7 @@ cleanup() {
     for _ in $(seq 50); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
   fi
   rm -rf "$folder"
-  # orvek is ended by a signal and leaves the terminal as curses had it.
+  # orvek restores the terminal when a signal ends it; this is for a harder end.
   if [ -t 1 ]; then
     tput rmcup 2>/dev/null || true
     tput sgr0 2>/dev/null || true

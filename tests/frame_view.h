@@ -42,15 +42,17 @@ struct Cell {
   bool bold = false;
 };
 
-// The screen the frame paints, clipped at the right edge.
+// The screen the frame paints, for ASCII text: each label clipped at its
+// end column and at the right edge.
 inline std::vector<std::vector<Cell>> paint_cells(const Frame& frame) {
   std::vector<std::vector<Cell>> screen(static_cast<std::size_t>(frame.rows),
                                         std::vector<Cell>(static_cast<std::size_t>(frame.columns)));
   for (const Label& label : frame.labels) {
     const std::string drawn = drawn_text(label);
+    const int end = label.end_column < frame.columns ? label.end_column : frame.columns;
     for (std::size_t i = 0; i < drawn.size(); ++i) {
       const std::size_t column = static_cast<std::size_t>(label.column) + i;
-      if (column >= screen[0].size()) break;
+      if (column >= static_cast<std::size_t>(end)) break;
       screen[static_cast<std::size_t>(label.row)][column] = {drawn[i], colour_pair(label.role), label.bold};
     }
   }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "frame_view.h"
 #include "report/screen_writer.h"
 
@@ -83,6 +86,99 @@ TEST_F(ScreenWriter, LabelsBeyondTheRightEdgeAreDroppedWithTheirNames) {
   // The UNKNOWN label at column 102 could not be placed; the host label c
   // is not counted, its service is.
   EXPECT_EQ(frame_.hidden_labels, 1);
+}
+
+TEST_F(ScreenWriter, LabelsEndWhereTheirColumnEndsOrAtTheRightEdge) {
+  frame_ = Frame(2, 80);
+  host("a");               // column 0
+  status(WARNING, "A");
+  host("b");               // column 50, cut by the right edge
+  status(CRITICAL, "B");
+  ASSERT_EQ(frame_.labels.size(), 6u);
+  for (const std::size_t i : {0u, 1u, 2u}) EXPECT_EQ(frame_.labels[i].end_column, 50) << i;
+  for (const std::size_t i : {3u, 4u, 5u}) EXPECT_EQ(frame_.labels[i].end_column, 80) << i;
+}
+
+// A run of text per label: where it starts, what it shows, its pair and
+// weight; every other cell blank.
+struct TextRun {
+  int row, column;
+  std::string text;
+  short pair;
+  bool bold;
+};
+
+std::vector<std::string> cell_mismatches(const Frame& frame, const std::vector<TextRun>& runs) {
+  const auto rows = static_cast<std::size_t>(frame.rows);
+  const auto columns = static_cast<std::size_t>(frame.columns);
+  std::vector<std::vector<Cell>> want(rows, std::vector<Cell>(columns));
+  for (const TextRun& run : runs)
+    for (std::size_t i = 0; i < run.text.size(); ++i)
+      want.at(static_cast<std::size_t>(run.row)).at(static_cast<std::size_t>(run.column) + i) = {run.text[i], run.pair,
+                                                                                                   run.bold};
+  const auto got = paint_cells(frame);
+  std::vector<std::string> found;
+  for (std::size_t row = 0; row < rows; ++row)
+    for (std::size_t column = 0; column < columns; ++column) {
+      const Cell& g = got[row][column];
+      const Cell& w = want[row][column];
+      if (g.character != w.character || g.pair != w.pair || g.bold != w.bold)
+        found.push_back(std::to_string(row) + "," + std::to_string(column) + ": got '" + g.character + "' pair " +
+                        std::to_string(g.pair) + ", want '" + w.character + "' pair " + std::to_string(w.pair));
+    }
+  return found;
+}
+
+// Ten hosts with one CRITICAL service each fill the first column and start
+// the second; the long names of the eleventh host end at the right edge
+// instead of running onto the rows below, where app03 and its service are.
+TEST_F(ScreenWriter, NamesReachingTheRightEdgeStopThere) {
+  std::vector<TextRun> runs;
+  std::vector<std::string> names;  // the labels point into them
+  for (int i = 0; i < 10; ++i) names.push_back("app0" + std::to_string(i));
+  for (int i = 0; i < 10; ++i) {
+    const std::string& name = names[static_cast<std::size_t>(i)];
+    host(name);
+    status(CRITICAL, "HTTP");
+    const int row = 3 * (i % 8);
+    const int column = i < 8 ? 0 : 50;
+    runs.push_back({row, column, " " + name + " ", 1, false});
+    runs.push_back({row + 1, column + 2, " CRITICAL ", 3, false});
+    runs.push_back({row + 1, column + 12, " HTTP", 0, true});
+  }
+  host("web-frontend-01");
+  status(CRITICAL, "HTTPS certificate expiry check");
+  status(WARNING, "Disk /var/lib/postgresql");
+  runs.push_back({6, 50, " web-frontend-01 ", 1, false});
+  runs.push_back({7, 52, " CRITICAL ", 3, false});
+  runs.push_back({7, 62, " HTTPS certificate", 0, true});
+  runs.push_back({8, 52, " WARNING ", 2, false});
+  runs.push_back({8, 61, " Disk /var/lib/post", 0, true});
+  EXPECT_EQ(cell_mismatches(frame_, runs), std::vector<std::string>{});
+}
+
+// A name longer than its column stops where the next column starts, so the
+// next column's labels and names stay as they are.
+TEST_F(ScreenWriter, NamesLongerThanTheirColumnStopAtTheNextColumn) {
+  frame_ = Frame(8, 150);
+  host("alpha");
+  status(CRITICAL, "HTTPS certificate expiry check for the public load balancer pool");
+  std::vector<TextRun> runs = {{0, 0, " alpha ", 1, false},
+                           {1, 2, " CRITICAL ", 3, false},
+                           {1, 12, " HTTPS certificate expiry check for th", 0, true}};
+  const int rows[] = {3, 6, 0, 3, 6, 0};
+  const int columns[] = {0, 0, 50, 50, 50, 100};
+  std::vector<std::string> names;  // the labels point into them
+  for (int i = 0; i < 6; ++i) names.push_back("b" + std::to_string(i + 1));
+  for (int i = 0; i < 6; ++i) {
+    const std::string& name = names[static_cast<std::size_t>(i)];
+    host(name);
+    status(CRITICAL, "HTTP");
+    runs.push_back({rows[i], columns[i], " " + name + " ", 1, false});
+    runs.push_back({rows[i] + 1, columns[i] + 2, " CRITICAL ", 3, false});
+    runs.push_back({rows[i] + 1, columns[i] + 12, " HTTP", 0, true});
+  }
+  EXPECT_EQ(cell_mismatches(frame_, runs), std::vector<std::string>{});
 }
 
 TEST_F(ScreenWriter, EveryFrameStartsAtTheTopLeft) {

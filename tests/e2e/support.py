@@ -12,7 +12,7 @@ import time
 import unittest
 
 from statusbed import SilentServer, StatusBed, free_port, status_page
-from terminal import BLACK, GREEN, RED, WHITE, Terminal, orvek_binary
+from terminal import BLACK, GREEN, RED, WHITE, Terminal, cell_width, orvek_binary
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 
@@ -74,8 +74,13 @@ class ExpectedScreen:
         self.cells = [[(" ", fg, bg, False) for _ in range(width)] for _ in range(height)]
 
     def put(self, row, column, text, fg, bg, bold=False):
-        for i, char in enumerate(text):
-            self.cells[row][column + i] = (char, fg, bg, bold)
+        for char in text:
+            self.cells[row][column] = (char, fg, bg, bold)
+            column += 1
+            if cell_width(char) == 2:
+                # The right half of a wide character.
+                self.cells[row][column] = ("", fg, bg, bold)
+                column += 1
         return self
 
     def label(self, row, column, text, fg, bg):
@@ -200,12 +205,14 @@ class E2ETestCase(unittest.TestCase):
         self.addCleanup(terminal.close)
         return terminal
 
-    def run_orvek(self, *args, width=80, height=24, cwd=None, term="screen", keeps_running=True):
-        """The monitor in a fresh terminal; args follow the binary. Unless
-        told otherwise, the test also fails when the monitor has ended by its
-        end (a crash, or a sanitizer's report)."""
+    def run_orvek(self, *args, width=80, height=24, cwd=None, term="screen", keeps_running=True,
+                  then="exec sleep 3600"):
+        """The monitor in a fresh terminal; args follow the binary, and the
+        pane's shell runs `then` after it. Unless told otherwise, the test
+        also fails when the monitor has ended by its end (a crash, or a
+        sanitizer's report)."""
         terminal = self.terminal(width, height)
-        terminal.start([self.binary, *args], cwd=cwd or self.folder(), term=term)
+        terminal.start([self.binary, *args], cwd=cwd or self.folder(), term=term, then=then)
         if keeps_running:
             self.addCleanup(self.assertStillRunning, terminal)
         return terminal
@@ -217,11 +224,12 @@ class E2ETestCase(unittest.TestCase):
         if screen.find("exit=") or not terminal.program_pids():
             self.fail("the monitor has ended:\n%s" % screen.text())
 
-    def monitor(self, server, *args, width=80, height=24, **config):
+    def monitor(self, server, *args, width=80, height=24, keeps_running=True, then="exec sleep 3600", **config):
         """The monitor watching `server` (a URL) with a config made for it,
         refreshing every second unless args say otherwise."""
         conf = write_config(self.folder(), server, **config)
-        return self.run_orvek("-c", conf, *(args or ("-s", "1")), width=width, height=height)
+        return self.run_orvek("-c", conf, *(args or ("-s", "1")), width=width, height=height,
+                              keeps_running=keeps_running, then=then)
 
     def wait_for_cycles(self, asked, cycles, terminal, timeout=20):
         """Waits until the server has been asked `cycles` more times. asked:

@@ -15,6 +15,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unicodedata
 
 TMUX = shutil.which("tmux") or "/usr/bin/tmux"
 
@@ -41,6 +42,12 @@ def orvek_binary():
     if not os.access(path, os.X_OK):
         raise RuntimeError("ORVEK_BINARY=%s is not an executable" % path)
     return path
+
+
+def cell_width(char):
+    """Cells a character takes on the terminal: two for wide (East Asian)
+    characters, one otherwise."""
+    return 2 if unicodedata.east_asian_width(char) in ("W", "F") else 1
 
 
 class Cell:
@@ -108,7 +115,8 @@ _OTHER_ESCAPE = re.compile(r"\x1b(\[[0-9;?]*[A-Za-z]|\][^\x07\x1b]*(\x07|\x1b\\)
 
 def parse_capture(text, width, height):
     """Cells from `capture-pane -p -e -N` output. Attributes carry across
-    lines, as tmux only writes changes."""
+    lines, as tmux only writes changes. A wide character is followed by a
+    cell with no character of its own, its right half."""
     state = {"fg": None, "bg": None, "bold": False}
     rows = []
     for raw in text.split("\n")[:height]:
@@ -125,6 +133,8 @@ def parse_capture(text, width, height):
                 i = m.end() if m else i + 1
                 continue
             row.append(Cell(raw[i], state["fg"], state["bg"], state["bold"]))
+            if cell_width(raw[i]) == 2:
+                row.append(Cell("", state["fg"], state["bg"], state["bold"]))
             i += 1
         rows.append(row)
     while len(rows) < height:
@@ -193,16 +203,18 @@ class Terminal:
             capture_output=True, text=True, check=check, stdin=subprocess.DEVNULL,
         )
 
-    def start(self, argv, env=None, cwd=None, term="screen"):
+    def start(self, argv, env=None, cwd=None, term="screen", then="exec sleep 3600"):
         """Runs argv in the terminal, in program_environment with HOME in
-        the terminal's own folder, then env."""
+        the terminal's own folder, then env. When argv ends, the pane's shell
+        prints its status and runs `then`."""
         environment = program_environment(term, **{"HOME": self.dir, **(env or {})})
         # The shell stays after the command ends (a dead pane would get tmux's
         # own notice written over the last words), so its status can be read.
-        inner = "cd %s && env -i %s %s; echo \"exit=$?\"; exec sleep 3600" % (
+        inner = "cd %s && env -i %s %s; echo \"exit=$?\"; %s" % (
             shlex.quote(cwd or self.dir),
             " ".join(shlex.quote("%s=%s" % kv) for kv in environment.items()),
             " ".join(shlex.quote(a) for a in argv),
+            then,
         )
         conf = os.path.join(self.dir, "tmux.conf")
         with open(conf, "w") as f:
@@ -223,6 +235,22 @@ class Terminal:
         self._tmux("resize-window", "-t", "orvek", "-x", str(width), "-y", str(height))
         self.width, self.height = width, height
         return self
+
+    def modes(self):
+        """The pane's modes as tmux keeps them: whether the alternate screen
+        is on and whether the cursor is shown."""
+        out = self._tmux("display-message", "-p", "-t", "orvek", "#{alternate_on} #{cursor_flag}").stdout.split()
+        return {"alternate_screen": out[0] == "1", "cursor_visible": out[1] == "1"}
+
+    def type(self, text):
+        """Types text into the pane, then Enter."""
+        self._tmux("send-keys", "-t", "orvek", "-l", text)
+        self._tmux("send-keys", "-t", "orvek", "Enter")
+
+    def kill(self):
+        """Closes the terminal under the program: the tmux server goes, and
+        with it the pane's terminal."""
+        self._tmux("kill-server", check=False)
 
     def screen(self):
         out = self._tmux("capture-pane", "-p", "-e", "-N", "-t", "orvek").stdout

@@ -101,5 +101,93 @@ class ColumnsAndExclusionsTest(E2ETestCase):
         self.assertScreen(terminal, expected)
 
 
+def busy_page():
+    """Ten hosts with one CRITICAL service each, then a host whose two
+    service names are long."""
+    problems = [("critical", "app%02d" % i, "HTTP") for i in range(10)]
+    problems += [("critical", "web-frontend-01", "HTTPS certificate expiry check"),
+                 ("warning", "web-frontend-01", "Disk /var/lib/postgresql")]
+    return status_page(problems)
+
+
+def busy_screen(width, height, cut):
+    """The busy page: groups of three rows down each 50-column report
+    column; cut is what shows of the two long names."""
+    expected = ExpectedScreen(width, height, WHITE, BLACK)
+    row = column = 0
+    for i in range(10):
+        if row + 1 >= height:
+            row, column = 0, column + 50
+        expected.label(row, column, "app%02d" % i, BLACK, GREEN)
+        expected.label(row + 1, column + 2, "CRITICAL", BLACK, RED).service(row + 1, column + 12, "HTTP")
+        row += 3
+    if row + 2 >= height:
+        row, column = 0, column + 50
+    expected.label(row, column, "web-frontend-01", BLACK, GREEN)
+    expected.label(row + 1, column + 2, "CRITICAL", BLACK, RED).service(row + 1, column + 12, cut[0])
+    expected.label(row + 2, column + 2, "WARNING", BLACK, YELLOW).service(row + 2, column + 11, cut[1])
+    return expected
+
+
+# Three wide characters, six cells.
+WIDE = "\u76e3\u8996\u5bfe"
+
+
+class ColumnEdgeTest(E2ETestCase):
+    """Each report column owns its 50 cells: what does not fit in them is
+    left out, and nothing runs into the next column or onto the next row."""
+
+    def test_names_reaching_the_right_edge_stop_there(self):
+        bed = self.bed()
+        bed.set_page(busy_page())
+        terminal = self.monitor(bed.base_url)
+        # The long names start at columns 62 and 61 of the second report
+        # column: the right edge leaves them 18 and 19 cells. app03 (row 9) and
+        # its service keep their places.
+        self.assertScreen(terminal, busy_screen(80, 24, ("HTTPS certificate", "Disk /var/lib/post")))
+
+    def test_names_longer_than_their_column_stop_where_the_next_begins(self):
+        bed = self.bed()
+        problems = [("critical", "alpha", "HTTPS certificate expiry check for the public load balancer pool")]
+        problems += [("critical", "b%d" % i, "HTTP") for i in range(1, 7)]
+        bed.set_page(status_page(problems))
+        terminal = self.monitor(bed.base_url, width=150, height=8)
+
+        expected = ExpectedScreen(150, 8, WHITE, BLACK)
+        expected.label(0, 0, "alpha", BLACK, GREEN)
+        expected.label(1, 2, "CRITICAL", BLACK, RED).service(1, 12, "HTTPS certificate expiry check for th")
+        for i, (row, column) in enumerate([(3, 0), (6, 0), (0, 50), (3, 50), (6, 50), (0, 100)], start=1):
+            expected.label(row, column, "b%d" % i, BLACK, GREEN)
+            expected.label(row + 1, column + 2, "CRITICAL", BLACK, RED).service(row + 1, column + 12, "HTTP")
+        self.assertScreen(terminal, expected)
+
+    def test_wide_characters_are_cut_whole(self):
+        # In UTF-8, names of wide characters (two cells each) that do not fit
+        # end on the last whole character, one cell short of the end.
+        long_service = WIDE * 10  # 60 cells from column 12: 38 are free
+        long_host = WIDE * 9      # 54 cells from column 0: 50 are free
+        edge_service = WIDE * 4   # 24 cells from column 62: 18 are free
+        problems = [("critical", "alpha", long_service)]
+        problems += [("critical", "b%d" % i, "HTTP") for i in range(1, 7)]
+        problems += [("unreachable", long_host), ("critical", "c1", "HTTP"), ("critical", "c2", edge_service)]
+        bed = self.bed()
+        bed.set_page(status_page(problems))
+        terminal = self.monitor(bed.base_url)
+
+        expected = ExpectedScreen(80, 24, WHITE, RED)
+        expected.label(0, 0, "alpha", BLACK, GREEN)
+        expected.label(1, 2, "CRITICAL", BLACK, RED).service(1, 12, long_service[:18])
+        for i in range(1, 7):
+            expected.label(3 * i, 0, "b%d" % i, BLACK, GREEN)
+            expected.label(3 * i + 1, 2, "CRITICAL", BLACK, RED).service(3 * i + 1, 12, "HTTP")
+        # The label's own trailing space is left out with the rest.
+        expected.put(21, 0, " " + long_host[:24], BLACK, MAGENTA)
+        expected.label(22, 0, "c1", BLACK, GREEN)
+        expected.label(23, 2, "CRITICAL", BLACK, RED).service(23, 12, "HTTP")
+        expected.label(0, 50, "c2", BLACK, GREEN)
+        expected.label(1, 52, "CRITICAL", BLACK, RED).service(1, 62, edge_service[:8])
+        self.assertScreen(terminal, expected)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -55,6 +55,68 @@ class ResizeTest(E2ETestCase):
                 self.assertBanner(terminal, width, height)
 
 
+class ResizeAtOnceTest(E2ETestCase):
+    """With an hour between fetches, only the resize itself can bring the
+    new layout: what was fetched is laid out again for each new size, and
+    the server is not asked again."""
+
+    SIZES = ((130, 40), (80, 24), (60, 10), (150, 30), (40, 20))
+
+    def test_report_follows_each_size_without_a_fetch(self):
+        names = ["h%02d" % i for i in range(30)]
+        bed = self.bed()
+        bed.set_page(unreachable_page(names))
+        terminal = self.monitor(bed.base_url, "-s", "3600")
+        self.assertScreen(terminal, unreachable_screen(names, 80, 24), what="the 80x24 frame")
+        for width, height in self.SIZES:
+            with self.subTest(width=width, height=height):
+                terminal.resize(width, height)
+                self.assertScreen(terminal, unreachable_screen(names, width, height), timeout=5,
+                                  what="the frame laid out for %dx%d" % (width, height))
+        self.assertEqual(len(bed.requests()), 1)
+
+    def test_banner_is_centred_again_without_a_fetch(self):
+        bed = self.bed()
+        bed.respond(status=503)
+        terminal = self.monitor(bed.base_url, "-s", "3600")
+        self.assertBanner(terminal)
+        for width, height in self.SIZES:
+            with self.subTest(width=width, height=height):
+                terminal.resize(width, height)
+                self.assertBanner(terminal, width, height, timeout=5)
+        self.assertEqual(len(bed.requests()), 1)
+
+    def test_a_storm_of_resizes_asks_the_server_nothing(self):
+        names = ["h%02d" % i for i in range(30)]
+        bed = self.bed()
+        bed.set_page(unreachable_page(names))
+        terminal = self.monitor(bed.base_url, "-s", "3600")
+        self.assertScreen(terminal, unreachable_screen(names, 80, 24), what="the 80x24 frame")
+        for i in range(60):
+            terminal.resize(*self.SIZES[i % len(self.SIZES)])
+        terminal.resize(100, 12)
+        self.assertScreen(terminal, unreachable_screen(names, 100, 12), timeout=5, what="the last size's frame")
+        self.assertEqual(len(bed.requests()), 1)
+
+    def test_resizes_keep_the_refresh_schedule(self):
+        # Every 2 seconds: about three fetches in six seconds of resizing,
+        # however many resizes come.
+        bed = self.bed()
+        bed.set_page(unreachable_page(["h1", "h2"]))
+        terminal = self.monitor(bed.base_url, "-s", "2")
+        terminal.wait_for_text(" h2 ")
+        before = len(bed.requests())
+        end = time.monotonic() + 6
+        i = 0
+        while time.monotonic() < end:
+            terminal.resize(*self.SIZES[i % len(self.SIZES)])
+            i += 1
+            time.sleep(0.05)
+        asked = len(bed.requests()) - before
+        self.assertGreaterEqual(asked, 2, "%d resizes" % i)
+        self.assertLessEqual(asked, 4, "%d resizes" % i)
+
+
 class ExtremeSizeTest(E2ETestCase):
     def test_tiny_terminals(self):
         """Frames as fast as they come (-s 0), the report and the banner, on
