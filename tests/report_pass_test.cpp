@@ -17,7 +17,7 @@ Frame render(const std::string& page, const std::vector<std::string>& excluded =
   body = page;
   report_cursor = ReportCursor{.new_frame = true};
   Frame frame(rows, columns);
-  render_problems(split_problem_lines(body), ExcludeList{excluded}, newcgi, frame);
+  render_problems(split_problem_lines(body), make_exclude_list(excluded), newcgi, frame);
   return frame;
 }
 
