@@ -68,16 +68,6 @@ SubstringAutomaton build_substring_automaton(const std::vector<std::string>& pat
     offset += p.size();
   }
   std::sort(sorted.begin(), sorted.end());
-  // Laid out again in sorted order, so that each level's pass below reads
-  // the buffer front to back rather than all over it.
-  std::string in_order;
-  in_order.reserve(total);
-  for (std::string_view& p : sorted) {
-    const std::size_t at = in_order.size();
-    in_order.append(p);
-    p = std::string_view(in_order.data() + at, p.size());
-  }
-  std::string().swap(folded);
 
   // The trie has at most one node per distinct prefix; reserving that many
   // keeps the arrays from growing by doubling.

@@ -41,17 +41,25 @@ ExcludeList make_exclude_list(std::vector<std::string> entries) {
   return list;
 }
 
-ExcludeList load_exclude_list(const char* path) {
-  if (!path) return {};
+namespace {
+
+std::vector<std::string> read_entries(const char* path) {
+  std::vector<std::string> entries;
+  if (!path) return entries;
   // One read gives one consistent picture of the file, however it changes.
   const std::optional<std::string> text = read_text_file(path, EXCLUDE_READ_LIMIT);
-  if (!text) return {};
-  std::vector<std::string> entries;
+  if (!text) return entries;
   std::size_t start = 0;
   for (std::size_t end; (end = text->find('\n', start)) != std::string::npos; start = end + 1)
     entries.push_back(text->substr(start, end - start));
-  return make_exclude_list(std::move(entries));
+  return entries;
 }
+
+}  // namespace
+
+// The file's text is gone before the indexes are built, which need memory of
+// their own.
+ExcludeList load_exclude_list(const char* path) { return make_exclude_list(read_entries(path)); }
 
 bool host_is_excluded(const ExcludeList& list, std::string_view host) {
   assert(indexed(list));
