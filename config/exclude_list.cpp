@@ -11,19 +11,30 @@ ExcludeList exclude_list;
 
 namespace {
 
-std::size_t host_hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
+std::uint64_t host_hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
 
-std::vector<std::uint32_t> index_hosts(const std::vector<std::string>& entries) {
-  std::vector<std::uint32_t> slots;
+constexpr std::uint64_t TAG = 0xffffffff00000000u;  // the hash's part in a slot
+
+// The slot that holds name, or else the free slot where it would go.
+std::size_t find_slot(const std::vector<std::uint64_t>& slots, const std::vector<std::string>& entries,
+                      std::string_view name, std::uint64_t hash) {
+  const std::size_t mask = slots.size() - 1;
+  std::size_t at = hash & mask;
+  for (; slots[at] != 0; at = (at + 1) & mask)
+    if ((slots[at] & TAG) == (hash & TAG) && entries[(slots[at] & ~TAG) - 1] == name) break;
+  return at;
+}
+
+std::vector<std::uint64_t> index_hosts(const std::vector<std::string>& entries) {
+  std::vector<std::uint64_t> slots;
   if (entries.empty()) return slots;
   std::size_t size = 2;
   while (size < 2 * entries.size()) size *= 2;
   slots.assign(size, 0);
-  const std::size_t mask = size - 1;
   for (std::size_t k = 0; k < entries.size(); ++k) {
-    std::size_t at = host_hash(entries[k]) & mask;
-    while (slots[at] != 0 && entries[slots[at] - 1] != entries[k]) at = (at + 1) & mask;
-    if (slots[at] == 0) slots[at] = static_cast<std::uint32_t>(k + 1);
+    const std::uint64_t hash = host_hash(entries[k]);
+    std::uint64_t& slot = slots[find_slot(slots, entries, entries[k], hash)];
+    if (slot == 0) slot = (hash & TAG) | (k + 1);
   }
   return slots;
 }
@@ -63,11 +74,8 @@ ExcludeList load_exclude_list(const char* path) { return make_exclude_list(read_
 
 bool host_is_excluded(const ExcludeList& list, std::string_view host) {
   assert(indexed(list));
-  if (list.host_slots.empty()) return false;
-  const std::size_t mask = list.host_slots.size() - 1;
-  for (std::size_t at = host_hash(host) & mask; list.host_slots[at] != 0; at = (at + 1) & mask)
-    if (list.entries[list.host_slots[at] - 1] == host) return true;
-  return false;
+  return !list.host_slots.empty() &&
+         list.host_slots[find_slot(list.host_slots, list.entries, host, host_hash(host))] != 0;
 }
 
 bool service_is_excluded(const ExcludeList& list, std::string_view service) {

@@ -13,9 +13,10 @@
 // name costs one pass over it however long the list is.
 struct ExcludeList {
   std::vector<std::string> entries;
-  // Open addressing over the entries, exact bytes: entry index + 1 per slot,
-  // 0 for a free one; a power of two slots, at most half of them taken.
-  std::vector<std::uint32_t> host_slots;
+  // Open addressing over the entries, exact bytes: per slot the upper half of
+  // the entry's hash (so that most misses never read the entry) and its index
+  // + 1 below, 0 for a free slot; a power of two slots, at most half taken.
+  std::vector<std::uint64_t> host_slots;
   SubstringAutomaton services;  // every entry, case folded
 };
 
