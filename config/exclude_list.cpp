@@ -1,5 +1,6 @@
 #include "config/exclude_list.h"
 
+#include <algorithm>
 #include <cassert>
 #include <functional>
 #include <optional>
@@ -60,6 +61,7 @@ std::vector<std::string> read_entries(const char* path) {
   // One read gives one consistent picture of the file, however it changes.
   const std::optional<std::string> text = read_text_file(path, EXCLUDE_READ_LIMIT);
   if (!text) return entries;
+  entries.reserve(static_cast<std::size_t>(std::count(text->begin(), text->end(), '\n')));
   std::size_t start = 0;
   for (std::size_t end; (end = text->find('\n', start)) != std::string::npos; start = end + 1)
     entries.push_back(text->substr(start, end - start));
