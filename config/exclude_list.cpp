@@ -26,16 +26,28 @@ std::size_t find_slot(const std::vector<std::uint64_t>& slots, const std::vector
   return at;
 }
 
+// The table doubles as distinct entries fill it, so that a file of one line
+// repeated (empty lines, say) gets a small one.
 std::vector<std::uint64_t> index_hosts(const std::vector<std::string>& entries) {
   std::vector<std::uint64_t> slots;
   if (entries.empty()) return slots;
-  std::size_t size = 2;
-  while (size < 2 * entries.size()) size *= 2;
-  slots.assign(size, 0);
+  slots.assign(16, 0);
+  std::size_t taken = 0;
   for (std::size_t k = 0; k < entries.size(); ++k) {
     const std::uint64_t hash = host_hash(entries[k]);
     std::uint64_t& slot = slots[find_slot(slots, entries, entries[k], hash)];
-    if (slot == 0) slot = (hash & TAG) | (k + 1);
+    if (slot != 0) continue;
+    slot = (hash & TAG) | (k + 1);
+    if (2 * ++taken <= slots.size()) continue;
+    std::vector<std::uint64_t> larger(2 * slots.size(), 0);
+    for (const std::uint64_t moved : slots) {
+      if (moved == 0) continue;
+      // The slot keeps only the upper half of the hash; the place needs the lower.
+      std::size_t at = host_hash(entries[(moved & ~TAG) - 1]) & (larger.size() - 1);
+      while (larger[at] != 0) at = (at + 1) & (larger.size() - 1);
+      larger[at] = moved;
+    }
+    slots.swap(larger);
   }
   return slots;
 }
