@@ -3,9 +3,12 @@
 // into curses, refresh the terminal), on a page read from a file.
 //
 //   orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS]
+//                     [--exclude FILE]
 //
 // Prints one line to standard error:
 //   frame_ms=<median milliseconds per frame> lines=<selected problem lines>
+// and with --exclude, at its end: entries=<entries> load_ms=<milliseconds to
+// load the list>
 
 #include <curses.h>
 
@@ -14,9 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/curses_screen.h"
@@ -33,6 +38,7 @@ constexpr std::size_t CHUNK_BYTES = 16384;
 
 struct BenchOptions {
   const char* page_path = nullptr;
+  const char* exclude_path = nullptr;
   bool newcgi = false;
   int repeat = 20;
   int rows = 24;
@@ -41,7 +47,9 @@ struct BenchOptions {
 
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr, "orvek-frame-bench: %s\n", message);
-  std::fprintf(stderr, "usage: orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS]\n");
+  std::fprintf(stderr,
+               "usage: orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS] "
+               "[--exclude FILE]\n");
   std::exit(2);
 }
 
@@ -77,6 +85,9 @@ BenchOptions parse_arguments(int argc, char* argv[]) {
     } else if (argument == "--size") {
       if (++k == argc || !parse_size(argv[k], options.rows, options.columns))
         usage("--size needs ROWSxCOLS, for example 24x80");
+    } else if (argument == "--exclude") {
+      if (++k == argc) usage("--exclude needs a FILE");
+      options.exclude_path = argv[k];
     } else if (argument.size() > 1 && argument[0] == '-') {
       usage(("unknown option " + argument).c_str());
     } else if (options.page_path) {
@@ -111,13 +122,29 @@ void receive_page(const char* path, ReceiveBuffer& buffer) {
   }
 }
 
+// The exclude list as the monitor loads it for -e. The monitor takes a file
+// it cannot read as an empty list; here that would time the wrong thing.
+// Returns the milliseconds the loading took.
+double load_excludes(const char* path, ExcludeList& excludes) {
+  if (!path) return 0;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error) || !std::ifstream(path, std::ios::binary)) {
+    std::fprintf(stderr, "orvek-frame-bench: cannot read %s\n", path);
+    std::exit(1);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  excludes = load_exclude_list(path);
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   const BenchOptions options = parse_arguments(argc, argv);
   ReceiveBuffer buffer = make_receive_buffer();
   receive_page(options.page_path, buffer);
-  const ExcludeList excludes;
+  ExcludeList excludes;
+  const double load_ms = load_excludes(options.exclude_path, excludes);
   const std::size_t selected = split_problem_lines(received_text(buffer)).size();
 
   // A terminal that shows nothing. With no real terminal behind the output,
@@ -154,6 +181,8 @@ int main(int argc, char* argv[]) {
   const std::size_t middle = frame_ms.size() / 2;
   const double median =
       frame_ms.size() % 2 ? frame_ms[middle] : (frame_ms[middle - 1] + frame_ms[middle]) / 2.0;
-  std::fprintf(stderr, "frame_ms=%.3f lines=%zu\n", median, selected);
+  std::fprintf(stderr, "frame_ms=%.3f lines=%zu", median, selected);
+  if (options.exclude_path) std::fprintf(stderr, " entries=%zu load_ms=%.3f", excludes.entries.size(), load_ms);
+  std::fprintf(stderr, "\n");
   return 0;
 }

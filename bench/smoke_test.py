@@ -20,6 +20,7 @@ from support import RECEIVE_LIMIT  # noqa: E402
 
 BENCH = os.environ.get("ORVEK_FRAME_BENCH", os.path.join(HERE, "..", "build", "bench", "orvek-frame-bench"))
 RESULT_LINE = re.compile(r"frame_ms=(\d+\.\d{3}) lines=(\d+)\n")
+EXCLUDE_RESULT_LINE = re.compile(r"frame_ms=(\d+\.\d{3}) lines=(\d+) entries=(\d+) load_ms=(\d+\.\d{3})\n")
 
 # The report's patterns, in Python's syntax. Greedy groups find the same text
 # as POSIX leftmost-longest matching does for these patterns.
@@ -160,6 +161,29 @@ class FrameBenchTest(unittest.TestCase):
                 self.assertIsNotNone(match, result.stderr)
                 self.assertEqual(int(match.group(2)), counts["problem_lines"])
 
+    def test_exclude_file(self):
+        page, counts = generate("--hosts", "30", "--services", "3")
+        page_path = self.write("page.wml", page)
+        listing = subprocess.run([sys.executable, os.path.join(HERE, "make_exclude.py"), "--entries", "50",
+                                  "--page", page_path], capture_output=True, check=True)
+        entries = listing.stdout.decode().split("\n")
+        self.assertEqual(len(entries), 51)
+        self.assertEqual(entries[-1], "")
+        self.assertNotIn("", entries[:-1])
+        exclude_path = self.write("exclude.txt", listing.stdout)
+        result = self.bench(page_path, "--newcgi", "--repeat", "1", "--exclude", exclude_path)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        match = EXCLUDE_RESULT_LINE.fullmatch(result.stderr.decode())
+        self.assertIsNotNone(match, result.stderr)
+        self.assertEqual(int(match.group(2)), counts["problem_lines"])
+        self.assertEqual(int(match.group(3)), 50)
+        # A list the bench cannot read would time an empty one: refused.
+        for unreadable in (os.path.join(self.folder.name, "missing.txt"), self.folder.name):
+            with self.subTest(exclude=unreadable):
+                result = self.bench(page_path, "--repeat", "1", "--exclude", unreadable)
+                self.assertEqual(result.returncode, 1)
+                self.assertNotIn(b"frame_ms=", result.stderr)
+
     def test_receive_bound(self):
         # The fetch takes a body of exactly the limit and refuses one byte more.
         at_limit = self.write("at-limit.wml", b"x" * RECEIVE_LIMIT)
@@ -175,6 +199,7 @@ class FrameBenchTest(unittest.TestCase):
     def test_bad_arguments(self):
         page = self.write("page.wml", b"")
         for arguments in ([], [page, "--repeat", "0"], [page, "--size", "24"], [page, "--frobnicate"],
+                          [page, "--exclude"],
                           [os.path.join(self.folder.name, "missing.wml")]):
             with self.subTest(arguments=arguments):
                 result = self.bench(*arguments)

@@ -1,6 +1,7 @@
 // Any bytes as an exclude file, loaded from a real file; then the two
-// lookups are asked about names cut from the same bytes, and their answers
-// are compared with a plain byte-by-byte reading of the rules.
+// lookups (a hash of the entries, one automaton over them all) are asked
+// about names cut from the same bytes, and their answers are compared with a
+// plain byte-by-byte reading of the rules, one entry after another.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < lines.size(); ++i) FUZZ_CHECK(list.entries[i] == lines[i]);
 
   // Names: the zero-separated pieces of the input, and the lines again; a
-  // few of each, as every lookup walks the whole list.
+  // few of each, as the plain reading walks the whole list for every name.
   constexpr std::size_t NAMES_PER_SOURCE = 32;
   std::vector<std::string_view> names = split(text, '\0', true);
   names.resize(std::min(names.size(), NAMES_PER_SOURCE));

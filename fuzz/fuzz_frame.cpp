@@ -43,11 +43,7 @@ constexpr ScreenSize SCREEN_SIZES[] = {{1, 1}, {24, 80}, {200, 500}};
 // libcurl hands over at most 16 KiB at a time, often much less.
 constexpr std::size_t CHUNK_SIZES[] = {1, 7, 512, 16384};
 
-ExcludeList sample_excludes() {
-  ExcludeList list;
-  list.entries = {"printer3", "Backup"};
-  return list;
-}
+ExcludeList sample_excludes() { return make_exclude_list({"printer3", "Backup"}); }
 
 #if ORVEK_FUZZ_REFERENCE_PASS
 bool same_report(const Report& a, const Report& b) {

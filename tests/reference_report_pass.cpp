@@ -12,6 +12,20 @@
 
 namespace {
 
+// The exclude rules read plainly from the entries, independent of the
+// indexes the real lookups use.
+bool host_is_excluded_plainly(const ExcludeList& excludes, std::string_view host) {
+  for (const std::string& entry : excludes.entries)
+    if (entry == host) return true;
+  return false;
+}
+
+bool service_is_excluded_plainly(const ExcludeList& excludes, std::string_view service) {
+  for (const std::string& entry : excludes.entries)
+    if (contains_ignoring_case(service, entry)) return true;
+  return false;
+}
+
 ServiceStatus service_status(unsigned tokens) {
   if (tokens & TOKEN_WRN) return ServiceStatus::WARNING;
   if (tokens & TOKEN_CRI) return ServiceStatus::CRITICAL;
@@ -29,7 +43,7 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
   for (const ProblemLine& line : problem_lines) {
     if (!(line.tokens & (TOKEN_DWN | TOKEN_UNR))) continue;
     const std::string_view host = extract_field(line.text, HOST_FIELD, newcgi, report.unmatched);
-    if (host_is_excluded(excludes, host)) continue;
+    if (host_is_excluded_plainly(excludes, host)) continue;
     report.alarm = true;
     down_hosts.push_back(host);
   }
@@ -42,7 +56,7 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
     const std::string_view host =
         extract_field(line.text, down || unreachable ? HOST_FIELD : HOST_BEFORE_SERVICE, newcgi, report.unmatched);
     if (host == last_host) continue;
-    if (host_is_excluded(excludes, host)) continue;
+    if (host_is_excluded_plainly(excludes, host)) continue;
 
     bool host_down = false;
     for (const std::string_view down_host : down_hosts)
@@ -67,7 +81,7 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
       if (!(candidate.tokens & SERVICE_TOKENS)) continue;
       if (!contains_ignoring_case(candidate.text, key)) continue;
       const std::string_view service = extract_field(candidate.text, SERVICE_FIELD, newcgi, report.unmatched);
-      if (service_is_excluded(excludes, service)) {
+      if (service_is_excluded_plainly(excludes, service)) {
         // The host label is shown again above the next service shown.
         header_made = false;
         continue;

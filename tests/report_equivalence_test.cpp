@@ -76,9 +76,9 @@ class PageMaker {
   }
 
   ExcludeList excludes() {
-    ExcludeList list;
-    for (int n = number(0, 3); n > 0; --n) list.entries.push_back(chance(6) ? "" : name());
-    return list;
+    std::vector<std::string> entries;
+    for (int n = number(0, 3); n > 0; --n) entries.push_back(chance(6) ? "" : name());
+    return make_exclude_list(std::move(entries));
   }
 
   int number(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }

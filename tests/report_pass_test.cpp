@@ -17,7 +17,7 @@ Frame render(const std::string& page, const std::vector<std::string>& excluded =
   static std::string body;  // the frame's labels point into it
   body = page;
   Frame frame(rows, columns);
-  lay_out_report(render_problems(split_problem_lines(body), ExcludeList{excluded}, newcgi), frame);
+  lay_out_report(render_problems(split_problem_lines(body), make_exclude_list(excluded), newcgi), frame);
   return frame;
 }
 

@@ -1,0 +1,134 @@
+#include "common/substring_automaton.h"
+
+#include <algorithm>
+
+#include "common/text_search.h"
+
+namespace {
+
+constexpr std::uint32_t ROOT = 0;
+// Up to this many children are searched one by one; more by bisection.
+constexpr std::uint32_t LINEAR_CHILDREN = 8;
+
+// The child of a node other than the root by its edge byte, or ROOT for none.
+std::uint32_t child_of(const SubstringAutomaton& a, std::uint32_t node, unsigned char byte) {
+  const std::uint32_t begin = a.first_child[node];
+  const std::uint32_t end = a.first_child[node + 1];
+  if (end - begin <= LINEAR_CHILDREN) {
+    for (std::uint32_t c = begin; c < end; ++c)
+      if (a.label[c] == byte) return c;
+    return ROOT;
+  }
+  const auto first = a.label.begin() + begin;
+  const auto at = std::lower_bound(first, a.label.begin() + end, byte);
+  return (at != a.label.begin() + end && *at == byte) ? begin + static_cast<std::uint32_t>(at - first) : ROOT;
+}
+
+// Where the automaton goes from node on byte: the child, or else the child of
+// the longest suffix that has one, or the root.
+std::uint32_t step(const SubstringAutomaton& a, std::uint32_t node, unsigned char byte) {
+  while (node != ROOT) {
+    const std::uint32_t child = child_of(a, node, byte);
+    if (child != ROOT) return child;
+    node = a.fail[node];
+  }
+  return a.root_next[byte];
+}
+
+// The patterns sharing the prefix of a node, as a range of the sorted ones.
+struct Range {
+  std::uint32_t begin;
+  std::uint32_t end;
+};
+
+}  // namespace
+
+SubstringAutomaton build_substring_automaton(const std::vector<std::string>& patterns) {
+  SubstringAutomaton a;
+  if (patterns.empty()) return a;
+
+  // All patterns folded into one buffer, then sorted: the patterns of a
+  // node's subtree are then a range, split among its children in byte order.
+  std::string folded;
+  std::size_t total = 0;
+  for (const std::string& p : patterns) total += p.size();
+  folded.reserve(total);
+  for (const std::string& p : patterns) {
+    if (p.empty()) {
+      a.matches_everything = true;
+      return a;
+    }
+    for (const char c : p) folded.push_back(static_cast<char>(fold_ascii(static_cast<unsigned char>(c))));
+  }
+  std::vector<std::string_view> sorted;
+  sorted.reserve(patterns.size());
+  std::size_t offset = 0;
+  for (const std::string& p : patterns) {
+    sorted.emplace_back(folded.data() + offset, p.size());
+    offset += p.size();
+  }
+  std::sort(sorted.begin(), sorted.end());
+
+  // The trie has at most one node per distinct prefix; reserving that many
+  // keeps the arrays from growing by doubling.
+  std::size_t bound = 1;
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    std::size_t shared = 0;
+    if (i > 0) {
+      const auto [x, y] = std::mismatch(sorted[i].begin(), sorted[i].end(), sorted[i - 1].begin(), sorted[i - 1].end());
+      shared = static_cast<std::size_t>(x - sorted[i].begin());
+    }
+    bound += sorted[i].size() - shared;
+  }
+  a.first_child.reserve(bound + 1);
+  a.fail.reserve(bound);
+  a.label.reserve(bound);
+  a.hit.reserve(bound);
+
+  a.fail.push_back(ROOT);
+  a.label.push_back(0);
+  a.hit.push_back(0);
+  std::vector<Range> level{{0, static_cast<std::uint32_t>(sorted.size())}};
+  std::vector<Range> next;
+  std::uint32_t node = ROOT;
+  // Breadth first, a level at a time: a child's fail link leads to a node of
+  // a lower level, whose children are all known by then.
+  for (std::size_t depth = 0; !level.empty(); ++depth, level.swap(next)) {
+    next.clear();
+    for (const Range range : level) {
+      a.first_child.push_back(static_cast<std::uint32_t>(a.label.size()));
+      if (!a.hit[node]) {
+        // No pattern ends here (that would be a hit), so every pattern in
+        // the range goes on past depth.
+        for (std::uint32_t i = range.begin; i < range.end;) {
+          const auto byte = static_cast<unsigned char>(sorted[i][depth]);
+          std::uint32_t j = i + 1;
+          while (j < range.end && static_cast<unsigned char>(sorted[j][depth]) == byte) ++j;
+          const std::uint32_t suffix = node == ROOT ? ROOT : step(a, a.fail[node], byte);
+          a.fail.push_back(suffix);
+          a.label.push_back(byte);
+          // The shortest pattern of the range sorts first.
+          a.hit.push_back(sorted[i].size() == depth + 1 || a.hit[suffix]);
+          next.push_back({i, j});
+          i = j;
+        }
+        if (node == ROOT)
+          for (std::uint32_t c = 1; c < a.label.size(); ++c) a.root_next[a.label[c]] = c;
+      }
+      ++node;
+    }
+  }
+  a.first_child.push_back(static_cast<std::uint32_t>(a.label.size()));
+  return a;
+}
+
+bool contains_any_ignoring_case(const SubstringAutomaton& a, std::string_view text) {
+  if (a.matches_everything) return true;
+  if (a.label.empty()) return false;
+  std::uint32_t node = ROOT;
+  for (const char c : text) {
+    node = step(a, node, fold_ascii(static_cast<unsigned char>(c)));
+    if (a.hit[node]) return true;
+  }
+  return false;
+}
