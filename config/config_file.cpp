@@ -70,7 +70,6 @@ Settings parse_config(std::string_view text) {
   // Exactly these words: "Yes", or "yes" with a carriage return, is no.
   result.digest = values.digest == "yes";
   result.newcgi = values.newcgi == "true";
-  result.credentials = result.username + ":" + result.password;
   return result;
 }
 

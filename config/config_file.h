@@ -5,15 +5,13 @@
 #include <string_view>
 #include <vector>
 
-// The settings read from orvek.conf, and the two texts the fetch derives
-// from them.
+// The settings read from orvek.conf, and the URL the fetch derives from them.
 struct Settings {
   std::string status_url;   // server value + STATUS_PATH
   std::string username;
   std::string password;
   bool digest = false;      // the value was exactly "yes": Digest authentication
   bool newcgi = false;      // the value was exactly "true": the postfield service form
-  std::string credentials;  // username ":" password
 };
 
 inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";
@@ -25,8 +23,7 @@ inline constexpr std::size_t CONFIG_READ_LIMIT = 1 << 20;
 // Where orvek.conf is looked for when -c does not name a file.
 const std::vector<std::string>& config_search_directories();
 
-// Parses the text of a configuration file and derives status_url and
-// credentials.
+// Parses the text of a configuration file and derives status_url.
 Settings parse_config(std::string_view text);
 
 // Chooses the configuration file (config_path, or the first orvek.conf found

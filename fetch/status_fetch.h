@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct Settings;
 
@@ -51,11 +52,23 @@ struct FetchResult {
   long status = 0;         // the final HTTP status; 0 when none came
   std::size_t body_size = 0;
   double seconds = 0;      // the time the transfer took
+  double connect_seconds = 0;    // until the TCP connection stood; 0 when it never did
+  double handshake_seconds = 0;  // until the TLS handshake ended; 0 without one
+  // What the final answer says of itself, for a check from the shell:
+  std::vector<std::string> offered_schemes;  // a 401's WWW-Authenticate schemes, once each
+  std::string location;                      // a 3xx's Location
   bool ok() const { return failure == FetchFailure::NONE; }
 };
 
-// One transfer of settings.status_url into buffer.
+// One transfer of settings.status_url into buffer, with settings.username
+// and settings.password.
 FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer);
+
+// Adds the schemes of a WWW-Authenticate value ("Digest realm=\"x\",
+// qop=\"auth\", Basic realm=\"y\"" holds Digest and Basic) that schemes lacks,
+// compared without regard to case; the list stays short whatever the server
+// sends.
+void add_challenge_schemes(std::string_view value, std::vector<std::string>& schemes);
 
 // Time bounds of one transfer, so that a silent server cannot freeze the
 // screen on a stale frame.
