@@ -13,15 +13,22 @@
 #include "report/report_pass.h"
 #include "report/screen_writer.h"
 
+Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi) {
+  Answer answer;
+  answer.lines = split_problem_lines(received_text(body));
+  answer.verdict = check_page(received_body(body), !answer.lines.empty());
+  if (answer.verdict == PageVerdict::STATUS_PAGE) answer.report = render_problems(answer.lines, excludes, newcgi);
+  return answer;
+}
+
 int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame) {
-  const std::vector<ProblemLine> lines = split_problem_lines(received_text(body));
-  if (check_page(received_body(body), !lines.empty()) != PageVerdict::STATUS_PAGE) {
+  const Answer answer = read_answer(body, excludes, newcgi);
+  if (answer.verdict != PageVerdict::STATUS_PAGE) {
     show_no_connection(frame);
     return 0;
   }
-  const Report report = render_problems(lines, excludes, newcgi);
-  lay_out_report(report, frame);
-  return report.unmatched;
+  lay_out_report(answer.report, frame);
+  return answer.report.unmatched;
 }
 
 void print_no_match(int count) {

@@ -27,10 +27,12 @@ const std::vector<std::string>& config_search_directories();
 Settings parse_config(std::string_view text);
 
 // Chooses the configuration file (config_path, or the first orvek.conf found
-// in search_directories that is a readable regular file) and loads it.
-// Nothing when no file can be read.
+// in search_directories that is a readable regular file) and loads it;
+// chosen_path, when given, receives the file's path. Nothing when no file can
+// be read.
 std::optional<Settings> find_config_file(
-    const char* config_path, const std::vector<std::string>& search_directories = config_search_directories());
+    const char* config_path, const std::vector<std::string>& search_directories = config_search_directories(),
+    std::string* chosen_path = nullptr);
 
 // The settings of the file at path; nothing when it cannot be read.
 std::optional<Settings> load_config(const std::string& path);

@@ -165,6 +165,7 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer) {
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
   curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME, &result.connect_seconds);
   curl_easy_getinfo(handle, CURLINFO_APPCONNECT_TIME, &result.handshake_seconds);
+  curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &result.os_error);
   curl_easy_cleanup(handle);
   result.curl_code = code;
   if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);

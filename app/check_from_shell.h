@@ -1,0 +1,30 @@
+#pragma once
+// orvek -t: one fetch made exactly as a refresh makes it, read as a refresh
+// reads it, and explained on standard output, one fact a line, so that a
+// set-up can be checked from a shell, a pipe or cron. Never starts curses.
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct FetchResult;
+struct Program;
+
+// What the check tells, and the exit status it ends with.
+struct CheckReport {
+  std::string text;  // lines, each ended by '\n'; never the password
+  int status = 1;    // 0: the monitor would draw the page as its report; 1: the banner
+};
+
+// The report on fetched, a fetch made with program.settings into
+// program.body. config_file: the file the settings came from.
+CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched);
+
+// Fetches once, prints the report, and returns its exit status.
+int check_from_shell(Program& program, std::string_view config_file);
+
+// The beginning of a page as text: tags, scripts and styles left out, runs
+// of white space made one space, at most PAGE_EXCERPT_LIMIT characters
+// (UTF-8 sequences kept whole). Each of secrets is masked before the cut, so
+// no part of one can show.
+inline constexpr std::size_t PAGE_EXCERPT_LIMIT = 200;
+std::string page_excerpt(std::string_view body, const std::vector<std::string>& secrets);
