@@ -203,7 +203,11 @@ void explain_settings(const Program& program, string_view config_file, Lines& li
   else
     lines.add("exclude file", "none");
   lines.add("URL", lines.outside(without_credentials(settings.status_url)));
-  lines.add("user name", settings.username.empty() ? "none" : lines.outside(settings.username));
+  const bool user_holds_password =
+      !settings.password.empty() && settings.username.find(settings.password) != string::npos;
+  lines.add("user name", settings.username.empty() ? "none"
+                         : user_holds_password     ? "not shown: it holds the password"
+                                                   : lines.outside(settings.username));
   lines.add("authentication", settings.digest ? "Digest only (digest yes)"
                                               : "whichever scheme the server asks for (Basic, Digest and others)");
   lines.add("service names read from", settings.newcgi ? "postfield elements (newcgi true)"
@@ -353,7 +357,9 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
       case PageVerdict::CUT_SHORT: lines.add("page", "cut short: a WML document without its </wml>"); break;
     }
   }
-  if (answered && (!fetched.ok() || answer.verdict != PageVerdict::STATUS_PAGE)) {
+  // The text of a login or redirect answer says nothing the lines above do not.
+  const bool says_more = fetched.status != 401 && fetched.status != 407 && !(fetched.status >= 300 && fetched.status <= 399);
+  if (answered && says_more && (!fetched.ok() || answer.verdict != PageVerdict::STATUS_PAGE)) {
     const string excerpt = page_excerpt(received_body(program.body), lines.secrets);
     lines.add("page text", !excerpt.empty()        ? "\"" + excerpt + "\""
                            : fetched.body_size == 0 ? "none (an empty body)"

@@ -163,6 +163,13 @@ TEST(CheckReport, NeverShowsThePassword) {
   EXPECT_NE(failing.text.find("libcurl says: Failure when receiving data for ********\n"), std::string::npos);
 }
 
+TEST(CheckReport, AUserNameHoldingThePasswordIsNotShown) {
+  const Program program = program_for("server http://mon.example\nusername demo\npassword demo\n");
+  const std::string text = explain_fetch(program, "orvek.conf", failed(FetchFailure::NO_HANDLE)).text;
+  EXPECT_EQ(lines_with(text, "user name"), "user name: not shown: it holds the password\n");
+  EXPECT_EQ(text.find("demo"), std::string::npos) << text;
+}
+
 struct ExcerptCase {
   const char* name;
   std::string body;
