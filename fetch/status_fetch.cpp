@@ -163,8 +163,6 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer) {
   const CURLcode code = curl_easy_perform(handle);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
-  curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME, &result.connect_seconds);
-  curl_easy_getinfo(handle, CURLINFO_APPCONNECT_TIME, &result.handshake_seconds);
   curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &result.os_error);
   curl_easy_cleanup(handle);
   result.curl_code = code;

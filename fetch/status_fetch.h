@@ -52,9 +52,7 @@ struct FetchResult {
   long status = 0;         // the final HTTP status; 0 when none came
   std::size_t body_size = 0;
   double seconds = 0;      // the time the transfer took
-  double connect_seconds = 0;    // until the TCP connection stood; 0 when it never did
-  double handshake_seconds = 0;  // until the TLS handshake ended; 0 without one
-  long os_error = 0;             // the system's error number when connecting failed
+  long os_error = 0;       // the system's error number when connecting failed
   // What the final answer says of itself, for a check from the shell:
   std::vector<std::string> offered_schemes;  // a 401's WWW-Authenticate schemes, once each
   std::string location;                      // a 3xx's Location

@@ -175,15 +175,18 @@ class CheckFromShellTest(E2ETestCase):
             self.assertNotIn(secret, result.stderr, "the %s shows on standard error" % form)
 
     def test_servers_that_never_answer(self):
-        # The fetch's own bounds end these: 10 s to connect, 30 s in all.
+        # The fetch's own bounds end these: 10 s to connect (the TLS handshake
+        # included), 30 s in all.
         cases = [
-            ("connection never made", False, "answer: none: no connection within 10 s"),
-            ("connected, never answered", True, "answer: none: connected, but no complete answer within 30 s"),
+            ("connection never made", False, "http", "answer: none: no connection within 10 s"),
+            ("TLS handshake never answered", True, "https", "answer: none: no connection within 10 s"),
+            ("connected, never answered", True, "http", "answer: none: connected, but no complete answer within 30 s"),
         ]
-        for case, accept, words in cases:
+        for case, accept, scheme, words in cases:
             with self.subTest(case):
                 server = self.silent_server(accept=accept)
-                conf = write_config(self.folder(), server.base_url, username=USER, password=PASSWORD)
+                url = server.base_url.replace("http:", scheme + ":")
+                conf = write_config(self.folder(), url, username=USER, password=PASSWORD)
                 result = self.check("-c", conf)
                 out = result.stdout.decode()
                 self.assertEqual(result.returncode, 1, out)
