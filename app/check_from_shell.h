@@ -4,7 +4,6 @@
 // set-up can be checked from a shell, a pipe or cron. Never starts curses.
 #include <string>
 #include <string_view>
-#include <vector>
 
 struct FetchResult;
 struct Program;
@@ -21,10 +20,3 @@ CheckReport explain_fetch(const Program& program, std::string_view config_file, 
 
 // Fetches once, prints the report, and returns its exit status.
 int check_from_shell(Program& program, std::string_view config_file);
-
-// The beginning of a page as text: tags, scripts and styles left out, runs
-// of white space made one space, at most PAGE_EXCERPT_LIMIT characters
-// (UTF-8 sequences kept whole). Each of secrets is masked before the cut, so
-// no part of one can show.
-inline constexpr std::size_t PAGE_EXCERPT_LIMIT = 200;
-std::string page_excerpt(std::string_view body, const std::vector<std::string>& secrets);

@@ -10,6 +10,7 @@
 #include "app/check_from_shell.h"
 #include "app/program.h"
 #include "app/server_value.h"
+#include "app/shown_text.h"
 
 namespace {
 
