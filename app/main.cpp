@@ -3,14 +3,26 @@
 #include <cstdlib>
 #include <curses.h>
 #include <optional>
+#include <string>
 
+#include "app/check_from_shell.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
 
 int main(int argc, char* argv[]) {
   Program program;
   program.options = read_command_line(argc, argv);
-  std::optional<Settings> settings = find_config_file(program.options.config_path);
+  if (program.options.show_help) {
+    std::fputs(usage_text().data(), stdout);
+    return 0;
+  }
+  if (program.options.show_version) {
+    std::fputs(version_text().data(), stdout);
+    return 0;
+  }
+  std::string config_file;
+  std::optional<Settings> settings =
+      find_config_file(program.options.config_path, config_search_directories(), &config_file);
   if (!settings) {
     std::puts(CONFIG_NOT_FOUND.data());
     return 2;
@@ -18,6 +30,7 @@ int main(int argc, char* argv[]) {
   program.settings = std::move(*settings);
   program.excludes = load_exclude_list(program.options.exclude_path);
   program.body = make_receive_buffer();
+  if (program.options.check) return check_from_shell(program, config_file);
   // The terminal's character set, so that curses shows names in UTF-8 as
   // letters instead of blanks. Nothing else reads the locale: case is folded
   // for ASCII letters only, by our own code.

@@ -60,10 +60,17 @@ CycleEnd wait_for_next_fetch(Program& program) {
 
 }  // namespace
 
-Outcome read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi) {
-  const std::vector<ProblemLine> lines = split_problem_lines(received_text(body));
-  if (check_page(received_body(body), !lines.empty()) != PageVerdict::STATUS_PAGE) return {};
-  return {false, render_problems(lines, excludes, newcgi)};
+Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi) {
+  Answer answer;
+  answer.lines = split_problem_lines(received_text(body));
+  answer.verdict = check_page(received_body(body), !answer.lines.empty());
+  if (answer.verdict == PageVerdict::STATUS_PAGE) answer.report = render_problems(answer.lines, excludes, newcgi);
+  return answer;
+}
+
+Outcome outcome_of(Answer answer) {
+  if (answer.verdict != PageVerdict::STATUS_PAGE) return {};
+  return {false, std::move(answer.report)};
 }
 
 void lay_out_outcome(const Outcome& shown, Frame& frame) {
@@ -74,7 +81,7 @@ void lay_out_outcome(const Outcome& shown, Frame& frame) {
 }
 
 int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame) {
-  const Outcome shown = read_answer(body, excludes, newcgi);
+  const Outcome shown = outcome_of(read_answer(body, excludes, newcgi));
   lay_out_outcome(shown, frame);
   return shown.report.unmatched;
 }
@@ -94,7 +101,8 @@ CycleEnd run_cycle(Program& program) {
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
   const FetchResult fetched = fetch_problems(program.settings, program.body, &program.signals.stop);
   if (program.signals.stop) return CycleEnd::STOPPED;
-  program.shown = fetched.ok() ? read_answer(program.body, program.excludes, program.settings.newcgi) : Outcome{};
+  program.shown =
+      fetched.ok() ? outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)) : Outcome{};
   print_no_match(program.shown.report.unmatched);
   // A resize during the transfer: the page is laid out for the new size.
   take_resize(program);

@@ -1,4 +1,10 @@
 #pragma once
+#include <vector>
+
+#include "report/page_check.h"
+#include "report/problem_lines.h"
+#include "report/report.h"
+
 struct ExcludeList;
 struct Frame;
 struct Outcome;
@@ -6,16 +12,25 @@ struct Program;
 
 struct ReceiveBuffer;
 
-// What a transfer that arrived shows: the report when the answer is the
-// server's list of problems, the banner otherwise. Its report's names point
-// into body.
-Outcome read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi);
+// What a transfer that arrived holds, read as a refresh reads it: the problem
+// lines, the page check's verdict and, when that is STATUS_PAGE, the report.
+// Lines and names are views into body.
+struct Answer {
+  std::vector<ProblemLine> lines;
+  PageVerdict verdict = PageVerdict::NO_CARD;
+  Report report;
+};
+Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi);
+
+// What the screen shows of an answer: the report when it is the server's
+// list of problems, the banner otherwise.
+Outcome outcome_of(Answer answer);
 
 // Lays out what is shown: the report, or the banner.
 void lay_out_outcome(const Outcome& shown, Frame& frame);
 
-// read_answer and lay_out_outcome in one. Returns how many names could not
-// be read.
+// read_answer, outcome_of and lay_out_outcome in one. Returns how many names
+// could not be read.
 int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame);
 
 // Says "No match!" once for each name that could not be read.

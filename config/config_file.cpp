@@ -70,7 +70,6 @@ Settings parse_config(std::string_view text) {
   // Exactly these words: "Yes", or "yes" with a carriage return, is no.
   result.digest = values.digest == "yes";
   result.newcgi = values.newcgi == "true";
-  result.credentials = result.username + ":" + result.password;
   return result;
 }
 
@@ -80,8 +79,8 @@ std::optional<Settings> load_config(const std::string& path) {
   return parse_config(*text);
 }
 
-std::optional<Settings> find_config_file(const char* config_path,
-                                         const std::vector<std::string>& search_directories) {
+std::optional<Settings> find_config_file(const char* config_path, const std::vector<std::string>& search_directories,
+                                         std::string* chosen_path) {
   std::string chosen;
   if (config_path) {
     if (!can_open(config_path)) return std::nullopt;
@@ -96,6 +95,7 @@ std::optional<Settings> find_config_file(const char* config_path,
     }
     if (chosen.empty()) return std::nullopt;
   }
+  if (chosen_path) *chosen_path = chosen;
   // The file may vanish between the search and the parse: that is the same
   // as not finding it.
   return load_config(chosen);

@@ -5,15 +5,13 @@
 #include <string_view>
 #include <vector>
 
-// The settings read from orvek.conf, and the two texts the fetch derives
-// from them.
+// The settings read from orvek.conf, and the URL the fetch derives from them.
 struct Settings {
   std::string status_url;   // server value + STATUS_PATH
   std::string username;
   std::string password;
   bool digest = false;      // the value was exactly "yes": Digest authentication
   bool newcgi = false;      // the value was exactly "true": the postfield service form
-  std::string credentials;  // username ":" password
 };
 
 inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";
@@ -25,15 +23,16 @@ inline constexpr std::size_t CONFIG_READ_LIMIT = 1 << 20;
 // Where orvek.conf is looked for when -c does not name a file.
 const std::vector<std::string>& config_search_directories();
 
-// Parses the text of a configuration file and derives status_url and
-// credentials.
+// Parses the text of a configuration file and derives status_url.
 Settings parse_config(std::string_view text);
 
 // Chooses the configuration file (config_path, or the first orvek.conf found
-// in search_directories that is a readable regular file) and loads it.
-// Nothing when no file can be read.
+// in search_directories that is a readable regular file) and loads it;
+// chosen_path, when given, receives the file's path. Nothing when no file can
+// be read.
 std::optional<Settings> find_config_file(
-    const char* config_path, const std::vector<std::string>& search_directories = config_search_directories());
+    const char* config_path, const std::vector<std::string>& search_directories = config_search_directories(),
+    std::string* chosen_path = nullptr);
 
 // The settings of the file at path; nothing when it cannot be read.
 std::optional<Settings> load_config(const std::string& path);

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstring>
 #include <curl/curl.h>
+#include <optional>
 
+#include "common/text_search.h"
 #include "config/config_file.h"
 
 namespace {
@@ -17,21 +19,51 @@ constexpr unsigned long BROAD_AUTH_MASK = 0xFFFFFEEFUL;
 // unfollowed redirect would otherwise be drawn as an empty, all-clear report.
 bool answer_is_success(long status) { return status == 0 || (status >= 200 && status <= 299); }
 
-// Whether the header section of the last answer was finished by its blank
-// line. libcurl takes a status line followed by the end of the connection for
-// a complete, empty answer, which would be drawn as an all-clear screen.
+// What the header function keeps of the answer under way: whether its header
+// section was finished by its blank line (libcurl takes a status line
+// followed by the end of the connection for a complete, empty answer, which
+// would be drawn as an all-clear screen), and the two headers a check from
+// the shell names. Only the server's headers pass here: no Authorization.
 struct HeaderWatch {
   bool complete = false;
+  std::vector<std::string> schemes;  // of the WWW-Authenticate headers
+  std::string location;
 };
+
+// Bounds on what a server's headers can make us keep.
+constexpr std::size_t SCHEME_LIMIT = 8;
+constexpr std::size_t LOCATION_LIMIT = 2048;
+
+// The value of the header line "name: value", without the spaces around it
+// and the line end; nothing when the line is another header.
+std::optional<std::string_view> header_value(std::string_view line, std::string_view name) {
+  if (line.size() <= name.size() || line[name.size()] != ':' || !equal_ignoring_case(line.substr(0, name.size()), name))
+    return std::nullopt;
+  std::string_view value = line.substr(name.size() + 1);
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r' || value.back() == '\n'))
+    value.remove_suffix(1);
+  return value;
+}
+
+bool is_token_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         (c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr);
+}
 
 std::size_t on_header_line(char* data, std::size_t size, std::size_t count, void* user) {
   const std::size_t n = size * count;
   auto* watch = static_cast<HeaderWatch*>(user);
   const std::string_view line(data, n);
-  if (line.starts_with("HTTP/"))
-    watch->complete = false;  // a new answer begins (Digest sends two)
-  else if (line == "\r\n" || line == "\n")
+  if (line.starts_with("HTTP/")) {
+    *watch = {};  // a new answer begins (Digest sends two)
+  } else if (line == "\r\n" || line == "\n") {
     watch->complete = true;
+  } else if (const auto challenges = header_value(line, "WWW-Authenticate")) {
+    add_challenge_schemes(*challenges, watch->schemes);
+  } else if (const auto location = header_value(line, "Location")) {
+    watch->location = location->substr(0, LOCATION_LIMIT);
+  }
   return n;
 }
 
@@ -51,6 +83,32 @@ int on_progress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 }  // namespace
+
+// The value holds challenges and their parameters, all apart by commas. A
+// piece that starts with a token not followed by '=' starts a challenge;
+// commas inside quotes part nothing.
+void add_challenge_schemes(std::string_view value, std::vector<std::string>& schemes) {
+  std::size_t i = 0;
+  while (i < value.size()) {
+    while (i < value.size() && (value[i] == ' ' || value[i] == '\t')) ++i;
+    const std::size_t start = i;
+    while (i < value.size() && is_token_char(value[i])) ++i;
+    const std::string_view token = value.substr(start, i - start);
+    while (i < value.size() && (value[i] == ' ' || value[i] == '\t')) ++i;
+    if (!token.empty() && (i == value.size() || value[i] != '=')) {
+      bool known = false;
+      for (const std::string& scheme : schemes) known = known || equal_ignoring_case(scheme, token);
+      if (!known && schemes.size() < SCHEME_LIMIT) schemes.emplace_back(token);
+    }
+    // On to the comma that ends this piece.
+    bool quoted = false;
+    for (; i < value.size() && (quoted || value[i] != ','); ++i) {
+      if (value[i] == '"') quoted = !quoted;
+      else if (quoted && value[i] == '\\') ++i;
+    }
+    ++i;
+  }
+}
 
 ReceiveBuffer make_receive_buffer() {
   return {std::make_unique_for_overwrite<char[]>(RECEIVE_LIMIT), 0, false};
@@ -97,7 +155,10 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_body_chunk);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &buffer);
   curl_easy_setopt(handle, CURLOPT_HTTPAUTH, settings.digest ? CURLAUTH_DIGEST : BROAD_AUTH_MASK);
-  curl_easy_setopt(handle, CURLOPT_USERPWD, settings.credentials.c_str());
+  // Apart, not as "user:password", which libcurl would split at the first
+  // colon: Digest then gets the whole user name.
+  curl_easy_setopt(handle, CURLOPT_USERNAME, settings.username.c_str());
+  curl_easy_setopt(handle, CURLOPT_PASSWORD, settings.password.c_str());
   HeaderWatch headers;
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, on_header_line);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &headers);
@@ -113,10 +174,13 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
   const CURLcode code = curl_easy_perform(handle);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
+  curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &result.os_error);
   curl_easy_cleanup(handle);
   result.curl_code = code;
   if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);
   result.body_size = buffer.length;
   result.failure = failure_of(code, buffer, result.status, headers);
+  if (result.status == 401) result.offered_schemes = std::move(headers.schemes);
+  if (result.status >= 300 && result.status <= 399) result.location = std::move(headers.location);
   return result;
 }

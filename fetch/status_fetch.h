@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct Settings;
 
@@ -52,14 +53,25 @@ struct FetchResult {
   long status = 0;         // the final HTTP status; 0 when none came
   std::size_t body_size = 0;
   double seconds = 0;      // the time the transfer took
+  long os_error = 0;       // the system's error number when connecting failed
+  // What the final answer says of itself, for a check from the shell:
+  std::vector<std::string> offered_schemes;  // a 401's WWW-Authenticate schemes, once each
+  std::string location;                      // a 3xx's Location
   bool ok() const { return failure == FetchFailure::NONE; }
 };
 
-// One transfer of settings.status_url into buffer. When stop is given, the
-// transfer is abandoned (a TRANSPORT failure) within about a second of
-// *stop turning non-zero, so that a signal to end is not kept waiting.
+// One transfer of settings.status_url into buffer, with settings.username
+// and settings.password. When stop is given, the transfer is abandoned (a
+// TRANSPORT failure) within about a second of *stop turning non-zero, so that
+// a signal to end is not kept waiting.
 FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer,
                            const volatile std::sig_atomic_t* stop = nullptr);
+
+// Adds the schemes of a WWW-Authenticate value ("Digest realm=\"x\",
+// qop=\"auth\", Basic realm=\"y\"" holds Digest and Basic) that schemes lacks,
+// compared without regard to case; the list stays short whatever the server
+// sends.
+void add_challenge_schemes(std::string_view value, std::vector<std::string>& schemes);
 
 // Time bounds of one transfer, so that a silent server cannot freeze the
 // screen on a stale frame.

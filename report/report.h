@@ -34,4 +34,6 @@ struct Report {
   bool alarm = false;             // some DOWN or UNREACHABLE host is shown
   std::vector<ReportItem> items;  // in page order, as drawn
   int unmatched = 0;              // names that could not be read: one "No match!" each
+  int excluded_hosts = 0;         // DOWN and UNREACHABLE host lines the exclude list hides
+  int excluded_services = 0;      // service problem lines it hides, by their host or their name
 };

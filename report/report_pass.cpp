@@ -60,6 +60,7 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const Excl
     if (!(problem_lines[i].tokens & (TOKEN_DWN | TOKEN_UNR))) continue;
     const LineHost& line = line_hosts[i];
     if (!line.matched) ++report.unmatched;
+    report.excluded_hosts += line.excluded;
     if (line.excluded) continue;
     report.alarm = true;
     down_hosts.push_back(line.host);
@@ -79,6 +80,7 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const Excl
     const unsigned tokens = problem_lines[i].tokens;
     const LineHost& line = line_hosts[i];
     if (!line.matched) ++report.unmatched;
+    if (line.excluded && !(tokens & (TOKEN_DWN | TOKEN_UNR))) ++report.excluded_services;
     if (line.host == last_host) continue;
     if (line.excluded) continue;
     if (tokens & TOKEN_DWN) report.items.push_back({ReportItemKind::DOWN_HOST, line.host, {}});
@@ -98,6 +100,7 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const Excl
         const auto name = match_field(problem_lines[j].text, SERVICE_FIELD, newcgi);
         service = {true, name.has_value(), false, name.value_or(string_view{})};
         service.excluded = service_is_excluded(excludes, service.name);
+        report.excluded_services += service.excluded;
       }
       if (!service.matched) ++report.unmatched;
       if (service.excluded) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 #include "app/command_line.h"
@@ -81,6 +83,89 @@ TEST(CommandLine, OptionWithoutArgumentIsIgnored) {
   const Options options = parse({"-e", "x", "-c"});
   EXPECT_EQ(options.config_path, nullptr);
   EXPECT_STREQ(options.exclude_path, "x");
+}
+
+struct SwitchCase {
+  std::vector<std::string> args;
+  bool show_hidden, check, show_version, show_help;
+};
+
+void PrintTo(const SwitchCase& c, std::ostream* out) {
+  for (const auto& word : c.args) *out << word << ' ';
+}
+
+class Switches : public testing::TestWithParam<SwitchCase> {};
+
+TEST_P(Switches, AreReadLikeTheOtherOptions) {
+  const Options options = parse(GetParam().args);
+  EXPECT_EQ(options.show_hidden, GetParam().show_hidden);
+  EXPECT_EQ(options.check, GetParam().check);
+  EXPECT_EQ(options.show_version, GetParam().show_version);
+  EXPECT_EQ(options.show_help, GetParam().show_help);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Switches,
+    testing::Values(SwitchCase{{}, false, false, false, false}, SwitchCase{{"-m"}, true, false, false, false},
+                    SwitchCase{{"-t"}, false, true, false, false}, SwitchCase{{"-V"}, false, false, true, false},
+                    SwitchCase{{"-h"}, false, false, false, true},
+                    SwitchCase{{"-tVhm"}, true, true, true, true},                 // clustered
+                    SwitchCase{{"-c", "a.conf", "-t", "-s", "3"}, false, true, false, false},
+                    SwitchCase{{"-t", "-t"}, false, true, false, false},           // repeated
+                    SwitchCase{{"-x", "-t"}, false, true, false, false},           // unknown option ignored
+                    SwitchCase{{"-t", "operand", "-V"}, false, true, false, false},  // options end at an operand
+                    SwitchCase{{"--", "-t"}, false, false, false, false},          // ... and at "--"
+                    SwitchCase{{"-c", "-t"}, false, false, false, false},          // "-t" is -c's argument
+                    SwitchCase{{"-v", "-H", "-T"}, false, false, false, false}));  // case counts
+
+TEST(CommandLine, ASwitchDoesNotSwallowTheNextWord) {
+  const Options options = parse({"-t", "-c", "site.conf"});
+  EXPECT_TRUE(options.check);
+  EXPECT_STREQ(options.config_path, "site.conf");
+}
+
+// The program itself, as a shell runs it; its standard output.
+struct ProgramRun {
+  std::string out;
+  int status;
+};
+
+ProgramRun run_orvek(const std::string& arguments) {
+  const std::string command = "'" ORVEK_BINARY "' " + arguments + " 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ProgramRun run{{}, -1};
+  if (!pipe) return run;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+// A configuration that cannot be found would end these with status 2.
+TEST(CommandLine, VersionIsPrintedWithoutAConfiguration) {
+  EXPECT_EQ(version_text(), "orvek " ORVEK_EXPECTED_VERSION "\n");
+  for (const char* arguments : {"-V -c /nonexistent.conf", "-t -V -c /nonexistent.conf"}) {
+    const ProgramRun run = run_orvek(arguments);
+    EXPECT_EQ(run.out, "orvek " ORVEK_EXPECTED_VERSION "\n") << arguments;
+    EXPECT_EQ(run.status, 0) << arguments;
+  }
+}
+
+TEST(CommandLine, HelpNamesEveryOptionOnStandardOutput) {
+  const ProgramRun run = run_orvek("-h -c /nonexistent.conf");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, usage_text());
+  EXPECT_TRUE(run.out.starts_with("usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-t] [-V] [-h]\n"));
+  for (const char* option : {"\n  -c config_file ", "\n  -e exclude_file ", "\n  -s seconds ", "\n  -m ", "\n  -t ",
+                             "\n  -V ", "\n  -h "})
+    EXPECT_NE(run.out.find(option), std::string::npos) << option;
+  // -h wins over -V, and an unknown option beside it changes nothing.
+  EXPECT_EQ(run_orvek("-V -h").out, usage_text());
+  const ProgramRun unknown = run_orvek("-x -h");
+  EXPECT_EQ(unknown.out, usage_text());
+  EXPECT_EQ(unknown.status, 0);
 }
 
 }  // namespace

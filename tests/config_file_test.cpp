@@ -42,7 +42,6 @@ TEST_P(ConfigParse, YieldsTheseSettings) {
   // The switches take only these exact words.
   EXPECT_EQ(s.digest, c.digest == "yes");
   EXPECT_EQ(s.newcgi, c.newcgi == "true");
-  EXPECT_EQ(s.credentials, c.username + ":" + c.password);
 }
 
 const ConfigCase config_cases[] = {
@@ -72,10 +71,9 @@ const ConfigCase config_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, ConfigParse, testing::ValuesIn(config_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ConfigParse, BuildsStatusUrlAndCredentials) {
+TEST(ConfigParse, BuildsStatusUrl) {
   const Settings s = parse_config("server https://nagios.example/nagios\n");
   EXPECT_EQ(s.status_url, "https://nagios.example/nagios/cgi-bin/statuswml.cgi?style=uprobs");
-  EXPECT_EQ(s.credentials, ":");
 }
 
 TEST(ConfigParse, OverlongTokenKeepsItsStart) {

@@ -74,6 +74,20 @@ mkdir -p "$run"
 sed "s|^server .*|server http://127.0.0.1:$port|" "$prefix/etc/orvek.conf.sample" >"$run/orvek.conf"
 grep -q "^server http://127.0.0.1:$port\$" "$run/orvek.conf" || fail "the sample has no 'server' line to point at the test server"
 
+# The check agrees, with no terminal at all.
+set +e
+check=$(cd "$run" && env -u TERM "$prefix/bin/orvek" -t </dev/null 2>"$work/stderr")
+status=$?
+set -e
+[ "$status" -eq 0 ] || fail "orvek -t with the installed sample: exit status $status, expected 0: $check"
+case "$check" in
+  *'names that cannot be read ("No match!"): 0'*) ;;
+  *) fail "orvek -t with the installed sample reads not every name: $check" ;;
+esac
+[ ! -s "$work/stderr" ] || fail "orvek -t wrote to standard error: $(cat "$work/stderr")"
+[ "$("$prefix/bin/orvek" -V)" = "orvek $(sed -n 's/^project(orvek VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")" ] ||
+  fail "orvek -V does not print the project's version"
+
 (cd "$run" && exec env TERM=xterm LINES=40 COLUMNS=160 "$prefix/bin/orvek" -s 60 </dev/null >"$work/screen" 2>"$work/stderr") &
 orvek_pid=$!
 for _ in $(seq 100); do

@@ -149,4 +149,27 @@ TEST(ReportPass, TableCellFormShowsTheClassValue) {
             (std::vector<std::string>{"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ statusBGWARNING]"}));
 }
 
+// What the exclude list hid, counted per problem line: a DOWN or
+// UNREACHABLE host, a service line by its host or by its name.
+TEST(ReportPass, CountsWhatTheExcludeListHides) {
+  const std::string page = host_line("db1", "DWN") + host_line("gw", "UNR") + service_line("web1", "Load", "CRI") +
+                           service_line("web1", "Backup", "WRN") + service_line("lab", "Disk", "WRN") +
+                           service_line("lab", "Swap", "UNK") + service_line("mail", "SMTP", "UNK");
+  struct Case {
+    std::vector<std::string> excluded;
+    int hosts, services;
+  };
+  const Case cases[] = {
+      {{}, 0, 0},
+      {{"db1", "lab", "backup"}, 1, 3},
+      {{"gw", "db1", "mail"}, 2, 1},
+      {{""}, 0, 5},  // an empty entry hides every service
+  };
+  for (const Case& c : cases) {
+    const Report report = render_problems(split_problem_lines(page), make_exclude_list(c.excluded), true);
+    EXPECT_EQ(report.excluded_hosts, c.hosts) << testing::PrintToString(c.excluded);
+    EXPECT_EQ(report.excluded_services, c.services) << testing::PrintToString(c.excluded);
+  }
+}
+
 }  // namespace

@@ -8,6 +8,10 @@ every request that gets through authentication.
 
 SilentServer accepts connections and never answers.
 
+DigestServer is a small Digest server of its own, for user names that
+lighttpd's user files cannot hold (its htdigest file parts the user name from
+the realm at the first colon).
+
 Standard library only: the demo imports this module too.
 """
 
@@ -430,6 +434,80 @@ class SilentServer:
             except OSError:
                 return
             self._held.append(connection)
+
+
+class DigestServer:
+    """HTTP Digest (MD5, qop auth) on 127.0.0.1, in a thread of the test.
+
+    users: {name: password}. Answers every request for the status path with
+    a 401 and its challenge, or, when the Authorization header proves the
+    password, with page. usernames: the user names requests carried.
+    """
+
+    NONCE = "8b7c2d1e0f4a5b6c7d8e9f0a1b2c3d4e"
+
+    def __init__(self, users, page):
+        import http.server
+
+        self.users = dict(users)
+        self.page = page.encode() if isinstance(page, str) else page
+        self.usernames = []
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                if server._authorised(self.headers.get("Authorization", ""), self.path):
+                    self._answer(200, server.page)
+                else:
+                    self._answer(401, b"<html><title>401</title></html>",
+                                 ('WWW-Authenticate', 'Digest realm="%s", qop="auth", nonce="%s", algorithm=MD5'
+                                  % (REALM, server.NONCE)))
+
+            def _answer(self, status, body, *headers):
+                self.send_response(status)
+                self.send_header("Content-Type", "text/vnd.wap.wml")
+                self.send_header("Content-Length", str(len(body)))
+                for name, value in headers:
+                    self.send_header(name, value)
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.port = self.httpd.server_address[1]
+        self._thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+
+    @property
+    def base_url(self):
+        return "http://127.0.0.1:%d" % self.port
+
+    def _authorised(self, header, path):
+        import re
+
+        if not header.startswith("Digest "):
+            return False
+        fields = dict((m.group(1), m.group(2) if m.group(2) is not None else m.group(3))
+                      for m in re.finditer(r'(\w+)=(?:"((?:[^"\\]|\\.)*)"|([^,\s]+))', header[7:]))
+        user = fields.get("username", "")
+        self.usernames.append(user)
+        if user not in self.users or fields.get("uri") != path or fields.get("nonce") != self.NONCE:
+            return False
+        md5 = lambda text: hashlib.md5(text.encode()).hexdigest()
+        ha1 = md5("%s:%s:%s" % (user, REALM, self.users[user]))
+        ha2 = md5("GET:%s" % path)
+        expected = md5(":".join([ha1, self.NONCE, fields.get("nc", ""), fields.get("cnonce", ""), "auth", ha2]))
+        return fields.get("qop") == "auth" and fields.get("response") == expected
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+        self._thread.join(2)
 
 
 def main():

@@ -1,0 +1,268 @@
+#include "app/check_from_shell.h"
+
+#include <cstdio>
+
+#include "app/program.h"
+#include "app/refresh_cycle.h"
+#include "app/server_value.h"
+#include "app/shown_text.h"
+#include "common/text_search.h"
+#include "fetch/banner.h"
+#include "fetch/failure_words.h"
+#include "fetch/status_fetch.h"
+#include "report/field_extraction.h"
+
+namespace {
+
+using std::string;
+using std::string_view;
+
+string grouped(std::size_t number) {
+  string digits = std::to_string(number);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+string seconds_text(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f s", seconds);
+  return text;
+}
+
+string counted(long n, string_view one, string_view many) {
+  return std::to_string(n) + " " + string(n == 1 ? one : many);
+}
+
+string_view status_phrase(long status) {
+  switch (status) {
+    case 200: return "OK";
+    case 204: return "No Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 303: return "See Other";
+    case 307: return "Temporary Redirect";
+    case 308: return "Permanent Redirect";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 407: return "Proxy Authentication Required";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    case 504: return "Gateway Timeout";
+    default: return {};
+  }
+}
+
+string status_text(long status) {
+  string text = "HTTP status " + std::to_string(status);
+  if (const string_view phrase = status_phrase(status); !phrase.empty()) text += " (" + string(phrase) + ")";
+  return text;
+}
+
+// The report under construction. Texts that come from outside (the
+// configuration, the server, libcurl) pass through outside(), which masks
+// the password and shows control bytes as ^X.
+struct Lines {
+  std::vector<string> secrets;
+  string text;
+
+  void add(string_view key, string_view value) {
+    text.append(key).append(": ").append(value).push_back('\n');
+  }
+  string outside(string_view value) const { return shown(value, secrets); }
+};
+
+bool offers(const FetchResult& fetched, string_view scheme) {
+  for (const string& offered : fetched.offered_schemes)
+    if (equal_ignoring_case(offered, scheme)) return true;
+  return false;
+}
+
+void explain_settings(const Program& program, string_view config_file, Lines& lines) {
+  const Settings& settings = program.settings;
+  lines.add("configuration", lines.outside(config_file));
+  if (program.options.exclude_path)
+    lines.add("exclude file", lines.outside(program.options.exclude_path) + ", " +
+                                  counted(static_cast<long>(program.excludes.entries.size()), "entry", "entries") +
+                                  (program.excludes.entries.empty() ? " (empty, missing or no regular file)" : ""));
+  else
+    lines.add("exclude file", "none");
+  lines.add("URL", lines.outside(without_credentials(settings.status_url)));
+  const bool user_holds_password =
+      !settings.password.empty() && settings.username.find(settings.password) != string::npos;
+  lines.add("user name", settings.username.empty() ? "none"
+                         : user_holds_password     ? "not shown: it holds the password"
+                                                   : lines.outside(settings.username));
+  lines.add("authentication", settings.digest ? "Digest only (digest yes)"
+                                              : "whichever scheme the server asks for (Basic, Digest and others)");
+  lines.add("service names read from", settings.newcgi ? "postfield elements (newcgi true)"
+                                                       : "table cells (newcgi not true)");
+
+  const string_view server = string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size());
+  const ServerValue value = read_server_value(server);
+  if (equal_ignoring_case(value.scheme, "https"))
+    lines.add("certificate", "not verified (its name must still match the host)");
+  if (server.empty())
+    lines.add("pitfall", "no server line: the URL is only the status path");
+  else if (value.scheme.empty())
+    lines.add("pitfall", "the server value has no scheme: libcurl takes it for http://; write http:// or https://");
+  else if (!equal_ignoring_case(value.scheme, "http") && !equal_ignoring_case(value.scheme, "https"))
+    lines.add("pitfall", "the server value's scheme is " + lines.outside(value.scheme) + ", not http or https");
+  if (value.has_credentials)
+    lines.add("pitfall",
+              "the server URL holds credentials (user:password@): orvek does not use them and always sends the "
+              "username and password lines: move them there");
+  if (value.ends_in_slash)
+    lines.add("pitfall", "the server value ends in '/': the path then holds \"//\", which some servers refuse: drop it");
+  if (value.has_query)
+    lines.add("pitfall", "the server value holds a query ('?'): the status path then lands inside it: remove it");
+  if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
+      settings.password.find('\r') != string::npos)
+    lines.add("pitfall", "a value ends in a carriage return: the file has Windows line ends; convert it with "
+                         "sed -i 's/\\r$//'");
+  if (!settings.digest && settings.username.find(':') != string::npos)
+    lines.add("pitfall", "the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
+                         "against Basic the server sees the user " +
+                             lines.outside(settings.username.substr(0, settings.username.find(':'))) +
+                             "; set digest yes if the server offers Digest");
+}
+
+void explain_refusal(const Program& program, const FetchResult& fetched, Lines& lines) {
+  if (fetched.status == 401) {
+    string schemes;
+    for (const string& scheme : fetched.offered_schemes) schemes += (schemes.empty() ? "" : ", ") + scheme;
+    lines.add("offered by the server", schemes.empty() ? "nothing (no WWW-Authenticate header)" : lines.outside(schemes));
+    if (program.settings.digest && !offers(fetched, "Digest"))
+      lines.add("hint", "digest yes makes orvek answer Digest only, and the server does not offer it: remove the "
+                        "digest line");
+    else if (offers(fetched, "Digest") || offers(fetched, "Basic"))
+      lines.add("hint", "the server refused the user name or the password");
+    else
+      lines.add("hint", "orvek answers Basic or Digest, which the server does not offer");
+  } else if (fetched.status == 407) {
+    lines.add("hint", "a proxy named in the environment (http_proxy, HTTPS_PROXY, ALL_PROXY) asks for its own login");
+  } else if (fetched.status >= 300 && fetched.status <= 399) {
+    lines.add("redirected to", fetched.location.empty() ? "nowhere (no Location header)" : lines.outside(fetched.location));
+    lines.add("hint", "redirects are not followed: put the base of the address it points to into the server line");
+  } else if (fetched.status == 404) {
+    lines.add("hint", "no status CGI at this path: check the path in the server line");
+  }
+}
+
+// What the report holds, and whether the newcgi setting fits the page.
+void explain_report(const Program& program, const Answer& answer, Lines& lines) {
+  const Report& report = answer.report;
+  long down = 0, unreachable = 0, hosts = 0, warning = 0, critical = 0, unknown = 0, named = 0;
+  for (const ReportItem& item : report.items) {
+    switch (item.kind) {
+      case ReportItemKind::DOWN_HOST: ++down; break;
+      case ReportItemKind::UNREACHABLE_HOST: ++unreachable; break;
+      case ReportItemKind::HOST: ++hosts; break;
+      case ReportItemKind::SERVICE:
+        named += !item.name.empty();
+        if (item.status == ServiceStatus::WARNING) ++warning;
+        else if (item.status == ServiceStatus::CRITICAL) ++critical;
+        else ++unknown;
+        break;
+    }
+  }
+  lines.add("DOWN hosts", std::to_string(down));
+  lines.add("UNREACHABLE hosts", std::to_string(unreachable));
+  lines.add("hosts with service problems", std::to_string(hosts));
+  lines.add("service problems", std::to_string(critical) + " CRITICAL, " + std::to_string(warning) + " WARNING, " +
+                                    std::to_string(unknown) + " UNKNOWN");
+  lines.add("hidden by the exclude file",
+            counted(report.excluded_hosts, "DOWN or UNREACHABLE host", "DOWN or UNREACHABLE hosts") + ", " +
+                counted(report.excluded_services, "service problem", "service problems"));
+  lines.add("names that cannot be read (\"No match!\")", std::to_string(report.unmatched));
+
+  const long services = warning + critical + unknown;
+  if (report.unmatched == 0 && !(services > 0 && named == 0)) return;
+  // Would the other form read more service names?
+  const bool newcgi = program.settings.newcgi;
+  long lines_read = 0, other_reads = 0, service_lines = 0, hosts_unread = 0;
+  for (const ProblemLine& line : answer.lines) {
+    const bool host_line = line.tokens & (TOKEN_DWN | TOKEN_UNR);
+    if (!match_field(line.text, host_line ? HOST_FIELD : HOST_BEFORE_SERVICE, newcgi)) ++hosts_unread;
+    if (host_line) continue;
+    ++service_lines;
+    const auto now = match_field(line.text, SERVICE_FIELD, newcgi);
+    const auto other = match_field(line.text, SERVICE_FIELD, !newcgi);
+    lines_read += now && !now->empty();
+    other_reads += other && !other->empty();
+  }
+  if (other_reads > lines_read)
+    lines.add("hint", string(newcgi ? "the service names stand in table cells, not postfield elements: remove the "
+                                      "newcgi line"
+                                    : "the service names stand in postfield elements: add the line \"newcgi true\"") +
+                          " (then " + std::to_string(other_reads) + " of " +
+                          counted(service_lines, "service line", "service lines") + " can be read, now " +
+                          std::to_string(lines_read) + ")");
+  else if (hosts_unread > 0)
+    lines.add("hint", counted(hosts_unread, "host name", "host names") +
+                          " cannot be read: the page does not carry them in <postfield name='host' value='...'/>; "
+                          "newcgi does not change that");
+  else
+    lines.add("hint", "neither newcgi setting reads the service names of this page");
+}
+
+}  // namespace
+
+CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched) {
+  Lines lines;
+  lines.secrets = password_forms(program.settings.username, program.settings.password);
+  explain_settings(program, config_file, lines);
+
+  const string took = seconds_text(fetched.seconds);
+  const string size = grouped(fetched.body_size) + (fetched.body_size == 1 ? " byte" : " bytes");
+  const bool answered = fetched.ok() || fetched.failure == FetchFailure::HTTP_STATUS;
+  if (answered)
+    lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
+  else
+    lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
+                            failure_words(fetched) + " (after " + took + ")");
+  if (fetched.failure == FetchFailure::TRANSPORT || fetched.failure == FetchFailure::NO_HANDLE)
+    lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
+  if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
+
+  Answer answer;
+  if (fetched.ok()) {
+    answer = read_answer(program.body, program.excludes, program.settings.newcgi);
+    switch (answer.verdict) {
+      case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;
+      case PageVerdict::NO_CARD: lines.add("page", "no list of problems: no problem line and no WML card"); break;
+      case PageVerdict::CUT_SHORT: lines.add("page", "cut short: a WML document without its </wml>"); break;
+    }
+  }
+  // The text of a login or redirect answer says nothing the lines above do not.
+  const bool says_more = fetched.status != 401 && fetched.status != 407 && !(fetched.status >= 300 && fetched.status <= 399);
+  if (answered && says_more && (!fetched.ok() || answer.verdict != PageVerdict::STATUS_PAGE)) {
+    const string excerpt = page_excerpt(received_body(program.body), lines.secrets);
+    lines.add("page text", !excerpt.empty()        ? "\"" + excerpt + "\""
+                           : fetched.body_size == 0 ? "none (an empty body)"
+                                                    : "none (markup only)");
+  }
+
+  CheckReport result;
+  if (fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE) {
+    explain_report(program, answer, lines);
+    result.status = 0;
+    lines.add("verdict", string("OK: the monitor would draw this page as its report") +
+                             (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
+                              : answer.report.items.empty() ? ", an empty black screen (all clear)"
+                                                            : ""));
+  } else {
+    lines.add("verdict", "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"");
+  }
+  result.text = std::move(lines.text);
+  return result;
+}
+
+int check_from_shell(Program& program, string_view config_file) {
+  const FetchResult fetched = fetch_problems(program.settings, program.body);
+  const CheckReport report = explain_fetch(program, config_file, fetched);
+  std::fwrite(report.text.data(), 1, report.text.size(), stdout);
+  return report.status;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The configured server value as a check from the shell reads it: the parts
+// that decide whether the URL built from it works as meant.
+#include <string>
+#include <string_view>
+
+struct ServerValue {
+  std::string_view scheme;  // before "://"; empty when there is none
+  bool has_credentials = false;  // "user:password@" or "user@" before the host
+  bool has_query = false;        // a '?': the status path would land inside the query
+  bool ends_in_slash = false;    // the path would hold "//"
+};
+
+ServerValue read_server_value(std::string_view server);
+
+// url without the "user:password@" before its host.
+std::string without_credentials(std::string_view url);

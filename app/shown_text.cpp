@@ -1,0 +1,129 @@
+#include "app/shown_text.h"
+
+#include <utility>
+
+#include "common/text_search.h"
+
+namespace {
+
+using std::string;
+using std::string_view;
+
+constexpr string_view MASK = "********";
+// Page text beyond this is not looked at for the excerpt.
+constexpr std::size_t EXCERPT_SCAN_LIMIT = 1 << 16;
+
+string base64(string_view bytes) {
+  static constexpr char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = bytes.size() - i < 3 ? bytes.size() - i : 3;
+    unsigned long group = 0;
+    for (std::size_t k = 0; k < 3; ++k)
+      group = (group << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (std::size_t k = 0; k < 4; ++k) out.push_back(k <= n ? ALPHABET[(group >> (18 - 6 * k)) & 63] : '=');
+  }
+  return out;
+}
+
+void mask(string& text, const std::vector<string>& secrets) {
+  for (const string& secret : secrets)
+    for (std::size_t at = text.find(secret); at != string::npos; at = text.find(secret, at + MASK.size()))
+      text.replace(at, secret.size(), MASK);
+}
+
+// Control bytes as ^X, so that no text from outside moves the cursor or
+// sends escape sequences to the terminal the report is read on.
+string printable(string_view text) {
+  string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      out.push_back('^');
+      out.push_back(byte == 0x7f ? '?' : static_cast<char>(byte + 0x40));
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+bool is_letter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// The tag that ends the contents of a script or style element opened by
+// tag, whose contents are no text either; empty for any other tag.
+string_view contents_end(string_view tag) {
+  static constexpr std::pair<string_view, string_view> ELEMENTS[] = {{"<script", "</script"}, {"<style", "</style"}};
+  if (tag.ends_with("/>")) return {};
+  for (const auto& [opening, closing] : ELEMENTS)
+    if (equal_ignoring_case(tag.substr(0, opening.size()), opening) && !is_letter(tag[opening.size()]))
+      return closing;
+  return {};
+}
+
+// Where tag starts in text at or after from, without regard to case; the
+// end of text when it never does.
+std::size_t find_tag(string_view text, string_view tag, std::size_t from) {
+  for (std::size_t i = text.find('<', from); i != string_view::npos; i = text.find('<', i + 1))
+    if (equal_ignoring_case(text.substr(i, tag.size()), tag)) return i;
+  return text.size();
+}
+
+// The page's text: tags out, white space runs made one space, trimmed.
+string page_text(string_view body) {
+  string text;
+  bool pending_space = false;
+  std::size_t i = 0;
+  while (i < body.size() && text.size() < EXCERPT_SCAN_LIMIT) {
+    if (body[i] == '<') {
+      const std::size_t close = body.find('>', i);
+      if (close == string_view::npos) break;
+      const string_view end_tag = contents_end(body.substr(i, close + 1 - i));
+      i = end_tag.empty() ? close + 1 : find_tag(body, end_tag, close + 1);
+      pending_space = true;
+    } else if (is_space(body[i])) {
+      pending_space = true;
+      ++i;
+    } else {
+      if (pending_space && !text.empty()) text.push_back(' ');
+      pending_space = false;
+      text.push_back(body[i++]);
+    }
+  }
+  return text;
+}
+
+// The first limit characters of text, a UTF-8 sequence counting as one.
+string first_characters(string_view text, std::size_t limit, bool& cut) {
+  std::size_t characters = 0;
+  std::size_t i = 0;
+  for (; i < text.size(); ++i) {
+    const bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    if (!continuation && characters++ == limit) break;
+  }
+  cut = i < text.size();
+  return string(text.substr(0, i));
+}
+
+}  // namespace
+
+std::vector<string> password_forms(string_view username, string_view password) {
+  if (password.empty()) return {};
+  return {string(password), base64(string(username) + ":" + string(password))};
+}
+
+string shown(string_view text, const std::vector<string>& secrets) {
+  string masked(text);
+  mask(masked, secrets);
+  return printable(masked);
+}
+
+string page_excerpt(string_view body, const std::vector<string>& secrets) {
+  string text = page_text(body);
+  mask(text, secrets);
+  bool cut = false;
+  string excerpt = first_characters(text, PAGE_EXCERPT_LIMIT, cut);
+  return printable(excerpt) + (cut ? "..." : "");
+}

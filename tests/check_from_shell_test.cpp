@@ -1,0 +1,272 @@
+// What orvek -t says for answers a test server cannot easily give (time-outs,
+// TLS and name failures), the page excerpt, and the server value's pitfalls.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <curl/curl.h>
+#include <string>
+#include <vector>
+
+#include "app/check_from_shell.h"
+#include "app/program.h"
+#include "app/server_value.h"
+#include "app/shown_text.h"
+
+namespace {
+
+const std::string PASSWORD = "Pw-s3cret-91zq";
+// base64("alice:Pw-s3cret-91zq"), as a Basic Authorization header carries it.
+const std::string BASIC = "YWxpY2U6UHctczNjcmV0LTkxenE=";
+
+Program program_for(const std::string& config) {
+  Program program;
+  program.settings = parse_config(config);
+  program.body = make_receive_buffer();
+  return program;
+}
+
+const std::string CONFIG = "server http://monitor.example\nusername alice\npassword " + PASSWORD + "\n";
+
+std::string lines_with(const std::string& text, const std::string& key) {
+  std::string found;
+  for (std::size_t at = text.find(key + ": "); at != std::string::npos; at = text.find(key + ": ", at + 1))
+    if (at == 0 || text[at - 1] == '\n') found += text.substr(at, text.find('\n', at) + 1 - at);
+  return found;
+}
+
+FetchResult transport(int code, double seconds, long os_error = 0) {
+  FetchResult result;
+  result.failure = FetchFailure::TRANSPORT;
+  result.curl_code = code;
+  result.error = "libcurl's words";
+  result.seconds = seconds;
+  result.os_error = os_error;
+  return result;
+}
+
+FetchResult failed(FetchFailure failure, long status = 0) {
+  FetchResult result;
+  result.failure = failure;
+  result.status = status;
+  return result;
+}
+
+struct FailureCase {
+  const char* name;
+  FetchResult fetched;
+  std::string answer;  // the answer line
+};
+
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
+class FailureWords : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailureWords, NameTheCauseAndTheBanner) {
+  const Program program = program_for(CONFIG);
+  const CheckReport report = explain_fetch(program, "orvek.conf", GetParam().fetched);
+  EXPECT_EQ(lines_with(report.text, "answer"), GetParam().answer + "\n") << report.text;
+  EXPECT_EQ(report.status, 1);
+  EXPECT_TRUE(report.text.ends_with("verdict: FAIL: the monitor would show the banner \" No connection to server! \"\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FailureWords,
+    testing::Values(
+        FailureCase{"refused", transport(CURLE_COULDNT_CONNECT, 0.001, ECONNREFUSED),
+                    "answer: none: connection refused: nothing listens on that port (after 0.00 s)"},
+        FailureCase{"no_route", transport(CURLE_COULDNT_CONNECT, 3.1, EHOSTUNREACH),
+                    "answer: none: could not connect: No route to host (after 3.10 s)"},
+        FailureCase{"connect_bound", transport(CURLE_OPERATION_TIMEDOUT, 10.0),
+                    "answer: none: no connection within 10 s (TLS handshake included) (after 10.00 s)"},
+        FailureCase{"transfer_bound", transport(CURLE_OPERATION_TIMEDOUT, 30.0),
+                    "answer: none: connected, but no complete answer within 30 s (after 30.00 s)"},
+        FailureCase{"name", transport(CURLE_COULDNT_RESOLVE_HOST, 0.2),
+                    "answer: none: name not resolved: no address for the server's host name (after 0.20 s)"},
+        FailureCase{"tls", transport(CURLE_SSL_CONNECT_ERROR, 0.01), "answer: none: TLS handshake failed (after 0.01 s)"},
+        FailureCase{"certificate_name", transport(CURLE_PEER_FAILED_VERIFICATION, 0.01),
+                    "answer: none: TLS handshake failed: the certificate is not made out to the host in the server "
+                    "URL (after 0.01 s)"},
+        FailureCase{"too_large", failed(FetchFailure::BODY_TOO_LARGE, 200),
+                    "answer: HTTP status 200 (OK), but body over 3,510,720 bytes, more than orvek takes (after 0.00 s)"},
+        FailureCase{"header_unfinished", failed(FetchFailure::HEADER_UNFINISHED, 200),
+                    "answer: HTTP status 200 (OK), but the answer ended before its header section did (after 0.00 s)"},
+        FailureCase{"no_handle", failed(FetchFailure::NO_HANDLE),
+                    "answer: none: libcurl could not start a transfer (after 0.00 s)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusalCase {
+  const char* name;
+  std::string config;
+  std::vector<std::string> offered;
+  std::string offered_line;
+  std::string hint;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+
+class Refusal : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(Refusal, NamesTheOfferedSchemesAndWhatToChange) {
+  const Program program = program_for(GetParam().config);
+  FetchResult fetched = failed(FetchFailure::HTTP_STATUS, 401);
+  fetched.offered_schemes = GetParam().offered;
+  const CheckReport report = explain_fetch(program, "orvek.conf", fetched);
+  EXPECT_EQ(lines_with(report.text, "offered by the server"), GetParam().offered_line + "\n");
+  EXPECT_EQ(lines_with(report.text, "hint"), "hint: " + GetParam().hint + "\n");
+  EXPECT_EQ(report.status, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Refusal,
+    testing::Values(
+        RefusalCase{"digest_against_basic", CONFIG + "digest yes\n", {"Basic"}, "offered by the server: Basic",
+                    "digest yes makes orvek answer Digest only, and the server does not offer it: remove the digest "
+                    "line"},
+        RefusalCase{"wrong_password", CONFIG + "digest yes\n", {"Digest"}, "offered by the server: Digest",
+                    "the server refused the user name or the password"},
+        RefusalCase{"broad_mask", CONFIG, {"Basic", "Digest"}, "offered by the server: Basic, Digest",
+                    "the server refused the user name or the password"},
+        RefusalCase{"unknown_scheme", CONFIG, {"Bearer"}, "offered by the server: Bearer",
+                    "orvek answers Basic or Digest, which the server does not offer"},
+        RefusalCase{"no_challenge", CONFIG, {}, "offered by the server: nothing (no WWW-Authenticate header)",
+                    "orvek answers Basic or Digest, which the server does not offer"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Whatever the server or libcurl echo, the password shows in no form.
+TEST(CheckReport, NeverShowsThePassword) {
+  Program program = program_for("server http://bob:" + PASSWORD + "@monitor.example/?x\nusername alice\npassword " +
+                                PASSWORD + "\n");
+  const std::string page = "<html><title>Echo</title><p>Authorization: Basic " + BASIC + "</p><p>password=" +
+                           PASSWORD + "</p></html>";
+  for (const char c : page) on_body_chunk(const_cast<char*>(&c), 1, 1, &program.body);
+  FetchResult fetched;
+  fetched.status = 200;
+  fetched.body_size = page.size();
+  const CheckReport answered = explain_fetch(program, "orvek.conf", fetched);
+  FetchResult broken = transport(CURLE_RECV_ERROR, 1);
+  broken.error = "Failure when receiving data for " + PASSWORD;
+  const CheckReport failing = explain_fetch(program, "orvek.conf", broken);
+  for (const CheckReport* report : {&answered, &failing}) {
+    EXPECT_EQ(report->text.find(PASSWORD), std::string::npos) << report->text;
+    EXPECT_EQ(report->text.find(BASIC), std::string::npos) << report->text;
+    EXPECT_EQ(report->text.find("bob"), std::string::npos) << report->text;
+    EXPECT_NE(report->text.find("URL: http://monitor.example/?x/cgi-bin/statuswml.cgi?style=uprobs\n"),
+              std::string::npos)
+        << report->text;
+  }
+  EXPECT_NE(answered.text.find("page text: \"Echo Authorization: Basic ******** password=********\"\n"),
+            std::string::npos)
+      << answered.text;
+  EXPECT_NE(failing.text.find("libcurl says: Failure when receiving data for ********\n"), std::string::npos);
+}
+
+TEST(CheckReport, AUserNameHoldingThePasswordIsNotShown) {
+  const Program program = program_for("server http://mon.example\nusername demo\npassword demo\n");
+  const std::string text = explain_fetch(program, "orvek.conf", failed(FetchFailure::NO_HANDLE)).text;
+  EXPECT_EQ(lines_with(text, "user name"), "user name: not shown: it holds the password\n");
+  EXPECT_EQ(text.find("demo"), std::string::npos) << text;
+}
+
+struct ExcerptCase {
+  const char* name;
+  std::string body;
+  std::string excerpt;
+};
+
+void PrintTo(const ExcerptCase& c, std::ostream* out) { *out << c.name; }
+
+class Excerpt : public testing::TestWithParam<ExcerptCase> {};
+
+TEST_P(Excerpt, IsTheTextWithoutMarkup) {
+  EXPECT_EQ(page_excerpt(GetParam().body, {"s3cret"}), GetParam().excerpt);
+}
+
+const std::string LONG_TEXT(250, 'x');
+// 199 letters, then a two-byte letter: the 200th character stays whole.
+const std::string UTF8_AT_THE_CUT = std::string(199, 'a') + "\xc3\xa9" + "bcd";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Excerpt,
+    testing::Values(
+        ExcerptCase{"cgi_error",
+                    "<?xml version=\"1.0\"?>\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" \"x\">\n<wml>\n"
+                    "<head>\n<meta forua=\"true\"/>\n</head>\n<P>Error: Could not read some or all object "
+                    "configuration data!</P>\n</wml>\n",
+                    "Error: Could not read some or all object configuration data!"},
+        ExcerptCase{"scripts_and_styles_are_no_text",
+                    "<html><head><TITLE>Sign in</TITLE><style>p{}</style><SCRIPT type=x>a < b</SCRIPT>"
+                    "<script src=x /></head><body>\r\n\tWelcome\t back</body>",
+                    "Sign in Welcome back"},
+        ExcerptCase{"empty", "", ""},
+        ExcerptCase{"markup_only", "<wml><card></card></wml>", ""},
+        ExcerptCase{"unclosed_tag_ends_the_text", "before <p class='x", "before"},
+        ExcerptCase{"cut_at_200_characters", LONG_TEXT, std::string(200, 'x') + "..."},
+        ExcerptCase{"utf8_kept_whole", UTF8_AT_THE_CUT, std::string(199, 'a') + "\xc3\xa9..."},
+        ExcerptCase{"control_bytes_shown", std::string("a\x1b[2Jb\0c\x7f", 9), "a^[[2Jb^@c^?"},
+        // Masked before the cut: not even the part of it before the 200th character shows.
+        ExcerptCase{"secret_across_the_cut", std::string(197, 'y') + "s3cret", std::string(197, 'y') + "***..."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ServerCase {
+  const char* name;
+  std::string server;
+  std::string scheme;
+  bool credentials, query, slash;
+  std::string without;  // without_credentials(server)
+};
+
+void PrintTo(const ServerCase& c, std::ostream* out) { *out << c.name; }
+
+class ServerValues : public testing::TestWithParam<ServerCase> {};
+
+TEST_P(ServerValues, ShowTheirPitfalls) {
+  const ServerCase& c = GetParam();
+  const ServerValue value = read_server_value(c.server);
+  EXPECT_EQ(value.scheme, c.scheme);
+  EXPECT_EQ(value.has_credentials, c.credentials);
+  EXPECT_EQ(value.has_query, c.query);
+  EXPECT_EQ(value.ends_in_slash, c.slash);
+  EXPECT_EQ(without_credentials(c.server), c.without);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ServerValues,
+    testing::Values(ServerCase{"plain", "https://mon.example/nagios", "https", false, false, false,
+                               "https://mon.example/nagios"},
+                    ServerCase{"credentials", "http://u:p@ss@mon.example:8080/x", "http", true, false, false,
+                               "http://mon.example:8080/x"},
+                    ServerCase{"at_sign_in_the_path_is_no_credential", "http://mon.example/a@b", "http", false, false,
+                               false, "http://mon.example/a@b"},
+                    ServerCase{"no_scheme", "user@mon.example/", "", true, false, true, "mon.example/"},
+                    ServerCase{"query", "http://mon.example/?a=1", "http", false, true, false,
+                               "http://mon.example/?a=1"},
+                    ServerCase{"other_scheme", "ftp://mon.example", "ftp", false, false, false, "ftp://mon.example"},
+                    ServerCase{"empty", "", "", false, false, false, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CheckReport, SetUpPitfallsAreNamed) {
+  struct Case {
+    std::string config;
+    std::string pitfall;
+  };
+  const Case cases[] = {
+      {"username alice\n", "pitfall: no server line: the URL is only the status path\n"},
+      {"server mon.example\n", "pitfall: the server value has no scheme: libcurl takes it for http://; write http:// "
+                               "or https://\n"},
+      {"server ftp://mon.example\n", "pitfall: the server value's scheme is ftp, not http or https\n"},
+      {"server http://mon.example\r\n", "pitfall: a value ends in a carriage return: the file has Windows line "
+                                        "ends; convert it with sed -i 's/\\r$//'\n"},
+      {"server http://mon.example\nusername dom:ops\n",
+       "pitfall: the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): against "
+       "Basic the server sees the user dom; set digest yes if the server offers Digest\n"},
+      // With Digest the whole name is sent: no pitfall.
+      {"server http://mon.example\nusername dom:ops\ndigest yes\n", ""},
+  };
+  for (const Case& c : cases) {
+    const Program program = program_for(c.config);
+    const std::string text = explain_fetch(program, "orvek.conf", failed(FetchFailure::NO_HANDLE)).text;
+    EXPECT_EQ(lines_with(text, "pitfall"), c.pitfall) << text;
+  }
+}
+
+}  // namespace
