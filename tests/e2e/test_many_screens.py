@@ -201,13 +201,17 @@ class ManyScreensTest(E2ETestCase):
             self.assertStillRunning(terminal)
             terminal.close()
         elapsed = time.monotonic() - start
+        time.sleep(1)  # a transfer cut short by the closing ends, and is logged
 
         answers = nginx.served()
         # libcurl first asks without credentials to learn the scheme: each
-        # frame is a 401 from nginx, then the page.
+        # frame is a 401 from nginx, then the page. A screen closed during a
+        # transfer leaves a 499 (the client went away).
         probes = [r for r in answers if r[3] == 401]
         served = [r for r in answers if r[3] == 200]
-        self.assertEqual(len(probes) + len(served), len(answers), "answers other than 200 and 401")
+        cut = [r for r in answers if r[3] == 499]
+        self.assertEqual(len(probes) + len(served) + len(cut), len(answers), "answers other than 200 and 401")
+        self.assertLessEqual(len(cut), len(SCREENS))
         self.assertTrue(all(r[2] == "-" for r in probes))
         runs = bed.requests()
         # Every screen drew a frame about every second.
@@ -229,7 +233,8 @@ class ManyScreensTest(E2ETestCase):
         # request refreshed it (UPDATING).
         status = {name: sum(1 for r in served if r[5] == name) for name in ("MISS", "EXPIRED", "HIT", "UPDATING")}
         self.assertEqual(sum(status.values()), len(served), "other cache statuses")
-        self.assertEqual(status["MISS"] + status["EXPIRED"], len(runs))
+        passed_on = [r for r in served + cut if r[5] in ("MISS", "EXPIRED")]
+        self.assertEqual(len(passed_on), len(runs))
         self.assertEqual(status["MISS"], len(USERS))
 
         sys.stderr.write(
