@@ -6,9 +6,13 @@ packages=(
   build-essential cmake pkg-config
   libcurl4-openssl-dev libncurses-dev
   googletest libgtest-dev
-  lighttpd lighttpd-mod-openssl openssl
+  lighttpd lighttpd-mod-openssl lighttpd-mod-deflate openssl
   tmux python3 procps
   clang libclang-rt-14-dev valgrind mandoc
+  dpkg-dev
+  # The tests start their own nginx on a free loopback port; the service the
+  # package may start on port 80 plays no part in them.
+  nginx
 )
 missing=()
 for package in "${packages[@]}"; do

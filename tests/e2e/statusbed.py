@@ -193,11 +193,16 @@ class StatusBed:
     http11: False makes lighttpd answer as HTTP/1.0, without chunked bodies,
     so that an answer without Content-Length ends where lighttpd closes the
     connection.
+
+    compress: content codings (e.g. ("gzip",)) lighttpd's deflate module may
+    apply to the page, as the client accepts them; none by default.
     """
 
-    def __init__(self, auth=None, users=None, https=False, cgi_source=None, port=None, folder=None, http11=True):
+    def __init__(self, auth=None, users=None, https=False, cgi_source=None, port=None, folder=None,
+                 http11=True, compress=()):
         self.auth = auth
         self.http11 = http11
+        self.compress = tuple(compress)
         self.users = dict(users or {})
         self.https = https
         self.own_folder = folder is None
@@ -352,6 +357,8 @@ class StatusBed:
             modules[:0] = ["mod_auth", "mod_authn_file"]
         if self.https:
             modules.append("mod_openssl")
+        if self.compress:
+            modules.append("mod_deflate")
         lines = [
             'server.modules = (%s)' % ", ".join('"%s"' % m for m in modules),
             'server.document-root = "%s"' % os.path.join(self.dir, "www"),
@@ -360,8 +367,9 @@ class StatusBed:
             'server.errorlog = "%s"' % os.path.join(self.dir, "error.log"),
             'accesslog.filename = "%s"' % os.path.join(self.dir, "access.log"),
             'server.upload-dirs = ("%s")' % self.dir,
-            # Pass the CGI's output on as it comes, so a drip stays a drip.
-            "server.stream-response-body = 2",
+            # Pass the CGI's output on as it comes, so a drip stays a drip;
+            # but the deflate module only compresses a response held whole.
+            "server.stream-response-body = %d" % (0 if self.compress else 2),
             "server.max-keep-alive-requests = 0",
             'cgi.assign = (".cgi" => "%s")' % PYTHON,
         ]
@@ -374,6 +382,11 @@ class StatusBed:
                 'auth.backend.%s.userfile = "%s"' % (backend, os.path.join(self.dir, "users")),
                 'auth.require = ("/cgi-bin/" => ("method" => "%s", "realm" => "%s", "require" => "valid-user"))'
                 % (self.auth, REALM),
+            ]
+        if self.compress:
+            lines += [
+                'deflate.mimetypes = ("text/vnd.wap.wml")',
+                'deflate.allowed-encodings = (%s)' % ", ".join('"%s"' % c for c in self.compress),
             ]
         if self.https:
             lines += [

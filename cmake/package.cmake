@@ -1,0 +1,81 @@
+# The Debian package: `cpack -G DEB` in a build folder writes
+# orvek_<version>_<arch>.deb, laid out as Debian lays out a program: the
+# binary in /usr/bin, the manual page gzipped, and the sample configuration,
+# the supervision files and the README under /usr/share/doc/orvek.
+#
+# `cmake --install` keeps its own layout (the plain manual page, the sample
+# beside the configuration files in etc/). The two share the component
+# "program" (the binary); the rest of each is its own component, and the
+# package's one is left out of a plain install (EXCLUDE_FROM_ALL).
+
+set(ORVEK_PACKAGE_MAINTAINER "orvek maintainers <maintainers@users.noreply.c-seed-44725072.example>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(ORVEK_PACKAGE_HOMEPAGE "https://c-seed-44725072.example/orvek"
+    CACHE STRING "Homepage field of the Debian package")
+set(ORVEK_PACKAGE_LICENSE "all-rights-reserved"
+    CACHE STRING "License named in the package's copyright file")
+
+# Debian wants manual pages compressed, with no name or time stamp in the
+# gzip header so that the same page makes the same package.
+find_program(GZIP gzip REQUIRED)
+set(orvek_manpage_gz ${CMAKE_CURRENT_BINARY_DIR}/orvek.1.gz)
+add_custom_command(OUTPUT ${orvek_manpage_gz}
+  COMMAND ${GZIP} -9 -n -c ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.1 > ${orvek_manpage_gz}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.1
+  COMMENT "Compressing the manual page for the package"
+  VERBATIM)
+add_custom_target(orvek_package_files ALL DEPENDS ${orvek_manpage_gz})
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/copyright.in ${CMAKE_CURRENT_BINARY_DIR}/copyright @ONLY)
+
+install(FILES ${orvek_manpage_gz}
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT debian EXCLUDE_FROM_ALL)
+install(FILES
+    ${CMAKE_CURRENT_SOURCE_DIR}/README.md
+    ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.conf.sample
+    ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.service
+    ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.rc
+    ${CMAKE_CURRENT_BINARY_DIR}/copyright
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME orvek)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "orvek maintainers")
+set(CPACK_PACKAGE_CONTACT ${ORVEK_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "full-screen colour monitor for a network-monitoring server")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_BINARY_DIR}/copyright)
+set(CPACK_RESOURCE_FILE_README ${CMAKE_CURRENT_SOURCE_DIR}/README.md)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+set(CPACK_STRIP_FILES ON)
+
+# One package made of the binary and the package's own files.
+set(CPACK_COMPONENTS_ALL program debian)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_NAME orvek)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ORVEK_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${ORVEK_PACKAGE_HOMEPAGE})
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries come from the binary itself (dpkg-shlibdeps, from dpkg-dev).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The summary above is its first line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "orvek is an unattended display for a console or a wall screen. Every few
+seconds it fetches the monitoring server's page of unhandled problems over
+HTTP or HTTPS, with Basic or Digest authentication, and paints the DOWN and
+UNREACHABLE hosts and the WARNING, CRITICAL and UNKNOWN services in colour,
+turning the whole screen red while a host is down.")
+
+include(CPack)
+
+if(BUILD_TESTING)
+  # Make the package, unpack it and run what it holds.
+  add_test(NAME package_deb
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_test.sh
+            ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_VERSION})
+  set_tests_properties(package_deb PROPERTIES TIMEOUT 120 LABELS package)
+endif()

@@ -1,0 +1,251 @@
+"""Many screens, one server: the nginx proxy cache of docs/many-screens.md,
+taken from that file as written, in front of the test bed's lighttpd. Ten
+monitors refresh every second; the CGI runs at most once per user and
+validity period, and every screen draws its own user's page."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import textwrap
+import time
+import unittest
+
+from statusbed import OPENSSL, _wait_listening, free_port, status_page
+from support import BANNER, E2ETestCase
+
+NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
+GUIDE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "many-screens.md")
+
+VALIDITY = 5  # seconds, proxy_cache_valid in the guide
+RUN_SECONDS = 20
+USERS = {"wall": "Wall-Scr33n", "kiosk": "K1osk-pw"}
+# (user of each screen): eight on one user, two on another
+SCREENS = ["wall"] * 8 + ["kiosk"] * 2
+
+
+def page_for(user):
+    return status_page([("critical", "web-%s" % user, "Load"), ("warning", "db-%s" % user, "Disk")])
+
+
+# Like the monitoring server's CGI: the page depends on the user, caching is
+# forbidden, and making the page takes a moment (while other requests wait).
+PER_USER_CGI = textwrap.dedent(
+    r'''
+    import json, os, sys, time
+
+    user = os.environ.get("REMOTE_USER", "")
+    with open(%(log)r, "a") as log:
+        log.write(json.dumps({"time": time.time(), "method": os.environ.get("REQUEST_METHOD", ""),
+                              "uri": os.environ.get("REQUEST_URI", ""), "user": user,
+                              "auth": os.environ.get("AUTH_TYPE", ""), "https": ""}) + "\n")
+    with open(os.path.join(%(dir)r, "page-%%s.wml" %% user), "rb") as f:
+        body = f.read()
+    time.sleep(0.2)
+    out = sys.stdout.buffer
+    out.write(b"Status: 200\r\nContent-Type: text/vnd.wap.wml\r\n"
+              b"Cache-Control: no-store\r\nPragma: no-cache\r\n"
+              b"Expires: Thu, 01 Jan 1970 00:00:00 GMT\r\n")
+    out.write(b"Content-Length: %%d\r\n\r\n" %% len(body))
+    out.write(body)
+    '''
+)
+
+
+def guide_configuration():
+    """The nginx block of the guide."""
+    with open(GUIDE) as f:
+        match = re.search(r"```nginx\n(.*?)```", f.read(), re.S)
+    if not match:
+        raise AssertionError("docs/many-screens.md has no nginx block")
+    return match.group(1)
+
+
+class NginxCache:
+    """nginx with the guide's configuration, in a folder of its own, on free
+    loopback ports: one per screen, so that its log tells the screens apart
+    (the cache key holds no port)."""
+
+    def __init__(self, backend_port, users, screens):
+        self.dir = tempfile.mkdtemp(prefix="orvek-nginx-")
+        self.ports = [free_port() for _ in range(screens)]
+        self.log_path = os.path.join(self.dir, "access.log")
+        self.process = None
+        self._write_users(users)
+        self._write_config(backend_port)
+
+    def _write_users(self, users):
+        lines = []
+        for user, password in users.items():
+            hashed = subprocess.run([OPENSSL, "passwd", "-apr1", password],
+                                    check=True, capture_output=True, text=True).stdout.strip()
+            lines.append("%s:%s\n" % (user, hashed))
+        with open(os.path.join(self.dir, "htpasswd"), "w") as f:
+            f.writelines(lines)
+
+    def _write_config(self, backend_port):
+        guide = guide_configuration()
+        # Paths and ports of this run in place of the guide's.
+        for old, new in [
+            ("/var/cache/nginx/orvek", os.path.join(self.dir, "cache")),
+            ("/etc/nginx/orvek.htpasswd", os.path.join(self.dir, "htpasswd")),
+            ("server 127.0.0.1:8081;", "server 127.0.0.1:%d;" % backend_port),
+            ("listen 8080;", " ".join("listen 127.0.0.1:%d;" % p for p in self.ports)),
+            ("access_log /var/log/nginx/orvek-cache.log orvek_cache;",
+             "access_log %s screens;" % self.log_path),
+        ]:
+            if old not in guide:
+                raise AssertionError("the guide's nginx block no longer has %r" % old)
+            guide = guide.replace(old, new)
+        folder = self.dir
+        config = textwrap.dedent("""\
+            daemon off;
+            master_process on;
+            worker_processes 1;
+            %(user)s
+            pid %(folder)s/nginx.pid;
+            error_log %(folder)s/error.log;
+            events { worker_connections 256; }
+            http {
+                client_body_temp_path %(folder)s/body;
+                proxy_temp_path %(folder)s/proxy;
+                fastcgi_temp_path %(folder)s/fastcgi;
+                uwsgi_temp_path %(folder)s/uwsgi;
+                scgi_temp_path %(folder)s/scgi;
+                log_format screens '$msec $server_port $remote_user $status $body_bytes_sent $upstream_cache_status';
+            """) % {
+            "folder": folder,
+            # Started as root, nginx would hand its workers to "nobody", who
+            # cannot enter this private folder.
+            "user": "user root;" if os.geteuid() == 0 else "",
+        }
+        config += guide + "}\n"
+        self.config_path = os.path.join(folder, "nginx.conf")
+        with open(self.config_path, "w") as f:
+            f.write(config)
+
+    def start(self):
+        output = open(os.path.join(self.dir, "nginx.out"), "wb")
+        self.process = subprocess.Popen(
+            [NGINX, "-p", self.dir, "-c", self.config_path, "-e", os.path.join(self.dir, "error.log")],
+            stdin=subprocess.DEVNULL, stdout=output, stderr=output, start_new_session=True)
+        output.close()
+        if not _wait_listening(self.ports[-1], self.process):
+            errors = self.errors()
+            self.stop()
+            raise RuntimeError("nginx did not start: %s" % errors)
+        return self
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()  # the master stops its workers
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def errors(self):
+        text = ""
+        for name in ("nginx.out", "error.log"):
+            try:
+                with open(os.path.join(self.dir, name)) as f:
+                    text += f.read()
+            except OSError:
+                pass
+        return text
+
+    def served(self):
+        """(time, port, user, status, bytes, cache status) per request."""
+        with open(self.log_path) as f:
+            rows = [line.split() for line in f if line.endswith("\n")]
+        return [(float(t), int(port), user, int(status), int(sent), cache)
+                for t, port, user, status, sent, cache in rows]
+
+
+class ManyScreensTest(E2ETestCase):
+    def test_cache_runs_the_cgi_once_per_period_for_ten_screens(self):
+        folder = self.folder()
+        for user in USERS:
+            with open(os.path.join(folder, "page-%s.wml" % user), "w") as f:
+                f.write(page_for(user))
+        cgi = PER_USER_CGI % {"log": os.path.join(folder, "requests.log"), "dir": folder}
+        bed = self.bed(auth="basic", users=USERS, folder=folder, cgi_source=cgi)
+
+        nginx = NginxCache(bed.port, USERS, len(SCREENS)).start()
+        self.addCleanup(nginx.stop)
+
+        terminals = []
+        for port, user in zip(nginx.ports, SCREENS):
+            terminals.append(self.monitor("http://127.0.0.1:%d" % port, "-s", "1",
+                                          username=user, password=USERS[user]))
+        start = time.monotonic()
+        for terminal, user in zip(terminals, SCREENS):
+            terminal.wait_for_text(" web-%s " % user, timeout=15)
+        time.sleep(max(0, RUN_SECONDS - (time.monotonic() - start)))
+
+        # Every screen shows its user's page, and only that.
+        for terminal, user in zip(terminals, SCREENS):
+            screen = terminal.screen()
+            self.assertTrue(screen.contains(" web-%s " % user), screen.dump())
+            self.assertTrue(screen.contains(" db-%s " % user), screen.dump())
+            for other in USERS:
+                if other != user:
+                    self.assertFalse(screen.contains("-%s " % other), screen.dump())
+            self.assertFalse(screen.contains(BANNER.strip()), screen.dump())
+        for terminal in terminals:
+            self.assertStillRunning(terminal)
+            terminal.close()
+        elapsed = time.monotonic() - start
+        time.sleep(1)  # a transfer cut short by the closing ends, and is logged
+
+        answers = nginx.served()
+        # libcurl first asks without credentials to learn the scheme: each
+        # frame is a 401 from nginx, then the page. A screen closed during a
+        # transfer leaves a 499 (the client went away).
+        probes = [r for r in answers if r[3] == 401]
+        served = [r for r in answers if r[3] == 200]
+        cut = [r for r in answers if r[3] == 499]
+        self.assertEqual(len(probes) + len(served) + len(cut), len(answers), "answers other than 200 and 401")
+        self.assertLessEqual(len(cut), len(SCREENS))
+        self.assertTrue(all(r[2] == "-" for r in probes))
+        runs = bed.requests()
+        # Every screen drew a frame about every second.
+        frames = {port: sum(1 for r in served if r[1] == port) for port in nginx.ports}
+        for port, user in zip(nginx.ports, SCREENS):
+            self.assertGreaterEqual(frames[port], RUN_SECONDS // 2, "screen on port %d (%s)" % (port, user))
+            self.assertEqual({r[2] for r in served if r[1] == port}, {user})
+
+        # The CGI: once per user and period. nginx keeps the time in whole
+        # seconds, so an entry can expire up to a second early.
+        self.assertEqual({r["user"] for r in runs}, set(USERS))
+        gaps = []
+        for user in USERS:
+            times = sorted(r["time"] for r in runs if r["user"] == user)
+            gaps += [later - earlier for earlier, later in zip(times, times[1:])]
+        self.assertGreater(min(gaps), VALIDITY - 1.05, "CGI runs too close together: %s" % gaps)
+        # The requests that went on to the CGI are the CGI runs; the others
+        # got the cached page (HIT), or the one just expired while another
+        # request refreshed it (UPDATING).
+        status = {name: sum(1 for r in served if r[5] == name) for name in ("MISS", "EXPIRED", "HIT", "UPDATING")}
+        self.assertEqual(sum(status.values()), len(served), "other cache statuses")
+        passed_on = [r for r in served + cut if r[5] in ("MISS", "EXPIRED")]
+        self.assertEqual(len(passed_on), len(runs))
+        self.assertEqual(status["MISS"], len(USERS))
+
+        sys.stderr.write(
+            "\n%.0f s, %d screens: nginx served the page %d times (%s; and %d 401s before "
+            "the credentials); CGI ran %d times (%s); frames per screen %s; shortest gap between one "
+            "user's CGI runs %.1f s\n" % (
+                elapsed, len(SCREENS), len(served), ", ".join("%s %d" % kv for kv in status.items()),
+                len(probes), len(runs),
+                ", ".join("%s %d" % (u, sum(1 for r in runs if r["user"] == u)) for u in USERS),
+                sorted(frames.values()), min(gaps)))
+
+
+if __name__ == "__main__":
+    unittest.main()

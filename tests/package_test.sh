@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Makes the Debian package of a build and checks it as a user would get it:
+# the name, the control fields (the libraries found by dpkg-shlibdeps among
+# them), every file it holds and nothing else, and the binary unpacked from
+# it running without a configuration.
+#
+# usage: package_test.sh <build dir> <source dir> <version>
+# Needs cpack, dpkg-deb and dpkg-shlibdeps (dpkg-dev), gzip.
+set -euo pipefail
+
+build=$(cd "$1" && pwd)
+source=$(cd "$2" && pwd)
+version=$3
+work=$(mktemp -d)
+failures=0
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# The package goes to a folder of its own (cpack still leaves its install
+# manifests in the build folder).
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 || {
+  cat "$work/cpack.log"
+  echo "FAIL: cpack -G DEB"
+  exit 1
+}
+arch=$(dpkg --print-architecture)
+deb=$work/out/orvek_${version}_${arch}.deb
+[ -f "$deb" ] || { ls -l "$work/out"; echo "FAIL: no $(basename "$deb")"; exit 1; }
+
+# --- control fields -----------------------------------------------------------
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = orvek ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', expected $version"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
+for name in Maintainer Homepage Section Description; do
+  [ -n "$(field "$name")" ] || fail "the $name field is empty"
+done
+depends=$(field Depends)
+# Debian 12 names them libcurl4 (or libcurl3-gnutls/-nss) and libncursesw6.
+for library in 'libcurl[0-9a-z-]*' 'libncursesw[0-9]+'; do
+  grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends names no ${library%%\[*} package: $depends"
+done
+
+# --- the files, all of them ---------------------------------------------------
+dpkg-deb -x "$deb" "$work/root"
+expected="./usr/bin/orvek
+./usr/share/doc/orvek/README.md
+./usr/share/doc/orvek/copyright
+./usr/share/doc/orvek/orvek.conf.sample
+./usr/share/doc/orvek/orvek.rc
+./usr/share/doc/orvek/orvek.service
+./usr/share/man/man1/orvek.1.gz"
+listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)
+if [ "$listed" != "$expected" ]; then
+  fail "the package's files differ from the expected list"
+  diff <(echo "$expected") <(echo "$listed") || true
+fi
+[ -x "$work/root/usr/bin/orvek" ] || fail "usr/bin/orvek is not executable"
+gzip -dc "$work/root/usr/share/man/man1/orvek.1.gz" | cmp -s - "$source/docs/orvek.1" ||
+  fail "the compressed manual page is not docs/orvek.1"
+for file in orvek.conf.sample orvek.rc orvek.service; do
+  cmp -s "$work/root/usr/share/doc/orvek/$file" "$source/docs/$file" || fail "usr/share/doc/orvek/$file differs from docs/$file"
+done
+cmp -s "$work/root/usr/share/doc/orvek/README.md" "$source/README.md" || fail "usr/share/doc/orvek/README.md differs"
+
+# --- the unpacked binary, no configuration ------------------------------------
+# Run from an empty folder: no ./orvek.conf. Should this machine have one of
+# its own in /etc or /usr/local/etc, the search would find it; name a missing
+# file instead, which ends the same way.
+args=()
+for found in /etc/orvek.conf /usr/local/etc/orvek.conf; do
+  if [ -e "$found" ]; then
+    echo "note: $found exists here; running with -c naming a missing file"
+    args=(-c "$work/missing/orvek.conf")
+  fi
+done
+mkdir "$work/empty"
+set +e
+message=$(cd "$work/empty" && "$work/root/usr/bin/orvek" "${args[@]}" </dev/null 2>"$work/stderr")
+status=$?
+set -e
+[ "$status" -eq 2 ] || fail "the packaged orvek without a configuration: exit status $status, expected 2"
+[ "$message" = "Could not find orvek.conf, exiting." ] || fail "the packaged orvek without a configuration printed '$message'"
+[ ! -s "$work/stderr" ] || fail "the packaged orvek wrote to standard error: $(cat "$work/stderr")"
+
+if [ "$failures" -ne 0 ]; then
+  echo "package test: $failures check(s) failed"
+  exit 1
+fi
+echo "package test: $(basename "$deb") holds $(wc -l <<<"$listed") files; Depends: $depends"
