@@ -7,7 +7,9 @@
 
 #include "common/frame.h"
 
-// The text a label puts on the screen.
+// The text a label puts on the screen. Built with append and += rather than a
+// chain of operator+, which g++ 12 at -O2 and above takes for an overlapping
+// memcpy and reports under -Wrestrict (a false alarm of GCC 12).
 inline std::string drawn_text(const Label& label) {
   std::string drawn;
   drawn.reserve(label.text.size() + 2);
@@ -15,18 +17,6 @@ inline std::string drawn_text(const Label& label) {
   drawn.append(label.text);
   if (label.form == LabelForm::PADDED) drawn += ' ';
   return drawn;
-}
-
-// The label's text as painted: a space before it, and one after it unless it
-// is a service name. Built with append rather than a chain of operator+,
-// which g++ 12 at -O2 and above takes for an overlapping memcpy and reports
-// under -Wrestrict (a known false alarm of GCC 12: bugs 105329, 105651).
-inline std::string padded_text(const Label& label) {
-  std::string padded;
-  padded.reserve(label.text.size() + 2);
-  padded.append(" ").append(label.text);
-  if (!label.service_name) padded.append(" ");
-  return padded;
 }
 
 inline std::string describe(const Label& label) {
