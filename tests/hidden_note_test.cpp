@@ -14,7 +14,7 @@ namespace {
 Report down_hosts(int count) {
   static std::vector<std::string> names;  // the report's views point into them
   names.clear();
-  for (int i = 0; i < count; ++i) names.push_back("h" + std::to_string(i));
+  for (int i = 0; i < count; ++i) names.push_back(std::string("h").append(std::to_string(i)));
   Report report;
   report.alarm = true;
   for (const std::string& name : names) report.items.push_back({ReportItemKind::DOWN_HOST, name, {}});
@@ -118,7 +118,7 @@ TEST(HiddenNote, LastRowEndsWithTheNote) {
   for (const Case& c : cases) {
     static std::vector<std::string> names;
     names.clear();
-    for (int i = 0; i < c.hosts; ++i) names.push_back("u" + std::to_string(i));
+    for (int i = 0; i < c.hosts; ++i) names.push_back(std::string("u").append(std::to_string(i)));
     Report report;
     report.alarm = true;
     for (const std::string& name : names) report.items.push_back({ReportItemKind::UNREACHABLE_HOST, name, {}});

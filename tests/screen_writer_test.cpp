@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <string>
 #include <vector>
 
@@ -122,9 +124,12 @@ std::vector<std::string> cell_mismatches(const Frame& frame, const std::vector<T
     for (std::size_t column = 0; column < columns; ++column) {
       const Cell& g = got[row][column];
       const Cell& w = want[row][column];
-      if (g.character != w.character || g.pair != w.pair || g.bold != w.bold)
-        found.push_back(std::to_string(row) + "," + std::to_string(column) + ": got '" + g.character + "' pair " +
-                        std::to_string(g.pair) + ", want '" + w.character + "' pair " + std::to_string(w.pair));
+      if (g.character != w.character || g.pair != w.pair || g.bold != w.bold) {
+        std::ostringstream where;
+        where << row << "," << column << ": got '" << g.character << "' pair " << g.pair << ", want '" << w.character
+              << "' pair " << w.pair;
+        found.push_back(where.str());
+      }
     }
   return found;
 }
@@ -169,7 +174,7 @@ TEST_F(ScreenWriter, NamesLongerThanTheirColumnStopAtTheNextColumn) {
   const int rows[] = {3, 6, 0, 3, 6, 0};
   const int columns[] = {0, 0, 50, 50, 50, 100};
   std::vector<std::string> names;  // the labels point into them
-  for (int i = 0; i < 6; ++i) names.push_back("b" + std::to_string(i + 1));
+  for (int i = 0; i < 6; ++i) names.push_back(std::string("b").append(std::to_string(i + 1)));
   for (int i = 0; i < 6; ++i) {
     const std::string& name = names[static_cast<std::size_t>(i)];
     host(name);
