@@ -183,6 +183,19 @@ CONTROL_CGI = textwrap.dedent(
 )
 
 
+def read_logs(folder, names):
+    """The text of the named files in folder, one after another; a file that
+    is not there adds nothing."""
+    text = ""
+    for name in names:
+        try:
+            with open(os.path.join(folder, name)) as f:
+                text += f.read()
+        except OSError:
+            pass
+    return text
+
+
 class StatusBed:
     """lighttpd serving the status CGI on 127.0.0.1.
 
@@ -281,14 +294,7 @@ class StatusBed:
         self.process = None
 
     def server_errors(self):
-        text = ""
-        for name in ("lighttpd.out", "error.log"):
-            try:
-                with open(os.path.join(self.dir, name)) as f:
-                    text += f.read()
-            except OSError:
-                pass
-        return text
+        return read_logs(self.dir, ("lighttpd.out", "error.log"))
 
     # -- what the CGI answers ----------------------------------------------
 

@@ -13,7 +13,7 @@ import textwrap
 import time
 import unittest
 
-from statusbed import OPENSSL, _wait_listening, free_port, status_page
+from statusbed import OPENSSL, _wait_listening, free_port, read_logs, status_page
 from support import BANNER, E2ETestCase
 
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
@@ -150,14 +150,7 @@ class NginxCache:
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def errors(self):
-        text = ""
-        for name in ("nginx.out", "error.log"):
-            try:
-                with open(os.path.join(self.dir, name)) as f:
-                    text += f.read()
-            except OSError:
-                pass
-        return text
+        return read_logs(self.dir, ("nginx.out", "error.log"))
 
     def served(self):
         """(time, port, user, status, bytes, cache status) per request."""
