@@ -44,6 +44,8 @@ ServiceStatus service_status(unsigned tokens) {
 
 Report render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes, bool newcgi) {
   Report report;
+  // Most pages list each problem line once; growing past that is rare.
+  report.items.reserve(problem_lines.size());
   const std::size_t count = problem_lines.size();
   std::vector<LineHost> line_hosts(count);
   for (std::size_t i = 0; i < count; ++i) {
