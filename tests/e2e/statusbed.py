@@ -183,6 +183,18 @@ CONTROL_CGI = textwrap.dedent(
 )
 
 
+def stop_process(process, grace):
+    """Ends a server we started, by its own pid: SIGTERM, then SIGKILL after
+    grace seconds; nothing when it has ended already."""
+    if process and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(grace)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
 def read_logs(folder, names):
     """The text of the named files in folder, one after another; a file that
     is not there adds nothing."""
@@ -284,13 +296,7 @@ class StatusBed:
             shutil.rmtree(self.dir, ignore_errors=True)
 
     def _kill(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        stop_process(self.process, 5)
         self.process = None
 
     def server_errors(self):

@@ -13,7 +13,7 @@ import textwrap
 import time
 import unittest
 
-from statusbed import OPENSSL, _wait_listening, free_port, read_logs, status_page
+from statusbed import OPENSSL, _wait_listening, free_port, read_logs, status_page, stop_process
 from support import BANNER, E2ETestCase
 
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
@@ -139,13 +139,7 @@ class NginxCache:
         return self
 
     def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()  # the master stops its workers
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        stop_process(self.process, 10)  # the master stops its workers
         self.process = None
         shutil.rmtree(self.dir, ignore_errors=True)
 
