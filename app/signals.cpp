@@ -85,7 +85,7 @@ timespec time_left(const timespec& from, const timespec& until) {
 bool catch_signals(SignalFlags& flags) {
   if (!make_wake_pipe(flags)) return false;
   caught_flags = &flags;
-  for (const int signal : {SIGHUP, SIGINT, SIGTERM}) catch_if_default(signal, on_stop_signal);
+  for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) catch_if_default(signal, on_stop_signal);
   catch_if_default(SIGWINCH, on_resize_signal);
   return true;
 }

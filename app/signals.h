@@ -6,7 +6,7 @@
 #include <ctime>
 
 struct SignalFlags {
-  volatile std::sig_atomic_t stop = 0;     // SIGHUP, SIGINT or SIGTERM came: end
+  volatile std::sig_atomic_t stop = 0;     // SIGHUP, SIGINT, SIGQUIT or SIGTERM came: end
   volatile std::sig_atomic_t resized = 0;  // SIGWINCH came: the terminal may have a new size
   // A pipe each handler writes a byte into, so that a wait wakes up whichever
   // thread the signal was delivered to (libcurl may run one of its own).
@@ -14,7 +14,7 @@ struct SignalFlags {
   int wake_write = -1;
 };
 
-// Catches SIGHUP, SIGINT and SIGTERM into flags.stop and SIGWINCH into
+// Catches SIGHUP, SIGINT, SIGQUIT and SIGTERM into flags.stop and SIGWINCH into
 // flags.resized, each only while its disposition is still the default, as
 // curses does with its own handlers (which it then leaves out): a signal
 // ignored by whoever started orvek, as under nohup, stays ignored. Call

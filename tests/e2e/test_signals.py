@@ -1,4 +1,4 @@
-"""Ending the monitor from outside: SIGHUP, SIGINT and SIGTERM leave the
+"""Ending the monitor from outside: SIGHUP, SIGINT, SIGQUIT and SIGTERM leave the
 terminal as it was before (main screen, cursor shown, default colours) with
 status 1, and a terminal that goes away ends it even when hang-ups are
 ignored."""
@@ -57,7 +57,7 @@ class EndBySignalTest(E2ETestCase):
         bed = self.bed()
         # A red screen: colours that would bleed into the shell if left on.
         bed.set_page(status_page([("down", "db1"), ("critical", "web1", "Load")]))
-        for sig in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
+        for sig in (signal.SIGHUP, signal.SIGINT, signal.SIGQUIT, signal.SIGTERM):
             with self.subTest(sig.name):
                 terminal = self.monitor(bed.base_url, "-s", "3600", keeps_running=False, then=SHELL_AFTER)
                 terminal.wait_for_text(" web1 ")
