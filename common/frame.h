@@ -31,6 +31,22 @@ struct Label {
   int end_column = AT_RIGHT_EDGE;
 };
 
+// The first column of a label's own text, after its leading space.
+inline int text_column(const Label& label) { return label.form == LabelForm::PLAIN ? label.column : label.column + 1; }
+
+// The first column a label does not draw in: its end, or the right edge.
+inline int drawn_end(const Label& label, int screen_columns) {
+  return label.end_column < screen_columns ? label.end_column : screen_columns;
+}
+
+// The labels -m counts when their text cannot be read: DOWN and UNREACHABLE
+// hosts and status labels. A green host label is not counted: its services
+// are.
+inline bool counted_when_hidden(ColourRole role) {
+  return role == DOWN_HOST_ROLE || role == UNREACHABLE_ROLE || role == WARNING_ROLE || role == CRITICAL_ROLE ||
+         role == UNKNOWN_ROLE;
+}
+
 // The write position of the report.
 struct ReportCursor {
   int row = 0;
@@ -50,6 +66,9 @@ struct Frame {
   // label could not be placed, so its name is not drawn either.
   int service_row = -1;
   int service_column = -1;
-  // DOWN, UNREACHABLE and status labels that start beyond the right edge.
+  // DOWN, UNREACHABLE and status labels of which not one character of text
+  // shows: they start beyond the right edge, or so close to it that only
+  // their leading space fits (or, once the last row's notes are laid, under
+  // them).
   int hidden_labels = 0;
 };

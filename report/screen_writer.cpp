@@ -26,11 +26,13 @@ int column_end(const Frame& frame) {
 // caller's service name is then dropped with its label.
 bool place(Frame& frame, int row, int column, std::string_view text, ColourRole role) {
   if (row < 0 || row >= frame.rows || column < 0 || column >= frame.columns) {
-    // A green host label is not counted: its services are.
-    if (column >= frame.columns && role != HOST_ROLE) ++frame.hidden_labels;
+    if (column >= frame.columns && counted_when_hidden(role)) ++frame.hidden_labels;
     return false;
   }
-  frame.labels.push_back({row, column, text, role, false, LabelForm::PADDED, column_end(frame)});
+  const Label& placed = frame.labels.emplace_back(
+      Label{row, column, text, role, false, LabelForm::PADDED, column_end(frame)});
+  // In the last cell only its leading space shows: as good as not there.
+  if (counted_when_hidden(role) && text_column(placed) >= drawn_end(placed, frame.columns)) ++frame.hidden_labels;
   return true;
 }
 

@@ -68,8 +68,9 @@ TEST(HiddenNote, NothingWhenEverythingFits) {
 }
 
 // Which labels count: DOWN, UNREACHABLE and status labels that would start
-// at or beyond the right edge; a green host label does not, its services do.
-TEST(HiddenNote, CountsLabelsStartingAtOrBeyondTheRightEdge) {
+// at or beyond the right edge, or of which only the leading space fits; a
+// green host label does not, its services do.
+TEST(HiddenNote, CountsLabelsOfWhichNoTextShows) {
   constexpr ReportItem U0{ReportItemKind::UNREACHABLE_HOST, "u0", {}}, U1{ReportItemKind::UNREACHABLE_HOST, "u1", {}};
   constexpr ReportItem D0{ReportItemKind::DOWN_HOST, "d0", {}}, D1{ReportItemKind::DOWN_HOST, "d1", {}};
   constexpr ReportItem HOST{ReportItemKind::HOST, "b", {}}, SERVICE{ReportItemKind::SERVICE, "B", ServiceStatus::CRITICAL};
@@ -80,12 +81,15 @@ TEST(HiddenNote, CountsLabelsStartingAtOrBeyondTheRightEdge) {
   };
   const Case cases[] = {
       {1, 50, {U0, U1}, 1},  // u1 at column 50, the edge itself
-      {1, 51, {U0, U1}, 0},
+      {1, 51, {U0, U1}, 1},  // only u1's leading space fits, in column 50
+      {1, 52, {U0, U1}, 0},  // "u" shows
+      {1, 51, {D0, D1}, 1},
       {1, 50, {D0, D1}, 1},
       {2, 50, {U0, U1, HOST}, 0},           // the green host b at column 50
       {2, 50, {U0, U1, HOST, SERVICE}, 1},  // ... and its status label at 52
       {2, 52, {U0, U1, HOST, SERVICE}, 1},
-      {2, 53, {U0, U1, HOST, SERVICE}, 0},
+      {2, 53, {U0, U1, HOST, SERVICE}, 1},  // the status label's space alone, at 52
+      {2, 54, {U0, U1, HOST, SERVICE}, 0},
   };
   for (const Case& c : cases) {
     Report report;
@@ -99,7 +103,7 @@ TEST(HiddenNote, CountsLabelsStartingAtOrBeyondTheRightEdge) {
 // The note over whatever the last row holds, and on screens narrower than
 // the note its right-hand part from column 0.
 TEST(HiddenNote, LastRowEndsWithTheNote) {
-  const std::string LAST_ROW_24x60 = " u23 " + std::string(44, ' ') + " +5 hidden ";
+  const std::string LAST_ROW_24x60 = " u23 " + std::string(44, ' ') + " +6 hidden ";
   const std::string LAST_ROW_2x50 = " u1 " + std::string(33, ' ') + " +998 hidden ";
   struct Case {
     int rows, columns, hosts;
@@ -107,10 +111,11 @@ TEST(HiddenNote, LastRowEndsWithTheNote) {
   };
   const Case cases[] = {
       // 24 UNREACHABLE hosts fill column 0, 24 more column 50, 5 are off the
-      // screen: the note covers the label at column 50.
+      // screen: the note covers the label at column 50, which then counts.
       {24, 60, 53, LAST_ROW_24x60},
-      {3, 10, 7, "+4 hidden "},
-      {3, 9, 7, "4 hidden "},
+      // Four off the screen, and the note covers u2 at the start of the row.
+      {3, 10, 7, "+5 hidden "},
+      {3, 9, 7, "5 hidden "},
       {3, 4, 7, "den "},
       {1, 1, 2, " "},
       {2, 50, 1000, LAST_ROW_2x50},
@@ -132,6 +137,51 @@ TEST(HiddenNote, LastRowEndsWithTheNote) {
     EXPECT_EQ(note.row, c.rows - 1);
     EXPECT_EQ(note.column + static_cast<int>(note.text.size()), c.columns);
     EXPECT_GE(note.column, 0);
+  }
+}
+
+// Thirty UNREACHABLE hosts at 51x10: ten in column 0, ten in column 50 of
+// which only the leading space fits, ten beyond the edge.
+TEST(HiddenNote, StubsInTheLastColumnCount) {
+  static std::vector<std::string> names;
+  names.clear();
+  for (int i = 0; i < 30; ++i) names.push_back(std::string("u").append(std::to_string(i)));
+  Report report;
+  for (const std::string& name : names) report.items.push_back({ReportItemKind::UNREACHABLE_HOST, name, {}});
+  Frame frame(10, 51);
+  lay_out_report(report, frame);
+  HiddenNoteText text;
+  put_hidden_note(frame, text);
+  EXPECT_EQ(frame.hidden_labels, 20);
+  EXPECT_EQ(row_text(paint_cells(frame), 9), " u9 " + std::string(35, ' ') + " +20 hidden ");
+}
+
+// The note widens as it counts what it covers, until its count holds.
+TEST(HiddenNote, CountsWhatItCoversUntilTheCountHolds) {
+  // One row of UNREACHABLE labels whose texts start at columns 2, 7, ..., 57.
+  static const std::string names[] = {"a0", "a1", "a2", "a3", "a4", "a5", "a6", "a7", "a8", "a9", "b0", "b1"};
+  struct Case {
+    int hidden_before;
+    int hidden_after;
+    std::string note;
+  };
+  const Case cases[] = {
+      // " +8 hidden " (11 cells, from 49) covers the texts at 52 and 57; "
+      // +10 hidden " (from 48) nothing more.
+      {8, 10, "0,48 7b [ +10 hidden ]"},
+      // " +98 hidden " (from 48) covers 52 and 57; " +100 hidden " (from 47)
+      // also 47.
+      {98, 101, "0,47 7b [ +101 hidden ]"},
+  };
+  for (const Case& c : cases) {
+    Frame frame(1, 60);
+    for (int i = 0; i < 12; ++i)
+      frame.labels.push_back({0, 5 * i + 1, names[i], UNREACHABLE_ROLE, false, LabelForm::PADDED, 5 * i + 6});
+    frame.hidden_labels = c.hidden_before;
+    HiddenNoteText text;
+    put_hidden_note(frame, text);
+    EXPECT_EQ(frame.hidden_labels, c.hidden_after);
+    EXPECT_EQ(describe(frame.labels.back()), c.note);
   }
 }
 

@@ -8,7 +8,7 @@ import unittest
 
 from statusbed import problem_line, status_page
 from support import E2ETestCase, ExpectedScreen, ONE_PROBLEM_PAGE, banner_screen, blank_screen, one_problem_screen
-from terminal import BLACK, RED, WHITE
+from terminal import BLACK, MAGENTA, RED, WHITE
 
 # The server's pages as its status CGI writes them: a document head, then
 # either the card with its two tables or, for an error, a single paragraph.
@@ -109,6 +109,19 @@ class HiddenCountTest(E2ETestCase):
             with self.subTest(case):
                 bed.respond(page=page)
                 self.assertScreen(counting, expected, what="%s with -m" % case)
+
+    def test_labels_of_which_no_letter_shows_count(self):
+        # Thirty UNREACHABLE hosts at 51x10: ten in column 0, ten in column
+        # 50 of which only the leading space fits, ten beyond the edge.
+        bed = self.bed()
+        bed.respond(page=status_page([("unreachable", "u%02d" % i) for i in range(30)]))
+        terminal = self.monitor(bed.base_url, "-m", width=51, height=10)
+        expected = ExpectedScreen(51, 10, WHITE, RED)
+        for i in range(10):
+            expected.label(i, 0, "u%02d" % i, BLACK, MAGENTA)
+            expected.put(i, 50, " ", BLACK, MAGENTA)
+        expected.put(9, 39, " +20 hidden ", WHITE, RED, bold=True)
+        self.assertScreen(terminal, expected, what="twenty labels counted")
 
 
 if __name__ == "__main__":
