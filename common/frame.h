@@ -52,6 +52,10 @@ struct ReportCursor {
   int row = 0;
   int column = 0;              // left edge of the current report column: 0, 50, 100, ...
   bool in_status_run = false;  // the previous label was a status label
+  // The green host label above the status labels now being written, so
+  // that a run going on in the next column starts there under it again.
+  std::string_view run_host;
+  bool has_run_host = false;
 };
 
 struct Frame {

@@ -42,8 +42,14 @@ void put_label(Frame& frame, std::string_view text, ColourRole role, LabelKind k
     cursor.column += REPORT_COLUMN_WIDTH;
     cursor.row = 0;
     // A run that crosses the bottom goes on at the top of the next column as
-    // if it started there, instead of losing the label at row -1.
+    // if it started there, instead of losing the label at row -1, and under
+    // its host's label again, so that no status label stands without it.
+    // One row has no room for both: the run then goes on alone.
     cursor.in_status_run = false;
+    if (kind == LabelKind::STATUS && cursor.has_run_host && frame.rows > 1) {
+      place(frame, 0, cursor.column, cursor.run_host, HOST_ROLE);
+      cursor.row = 1;
+    }
   }
   if (kind == LabelKind::STATUS) {
     const int row = cursor.in_status_run ? cursor.row - 1 : cursor.row++;
@@ -58,6 +64,8 @@ void put_label(Frame& frame, std::string_view text, ColourRole role, LabelKind k
   } else {
     place(frame, cursor.row, cursor.column, text, role);
     cursor.in_status_run = false;
+    cursor.run_host = text;
+    cursor.has_run_host = role == HOST_ROLE;
     if (role == DOWN_HOST_ROLE) ++cursor.row;  // the empty row after a DOWN host
   }
   ++cursor.row;

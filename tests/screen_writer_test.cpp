@@ -63,15 +63,68 @@ TEST_F(ScreenWriter, RunCrossingTheBottomGoesOnAtTheTopOfTheNextColumn) {
   for (int i = 0; i < 22; ++i) unreachable("u");
   host("web1");             // row 22
   status(WARNING, "A");  // row 23
-  status(CRITICAL, "B");  // next column, row 0, its name beside it
+  status(CRITICAL, "B");  // next column: its host at row 0 again, the run from row 1
   status(UNKNOWN, "C");
   host("mail");
   const std::vector<std::string> all = describe(frame_);
-  ASSERT_GE(all.size(), 8u);
-  const std::vector<std::string> tail(all.end() - 8, all.end());
+  ASSERT_GE(all.size(), 9u);
+  const std::vector<std::string> tail(all.end() - 9, all.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"22,0 1 [ web1 ]", "23,2 2 [ WARNING ]", "23,11 0b [ A]",
-                                            "0,52 3 [ CRITICAL ]", "0,62 0b [ B]", "1,52 4 [ UNKNOWN ]",
-                                            "1,61 0b [ C]", "3,50 1 [ mail ]"}));
+                                            "0,50 1 [ web1 ]", "1,52 3 [ CRITICAL ]", "1,62 0b [ B]",
+                                            "2,52 4 [ UNKNOWN ]", "2,61 0b [ C]", "4,50 1 [ mail ]"}));
+}
+
+// Where a run meets the bottom: its host's label heads the rest of it in the
+// next column, whether the run broke after its first status label, before
+// it, or not at all.
+TEST_F(ScreenWriter, RunGoesOnUnderItsHostAgain) {
+  struct Case {
+    int rows;
+    int fillers;  // UNREACHABLE labels before the host
+    int services;
+    std::vector<std::string> tail;
+  };
+  const Case cases[] = {
+      // The host at the last row: all its services in the next column.
+      {6, 5, 2, {"5,0 1 [ h ]", "0,50 1 [ h ]", "1,52 2 [ WARNING ]", "1,61 0b [ s]", "2,52 2 [ WARNING ]",
+                 "2,61 0b [ s]"}},
+      // A run that fits ends one row short of the bottom: unchanged.
+      {6, 2, 2, {"2,0 1 [ h ]", "3,2 2 [ WARNING ]", "3,11 0b [ s]", "4,2 2 [ WARNING ]", "4,11 0b [ s]"}},
+      // Three columns' worth (a run leaves the last row for its empty row):
+      // the host heads each.
+      {4, 0, 5, {"0,0 1 [ h ]", "1,2 2 [ WARNING ]", "1,11 0b [ s]", "2,2 2 [ WARNING ]", "2,11 0b [ s]",
+                 "0,50 1 [ h ]", "1,52 2 [ WARNING ]", "1,61 0b [ s]", "2,52 2 [ WARNING ]", "2,61 0b [ s]",
+                 "0,100 1 [ h ]", "1,102 2 [ WARNING ]", "1,111 0b [ s]"}},
+      // One row holds no host and a status label at once: the run goes on
+      // alone, as before.
+      {1, 0, 2, {"0,0 1 [ h ]", "0,52 2 [ WARNING ]", "0,61 0b [ s]", "0,102 2 [ WARNING ]", "0,111 0b [ s]"}},
+  };
+  for (const Case& c : cases) {
+    frame_ = Frame(c.rows, 200);
+    for (int i = 0; i < c.fillers; ++i) unreachable("u");
+    host("h");
+    for (int i = 0; i < c.services; ++i) status(WARNING, "s");
+    const std::vector<std::string> all = describe(frame_);
+    ASSERT_GE(all.size(), c.tail.size());
+    EXPECT_EQ(std::vector<std::string>(all.end() - static_cast<long>(c.tail.size()), all.end()), c.tail)
+        << c.rows << " rows, " << c.fillers << " before, " << c.services << " services";
+  }
+}
+
+// A DOWN or UNREACHABLE host between runs heads nothing: a status label
+// never follows one, and the next host label starts its own run.
+TEST_F(ScreenWriter, OnlyTheRunsOwnHostIsRepeated) {
+  frame_ = Frame(3, 200);
+  host("a");
+  status(CRITICAL, "x");
+  unreachable("u");  // row 3: the next column
+  host("b");
+  status(CRITICAL, "y");
+  status(CRITICAL, "z");  // crosses the bottom under b, not a
+  EXPECT_EQ(describe(frame_), (std::vector<std::string>{"0,0 1 [ a ]", "1,2 3 [ CRITICAL ]", "1,12 0b [ x]",
+                                                         "0,50 4 [ u ]", "1,50 1 [ b ]", "2,52 3 [ CRITICAL ]",
+                                                         "2,62 0b [ y]", "0,100 1 [ b ]", "1,102 3 [ CRITICAL ]",
+                                                         "1,112 0b [ z]"}));
 }
 
 TEST_F(ScreenWriter, LabelsBeyondTheRightEdgeAreDroppedWithTheirNames) {

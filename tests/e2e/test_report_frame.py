@@ -33,6 +33,38 @@ class WorkedFrameTest(E2ETestCase):
         self.assertEqual({r["user"] for r in bed.requests()}, {"ops"})
 
 
+class RunAcrossColumnsTest(E2ETestCase):
+    def test_a_run_that_meets_the_bottom_goes_on_under_its_host_again(self):
+        # Forty hosts with CRITICAL HTTP and WARNING Disk at 160x45: groups
+        # of four rows, so h11's label falls on the last row and its run
+        # goes on at the top of the next column, under h11 again.
+        bed = self.bed()
+        problems = []
+        for i in range(40):
+            problems += [("critical", "h%02d" % i, "HTTP"), ("warning", "h%02d" % i, "Disk")]
+        bed.set_page(status_page(problems))
+        terminal = self.monitor(bed.base_url, width=160, height=45)
+        expected = ExpectedScreen(160, 45, WHITE, BLACK)
+
+        def put(row, column, text, *colours, bold=False):
+            # The right edge cuts the labels of the column at 150.
+            if column < 160:
+                expected.put(row, column, text[:160 - column], *colours, bold=bold)
+
+        for i in range(40):
+            name = "h%02d" % i
+            column, row = 50 * (i // 11), 4 * (i % 11)
+            if i % 11 == 0 and i > 0:
+                # Its label on the previous column's last row, alone.
+                put(44, column - 50, " %s " % name, BLACK, GREEN)
+            put(row, column, " %s " % name, BLACK, GREEN)
+            put(row + 1, column + 2, " CRITICAL ", BLACK, RED)
+            put(row + 1, column + 12, " HTTP", WHITE, BLACK, bold=True)
+            put(row + 2, column + 2, " WARNING ", BLACK, YELLOW)
+            put(row + 2, column + 11, " Disk", WHITE, BLACK, bold=True)
+        self.assertScreen(terminal, expected, what="each run under its host")
+
+
 class NamesAsTextTest(E2ETestCase):
     def test_control_bytes_are_shown_and_utf8_names_keep_their_letters(self):
         # A carriage return in a name must not send the cursor back over the
