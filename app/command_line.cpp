@@ -8,10 +8,10 @@ Options read_command_line(int argc, char* argv[]) {
 #if defined(__GLIBC__)
   // "+" stops glibc from permuting argv, so reading ends at the first operand
   // as it does with a POSIX getopt; optind 0 makes getopt start afresh.
-  const char* const option_string = "+c:e:s:mtVh";
+  const char* const option_string = "+c:e:s:mutVh";
   optind = 0;
 #else
-  const char* const option_string = "c:e:s:mtVh";
+  const char* const option_string = "c:e:s:mutVh";
   optreset = 1;
   optind = 1;
 #endif
@@ -24,6 +24,7 @@ Options read_command_line(int argc, char* argv[]) {
       // negative or oversized number keeps its low 32 bits.
       case 's': result.refresh_interval = static_cast<std::uint32_t>(std::strtoul(optarg, nullptr, 0)); break;
       case 'm': result.show_hidden = true; break;
+      case 'u': result.show_clock = true; break;
       case 't': result.check = true; break;
       case 'V': result.show_version = true; break;
       case 'h': result.show_help = true; break;
@@ -36,12 +37,13 @@ Options read_command_line(int argc, char* argv[]) {
 std::string_view version_text() { return "orvek " ORVEK_VERSION "\n"; }
 
 std::string_view usage_text() {
-  return "usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-t] [-V] [-h]\n"
+  return "usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] [-t] [-V] [-h]\n"
          "  -c config_file   the configuration (default: the first orvek.conf in\n"
          "                   ./, /etc/, /usr/local/etc/)\n"
          "  -e exclude_file  hide the hosts and services this file names\n"
          "  -s seconds       seconds between refreshes (default 10)\n"
          "  -m               say how many labels did not fit on the screen\n"
+         "  -u               end the last row with the time of the last fetch\n"
          "  -t               fetch once, explain what the monitor would show, and exit:\n"
          "                   0 for the report, 1 for the banner\n"
          "  -V               print the version and exit\n"

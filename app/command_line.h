@@ -8,12 +8,13 @@ struct Options {
   const char* exclude_path = nullptr;  // -e
   std::uint32_t refresh_interval = 10; // -s, seconds
   bool show_hidden = false;            // -m: say how many labels did not fit
+  bool show_clock = false;             // -u: the time of the fetch shown, in the last row
   bool check = false;                  // -t: one fetch, explained on standard output
   bool show_version = false;           // -V
   bool show_help = false;              // -h
 };
 
-// Reads -c, -e, -s, -m, -t, -V and -h up to the first operand or "--".
+// Reads -c, -e, -s, -m, -u, -t, -V and -h up to the first operand or "--".
 // Unknown options and options without their argument are reported by getopt
 // and otherwise ignored; a repeated option overrides the earlier one.
 Options read_command_line(int argc, char* argv[]);

@@ -1,6 +1,8 @@
 #pragma once
 // The one state of the running monitor, built in main and handed to what
 // needs it.
+#include <ctime>
+
 #include "app/command_line.h"
 #include "app/signals.h"
 #include "config/config_file.h"
@@ -14,6 +16,7 @@
 struct Outcome {
   bool banner = true;
   Report report;
+  std::time_t fetched_at = 0;  // when the fetch it comes from ended (-u shows it)
 };
 
 struct Program {

@@ -1,6 +1,7 @@
 #include "app/refresh_cycle.h"
 
 #include <cstdio>
+#include <ctime>
 #include <unistd.h>
 
 #include "app/curses_screen.h"
@@ -8,6 +9,7 @@
 #include "common/frame.h"
 #include "fetch/banner.h"
 #include "fetch/status_fetch.h"
+#include "report/clock_note.h"
 #include "report/hidden_note.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
@@ -20,11 +22,13 @@ namespace {
 constexpr int TERMINAL_FD = STDOUT_FILENO;
 
 // Lays out what is shown for the terminal's current size and shows it.
-void show(const Outcome& shown, bool show_hidden) {
+void show(const Outcome& shown, const Options& options) {
   Frame frame(LINES, COLS);
   lay_out_outcome(shown, frame);
-  HiddenNoteText note;  // the note's label points here until the painting
-  if (show_hidden) put_hidden_note(frame, note);
+  // The notes' labels point here until the painting.
+  HiddenNoteText note;
+  const ClockText clock = options.show_clock ? clock_text(shown.fetched_at) : ClockText{};
+  put_last_row_notes(frame, clock.view(), options.show_hidden, note);
   paint_frame(frame);
   wrefresh(stdscr);
 }
@@ -47,7 +51,7 @@ CycleEnd wait_for_next_fetch(Program& program) {
     if (take_resize(program)) {
       wclear(stdscr);
       wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
-      show(program.shown, program.options.show_hidden);
+      show(program.shown, program.options);
       continue;
     }
     switch (wait_until(deadline, TERMINAL_FD, program.signals)) {
@@ -101,13 +105,16 @@ CycleEnd run_cycle(Program& program) {
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
   const FetchResult fetched = fetch_problems(program.settings, program.body, &program.signals.stop);
   if (program.signals.stop) return CycleEnd::STOPPED;
+  // The time a resize lays out again is that of this fetch, not its own.
+  const std::time_t fetched_at = std::time(nullptr);
   program.shown =
       fetched.ok() ? outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)) : Outcome{};
+  program.shown.fetched_at = fetched_at;
   print_no_match(program.shown.report.unmatched);
   // A resize during the transfer: the page is laid out for the new size.
   take_resize(program);
   // The cleared screen is shown only now, so the previous frame stays up
   // during the transfer.
-  show(program.shown, program.options.show_hidden);
+  show(program.shown, program.options);
   return wait_for_next_fetch(program);
 }

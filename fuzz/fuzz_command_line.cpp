@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(again.config_path == read.config_path);
   FUZZ_CHECK(again.exclude_path == read.exclude_path);
   FUZZ_CHECK(again.refresh_interval == read.refresh_interval);
-  FUZZ_CHECK(again.show_hidden == read.show_hidden && again.check == read.check &&
+  FUZZ_CHECK(again.show_hidden == read.show_hidden && again.show_clock == read.show_clock && again.check == read.check &&
              again.show_version == read.show_version && again.show_help == read.show_help);
   return 0;
 }

@@ -63,4 +63,4 @@ CONF
 echo "Demo status server: http://127.0.0.1:$port (Digest; demo / demo)"
 echo "The picture changes every 10 s or so, and repeats after 70 s. Ctrl-C stops."
 sleep 2
-build/orvek -c "$folder/orvek.conf" -s 2
+build/orvek -c "$folder/orvek.conf" -s 2 -u

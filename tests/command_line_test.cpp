@@ -69,6 +69,27 @@ TEST(CommandLine, HiddenCountIsShownOnlyWhenAskedFor) {
   EXPECT_EQ(parse({"-ms3"}).refresh_interval, 3u);
 }
 
+TEST(CommandLine, ClockIsShownOnlyWhenAskedFor) {
+  struct Case {
+    std::vector<std::string> args;
+    bool show_clock, show_hidden;
+  };
+  const Case cases[] = {
+      {{}, false, false},
+      {{"-u"}, true, false},
+      {{"-mu"}, true, true},
+      {{"-c", "a.conf", "-u", "-s", "3"}, true, false},
+      {{"-s", "-u"}, false, false},       // the argument of -s
+      {{"operand", "-u"}, false, false},  // options end at an operand
+  };
+  for (const Case& c : cases) {
+    std::string words;
+    for (const auto& word : c.args) words += word + ' ';
+    EXPECT_EQ(parse(c.args).show_clock, c.show_clock) << words;
+    EXPECT_EQ(parse(c.args).show_hidden, c.show_hidden) << words;
+  }
+}
+
 TEST(CommandLine, PathsPointAtTheArgumentsThemselves) {
   std::vector<std::string> words = {"orvek", "-c", "/tmp/a.conf", "-e", "skip.txt", "-c", "/tmp/b.conf"};
   std::vector<char*> argv;
@@ -157,8 +178,8 @@ TEST(CommandLine, HelpNamesEveryOptionOnStandardOutput) {
   const ProgramRun run = run_orvek("-h -c /nonexistent.conf");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, usage_text());
-  EXPECT_TRUE(run.out.starts_with("usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-t] [-V] [-h]\n"));
-  for (const char* option : {"\n  -c config_file ", "\n  -e exclude_file ", "\n  -s seconds ", "\n  -m ", "\n  -t ",
+  EXPECT_TRUE(run.out.starts_with("usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] [-t] [-V] [-h]\n"));
+  for (const char* option : {"\n  -c config_file ", "\n  -e exclude_file ", "\n  -s seconds ", "\n  -m ", "\n  -u ", "\n  -t ",
                              "\n  -V ", "\n  -h "})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   // -h wins over -V, and an unknown option beside it changes nothing.

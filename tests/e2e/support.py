@@ -206,13 +206,13 @@ class E2ETestCase(unittest.TestCase):
         return terminal
 
     def run_orvek(self, *args, width=80, height=24, cwd=None, term="screen", keeps_running=True,
-                  then="exec sleep 3600"):
+                  then="exec sleep 3600", env=None):
         """The monitor in a fresh terminal; args follow the binary, and the
         pane's shell runs `then` after it. Unless told otherwise, the test
         also fails when the monitor has ended by its end (a crash, or a
         sanitizer's report)."""
         terminal = self.terminal(width, height)
-        terminal.start([self.binary, *args], cwd=cwd or self.folder(), term=term, then=then)
+        terminal.start([self.binary, *args], cwd=cwd or self.folder(), term=term, then=then, env=env)
         if keeps_running:
             self.addCleanup(self.assertStillRunning, terminal)
         return terminal
@@ -224,12 +224,14 @@ class E2ETestCase(unittest.TestCase):
         if screen.find("exit=") or not terminal.program_pids():
             self.fail("the monitor has ended:\n%s" % screen.text())
 
-    def monitor(self, server, *args, width=80, height=24, keeps_running=True, then="exec sleep 3600", **config):
+    def monitor(self, server, *args, width=80, height=24, keeps_running=True, then="exec sleep 3600", env=None,
+                **config):
         """The monitor watching `server` (a URL) with a config made for it,
-        refreshing every second unless args say otherwise."""
+        refreshing every second unless args say otherwise; env is added to
+        its environment."""
         conf = write_config(self.folder(), server, **config)
         return self.run_orvek("-c", conf, *(args or ("-s", "1")), width=width, height=height,
-                              keeps_running=keeps_running, then=then)
+                              keeps_running=keeps_running, then=then, env=env)
 
     def wait_for_cycles(self, asked, cycles, terminal, timeout=20):
         """Waits until the server has been asked `cycles` more times. asked:
