@@ -2,6 +2,7 @@
 // The one state of the running monitor, built in main and handed to what
 // needs it.
 #include <ctime>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/signals.h"
@@ -17,6 +18,7 @@ struct Outcome {
   bool banner = true;
   Report report;
   std::time_t fetched_at = 0;  // when the fetch it comes from ended (-u shows it)
+  std::string banner_text;     // a banner of its own; " No connection to server! " when empty
 };
 
 struct Program {

@@ -2,12 +2,15 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
+#include <string>
 #include <unistd.h>
 
 #include "app/curses_screen.h"
 #include "app/program.h"
 #include "common/frame.h"
 #include "fetch/banner.h"
+#include "fetch/data_age.h"
 #include "fetch/status_fetch.h"
 #include "report/clock_note.h"
 #include "report/hidden_note.h"
@@ -74,11 +77,16 @@ Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool 
 
 Outcome outcome_of(Answer answer) {
   if (answer.verdict != PageVerdict::STATUS_PAGE) return {};
-  return {false, std::move(answer.report)};
+  Outcome shown;
+  shown.banner = false;
+  shown.report = std::move(answer.report);
+  return shown;
 }
 
 void lay_out_outcome(const Outcome& shown, Frame& frame) {
-  if (shown.banner)
+  if (shown.banner && !shown.banner_text.empty())
+    show_banner(frame, shown.banner_text);
+  else if (shown.banner)
     show_no_connection(frame);
   else
     lay_out_report(shown.report, frame);
@@ -111,6 +119,13 @@ CycleEnd run_cycle(Program& program) {
       fetched.ok() ? outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)) : Outcome{};
   program.shown.fetched_at = fetched_at;
   print_no_match(program.shown.report.unmatched);
+  // A report from stale status data is no current report.
+  if (!program.shown.banner && program.settings.max_age) {
+    std::optional<std::string> stale =
+        data_age_banner(fetch_data_age(program.settings, &program.signals.stop).age, *program.settings.max_age);
+    if (program.signals.stop) return CycleEnd::STOPPED;
+    if (stale) program.shown = Outcome{true, {}, fetched_at, std::move(*stale)};
+  }
   // A resize during the transfer: the page is laid out for the new size.
   take_resize(program);
   // The cleared screen is shown only now, so the previous frame stays up

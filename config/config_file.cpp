@@ -1,6 +1,7 @@
 #include "config/config_file.h"
 
 #include <array>
+#include <cstdint>
 
 #include "config/text_file.h"
 
@@ -8,15 +9,29 @@ namespace {
 
 // The keys in the order a newline commits them: when several are pending on
 // one line, the first of them takes the value and the others get empty text.
-constexpr std::array<std::string_view, 5> KEY_NAMES = {"server", "username", "password", "newcgi",
-                                                       "digest"};
+constexpr std::array<std::string_view, 6> KEY_NAMES = {"server", "username", "password", "newcgi",
+                                                       "digest", "maxage"};
 
 // The raw values, before digest and newcgi are read as switches.
 struct RawValues {
-  std::string server, username, password, newcgi, digest;
+  std::string server, username, password, newcgi, digest, maxage;
 };
 
-std::array<std::string*, 5> key_fields(RawValues& v) { return {&v.server, &v.username, &v.password, &v.newcgi, &v.digest}; }
+std::array<std::string*, KEY_NAMES.size()> key_fields(RawValues& v) {
+  return {&v.server, &v.username, &v.password, &v.newcgi, &v.digest, &v.maxage};
+}
+
+// A whole number of seconds, digits only, up to MAX_AGE_LIMIT.
+std::optional<std::uint32_t> read_max_age(std::string_view text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (value > MAX_AGE_LIMIT) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
 
 bool can_open(const std::string& path) { return read_text_file(path.c_str(), 0).has_value(); }
 
@@ -70,6 +85,9 @@ Settings parse_config(std::string_view text) {
   // Exactly these words: "Yes", or "yes" with a carriage return, is no.
   result.digest = values.digest == "yes";
   result.newcgi = values.newcgi == "true";
+  result.data_age_url = values.server + std::string(DATA_AGE_PATH);
+  result.max_age = read_max_age(values.maxage);
+  result.max_age_value = std::move(values.maxage);
   return result;
 }
 

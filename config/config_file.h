@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,9 +13,19 @@ struct Settings {
   std::string password;
   bool digest = false;      // the value was exactly "yes": Digest authentication
   bool newcgi = false;      // the value was exactly "true": the postfield service form
+  // maxage: the oldest status data, in seconds, shown as current. Nothing
+  // when the line is missing or its value is no whole number of seconds;
+  // then the data's age is not asked for.
+  std::optional<std::uint32_t> max_age;
+  std::string max_age_value;  // the value as written, for a check from the shell
+  std::string data_age_url;   // server value + DATA_AGE_PATH
 };
 
 inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";
+// The server's JSON status CGI, asked for the age of its status data.
+inline constexpr std::string_view DATA_AGE_PATH = "/cgi-bin/statusjson.cgi?query=programstatus";
+// The largest maxage read: a year.
+inline constexpr std::uint32_t MAX_AGE_LIMIT = 366u * 24 * 3600;
 inline constexpr std::string_view CONFIG_FILE_NAME = "orvek.conf";
 inline constexpr std::size_t TOKEN_LIMIT = 4095;  // longer tokens keep their start
 // A configuration is a few lines; what lies beyond this many bytes is not read.

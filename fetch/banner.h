@@ -9,3 +9,6 @@ inline constexpr std::string_view NO_CONNECTION_TEXT = " No connection to server
 // screen narrower than the text its column is negative and, as curses
 // would, the frame refuses it.
 void show_no_connection(Frame& frame);
+
+// Any banner, laid out as that one. text must outlive the painting.
+void show_banner(Frame& frame, std::string_view text);

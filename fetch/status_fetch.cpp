@@ -7,6 +7,7 @@
 
 #include "common/text_search.h"
 #include "config/config_file.h"
+#include "fetch/server_transfer.h"
 
 namespace {
 
@@ -84,6 +85,30 @@ int on_progress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 }  // namespace
 
+void set_up_server_transfer(CURL* handle, const Settings& settings, const std::string& url, char* error,
+                            const volatile std::sig_atomic_t* stop) {
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
+  curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
+  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle, CURLOPT_HTTPAUTH, settings.digest ? CURLAUTH_DIGEST : BROAD_AUTH_MASK);
+  // Apart, not as "user:password", which libcurl would split at the first
+  // colon: Digest then gets the whole user name.
+  curl_easy_setopt(handle, CURLOPT_USERNAME, settings.username.c_str());
+  curl_easy_setopt(handle, CURLOPT_PASSWORD, settings.password.c_str());
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT, TRANSFER_TIMEOUT_SECONDS);
+  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
+  if (stop) {
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, on_progress);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, const_cast<std::sig_atomic_t*>(stop));
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  }
+  // Offer every coding libcurl can decode: a server set to compress then
+  // sends a mass outage's page about 25 times smaller. The body arrives
+  // decoded, so the receive limit still applies to the page itself.
+  curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
+}
+
 // The value holds challenges and their parameters, all apart by commas. A
 // piece that starts with a token not followed by '=' starts a challenge;
 // commas inside quotes part nothing.
@@ -149,31 +174,12 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
     return result;
   }
   char error[CURL_ERROR_SIZE] = "";
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
-  curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
-  curl_easy_setopt(handle, CURLOPT_URL, settings.status_url.c_str());
+  set_up_server_transfer(handle, settings, settings.status_url, error, stop);
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_body_chunk);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &buffer);
-  curl_easy_setopt(handle, CURLOPT_HTTPAUTH, settings.digest ? CURLAUTH_DIGEST : BROAD_AUTH_MASK);
-  // Apart, not as "user:password", which libcurl would split at the first
-  // colon: Digest then gets the whole user name.
-  curl_easy_setopt(handle, CURLOPT_USERNAME, settings.username.c_str());
-  curl_easy_setopt(handle, CURLOPT_PASSWORD, settings.password.c_str());
   HeaderWatch headers;
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, on_header_line);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &headers);
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT, TRANSFER_TIMEOUT_SECONDS);
-  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
-  if (stop) {
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, on_progress);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, const_cast<std::sig_atomic_t*>(stop));
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-  }
-  // Offer every coding libcurl can decode: a server set to compress then
-  // sends a mass outage's page about 25 times smaller. The body arrives
-  // decoded, so the receive limit still applies to the page itself.
-  curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
   const auto start = std::chrono::steady_clock::now();
   const CURLcode code = curl_easy_perform(handle);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

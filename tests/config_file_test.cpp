@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,6 +75,37 @@ INSTANTIATE_TEST_SUITE_P(Table, ConfigParse, testing::ValuesIn(config_cases),
 
 TEST(ConfigParse, BuildsStatusUrl) {
   const Settings s = parse_config("server https://nagios.example/nagios\n");
+  EXPECT_EQ(s.status_url, "https://nagios.example/nagios/cgi-bin/statuswml.cgi?style=uprobs");
+}
+
+// maxage: a whole number of seconds, or nothing (the age is then not asked
+// for); read like every other key.
+TEST(ConfigParse, MaxAgeIsAWholeNumberOfSeconds) {
+  struct Case {
+    const char* text;
+    std::optional<std::uint32_t> max_age;
+  };
+  const Case cases[] = {
+      {"", std::nullopt},
+      {"maxage 300\n", 300u},
+      {"maxage 0\n", 0u},
+      {"maxage 3 00\n", 300u},           // spaces inside a value vanish, as for every key
+      {"maxage 300", std::nullopt},       // a last line without its newline is never read
+      {"maxage 5m\n", std::nullopt},
+      {"maxage -5\n", std::nullopt},
+      {"maxage 0x10\n", std::nullopt},
+      {"maxage 300\r\n", std::nullopt},  // Windows line ends
+      {"maxage 31622400\n", 31622400u},   // a year
+      {"maxage 31622401\n", std::nullopt},
+      {"maxage 99999999999999999999\n", std::nullopt},
+      {"maxage\n", std::nullopt},
+      {"Maxage 300\n", std::nullopt},
+      {"server http://a\nmaxage 60 # a minute\n", 60u},
+  };
+  for (const Case& c : cases) EXPECT_EQ(parse_config(c.text).max_age, c.max_age) << c.text;
+  const Settings s = parse_config("server https://nagios.example/nagios\nmaxage 90\n");
+  EXPECT_EQ(s.data_age_url, "https://nagios.example/nagios/cgi-bin/statusjson.cgi?query=programstatus");
+  EXPECT_EQ(s.max_age_value, "90");
   EXPECT_EQ(s.status_url, "https://nagios.example/nagios/cgi-bin/statuswml.cgi?style=uprobs");
 }
 

@@ -1,0 +1,144 @@
+#include "fetch/data_age.h"
+
+#include <chrono>
+#include <cmath>
+#include <curl/curl.h>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "config/config_file.h"
+#include "fetch/server_transfer.h"
+
+namespace {
+
+using nlohmann::json;
+
+// A time in milliseconds: a whole number, or a number with a fraction that
+// still fits; nothing for any other value.
+std::optional<std::int64_t> milliseconds(const json& value) {
+  if (value.is_number_integer()) {
+    if (value.is_number_unsigned() && value.get<std::uint64_t>() > std::numeric_limits<std::int64_t>::max())
+      return std::nullopt;
+    return value.get<std::int64_t>();
+  }
+  if (value.is_number_float()) {
+    const double number = value.get<double>();
+    if (!std::isfinite(number) || std::fabs(number) > 9.0e15) return std::nullopt;
+    return static_cast<std::int64_t>(number);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> field(const json& object, const char* name) {
+  if (!object.is_object()) return std::nullopt;
+  const auto found = object.find(name);
+  if (found == object.end()) return std::nullopt;
+  return milliseconds(*found);
+}
+
+struct JsonBody {
+  std::string text;
+  bool refused = false;
+};
+
+std::size_t on_json_chunk(char* data, std::size_t size, std::size_t count, void* user) {
+  auto& body = *static_cast<JsonBody*>(user);
+  const std::size_t n = size * count;
+  if (n > DATA_AGE_BODY_LIMIT - body.text.size()) {
+    body.refused = true;
+    return 0;
+  }
+  body.text.append(data, n);
+  return n;
+}
+
+}  // namespace
+
+DataAge read_data_age(std::string_view text) {
+  DataAge age;
+  const json document = json::parse(text.begin(), text.end(), nullptr, false);
+  if (document.is_discarded()) {
+    age.problem = "the answer is no JSON";
+    return age;
+  }
+  const json* result = nullptr;
+  if (document.is_object()) {
+    const auto found = document.find("result");
+    if (found != document.end() && found->is_object()) result = &*found;
+  }
+  if (!result) {
+    age.problem = "the answer has no \"result\" object";
+    return age;
+  }
+  age.query_time_ms = field(*result, "query_time");
+  age.last_update_ms = field(*result, "last_data_update");
+  age.program_start_ms = field(*result, "program_start");
+  if (!age.program_start_ms) {
+    const auto data = document.find("data");
+    if (data != document.end() && data->is_object()) {
+      const auto status = data->find("programstatus");
+      if (status != data->end()) age.program_start_ms = field(*status, "program_start");
+    }
+  }
+  if (!age.query_time_ms || !age.last_update_ms) {
+    age.problem = !age.query_time_ms && !age.last_update_ms ? "the answer holds neither query_time nor last_data_update"
+                  : !age.query_time_ms                      ? "the answer holds no query_time"
+                                                            : "the answer holds no last_data_update";
+    return age;
+  }
+  // Both lie within ±9e15 ms or come from int64: the difference of two such
+  // can still overflow only for absurd values, which count as unknown.
+  std::int64_t difference = 0;
+  if (__builtin_sub_overflow(*age.query_time_ms, *age.last_update_ms, &difference)) {
+    age.problem = "query_time and last_data_update are too far apart";
+    return age;
+  }
+  age.age_ms = difference;
+  return age;
+}
+
+DataAgeFetch fetch_data_age(const Settings& settings, const volatile std::sig_atomic_t* stop) {
+  DataAgeFetch result;
+  FetchResult& fetched = result.fetched;
+  CURL* handle = curl_easy_init();
+  if (!handle) {
+    fetched.failure = FetchFailure::NO_HANDLE;
+    result.age.problem = "libcurl could not start a transfer";
+    return result;
+  }
+  char error[CURL_ERROR_SIZE] = "";
+  set_up_server_transfer(handle, settings, settings.data_age_url, error, stop);
+  JsonBody body;
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_json_chunk);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
+  const auto start = std::chrono::steady_clock::now();
+  const CURLcode code = curl_easy_perform(handle);
+  fetched.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &fetched.status);
+  curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &fetched.os_error);
+  curl_easy_cleanup(handle);
+  fetched.curl_code = code;
+  fetched.body_size = body.text.size();
+  if (code == CURLE_WRITE_ERROR && body.refused) {
+    fetched.failure = FetchFailure::BODY_TOO_LARGE;
+    result.age.problem = "the answer is larger than " + std::to_string(DATA_AGE_BODY_LIMIT) + " bytes";
+  } else if (code != CURLE_OK) {
+    fetched.failure = FetchFailure::TRANSPORT;
+    fetched.error = error[0] ? error : curl_easy_strerror(code);
+    result.age.problem = "no answer: " + fetched.error;
+  } else if (fetched.status < 200 || fetched.status > 299) {
+    fetched.failure = FetchFailure::HTTP_STATUS;
+    result.age.problem = "HTTP status " + std::to_string(fetched.status);
+  } else {
+    result.age = read_data_age(body.text);
+  }
+  return result;
+}
+
+std::optional<std::string> data_age_banner(const DataAge& age, std::uint32_t max_age) {
+  if (!age.age_ms) return std::string(DATA_AGE_UNKNOWN_TEXT);
+  const std::int64_t age_ms = *age.age_ms;
+  if (age_ms <= static_cast<std::int64_t>(max_age) * 1000) return std::nullopt;
+  if (age_ms < 60 * 1000) return " Server data is " + std::to_string(age_ms / 1000) + " s old! ";
+  return " Server data is " + std::to_string(age_ms / (60 * 1000)) + " min old! ";
+}

@@ -1,0 +1,18 @@
+#pragma once
+// What every request to the monitoring server shares, whichever of its CGIs
+// it asks: the same credentials, authentication, TLS options and time
+// bounds, so that an answer from one CGI is as trustworthy as from another.
+#include <csignal>
+#include <curl/curl.h>
+#include <string>
+
+struct Settings;
+
+// Sets up handle to fetch url from the server that settings name: TLS,
+// authentication with settings.username and settings.password, the
+// connect and transfer time bounds, the codings offered, and libcurl's
+// words for a failure into error (CURL_ERROR_SIZE bytes). When stop is
+// given, the transfer is abandoned within about a second of *stop turning
+// non-zero. The caller sets where the body and the headers go.
+void set_up_server_transfer(CURL* handle, const Settings& settings, const std::string& url, char* error,
+                            const volatile std::sig_atomic_t* stop);
