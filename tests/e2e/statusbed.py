@@ -4,7 +4,10 @@ StatusBed writes a lighttpd configuration into a temporary folder and runs
 `lighttpd -D` on a free loopback port. The status CGI at
 /cgi-bin/statuswml.cgi answers with whatever the test last asked for through
 a control file (page, HTTP status, delay, slow drip, short body), and logs
-every request that gets through authentication.
+every request that gets through authentication. The JSON CGI at
+/cgi-bin/statusjson.cgi answers the program status with status data as old
+as the test asks (or leaves fields out, fails, or sends garbage), behind the
+same authentication, and logs its requests apart.
 
 SilentServer accepts connections and never answers.
 
@@ -183,6 +186,61 @@ CONTROL_CGI = textwrap.dedent(
 )
 
 
+# The JSON CGI behind /cgi-bin/statusjson.cgi: the program status with the
+# age of the status data that its control file asks for. It logs requests
+# apart from the status CGI's.
+DATA_AGE_CGI = textwrap.dedent(
+    r'''
+    import json, os, sys, time
+
+    CONTROL = %(control)r
+    LOG = %(log)r
+
+    now = time.time()
+    with open(LOG, "a") as log:
+        log.write(json.dumps({
+            "time": now,
+            "uri": os.environ.get("REQUEST_URI", ""),
+            "user": os.environ.get("REMOTE_USER", ""),
+            "auth": os.environ.get("AUTH_TYPE", ""),
+        }) + "\n")
+    try:
+        with open(CONTROL) as f:
+            control = json.load(f)
+    except (OSError, ValueError):
+        control = {}
+    if control.get("delay"):
+        time.sleep(control["delay"])
+    query_ms = int(now * 1000)
+    result = {
+        "query_time": query_ms,
+        "cgi": "statusjson.cgi",
+        "user": os.environ.get("REMOTE_USER", ""),
+        "query": "programstatus",
+        "query_status": "released",
+        "program_start": query_ms - int(control.get("uptime", 86400) * 1000),
+        "last_data_update": query_ms - int(control.get("age", 3) * 1000),
+        "type_code": 0,
+        "type_text": "Success",
+        "message": "",
+    }
+    for name in control.get("missing", []):
+        del result[name]
+    answer = {"format_version": 0, "result": result,
+              "data": {"programstatus": {"version": "4.x.y", "daemon_mode": True,
+                                         "program_start": result.get("program_start")}}}
+    body = control.get("body")
+    body = body.encode() if body is not None else json.dumps(answer, indent=2).encode()
+    out = sys.stdout.buffer
+    out.write(b"Status: %%d\r\n" %% control.get("status", 200))
+    out.write(b"Content-Type: application/json\r\n")
+    out.write(b"Content-Length: %%d\r\n\r\n" %% len(body))
+    out.write(body)
+    out.flush()
+    '''
+)
+
+
 def stop_process(process, grace):
     """Ends a server we started, by its own pid: SIGTERM, then SIGKILL after
     grace seconds; nothing when it has ended already."""
@@ -238,6 +296,8 @@ class StatusBed:
         self.control_path = os.path.join(self.dir, "control.json")
         self.log_path = os.path.join(self.dir, "requests.log")
         self.page_path = os.path.join(self.dir, "page.wml")
+        self.data_age_control_path = os.path.join(self.dir, "data-age.json")
+        self.data_age_log_path = os.path.join(self.dir, "data-age-requests.log")
         self.cgi_source = cgi_source or CONTROL_CGI % {
             "control": self.control_path,
             "log": self.log_path,
@@ -261,6 +321,9 @@ class StatusBed:
         www = os.path.join(self.dir, "www")
         os.makedirs(os.path.join(www, "cgi-bin"), exist_ok=True)
         _write_atomic(os.path.join(www, "cgi-bin", "statuswml.cgi"), self.cgi_source)
+        _write_atomic(os.path.join(www, "cgi-bin", "statusjson.cgi"), DATA_AGE_CGI % {
+            "control": self.data_age_control_path, "log": self.data_age_log_path})
+        open(self.data_age_log_path, "a").close()
         if not os.path.exists(self.page_path):
             self.set_page(status_page([]))
         if not os.path.exists(self.control_path):
@@ -330,8 +393,22 @@ class StatusBed:
             _write_atomic(control["page"], page)
         _write_atomic(self.control_path, json.dumps(control))
 
+    def set_data_age(self, age=3, status=200, missing=(), body=None, delay=0, uptime=86400):
+        """How the JSON CGI answers from now on: status data `age` seconds
+        old (fresh by default), the program started `uptime` seconds ago;
+        missing: result fields left out; body: this text in place of the
+        JSON; delay: seconds before answering."""
+        _write_atomic(self.data_age_control_path, json.dumps({
+            "age": age, "status": status, "missing": list(missing), "body": body, "delay": delay,
+            "uptime": uptime}))
+
+    def data_age_requests(self):
+        """Requests that reached the JSON CGI, oldest first."""
+        with open(self.data_age_log_path) as f:
+            return [json.loads(line) for line in f if line.endswith("\n") and line.strip()]
+
     def requests(self):
-        """Requests that reached the CGI, oldest first."""
+        """Requests that reached the status CGI, oldest first."""
         with open(self.log_path) as f:
             # A line still being written by a running CGI has no newline yet.
             return [json.loads(line) for line in f if line.endswith("\n") and line.strip()]

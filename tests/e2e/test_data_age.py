@@ -1,0 +1,91 @@
+"""maxage: after each fetch of a list that would be drawn, the monitor asks
+the JSON CGI how old the server's status data is, with the same credentials
+and authentication; data older than maxage, or of unknown age, shows a
+banner in place of the report. Without maxage nothing is asked."""
+
+import unittest
+
+from statusbed import status_page
+from support import ONE_PROBLEM_PAGE, E2ETestCase, ExpectedScreen, one_problem_screen, write_config
+from terminal import BLACK, RED, WHITE
+
+AGE_PATH = "/cgi-bin/statusjson.cgi?query=programstatus"
+UNKNOWN = " Server data age unknown! "
+
+
+def age_banner_screen(text, width=80, height=24):
+    expected = ExpectedScreen(width, height, WHITE, BLACK)
+    return expected.put(height // 2, (width - len(text)) // 2, text, WHITE, RED)
+
+
+def with_max_age(conf, seconds):
+    with open(conf, "a") as f:
+        f.write("maxage %s\n" % seconds)
+    return conf
+
+
+class DataAgeTest(E2ETestCase):
+    def watch(self, bed, max_age, *args, **config):
+        conf = with_max_age(write_config(self.folder(), bed.base_url, **config), max_age)
+        return self.run_orvek("-c", conf, *(args or ("-s", "1")))
+
+    def test_each_answer_of_the_json_cgi(self):
+        bed = self.bed(auth="digest", users={"ops": "n0c-pass"})
+        bed.set_page(ONE_PROBLEM_PAGE)
+        bed.set_data_age(age=3)
+        terminal = self.watch(bed, 300, username="ops", password="n0c-pass", digest=True)
+        self.assertScreen(terminal, one_problem_screen(), what="the report from fresh data")
+        # Asked after every list, as the same user, through the same login.
+        self.wait_for_cycles(bed, 2, terminal)
+        asked = bed.data_age_requests()
+        self.assertGreaterEqual(len(asked), 2)
+        self.assertEqual({(r["uri"], r["user"], r["auth"]) for r in asked}, {(AGE_PATH, "ops", "Digest")})
+
+        cases = (
+            ("an hour old", dict(age=3600), " Server data is 60 min old! "),
+            ("five minutes and a bit", dict(age=301), " Server data is 5 min old! "),
+            ("no last_data_update", dict(missing=["last_data_update"]), UNKNOWN),
+            ("no query_time", dict(missing=["query_time"]), UNKNOWN),
+            ("404", dict(status=404, body="<html>Not Found</html>"), UNKNOWN),
+            ("garbage", dict(body="\x00\x01{{{ not json"), UNKNOWN),
+            ("fresh again", dict(age=2), None),
+        )
+        for case, answer, banner in cases:
+            with self.subTest(case):
+                bed.set_data_age(**answer)
+                expected = one_problem_screen() if banner is None else age_banner_screen(banner)
+                self.assertScreen(terminal, expected, what=banner or "the report again")
+
+    def test_seconds_under_a_minute(self):
+        bed = self.bed()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        bed.set_data_age(age=45)
+        terminal = self.watch(bed, 30)
+        self.assertScreen(terminal, age_banner_screen(" Server data is 45 s old! "))
+        # The all-clear screen too: a calm list from stale data is no calm.
+        bed.set_page(status_page([]))
+        bed.set_data_age(age=7200)
+        self.assertScreen(terminal, age_banner_screen(" Server data is 120 min old! "))
+
+    def test_nothing_asked_without_maxage_nor_after_a_failed_list(self):
+        bed = self.bed()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        bed.set_data_age(age=3600)
+        plain = self.monitor(bed.base_url)
+        self.assertScreen(plain, one_problem_screen(), what="the report, stale data unasked")
+        self.wait_for_cycles(bed, 2, plain)
+        self.assertEqual(bed.data_age_requests(), [])
+
+        # With maxage, but a list that shows the banner: the age is not
+        # asked for, and the banner is the connection's.
+        failing = self.bed()
+        failing.respond(status=503)
+        failing.set_data_age(age=3600)
+        terminal = self.watch(failing, 300)
+        self.assertBanner(terminal)
+        self.wait_for_cycles(failing, 2, terminal)
+        self.assertEqual(failing.data_age_requests(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
