@@ -1,13 +1,16 @@
 #include "app/check_from_shell.h"
 
 #include <cstdio>
+#include <optional>
 
+#include "app/data_age_check.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
 #include "app/server_value.h"
 #include "app/shown_text.h"
 #include "common/text_search.h"
 #include "fetch/banner.h"
+#include "fetch/data_age.h"
 #include "fetch/failure_words.h"
 #include "fetch/status_fetch.h"
 #include "report/field_extraction.h"
@@ -216,7 +219,8 @@ void explain_report(const Program& program, const Answer& answer, Lines& lines) 
 
 }  // namespace
 
-CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched) {
+CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched,
+                          const DataAgeFetch* data_age) {
   Lines lines;
   lines.secrets = password_forms(program.settings.username, program.settings.password);
   explain_settings(program, config_file, lines);
@@ -252,8 +256,13 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   }
 
   CheckReport result;
-  if (fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE) {
-    explain_report(program, answer, lines);
+  const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
+  if (drawn) explain_report(program, answer, lines);
+  const DataAgeExplained age = explain_data_age(program.settings, drawn ? data_age : nullptr);
+  for (const auto& [key, value] : age.lines) lines.add(key, lines.outside(value));
+  if (drawn && age.banner) {
+    lines.add("verdict", "FAIL: the monitor would show the banner \"" + *age.banner + "\": " + lines.outside(age.why));
+  } else if (drawn) {
     result.status = 0;
     lines.add("verdict", string("OK: the monitor would draw this page as its report") +
                              (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
@@ -268,7 +277,12 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
 
 int check_from_shell(Program& program, string_view config_file) {
   const FetchResult fetched = fetch_problems(program.settings, program.body);
-  const CheckReport report = explain_fetch(program, config_file, fetched);
+  // The data's age is asked for as the monitor asks: after a list it would draw.
+  std::optional<DataAgeFetch> data_age;
+  if (fetched.ok() && program.settings.max_age &&
+      !outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)).banner)
+    data_age = fetch_data_age(program.settings);
+  const CheckReport report = explain_fetch(program, config_file, fetched, data_age ? &*data_age : nullptr);
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

@@ -3,6 +3,8 @@ the JSON CGI how old the server's status data is, with the same credentials
 and authentication; data older than maxage, or of unknown age, shows a
 banner in place of the report. Without maxage nothing is asked."""
 
+import subprocess
+import time
 import unittest
 
 from statusbed import status_page
@@ -85,6 +87,60 @@ class DataAgeTest(E2ETestCase):
         self.assertBanner(terminal)
         self.wait_for_cycles(failing, 2, terminal)
         self.assertEqual(failing.data_age_requests(), [])
+
+
+class CheckDataAgeTest(E2ETestCase):
+    def check(self, conf):
+        env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "TZ": "UTC0"}
+        run = subprocess.run([self.binary, "-t", "-c", conf], env=env, stdin=subprocess.DEVNULL,
+                             capture_output=True, timeout=60, text=True)
+        self.assertEqual(run.stderr, "")
+        return run.returncode, dict(line.split(": ", 1) for line in run.stdout.splitlines() if ": " in line), run.stdout
+
+    def test_the_check_names_the_age_the_start_and_the_verdict(self):
+        bed = self.bed()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        conf = with_max_age(write_config(self.folder(), bed.base_url), 300)
+        cases = (
+            ("fresh", dict(age=3, uptime=7200), 0, "3 s, within maxage 300 s", "OK: "),
+            ("an hour old", dict(age=3600), 1, "3600 s (60 min), older than maxage 300 s",
+             'FAIL: the monitor would show the banner " Server data is 60 min old! ": the status data is older'),
+            ("404", dict(status=404, body="no"), 1, "unknown: HTTP status 404",
+             'FAIL: the monitor would show the banner " Server data age unknown! ": the JSON status CGI gave no'),
+            ("no last_data_update", dict(missing=["last_data_update"]), 1,
+             "unknown: the answer holds no last_data_update", 'FAIL: the monitor would show the banner " Server'),
+            ("garbage", dict(body="]]"), 1, "unknown: the answer is no JSON", "FAIL: "),
+        )
+        for case, answer, status, age, verdict in cases:
+            with self.subTest(case):
+                bed.set_data_age(**answer)
+                before = time.time()
+                code, facts, text = self.check(conf)
+                self.assertEqual(code, status, text)
+                self.assertEqual(facts["maxage"], "300 s", text)
+                self.assertEqual(facts["data age URL"], bed.base_url + AGE_PATH, text)
+                self.assertEqual(facts["data age"], age, text)
+                self.assertTrue(facts["verdict"].startswith(verdict), text)
+                if case == "fresh":
+                    # Two hours before the answer, in the zone of TZ.
+                    start = time.strftime("%Y-%m-%d %H:%M", time.gmtime(before - 7200))
+                    self.assertTrue(facts["program start"].startswith(start), text)
+                    self.assertTrue(facts["program start"].endswith(" UTC"), text)
+
+    def test_a_maxage_that_is_no_number_is_named_and_nothing_asked(self):
+        bed = self.bed()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        bed.set_data_age(age=3600)
+        conf = with_max_age(write_config(self.folder(), bed.base_url), "5m")
+        code, facts, text = self.check(conf)
+        self.assertEqual(code, 0, text)
+        self.assertIn("the maxage value \"5m\" is no whole number of seconds", facts["pitfall"])
+        self.assertEqual(bed.data_age_requests(), [])
+        # And a configuration without maxage says nothing of it.
+        code, facts, text = self.check(write_config(self.folder(), bed.base_url))
+        self.assertEqual(code, 0, text)
+        self.assertNotIn("data age", text)
+        self.assertNotIn("maxage", text)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,81 @@
+#include "app/data_age_check.h"
+
+#include <cstdint>
+#include <ctime>
+
+#include "app/server_value.h"
+#include "config/config_file.h"
+#include "fetch/data_age.h"
+#include "fetch/failure_words.h"
+
+namespace {
+
+using std::string;
+
+// A time in milliseconds since the epoch, in local time.
+string local_time(std::int64_t ms) {
+  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+  std::tm local = {};
+  char text[64];
+  if (!localtime_r(&seconds, &local) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %Z", &local))
+    return std::to_string(ms) + " ms since the epoch";
+  return text;
+}
+
+// 3,600,000 ms -> "3600 s (60 min)"; 2,500 -> "2.5 s".
+string duration(std::int64_t ms) {
+  const bool negative = ms < 0;
+  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);
+  string text = negative ? "-" : "";
+  text += std::to_string(magnitude / 1000);
+  if (magnitude < 60000 && magnitude % 1000) text += "." + std::to_string(magnitude % 1000 / 100);
+  text += " s";
+  if (magnitude >= 60000) text += " (" + std::to_string(magnitude / 60000) + " min)";
+  return text;
+}
+
+}  // namespace
+
+DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched) {
+  DataAgeExplained result;
+  auto add = [&result](string key, string value) { result.lines.emplace_back(std::move(key), std::move(value)); };
+  // Without a maxage line the check says nothing of it, as the monitor asks
+  // nothing.
+  if (!settings.max_age) {
+    if (!settings.max_age_value.empty())
+      add("pitfall", "the maxage value \"" + settings.max_age_value + "\" is no whole number of seconds up to " +
+                         std::to_string(MAX_AGE_LIMIT) + ": the data age is not checked");
+    return result;
+  }
+  const string max_age = std::to_string(*settings.max_age) + " s";
+  add("maxage", max_age);
+  if (!fetched) {
+    add("data age", "not asked: the list itself is not drawn");
+    return result;
+  }
+  add("data age URL", without_credentials(settings.data_age_url));
+  const FetchResult& answer = fetched->fetched;
+  const DataAge& age = fetched->age;
+  if (answer.ok() || answer.failure == FetchFailure::HTTP_STATUS)
+    add("data age answer", (answer.status ? "HTTP status " + std::to_string(answer.status) + ", " : string()) +
+                               std::to_string(answer.body_size) + " bytes");
+  else
+    add("data age answer", "none: " + failure_words(answer));
+  if (age.query_time_ms && age.last_update_ms) {
+    add("server time", local_time(*age.query_time_ms));
+    add("status data last written", local_time(*age.last_update_ms));
+  }
+  add("program start", age.program_start_ms ? local_time(*age.program_start_ms) : "not in the answer");
+  result.banner = data_age_banner(age, *settings.max_age);
+  if (!age.age_ms) {
+    add("data age", "unknown: " + age.problem);
+    result.why = "the JSON status CGI gave no data age (" + age.problem +
+                 "); check that statusjson.cgi answers at that URL to the same user";
+  } else {
+    add("data age", duration(*age.age_ms) + (result.banner ? ", older than maxage " : ", within maxage ") + max_age);
+    if (result.banner)
+      result.why = "the status data is older than maxage: the monitoring program may have stopped or stopped "
+                   "writing its status data, so the list shows an old picture";
+  }
+  return result;
+}
