@@ -1,7 +1,10 @@
 """Many screens, one server: the nginx proxy cache of docs/many-screens.md,
 taken from that file as written, in front of the test bed's lighttpd. Ten
-monitors refresh every second; the CGI runs at most once per user and
-validity period, and every screen draws its own user's page."""
+monitors refresh every second, with maxage; each CGI (the list and the data's
+age) runs at most once per user and validity period, and every screen draws
+its own user's page. When the CGI hangs, or the server refuses connections,
+every screen shows the banner soon, never an old page; when the server is
+back, the page."""
 
 import os
 import re
@@ -14,13 +17,18 @@ import time
 import unittest
 
 from statusbed import OPENSSL, _wait_listening, free_port, read_logs, status_page, stop_process
-from support import BANNER, E2ETestCase
+from support import BANNER, E2ETestCase, write_config
 
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
 GUIDE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "many-screens.md")
 
-VALIDITY = 5  # seconds, proxy_cache_valid in the guide
+VALIDITY = 5  # seconds, max-age in the guide
+# The longest the guide lets an old page stand for a new one: validity, then
+# stale-while-revalidate, and a second for nginx's whole seconds.
+STALE_BOUND = 11
 RUN_SECONDS = 20
+# From a CGI that stops answering to the banner on every screen.
+BANNER_BOUND = 30
 USERS = {"wall": "Wall-Scr33n", "kiosk": "K1osk-pw"}
 # (user of each screen): eight on one user, two on another
 SCREENS = ["wall"] * 8 + ["kiosk"] * 2
@@ -37,6 +45,9 @@ PER_USER_CGI = textwrap.dedent(
     import json, os, sys, time
 
     user = os.environ.get("REMOTE_USER", "")
+    # While this file is there the CGI hangs: accepted, never answered.
+    while os.path.exists(%(hang)r):
+        time.sleep(0.1)
     with open(%(log)r, "a") as log:
         log.write(json.dumps({"time": time.time(), "method": os.environ.get("REQUEST_METHOD", ""),
                               "uri": os.environ.get("REQUEST_URI", ""), "user": user,
@@ -71,6 +82,7 @@ class NginxCache:
     def __init__(self, backend_port, users, screens):
         self.dir = tempfile.mkdtemp(prefix="orvek-nginx-")
         self.ports = [free_port() for _ in range(screens)]
+        self.inner_port = free_port()
         self.log_path = os.path.join(self.dir, "access.log")
         self.process = None
         self._write_users(users)
@@ -92,6 +104,7 @@ class NginxCache:
             ("/var/cache/nginx/orvek", os.path.join(self.dir, "cache")),
             ("/etc/nginx/orvek.htpasswd", os.path.join(self.dir, "htpasswd")),
             ("server 127.0.0.1:8081;", "server 127.0.0.1:%d;" % backend_port),
+            ("127.0.0.1:8082;", "127.0.0.1:%d;" % self.inner_port),
             ("listen 8080;", " ".join("listen 127.0.0.1:%d;" % p for p in self.ports)),
             ("access_log /var/log/nginx/orvek-cache.log orvek_cache;",
              "access_log %s screens;" % self.log_path),
@@ -114,7 +127,7 @@ class NginxCache:
                 fastcgi_temp_path %(folder)s/fastcgi;
                 uwsgi_temp_path %(folder)s/uwsgi;
                 scgi_temp_path %(folder)s/scgi;
-                log_format screens '$msec $server_port $remote_user $status $body_bytes_sent $upstream_cache_status';
+                log_format screens '$msec $server_port $remote_user $status $body_bytes_sent $upstream_cache_status $uri';
             """) % {
             "folder": folder,
             # Started as root, nginx would hand its workers to "nobody", who
@@ -146,30 +159,41 @@ class NginxCache:
     def errors(self):
         return read_logs(self.dir, ("nginx.out", "error.log"))
 
-    def served(self):
-        """(time, port, user, status, bytes, cache status) per request."""
+    def served(self, cgi="statuswml.cgi"):
+        """(time, port, user, status, bytes, cache status) per request to
+        the CGI named."""
         with open(self.log_path) as f:
             rows = [line.split() for line in f if line.endswith("\n")]
         return [(float(t), int(port), user, int(status), int(sent), cache)
-                for t, port, user, status, sent, cache in rows]
+                for t, port, user, status, sent, cache, uri in rows if uri == "/cgi-bin/" + cgi]
 
 
 class ManyScreensTest(E2ETestCase):
-    def test_cache_runs_the_cgi_once_per_period_for_ten_screens(self):
+    def start_screens(self, screens):
+        """The bed behind the guide's nginx, and one monitor per user named
+        in screens, each refreshing every second with maxage 300."""
         folder = self.folder()
         for user in USERS:
             with open(os.path.join(folder, "page-%s.wml" % user), "w") as f:
                 f.write(page_for(user))
-        cgi = PER_USER_CGI % {"log": os.path.join(folder, "requests.log"), "dir": folder}
+        self.hang_path = os.path.join(folder, "hang")
+        cgi = PER_USER_CGI % {"log": os.path.join(folder, "requests.log"), "dir": folder, "hang": self.hang_path}
         bed = self.bed(auth="basic", users=USERS, folder=folder, cgi_source=cgi)
+        bed.set_data_age(age=3)
 
-        nginx = NginxCache(bed.port, USERS, len(SCREENS)).start()
+        nginx = NginxCache(bed.port, USERS, len(screens)).start()
         self.addCleanup(nginx.stop)
 
         terminals = []
-        for port, user in zip(nginx.ports, SCREENS):
-            terminals.append(self.monitor("http://127.0.0.1:%d" % port, "-s", "1",
-                                          username=user, password=USERS[user]))
+        for port, user in zip(nginx.ports, screens):
+            conf = write_config(self.folder(), "http://127.0.0.1:%d" % port, username=user, password=USERS[user])
+            with open(conf, "a") as f:
+                f.write("maxage 300\n")
+            terminals.append(self.run_orvek("-c", conf, "-s", "1"))
+        return bed, nginx, terminals
+
+    def test_cache_runs_the_cgi_once_per_period_for_ten_screens(self):
+        bed, nginx, terminals = self.start_screens(SCREENS)
         start = time.monotonic()
         for terminal, user in zip(terminals, SCREENS):
             terminal.wait_for_text(" web-%s " % user, timeout=15)
@@ -184,13 +208,21 @@ class ManyScreensTest(E2ETestCase):
                 if other != user:
                     self.assertFalse(screen.contains("-%s " % other), screen.dump())
             self.assertFalse(screen.contains(BANNER.strip()), screen.dump())
+            self.assertFalse(screen.contains("Server data"), screen.dump())
         for terminal in terminals:
             self.assertStillRunning(terminal)
             terminal.close()
         elapsed = time.monotonic() - start
         time.sleep(1)  # a transfer cut short by the closing ends, and is logged
 
-        answers = nginx.served()
+        figures = []
+        for cgi, runs in (("statuswml.cgi", bed.requests()), ("statusjson.cgi", bed.data_age_requests())):
+            with self.subTest(cgi):
+                figures.append(self.assertOncePerPeriod(nginx, cgi, runs))
+        sys.stderr.write("\n%.0f s, %d screens with maxage:\n%s\n" % (elapsed, len(SCREENS), "\n".join(figures)))
+
+    def assertOncePerPeriod(self, nginx, cgi, runs):
+        answers = nginx.served(cgi)
         # libcurl first asks without credentials to learn the scheme: each
         # frame is a 401 from nginx, then the page. A screen closed during a
         # transfer leaves a 499 (the client went away).
@@ -200,7 +232,6 @@ class ManyScreensTest(E2ETestCase):
         self.assertEqual(len(probes) + len(served) + len(cut), len(answers), "answers other than 200 and 401")
         self.assertLessEqual(len(cut), len(SCREENS))
         self.assertTrue(all(r[2] == "-" for r in probes))
-        runs = bed.requests()
         # Every screen drew a frame about every second.
         frames = {port: sum(1 for r in served if r[1] == port) for port in nginx.ports}
         for port, user in zip(nginx.ports, SCREENS):
@@ -223,15 +254,72 @@ class ManyScreensTest(E2ETestCase):
         passed_on = [r for r in served + cut if r[5] in ("MISS", "EXPIRED")]
         self.assertEqual(len(passed_on), len(runs))
         self.assertEqual(status["MISS"], len(USERS))
+        return ("%s: nginx served it %d times (%s; and %d 401s before the credentials); the CGI ran %d times "
+                "(%s); frames per screen %s; shortest gap between one user's CGI runs %.1f s" % (
+                    cgi, len(served), ", ".join("%s %d" % kv for kv in status.items()), len(probes), len(runs),
+                    ", ".join("%s %d" % (u, sum(1 for r in runs if r["user"] == u)) for u in USERS),
+                    sorted(frames.values()), min(gaps)))
 
-        sys.stderr.write(
-            "\n%.0f s, %d screens: nginx served the page %d times (%s; and %d 401s before "
-            "the credentials); CGI ran %d times (%s); frames per screen %s; shortest gap between one "
-            "user's CGI runs %.1f s\n" % (
-                elapsed, len(SCREENS), len(served), ", ".join("%s %d" % kv for kv in status.items()),
-                len(probes), len(runs),
-                ", ".join("%s %d" % (u, sum(1 for r in runs if r["user"] == u)) for u in USERS),
-                sorted(frames.values()), min(gaps)))
+    def test_a_hung_or_refused_server_shows_the_banner_and_its_return_the_page(self):
+        screens = ["wall"] * 3 + ["kiosk"]
+        bed, nginx, terminals = self.start_screens(screens)
+        for terminal, user in zip(terminals, screens):
+            terminal.wait_for_text(" web-%s " % user, timeout=15)
+        self.addCleanup(lambda: os.path.exists(self.hang_path) and os.remove(self.hang_path))
+
+        def until_every_screen(shows, bound, what):
+            """Seconds from now until each screen shows what shows() looks
+            for; fails beyond bound."""
+            start = time.monotonic()
+            seconds = []
+            for terminal in terminals:
+                terminal.wait_for(shows, bound - (time.monotonic() - start), what)
+                seconds.append(time.monotonic() - start)
+            return seconds
+
+        def page_of(user):
+            return lambda screen: screen.contains(" web-%s " % user) and not screen.contains(BANNER.strip())
+
+        def all_pages(bound):
+            start = time.monotonic()
+            for terminal, user in zip(terminals, screens):
+                terminal.wait_for(page_of(user), bound - (time.monotonic() - start), "the page again")
+            return time.monotonic() - start
+
+        banner = lambda screen: screen.contains(BANNER)
+        figures = []
+        # The CGI hangs: accepted, never answered.
+        hang_start = time.time()
+        open(self.hang_path, "w").close()
+        hung = until_every_screen(banner, BANNER_BOUND, "the banner after the CGI hangs")
+        figures.append("hung CGI: banner on every screen within %.1f s" % max(hung))
+        # The pages nginx handed out meanwhile were made at most STALE_BOUND
+        # seconds before (and a moment for making them).
+        oldest = 0
+        for user in USERS:
+            made = max(r["time"] for r in bed.requests() if r["user"] == user and r["time"] < hang_start)
+            handed = [r[0] for r in nginx.served() if r[2] == user and r[3] == 200 and r[0] > hang_start]
+            oldest = max([oldest] + [t - made for t in handed])
+        self.assertLessEqual(oldest, STALE_BOUND + 1, "a page that old was handed out as current")
+        figures.append("hung CGI: the oldest page handed out was made %.1f s before" % oldest)
+        # While it hangs, no screen goes back to a page: each later request
+        # hangs too, and none gets an old page once the bound has passed.
+        time.sleep(2)
+        deadline = time.monotonic() + 8
+        while time.monotonic() < deadline:
+            for terminal in terminals:
+                self.assertFalse(terminal.screen().contains(" web-"), "an old page while the CGI hangs")
+            time.sleep(0.5)
+        os.remove(self.hang_path)
+        figures.append("CGI answering again: the page on every screen after %.1f s" % all_pages(40))
+
+        # Nothing listens: connections refused.
+        bed._kill()
+        refused = until_every_screen(banner, BANNER_BOUND, "the banner after the server stops")
+        figures.append("server refusing: banner on every screen within %.1f s" % max(refused))
+        bed.start()
+        figures.append("server back: the page on every screen after %.1f s" % all_pages(30))
+        sys.stderr.write("\n" + "\n".join(figures) + "\n")
 
 
 if __name__ == "__main__":
