@@ -216,17 +216,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   HiddenNoteText note;
   const std::size_t report_labels = frame.labels.size();
-  if (show_hidden) put_hidden_note(frame, note);
+  const int hidden_before = frame.hidden_labels;
+  // -u as well for bodies of odd length: the clock left of the note.
+  const std::string_view clock = body.size() % 2 ? std::string_view(" 12:34:56 ") : std::string_view();
+  if (show_hidden || !clock.empty()) put_last_row_notes(frame, clock, show_hidden, note);
+  // The notes only ever add to the count, by labels they cover.
+  FUZZ_CHECK(frame.hidden_labels >= hidden_before);
+  FUZZ_CHECK(frame.hidden_labels - hidden_before <= static_cast<int>(report_labels));
+  std::size_t notes = 0;
+  int note_column = screen.columns;
   if (show_hidden && frame.hidden_labels > 0) {
     // The note ends in the last column of the last row.
-    FUZZ_CHECK(frame.labels.size() == report_labels + 1);
+    ++notes;
     const Label& last = frame.labels.back();
     FUZZ_CHECK(last.row == screen.rows - 1 && last.column >= 0);
     FUZZ_CHECK(last.column + static_cast<int>(last.text.size()) == screen.columns);
     FUZZ_CHECK(last.text.ends_with(' ') && last.role == ALARM_ROLE && last.bold);
-  } else {
-    FUZZ_CHECK(frame.labels.size() == report_labels);
+    note_column = last.column;
   }
+  if (!clock.empty() && note_column > 0) {
+    // The clock's right-hand part ends where the note begins.
+    ++notes;
+    const Label& shown = frame.labels[frame.labels.size() - notes];
+    FUZZ_CHECK(shown.row == screen.rows - 1 && shown.column >= 0 && shown.role == TEXT_ROLE && !shown.bold);
+    FUZZ_CHECK(shown.column + static_cast<int>(shown.text.size()) == note_column);
+    FUZZ_CHECK(clock.ends_with(shown.text));
+  }
+  FUZZ_CHECK(frame.labels.size() == report_labels + notes);
   paint_frame(frame);
   check_nothing_beyond_labels(frame);
   FUZZ_CHECK(frame.report_cursor.row >= 0 && frame.report_cursor.column >= 0);
