@@ -25,7 +25,7 @@ struct Drawn {
 template <typename Pass>
 Drawn draw(Pass pass, const std::vector<ProblemLine>& lines, const ExcludeList& excludes, bool newcgi, int rows,
            int columns) {
-  const Report report = pass(lines, excludes, newcgi);
+  const Report report = pass(lines, read_names(lines, newcgi), excludes);
   Frame frame(rows, columns);
   lay_out_report(report, frame);
   return {describe(frame), colour_pair(frame.background), report.unmatched};

@@ -17,7 +17,8 @@ Frame render(const std::string& page, const std::vector<std::string>& excluded =
   static std::string body;  // the frame's labels point into it
   body = page;
   Frame frame(rows, columns);
-  lay_out_report(render_problems(split_problem_lines(body), make_exclude_list(excluded), newcgi), frame);
+  const std::vector<ProblemLine> lines = split_problem_lines(body);
+  lay_out_report(render_problems(lines, read_names(lines, newcgi), make_exclude_list(excluded)), frame);
   return frame;
 }
 
@@ -166,7 +167,8 @@ TEST(ReportPass, CountsWhatTheExcludeListHides) {
       {{""}, 0, 5},  // an empty entry hides every service
   };
   for (const Case& c : cases) {
-    const Report report = render_problems(split_problem_lines(page), make_exclude_list(c.excluded), true);
+    const std::vector<ProblemLine> lines = split_problem_lines(page);
+    const Report report = render_problems(lines, read_names(lines, true), make_exclude_list(c.excluded));
     EXPECT_EQ(report.excluded_hosts, c.hosts) << testing::PrintToString(c.excluded);
     EXPECT_EQ(report.excluded_services, c.services) << testing::PrintToString(c.excluded);
   }
