@@ -20,12 +20,21 @@ bool ends_with_ignoring_case(string_view text, string_view suffix) {
   return text.size() >= suffix.size() && equal_ignoring_case(text.substr(text.size() - suffix.size()), suffix);
 }
 
-// One past the '>' that ends the tag opening at text[at]. A quoted attribute
-// value may hold '>', a comment runs to its "-->". npos: the tag never ends.
-std::size_t tag_end(string_view text, std::size_t at) {
+// How tags are read: a quoted attribute value may hold '>'; but a name
+// written unescaped into a value may hold a lone quote, and then only the
+// first '>' ends a tag.
+enum class Quotes { HONOURED, IGNORED };
+
+// One past the '>' that ends the tag opening at text[at]; a comment runs to
+// its "-->". npos: the tag never ends.
+std::size_t tag_end(string_view text, std::size_t at, Quotes quotes) {
   if (text.compare(at, 4, "<!--") == 0) {
     const std::size_t end = text.find("-->", at + 4);
     return end == npos ? npos : end + 3;
+  }
+  if (quotes == Quotes::IGNORED) {
+    const std::size_t end = text.find('>', at + 1);
+    return end == npos ? npos : end + 1;
   }
   char quote = 0;
   for (std::size_t i = at + 1; i < text.size(); ++i) {
@@ -54,12 +63,12 @@ struct Cells {
 };
 
 // The table cells of text, by their tags.
-Cells find_cells(string_view text) {
+Cells find_cells(string_view text, Quotes quotes) {
   Cells cells;
   std::size_t open = npos;  // where the content of the open cell starts
   std::size_t at = text.find('<');
   while (at != npos) {
-    const std::size_t end = tag_end(text, at);
+    const std::size_t end = tag_end(text, at, quotes);
     if (end == npos) return cells;
     const string_view tag = text.substr(at, end - at);
     if (opens_cell(tag)) {
@@ -78,12 +87,12 @@ Cells find_cells(string_view text) {
 
 // A cell's text: from the first to the last byte outside tags that is no
 // blank; tags between them stay.
-string_view cell_text(string_view cell) {
+string_view cell_text(string_view cell, Quotes quotes) {
   std::size_t first = npos, last = npos;
   std::size_t at = 0;
   while (at < cell.size()) {
     if (cell[at] == '<') {
-      const std::size_t end = tag_end(cell, at);
+      const std::size_t end = tag_end(cell, at, quotes);
       if (end == npos) break;
       at = end;
       continue;
@@ -115,22 +124,29 @@ TableRow read_table_row(string_view line) {
   if (body.ends_with('\n')) body.remove_suffix(1);
   if (body.ends_with('\r')) body.remove_suffix(1);
   if (!starts_with_ignoring_case(body, ROW_START) || !ends_with_ignoring_case(body, ROW_END)) return row;
-  const Cells cells = find_cells(body);
-  if (!cells.complete || cells.count == 0) return row;
-  row.is_row = true;
-  const string_view first = cell_text(cells.first);
-  if ((row.status = cell_status(first))) {
-    row.name_cell = cells.count > 1 ? cell_text(cells.last) : string_view{};
-  } else if (cells.count > 1 && (row.status = cell_status(cell_text(cells.last)))) {
-    row.name_cell = first;
+  for (const Quotes quotes : {Quotes::HONOURED, Quotes::IGNORED}) {
+    const Cells cells = find_cells(body, quotes);
+    if (!cells.complete || cells.count == 0) continue;
+    row.is_row = true;
+    const string_view first = cell_text(cells.first, quotes);
+    if ((row.status = cell_status(first))) {
+      row.name_cell = cells.count > 1 ? cell_text(cells.last, quotes) : string_view{};
+      return row;
+    }
+    if (cells.count > 1 && (row.status = cell_status(cell_text(cells.last, quotes)))) {
+      row.name_cell = first;
+      return row;
+    }
   }
   return row;
 }
 
 std::optional<string_view> last_cell_text(string_view line) {
-  const Cells cells = find_cells(line);
-  if (cells.count == 0) return std::nullopt;
-  return cell_text(cells.last);
+  for (const Quotes quotes : {Quotes::HONOURED, Quotes::IGNORED}) {
+    const Cells cells = find_cells(line, quotes);
+    if (cells.complete && cells.count > 0) return cell_text(cells.last, quotes);
+  }
+  return std::nullopt;
 }
 
 std::optional<string_view> postfield_value(string_view line, string_view name) {
