@@ -10,7 +10,6 @@ constexpr auto npos = string_view::npos;
 
 constexpr string_view ROW_START = "<tr><td>";
 constexpr string_view ROW_END = "</td></tr>";
-constexpr string_view BLANKS = " \t\r\n";
 
 bool starts_with_ignoring_case(string_view text, string_view prefix) {
   return text.size() >= prefix.size() && equal_ignoring_case(text.substr(0, prefix.size()), prefix);
@@ -20,6 +19,8 @@ bool ends_with_ignoring_case(string_view text, string_view suffix) {
   return text.size() >= suffix.size() && equal_ignoring_case(text.substr(text.size() - suffix.size()), suffix);
 }
 
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // How tags are read: a quoted attribute value may hold '>'; but a name
 // written unescaped into a value may hold a lone quote, and then only the
 // first '>' ends a tag.
@@ -28,7 +29,7 @@ enum class Quotes { HONOURED, IGNORED };
 // One past the '>' that ends the tag opening at text[at]; a comment runs to
 // its "-->". npos: the tag never ends.
 std::size_t tag_end(string_view text, std::size_t at, Quotes quotes) {
-  if (text.compare(at, 4, "<!--") == 0) {
+  if (text[at + 1] == '!' && text.compare(at, 4, "<!--") == 0) {
     const std::size_t end = text.find("-->", at + 4);
     return end == npos ? npos : end + 3;
   }
@@ -36,15 +37,16 @@ std::size_t tag_end(string_view text, std::size_t at, Quotes quotes) {
     const std::size_t end = text.find('>', at + 1);
     return end == npos ? npos : end + 1;
   }
+  const char* const begin = text.data();
+  const char* const stop = begin + text.size();
   char quote = 0;
-  for (std::size_t i = at + 1; i < text.size(); ++i) {
-    const char c = text[i];
+  for (const char* c = begin + at + 1; c < stop; ++c) {
     if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (c == '>') {
-      return i + 1;
+      if (*c == quote) quote = 0;
+    } else if (*c == '>') {
+      return static_cast<std::size_t>(c - begin) + 1;
+    } else if (*c == '\'' || *c == '"') {
+      quote = *c;
     }
   }
   return npos;
@@ -52,58 +54,56 @@ std::size_t tag_end(string_view text, std::size_t at, Quotes quotes) {
 
 // "<td>" or "<td ...>", and "</td>", without regard to case.
 bool opens_cell(string_view tag) {
-  return tag.size() >= 4 && equal_ignoring_case(tag.substr(0, 3), "<td") && (tag[3] == '>' || BLANKS.find(tag[3]) != npos);
+  return tag.size() >= 4 && equal_ignoring_case(tag.substr(0, 3), "<td") && (tag[3] == '>' || is_blank(tag[3]));
 }
 bool closes_cell(string_view tag) { return equal_ignoring_case(tag, "</td>"); }
+
+// The text of a cell as it is read: from the first to the last byte outside
+// tags that is no blank; tags between them stay.
+struct TextSpan {
+  std::size_t first = npos, last = npos;
+  void take(string_view text, std::size_t from, std::size_t to) {  // text outside tags: [from, to)
+    while (from < to && is_blank(text[from])) ++from;
+    while (to > from && is_blank(text[to - 1])) --to;
+    if (from == to) return;
+    if (first == npos) first = from;
+    last = to;
+  }
+  string_view in(string_view text) const { return first == npos ? string_view{} : text.substr(first, last - first); }
+};
 
 struct Cells {
   bool complete = false;  // every tag ends
   int count = 0;
-  string_view first, last;
+  string_view first, last;  // the texts of the first and the last cell
 };
 
-// The table cells of text, by their tags.
+// The table cells of text, by their tags, read once from left to right.
 Cells find_cells(string_view text, Quotes quotes) {
   Cells cells;
-  std::size_t open = npos;  // where the content of the open cell starts
-  std::size_t at = text.find('<');
-  while (at != npos) {
-    const std::size_t end = tag_end(text, at, quotes);
+  bool open = false;  // inside a cell
+  TextSpan span;
+  std::size_t at = 0;  // where the text after the last tag starts
+  for (;;) {
+    const std::size_t tag = text.find('<', at);
+    if (open) span.take(text, at, tag == npos ? text.size() : tag);
+    if (tag == npos) break;
+    const std::size_t end = tag_end(text, tag, quotes);
     if (end == npos) return cells;
-    const string_view tag = text.substr(at, end - at);
-    if (opens_cell(tag)) {
-      open = end;
-    } else if (closes_cell(tag) && open != npos) {
-      const string_view content = text.substr(open, at - open);
-      if (cells.count++ == 0) cells.first = content;
-      cells.last = content;
-      open = npos;
+    const string_view name = text.substr(tag, end - tag);
+    // Only tags that start "<t" or "</t" can open or close a cell.
+    if ((name[1] | 0x20) == 't' && opens_cell(name)) {
+      open = true;
+      span = {};
+    } else if (name[1] == '/' && open && closes_cell(name)) {
+      if (cells.count++ == 0) cells.first = span.in(text);
+      cells.last = span.in(text);
+      open = false;
     }
-    at = text.find('<', end);
+    at = end;
   }
   cells.complete = true;
   return cells;
-}
-
-// A cell's text: from the first to the last byte outside tags that is no
-// blank; tags between them stay.
-string_view cell_text(string_view cell, Quotes quotes) {
-  std::size_t first = npos, last = npos;
-  std::size_t at = 0;
-  while (at < cell.size()) {
-    if (cell[at] == '<') {
-      const std::size_t end = tag_end(cell, at, quotes);
-      if (end == npos) break;
-      at = end;
-      continue;
-    }
-    if (BLANKS.find(cell[at]) == npos) {
-      if (first == npos) first = at;
-      last = at;
-    }
-    ++at;
-  }
-  return first == npos ? string_view{} : cell.substr(first, last - first + 1);
 }
 
 }  // namespace
@@ -128,13 +128,12 @@ TableRow read_table_row(string_view line) {
     const Cells cells = find_cells(body, quotes);
     if (!cells.complete || cells.count == 0) continue;
     row.is_row = true;
-    const string_view first = cell_text(cells.first, quotes);
-    if ((row.status = cell_status(first))) {
-      row.name_cell = cells.count > 1 ? cell_text(cells.last, quotes) : string_view{};
+    if ((row.status = cell_status(cells.first))) {
+      row.name_cell = cells.count > 1 ? cells.last : string_view{};
       return row;
     }
-    if (cells.count > 1 && (row.status = cell_status(cell_text(cells.last, quotes)))) {
-      row.name_cell = first;
+    if (cells.count > 1 && (row.status = cell_status(cells.last))) {
+      row.name_cell = cells.first;
       return row;
     }
   }
@@ -144,7 +143,7 @@ TableRow read_table_row(string_view line) {
 std::optional<string_view> last_cell_text(string_view line) {
   for (const Quotes quotes : {Quotes::HONOURED, Quotes::IGNORED}) {
     const Cells cells = find_cells(line, quotes);
-    if (cells.complete && cells.count > 0) return cell_text(cells.last, quotes);
+    if (cells.complete && cells.count > 0) return cells.last;
   }
   return std::nullopt;
 }
