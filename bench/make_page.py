@@ -6,7 +6,9 @@ Every problem stands on a line of its own and carries one status token:
 DWN / UNR lines hold the host postfield only; service lines hold the host
 postfield directly followed by another postfield and, depending on --form,
 either the service postfield (read when newcgi is "true") or the table cell
-that links to extinfo.cgi (read otherwise). Everything else on the page (the
+that links to extinfo.cgi (read otherwise). With --form rows every problem is
+a table row as the status CGI writes it (token cell, postfield elements, name
+cell), read by its cells whatever newcgi says. Everything else on the page (the
 WML header, the card, section titles, the footer) is free of status tokens.
 
 The output depends only on the options, --seed included.
