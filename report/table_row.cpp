@@ -111,9 +111,25 @@ Cells find_cells(string_view text, Quotes quotes) {
 unsigned cell_status(string_view text) {
   static constexpr std::pair<string_view, unsigned> tokens[] = {
       {"DWN", TOKEN_DWN}, {"UNR", TOKEN_UNR}, {"WRN", TOKEN_WRN}, {"CRI", TOKEN_CRI}, {"UNK", TOKEN_UNK}};
-  for (const auto& [token, bit] : tokens)
-    if (equal_ignoring_case(text, token)) return bit;
-  return 0;
+  // The words of the text, between blanks: exactly one of them a token.
+  unsigned status = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (is_blank(text[at])) {
+      ++at;
+      continue;
+    }
+    std::size_t end = at;
+    while (end < text.size() && !is_blank(text[end])) ++end;
+    const string_view word = text.substr(at, end - at);
+    for (const auto& [token, bit] : tokens) {
+      if (!equal_ignoring_case(word, token)) continue;
+      if (status) return 0;
+      status = bit;
+    }
+    at = end;
+  }
+  return status;
 }
 
 TableRow read_table_row(string_view line) {

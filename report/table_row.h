@@ -19,11 +19,13 @@ struct TableRow {
   std::string_view name_cell;  // the text of the cell that names the problem: HOST or HOST/SERVICE
 };
 
-// The status comes from the first cell's text when that is exactly one
-// status token; rows that put the name first carry it in their last cell.
+// The status comes from the first cell's text when that holds exactly one
+// status token as a word of its own ("CRI", "CRI 2d 4h", not "CRITICAL");
+// rows that put the name first carry it in their last cell.
 TableRow read_table_row(std::string_view line);
 
-// The status token a cell's text is, exactly (a TOKEN_ bit), or 0.
+// The status token a cell's text holds as a word of its own (a TOKEN_ bit),
+// or 0: none, or more than one.
 unsigned cell_status(std::string_view text);
 
 // The text of a line's last table cell: what stands between its tags, the

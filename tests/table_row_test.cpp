@@ -32,6 +32,8 @@ const RowCase row_cases[] = {
     {"no_problems_row", "<tr><td>No problems</td></tr>\n", true, 0, ""},
     {"heading_row", "<tr><td>Host</td><td>State</td></tr>\n", true, 0, ""},
     {"token_only_inside_a_word", "<tr><td>CRITICAL</td><td>description/unknown</td></tr>\n", true, 0, ""},
+    {"token_among_other_words", "<tr><td>CRI 2d 4h</td><td>a/b</td></tr>\n", true, TOKEN_CRI, "a/b"},
+    {"two_tokens_are_none", "<tr><td>DWN UNR</td><td>a</td></tr>\n", true, 0, ""},
     // Rows that name the problem first carry the token in their last cell.
     {"name_first_row",
      "<tr><td><anchor title='db1'>db1<go href='statuswml.cgi' method='post'><postfield name='host' "
