@@ -45,6 +45,26 @@ def with_clock(expected, clock, end=None):
 
 
 class ClockTest(E2ETestCase):
+    def assertScreenWithClock(self, terminal, expected, end=None, timeout=10.0, what="the screen with its clock"):
+        """Waits for a screen that is expected() with the clock it shows
+        itself (ten cells ending at column end) put in; returns it. The
+        clock moves with every fetch, so both come from one capture."""
+        last = []
+
+        def matches(screen):
+            stop = screen.width if end is None else end
+            clock = screen.line(screen.height - 1)[stop - 10:stop]
+            if shown_seconds(screen, stop) is None:
+                last[:] = ["no clock ending at column %d" % stop]
+                return False
+            last[:] = with_clock(expected(), clock, stop).mismatches(screen)
+            return not last
+
+        try:
+            return terminal.wait_for(matches, timeout, what)
+        except AssertionError as error:
+            raise AssertionError("%s\nfirst differences:\n  %s" % (error, "\n  ".join(last[:15]))) from None
+
     def assertClockNear(self, seconds, before, after):
         """seconds (since midnight in ZONE) lies between the two times, a
         second's rounding allowed."""
@@ -64,33 +84,27 @@ class ClockTest(E2ETestCase):
                 bed.set_page(page)
                 before = time.time()
                 self.wait_for_cycles(bed, 2, terminal)
-                screen = terminal.wait_for(lambda s: shown_seconds(s) is not None, 5, "a clock")
-                clock = screen.line(23)[70:]
-                self.assertScreen(terminal, with_clock(expected, clock), timeout=0.5,
-                                  what="%s with the clock" % case)
+                screen = self.assertScreenWithClock(terminal, lambda: expected, what="%s with the clock" % case)
                 self.assertClockNear(shown_seconds(screen), before, time.time())
 
     def test_the_banner_screen_and_the_hidden_note(self):
         terminal = self.monitor(dead_url(), "-u", "-m", env=ZONE)
         before = time.time()
-        screen = terminal.wait_for(lambda s: s.contains("No connection") and shown_seconds(s) is not None, 10,
-                                   "the banner and a clock")
-        self.assertScreen(terminal, with_clock(banner_screen(), screen.line(23)[70:]), timeout=0.5,
-                          what="the banner with the clock, no note")
+        screen = self.assertScreenWithClock(terminal, banner_screen, what="the banner with the clock, no note")
         self.assertClockNear(shown_seconds(screen), before - 2, time.time())
 
         # 100 DOWN hosts at 80x24: 76 of them beyond the edge.
         bed = self.bed()
         bed.set_page(status_page([("down", "h%02d" % i) for i in range(100)]))
         terminal = self.monitor(bed.base_url, "-u", "-m", env=ZONE)
-        screen = terminal.wait_for(lambda s: s.contains("+76 hidden"), 10, "the note")
-        expected = ExpectedScreen(80, 24, WHITE, RED)
-        for i in range(24):
-            expected.label(i % 12 * 2, i // 12 * 50, "h%02d" % i, BLACK, WHITE)
-        expected.put(23, 68, " +76 hidden ", WHITE, RED, bold=True)
-        with_clock(expected, screen.line(23)[58:68], end=68)
-        self.assertScreen(terminal, expected, timeout=0.5, what="the clock just left of the note")
-        self.assertIsNotNone(shown_seconds(screen, 68))
+
+        def counted():
+            expected = ExpectedScreen(80, 24, WHITE, RED)
+            for i in range(24):
+                expected.label(i % 12 * 2, i // 12 * 50, "h%02d" % i, BLACK, WHITE)
+            return expected.put(23, 68, " +76 hidden ", WHITE, RED, bold=True)
+
+        self.assertScreenWithClock(terminal, counted, end=68, what="the clock just left of the note")
 
     def test_a_resize_keeps_the_time_of_the_fetch(self):
         bed = self.bed()
