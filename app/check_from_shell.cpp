@@ -1,13 +1,16 @@
 #include "app/check_from_shell.h"
 
 #include <cstdio>
+#include <optional>
 
+#include "app/check_trust.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
 #include "app/server_value.h"
 #include "app/shown_text.h"
 #include "common/text_search.h"
 #include "fetch/banner.h"
+#include "fetch/certificate.h"
 #include "fetch/failure_words.h"
 #include "fetch/status_fetch.h"
 #include "report/field_extraction.h"
@@ -78,6 +81,9 @@ struct Lines {
     text.append(key).append(": ").append(value).push_back('\n');
   }
   string outside(string_view value) const { return shown(value, secrets); }
+  void add(const std::vector<CheckLine>& more) {
+    for (const CheckLine& line : more) add(line.key, line.value);
+  }
 };
 
 bool offers(const FetchResult& fetched, string_view scheme) {
@@ -108,8 +114,7 @@ void explain_settings(const Program& program, string_view config_file, Lines& li
 
   const string_view server = string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size());
   const ServerValue value = read_server_value(server);
-  if (equal_ignoring_case(value.scheme, "https"))
-    lines.add("certificate", "not verified (its name must still match the host)");
+  lines.add(trust_setting_lines(settings, lines.secrets));
   if (server.empty())
     lines.add("pitfall", "no server line: the URL is only the status path");
   else if (value.scheme.empty())
@@ -216,9 +221,12 @@ void explain_report(const Program& program, const Answer& answer, Lines& lines) 
 
 }  // namespace
 
-CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched) {
+CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched,
+                          const CertificateLook* certificate) {
   Lines lines;
   lines.secrets = password_forms(program.settings.username, program.settings.password);
+  for (string& form : password_forms(program.settings.username, password_in_use(program.settings)))
+    lines.secrets.push_back(std::move(form));
   explain_settings(program, config_file, lines);
 
   const string took = seconds_text(fetched.seconds);
@@ -232,6 +240,7 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   if (fetched.failure == FetchFailure::TRANSPORT || fetched.failure == FetchFailure::NO_HANDLE)
     lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
+  if (certificate) lines.add(certificate_lines(program.settings, fetched, *certificate, lines.secrets));
 
   Answer answer;
   if (fetched.ok()) {
@@ -251,6 +260,7 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
                                                     : "none (markup only)");
   }
 
+  lines.add(exposure_warnings(program.settings, config_file, certificate, lines.secrets));
   CheckReport result;
   if (fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE) {
     explain_report(program, answer, lines);
@@ -268,7 +278,11 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
 
 int check_from_shell(Program& program, string_view config_file) {
   const FetchResult fetched = fetch_problems(program.settings, program.body);
-  const CheckReport report = explain_fetch(program, config_file, fetched);
+  // A second handshake, unchecked and without a request, so that the
+  // certificate shows also where the fetch refused it.
+  std::optional<CertificateLook> certificate;
+  if (certificate_worth_a_look(program.settings, fetched)) certificate = look_at_certificate(program.settings.status_url);
+  const CheckReport report = explain_fetch(program, config_file, fetched, certificate ? &*certificate : nullptr);
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

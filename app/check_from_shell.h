@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+struct CertificateLook;
 struct FetchResult;
 struct Program;
 
@@ -15,8 +16,10 @@ struct CheckReport {
 };
 
 // The report on fetched, a fetch made with program.settings into
-// program.body. config_file: the file the settings came from.
-CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched);
+// program.body. config_file: the file the settings came from. certificate:
+// the server's certificate as looked at after the fetch, if it was.
+CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched,
+                          const CertificateLook* certificate = nullptr);
 
 // Fetches once, prints the report, and returns its exit status.
 int check_from_shell(Program& program, std::string_view config_file);

@@ -44,6 +44,20 @@ FetchResult transport(int code, double seconds, long os_error = 0) {
   return result;
 }
 
+// A handshake whose chain OpenSSL refused for reason (an X509_V_ERR_ number).
+FetchResult chain_refused(long reason) {
+  FetchResult result = transport(CURLE_PEER_FAILED_VERIFICATION, 0.01);
+  result.tls_verify_result = reason;
+  return result;
+}
+
+FetchResult unusable(const std::string& why) {
+  FetchResult result;
+  result.failure = FetchFailure::UNUSABLE_SETTINGS;
+  result.error = why;
+  return result;
+}
+
 FetchResult failed(FetchFailure failure, long status = 0) {
   FetchResult result;
   result.failure = failure;
@@ -84,8 +98,32 @@ INSTANTIATE_TEST_SUITE_P(
                     "answer: none: name not resolved: no address for the server's host name (after 0.20 s)"},
         FailureCase{"tls", transport(CURLE_SSL_CONNECT_ERROR, 0.01), "answer: none: TLS handshake failed (after 0.01 s)"},
         FailureCase{"certificate_name", transport(CURLE_PEER_FAILED_VERIFICATION, 0.01),
-                    "answer: none: TLS handshake failed: the certificate is not made out to the host in the server "
-                    "URL (after 0.01 s)"},
+                    "answer: none: certificate check failed: name mismatch: the certificate is not made out to the "
+                    "host in the server URL (after 0.01 s)"},
+        // OpenSSL's numbers: 10 expired, 9 not yet valid, 18 self-signed,
+        // 20 issuer unknown here, 7 bad signature.
+        FailureCase{"certificate_expired", chain_refused(10),
+                    "answer: none: certificate check failed: expired: the server's certificate is no longer valid "
+                    "(after 0.01 s)"},
+        FailureCase{"certificate_not_yet_valid", chain_refused(9),
+                    "answer: none: certificate check failed: not yet valid: the server's certificate is valid only "
+                    "from a later date (or this machine's clock is behind) (after 0.01 s)"},
+        FailureCase{"certificate_self_signed", chain_refused(18),
+                    "answer: none: certificate check failed: unknown CA: no trusted certificate authority vouches "
+                    "for the server's certificate (it is self-signed or its issuer is not trusted here) (after 0.01 s)"},
+        FailureCase{"certificate_issuer_unknown", chain_refused(20),
+                    "answer: none: certificate check failed: unknown CA: no trusted certificate authority vouches "
+                    "for the server's certificate (it is self-signed or its issuer is not trusted here) (after 0.01 s)"},
+        FailureCase{"certificate_other_reason", chain_refused(7),
+                    "answer: none: certificate check failed: certificate signature failure (after 0.01 s)"},
+        FailureCase{"pin", transport(CURLE_SSL_PINNEDPUBKEYNOTMATCH, 0.01),
+                    "answer: none: certificate check failed: pin mismatch: the server's public key is none of those "
+                    "in the pin line (after 0.01 s)"},
+        FailureCase{"ca_file", transport(CURLE_SSL_CACERT_BADFILE, 0.01),
+                    "answer: none: the CA certificates to check the server's certificate against could not be read "
+                    "(after 0.01 s)"},
+        FailureCase{"password_file", unusable("the password file /run/pw cannot be read: No such file or directory"),
+                    "answer: none: the password file /run/pw cannot be read: No such file or directory (after 0.00 s)"},
         FailureCase{"too_large", failed(FetchFailure::BODY_TOO_LARGE, 200),
                     "answer: HTTP status 200 (OK), but body over 3,510,720 bytes, more than orvek takes (after 0.00 s)"},
         FailureCase{"header_unfinished", failed(FetchFailure::HEADER_UNFINISHED, 200),
