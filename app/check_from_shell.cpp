@@ -260,18 +260,20 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
                                                     : "none (markup only)");
   }
 
-  lines.add(exposure_warnings(program.settings, config_file, certificate, lines.secrets));
   CheckReport result;
+  string verdict;
   if (fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE) {
     explain_report(program, answer, lines);
     result.status = 0;
-    lines.add("verdict", string("OK: the monitor would draw this page as its report") +
-                             (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
-                              : answer.report.items.empty() ? ", an empty black screen (all clear)"
-                                                            : ""));
+    verdict = string("OK: the monitor would draw this page as its report") +
+              (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
+               : answer.report.items.empty() ? ", an empty black screen (all clear)"
+                                             : "");
   } else {
-    lines.add("verdict", "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"");
+    verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
   }
+  lines.add(exposure_warnings(program.settings, config_file, certificate, lines.secrets));
+  lines.add("verdict", verdict);
   result.text = std::move(lines.text);
   return result;
 }

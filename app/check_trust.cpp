@@ -53,7 +53,8 @@ string checks_asked(const Settings& settings, const std::vector<string>& secrets
   const string pin = pin_check(settings);
   string text = chain;
   if (!pin.empty()) text += (text.empty() ? "" : ", ") + pin;
-  text += (text.empty() ? "" : ", and ") + string("its name");
+  if (text.empty()) return "its name only; its chain is not checked (no verify, cafile or pin line)";
+  text += ", and its name";
   if (chain.empty()) text += "; its chain is not checked";
   return text;
 }
@@ -169,13 +170,22 @@ std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchRe
 
   const TrustFailure failure = trust_failure_of(fetched);
   const bool handshake_done = fetched.ok() || fetched.status != 0;
-  string outcome = failure != TrustFailure::NONE ? "FAILED (" + trust_failure_words(fetched) + ")"
-                   : handshake_done             ? "passed"
-                                                : "not known (the transfer failed before)";
-  lines.push_back({"certificate checked", checks_asked(settings, secrets) + ": " + outcome});
+  const string checks = checks_asked(settings, secrets);
+  if (failure != TrustFailure::NONE) {
+    string words = trust_failure_words(fetched);
+    if (const string_view failed = "certificate check failed: "; words.starts_with(failed)) words.erase(0, failed.size());
+    lines.push_back({"certificate checked", "FAILED: " + words + " (checked: " + checks + ")"});
+  } else {
+    lines.push_back({"certificate checked", (handshake_done ? "passed (" : "not known, the transfer failed first (") +
+                                                checks + ")"});
+  }
   lines.push_back({"certificate pin", facts.pin});
   const bool pinned_here = !settings.pin.empty() && failure == TrustFailure::NONE && handshake_done;
-  if (!pinned_here && !facts.pin.empty())
+  if (failure == TrustFailure::PIN_MISMATCH)
+    // Not an invitation to pin whoever answers now: that may be the impostor.
+    lines.push_back({"hint", "this is not the key the pin line names: someone else may be answering; only if the "
+                             "server's key was replaced on purpose, make the pin line: pin " + facts.pin});
+  else if (!pinned_here && !facts.pin.empty())
     lines.push_back({"hint", "to accept this server and no other, add: pin " + facts.pin});
   return lines;
 }
