@@ -59,10 +59,13 @@ std::string set_trust_options(void* curl_handle, const Settings& settings) {
 TrustFailure trust_failure_of(const FetchResult& result) {
   switch (result.curl_code) {
     case CURLE_PEER_FAILED_VERIFICATION:
-      // The host check runs after the handshake, with the chain's result
-      // still X509_V_OK; a chain that failed leaves OpenSSL's reason.
+      // libcurl checks the name after the handshake, before it takes the
+      // chain's verdict from OpenSSL: a failed name leaves the verdict as it
+      // began (X509_V_ERR_UNSPECIFIED), or X509_V_OK. A chain that failed
+      // during the handshake leaves OpenSSL's reason.
       switch (result.tls_verify_result) {
-        case X509_V_OK: return TrustFailure::NAME_MISMATCH;
+        case X509_V_OK:
+        case X509_V_ERR_UNSPECIFIED: return TrustFailure::NAME_MISMATCH;
         case X509_V_ERR_CERT_HAS_EXPIRED: return TrustFailure::EXPIRED;
         case X509_V_ERR_CERT_NOT_YET_VALID: return TrustFailure::NOT_YET_VALID;
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:

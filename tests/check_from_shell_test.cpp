@@ -100,6 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"certificate_name", transport(CURLE_PEER_FAILED_VERIFICATION, 0.01),
                     "answer: none: certificate check failed: name mismatch: the certificate is not made out to the "
                     "host in the server URL (after 0.01 s)"},
+        // libcurl leaves 1 (unspecified) where the name failed.
+        FailureCase{"certificate_name_unspecified", chain_refused(1),
+                    "answer: none: certificate check failed: name mismatch: the certificate is not made out to the "
+                    "host in the server URL (after 0.01 s)"},
         // OpenSSL's numbers: 10 expired, 9 not yet valid, 18 self-signed,
         // 20 issuer unknown here, 7 bad signature.
         FailureCase{"certificate_expired", chain_refused(10),
