@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,19 +80,42 @@ string octal_mode(mode_t mode) {
   return text;
 }
 
-// A file holding the password that group or others may read.
+// Whether this process reads the file only through its group: then the
+// group's read bit is what lets the monitor's own account read it (a file
+// owned by root, group orvek, mode 0640), and no leak.
+bool read_through_group(const struct stat& status) {
+  if (::geteuid() == status.st_uid) return false;
+  if (::getegid() == status.st_gid) return true;
+  gid_t groups[256];
+  const int count = ::getgroups(256, groups);
+  for (int i = 0; i < count; ++i)
+    if (groups[i] == status.st_gid) return true;
+  return false;
+}
+
+string group_name(gid_t gid) {
+  if (const struct group* entry = ::getgrgid(gid)) return entry->gr_name;
+  return std::to_string(gid);
+}
+
+// A file holding the password that others, or the members of its group, may
+// read.
 void warn_if_readable(const string& path, string_view what, const std::vector<string>& secrets,
                       std::vector<CheckLine>& lines) {
   struct stat status;
-  if (::stat(path.c_str(), &status) != 0 || (status.st_mode & (S_IRGRP | S_IROTH)) == 0) return;
-  const char* who = (status.st_mode & S_IRGRP) && (status.st_mode & S_IROTH) ? "its group and others"
-                    : (status.st_mode & S_IRGRP)                             ? "its group"
-                                                                             : "others";
+  if (::stat(path.c_str(), &status) != 0) return;
+  const string file = shown(path, secrets);
+  const string mode = octal_mode(status.st_mode);
   // The owner's bits kept, everyone else's taken away.
   const string mended = octal_mode(status.st_mode & 07700).substr(1);
-  lines.push_back({"warning", string(what) + " " + shown(path, secrets) + " holds the password and can be read by " +
-                                  who + " (mode " + octal_mode(status.st_mode) + "): chmod " + mended + " " +
-                                  shown(path, secrets)});
+  const string holds = string(what) + " " + file + " holds the password and can be read by ";
+  if (status.st_mode & S_IROTH) {
+    lines.push_back({"warning", holds + "every account on this machine (mode " + mode + "): chmod " + mended + " " + file});
+  } else if ((status.st_mode & S_IRGRP) && !read_through_group(status)) {
+    const string group = shown(group_name(status.st_gid), secrets);
+    lines.push_back({"warning", holds + "the members of its group " + group + " (mode " + mode + "): chmod " + mended +
+                                    " " + file + ", unless " + group + " holds only the account that runs orvek"});
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@ server on the screen and with orvek -t; the password kept in a file of its
 own; and the warnings -t gives about what exposes the password."""
 
 import base64
+import grp
 import os
 import shutil
 import subprocess
@@ -252,6 +253,7 @@ class TrustTest(E2ETestCase):
         with open(open_file, "w") as f:
             f.write(PASSWORD + "\n")
         os.chmod(open_file, 0o640)
+        group = grp.getgrgid(os.stat(open_file).st_gid).gr_name
         basic_words = ("warning: over plain http orvek answers Basic when the server asks for it, and Basic carries "
                        "the password readable by anyone on the network: use https, or digest yes")
 
@@ -262,12 +264,13 @@ class TrustTest(E2ETestCase):
             ("Digest only over plain http", plain.base_url, {"digest": True}, [], 0o600, 1, [],
              ["over plain http"]),
             ("configuration readable by all", genuine.base_url, {}, [], 0o644, 0,
-             ["warning: the configuration {conf} holds the password and can be read by its group and others "
-              "(mode 0644): chmod 600 {conf}\n"], ["over plain http"]),
+             ["warning: the configuration {conf} holds the password and can be read by every account on this "
+              "machine (mode 0644): chmod 600 {conf}\n"], ["over plain http"]),
             ("configuration without a password", genuine.base_url, {"password": None},
              ["passwordfile %s" % open_file], 0o644, 0,
-             ["warning: the password file {file} holds the password and can be read by its group (mode 0640): "
-              "chmod 600 {file}\n"], ["the configuration"]),
+             ["warning: the password file {file} holds the password and can be read by the members of its group "
+              "{group} (mode 0640): chmod 600 {file}, unless {group} holds only the account that runs orvek\n"],
+             ["the configuration"]),
             ("certificate expiring in two days", short_lived.base_url, {}, [], 0o600, 0,
              ["warning: the certificate expires within 14 days: in "], []),
             ("trust lines over plain http", plain.base_url, {}, ["verify yes"], 0o600, 0,
@@ -286,7 +289,7 @@ class TrustTest(E2ETestCase):
                 out = result.stdout.decode()
                 self.assertEqual(result.returncode, status, out)
                 for text in present:
-                    self.assertIn(text.format(conf=conf, file=open_file), out)
+                    self.assertIn(text.format(conf=conf, file=open_file, group=group), out)
                 for text in absent:
                     self.assertNotIn(text, out)
                 self.assertNoSecret(result.stdout)
