@@ -14,7 +14,7 @@ import tempfile
 import time
 import unittest
 
-from statusbed import Authority, public_key_pin
+from statusbed import Authority, free_port, public_key_pin
 from support import (ONE_PROBLEM_PAGE, PASSWORD, USER, E2ETestCase, banner_screen, one_problem_screen,
                      write_config)
 
@@ -299,6 +299,28 @@ class TrustTest(E2ETestCase):
         self.assertBanner(terminal)
         time.sleep(0.5)
         self.assertEqual(len(genuine.requests()), asked)
+
+    @unittest.skipUnless(os.geteuid() == 0 and shutil.which("setpriv"), "needs root, to run as another account")
+    def test_configuration_read_through_its_group(self):
+        """A configuration owned by root, group nogroup, mode 0640, read by
+        nobody through that group (the set-up the supervision guide makes
+        with the group orvek): no warning. Its owner is warned."""
+        folder = self.folder()
+        os.chmod(folder, 0o755)
+        binary = shutil.copy(self.binary, os.path.join(folder, "orvek"))
+        conf = write_config(folder, "http://127.0.0.1:%d" % free_port(), username=USER, password=PASSWORD,
+                            digest=True)
+        os.chown(conf, 0, grp.getgrnam("nogroup").gr_gid)
+        os.chmod(conf, 0o640)
+        as_nobody = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", binary, "-t",
+                                    "-c", conf], cwd=folder, env={"PATH": "/usr/bin:/bin"},
+                                   stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        out = as_nobody.stdout.decode()
+        self.assertIn("password: from the password line\n", out, "nobody could not read the configuration")
+        self.assertNotIn("warning", out)
+        out = self.check(conf).stdout.decode()
+        self.assertIn("warning: the configuration %s holds the password and can be read by the members of its group "
+                      "nogroup (mode 0640)" % conf, out)
 
 
 if __name__ == "__main__":
