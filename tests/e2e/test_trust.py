@@ -56,6 +56,9 @@ class TrustTest(E2ETestCase):
             "other name": (authority.issue("other", other_key, "other.example", "DNS:other.example"), other_key),
         }
         cls.pins = {name: public_key_pin(cert) for name, (cert, _) in cls.certificates.items()}
+        # Valid only from a later date, for the words -t finds for it.
+        cls.future = (authority.issue("future", genuine_key, "127.0.0.1", NAMES, start="20400101000000Z",
+                                      end="20410101000000Z"), genuine_key)
 
     @classmethod
     def tearDownClass(cls):
@@ -169,6 +172,14 @@ class TrustTest(E2ETestCase):
         self.assertEqual(len(valid), 1, out)
         self.assertRegex(valid[0], r" GMT to .* GMT \((364|365) days left\)$")
         self.assertNotIn("warning", out)
+
+        future = self.bed(https=True, certificate=self.future)
+        result = self.check(self.config(future.base_url, ["cafile %s" % self.authority]))
+        out = result.stdout.decode()
+        self.assertEqual(result.returncode, 1, out)
+        self.assertIn("answer: none: certificate check failed: not yet valid: ", out)
+        self.assertIn(" (not valid yet)\n", out)
+        self.assertEqual(future.requests(), [])
 
         # A pinned key that no longer answers: no invitation to pin whoever does.
         impostor = self.tls_bed("impostor")
