@@ -131,7 +131,7 @@ void explain_settings(const Program& program, string_view config_file, Lines& li
   if (value.has_query)
     lines.add("pitfall", "the server value holds a query ('?'): the status path then lands inside it: remove it");
   if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
-      settings.password.find('\r') != string::npos)
+      settings.password.find('\r') != string::npos || carries_carriage_return(settings))
     lines.add("pitfall", "a value ends in a carriage return: the file has Windows line ends; convert it with "
                          "sed -i 's/\\r$//'");
   if (!settings.digest && settings.username.find(':') != string::npos)
@@ -272,7 +272,7 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
   else
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
-                            failure_words(fetched) + " (after " + took + ")");
+                            lines.outside(failure_words(fetched)) + " (after " + took + ")");
   if (fetched.failure == FetchFailure::TRANSPORT || fetched.failure == FetchFailure::NO_HANDLE)
     lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);

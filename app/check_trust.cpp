@@ -127,6 +127,12 @@ string password_in_use(const Settings& settings) {
   return settings.password;
 }
 
+bool carries_carriage_return(const Settings& settings) {
+  for (const string* value : {&settings.cafile, &settings.pin, &settings.passwordfile})
+    if (value->find('\r') != string::npos) return true;
+  return false;
+}
+
 bool uses_https(const Settings& settings) { return equal_ignoring_case(server_value(settings).scheme, "https"); }
 
 bool certificate_worth_a_look(const Settings& settings, const FetchResult& fetched) {

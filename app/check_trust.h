@@ -19,6 +19,10 @@ struct CheckLine {
 // a passwordfile line and the file can be read, else the password line.
 std::string password_in_use(const Settings& settings);
 
+// Whether a trust or password-file value ends in a carriage return (a file
+// with Windows line ends).
+bool carries_carriage_return(const Settings& settings);
+
 // Whether the server value names https (the scheme compared without case).
 bool uses_https(const Settings& settings);
 

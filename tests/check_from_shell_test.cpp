@@ -202,6 +202,21 @@ TEST(CheckReport, NeverShowsThePassword) {
   EXPECT_NE(failing.text.find("libcurl says: Failure when receiving data for ********\n"), std::string::npos);
 }
 
+// A path from the configuration reaches the answer line as text: a carriage
+// return shows as ^M, not as a jump to the line's start.
+TEST(CheckReport, AnUnreadablePasswordFileIsNamedAsText) {
+  const Program program = program_for("server https://mon.example\npasswordfile /run/pw\r\n");
+  FetchResult fetched;
+  fetched.failure = FetchFailure::UNUSABLE_SETTINGS;
+  fetched.error = "the password file /run/pw\r cannot be read: No such file or directory";
+  const std::string text = explain_fetch(program, "orvek.conf", fetched).text;
+  EXPECT_EQ(lines_with(text, "answer"),
+            "answer: none: the password file /run/pw^M cannot be read: No such file or directory (after 0.00 s)\n");
+  EXPECT_EQ(lines_with(text, "password"),
+            "password: from the password file /run/pw^M, which cannot be read: No such file or directory\n");
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+}
+
 TEST(CheckReport, AUserNameHoldingThePasswordIsNotShown) {
   const Program program = program_for("server http://mon.example\nusername demo\npassword demo\n");
   const std::string text = explain_fetch(program, "orvek.conf", failed(FetchFailure::NO_HANDLE)).text;
@@ -303,6 +318,15 @@ TEST(CheckReport, SetUpPitfallsAreNamed) {
        "Basic the server sees the user dom; set digest yes if the server offers Digest\n"},
       // With Digest the whole name is sent: no pitfall.
       {"server http://mon.example\nusername dom:ops\ndigest yes\n", ""},
+      {"server https://mon.example\npasswordfile /run/pw\r\n",
+       "pitfall: a value ends in a carriage return: the file has Windows line ends; convert it with sed -i "
+       "'s/\\r$//'\n"},
+      {"server http://mon.example\npin sha256//x\n",
+       "pitfall: the verify, cafile and pin lines apply to https only, and the server is reached over plain http: "
+       "nothing is checked\n"},
+      {"server https://mon.example\nverify yes\ncafile /etc/ssl/private-ca.pem\n",
+       "pitfall: both verify yes and a cafile line: the chain is checked against the cafile only\n"
+       "pitfall: the cafile /etc/ssl/private-ca.pem cannot be read: No such file or directory\n"},
   };
   for (const Case& c : cases) {
     const Program program = program_for(c.config);
