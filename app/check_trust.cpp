@@ -193,7 +193,10 @@ std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchRe
   lines.push_back({"certificate issuer", shown(facts.issuer, secrets)});
   string validity = "from " + shown(facts.not_before, secrets) + " to " + shown(facts.not_after, secrets);
   if (facts.not_yet_valid) validity += " (not valid yet)";
-  else if (facts.expired) validity += " (expired)";
+  else if (facts.expired)
+    validity += facts.days_left < 0 ? " (expired " + std::to_string(-facts.days_left) +
+                                          (facts.days_left == -1 ? " day ago)" : " days ago)")
+                                    : " (expired today)";
   else validity += " (" + std::to_string(facts.days_left) + (facts.days_left == 1 ? " day left)" : " days left)");
   lines.push_back({"certificate valid", validity});
   lines.push_back({"certificate self-signed", facts.self_signed ? "yes" : "no"});

@@ -150,6 +150,8 @@ class TrustTest(E2ETestCase):
                         self.assertIn("verdict: FAIL", out)
                         self.assertEqual(len(beds[server].requests()), asked, "no request past a failed check")
                     if server == "expired":
+                        self.assertRegex(out, r"certificate valid: from Jan  1 00:00:00 2025 GMT to Feb  1 00:00:00 "
+                                              r"2025 GMT \(expired \d+ days ago\)\n")
                         self.assertIn("warning: the certificate has expired (", out)
                     self.assertNotIn("expires within", out)
                     self.assertNoSecret(result.stdout)
