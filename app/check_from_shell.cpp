@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/check_trust.h"
 #include "app/data_age_check.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
@@ -10,6 +11,7 @@
 #include "app/shown_text.h"
 #include "common/text_search.h"
 #include "fetch/banner.h"
+#include "fetch/certificate.h"
 #include "fetch/data_age.h"
 #include "fetch/failure_words.h"
 #include "fetch/status_fetch.h"
@@ -82,6 +84,9 @@ struct Lines {
     text.append(key).append(": ").append(value).push_back('\n');
   }
   string outside(string_view value) const { return shown(value, secrets); }
+  void add(const std::vector<CheckLine>& more) {
+    for (const CheckLine& line : more) add(line.key, line.value);
+  }
 };
 
 bool offers(const FetchResult& fetched, string_view scheme) {
@@ -112,8 +117,7 @@ void explain_settings(const Program& program, string_view config_file, Lines& li
 
   const string_view server = string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size());
   const ServerValue value = read_server_value(server);
-  if (equal_ignoring_case(value.scheme, "https"))
-    lines.add("certificate", "not verified (its name must still match the host)");
+  lines.add(trust_setting_lines(settings, lines.secrets));
   if (server.empty())
     lines.add("pitfall", "no server line: the URL is only the status path");
   else if (value.scheme.empty())
@@ -129,7 +133,7 @@ void explain_settings(const Program& program, string_view config_file, Lines& li
   if (value.has_query)
     lines.add("pitfall", "the server value holds a query ('?'): the status path then lands inside it: remove it");
   if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
-      settings.password.find('\r') != string::npos)
+      settings.password.find('\r') != string::npos || carries_carriage_return(settings))
     lines.add("pitfall", "a value ends in a carriage return: the file has Windows line ends; convert it with "
                          "sed -i 's/\\r$//'");
   if (!settings.digest && settings.username.find(':') != string::npos)
@@ -256,9 +260,11 @@ string_view kind_words(PageKind kind) {
 }  // namespace
 
 CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched,
-                          const DataAgeFetch* data_age) {
+                          const CertificateLook* certificate, const DataAgeFetch* data_age) {
   Lines lines;
   lines.secrets = password_forms(program.settings.username, program.settings.password);
+  for (string& form : password_forms(program.settings.username, password_in_use(program.settings)))
+    lines.secrets.push_back(std::move(form));
   explain_settings(program, config_file, lines);
 
   const string took = seconds_text(fetched.seconds);
@@ -268,10 +274,11 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
   else
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
-                            failure_words(fetched) + " (after " + took + ")");
+                            lines.outside(failure_words(fetched)) + " (after " + took + ")");
   if (fetched.failure == FetchFailure::TRANSPORT || fetched.failure == FetchFailure::NO_HANDLE)
     lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
+  if (certificate) lines.add(certificate_lines(program.settings, fetched, *certificate, lines.secrets));
 
   Answer answer;
   if (fetched.ok()) {
@@ -302,33 +309,41 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   }
 
   CheckReport result;
+  string verdict;
   const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
   if (drawn) explain_report(program, answer, lines);
   const DataAgeExplained age = explain_data_age(program.settings, drawn ? data_age : nullptr);
   for (const auto& [key, value] : age.lines) lines.add(key, lines.outside(value));
   if (drawn && age.banner) {
-    lines.add("verdict", "FAIL: the monitor would show the banner \"" + *age.banner + "\": " + lines.outside(age.why));
+    verdict = "FAIL: the monitor would show the banner \"" + *age.banner + "\": " + lines.outside(age.why);
   } else if (drawn) {
     result.status = 0;
-    lines.add("verdict", string("OK: the monitor would draw this page as its report") +
-                             (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
-                              : answer.report.items.empty() ? ", an empty black screen (all clear)"
-                                                            : ""));
+    verdict = string("OK: the monitor would draw this page as its report") +
+              (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
+               : answer.report.items.empty() ? ", an empty black screen (all clear)"
+                                             : "");
   } else {
-    lines.add("verdict", "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"");
+    verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
   }
+  lines.add(exposure_warnings(program.settings, config_file, certificate, lines.secrets));
+  lines.add("verdict", verdict);
   result.text = std::move(lines.text);
   return result;
 }
 
 int check_from_shell(Program& program, string_view config_file) {
   const FetchResult fetched = fetch_problems(program.settings, program.body);
+  // A second handshake, unchecked and without a request, so that the
+  // certificate shows also where the fetch refused it.
+  std::optional<CertificateLook> certificate;
+  if (certificate_worth_a_look(program.settings, fetched)) certificate = look_at_certificate(program.settings.status_url);
   // The data's age is asked for as the monitor asks: after a list it would draw.
   std::optional<DataAgeFetch> data_age;
   if (fetched.ok() && program.settings.max_age &&
       !outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)).banner)
     data_age = fetch_data_age(program.settings);
-  const CheckReport report = explain_fetch(program, config_file, fetched, data_age ? &*data_age : nullptr);
+  const CheckReport report = explain_fetch(program, config_file, fetched, certificate ? &*certificate : nullptr,
+                                           data_age ? &*data_age : nullptr);
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

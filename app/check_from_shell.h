@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+struct CertificateLook;
 struct DataAgeFetch;
 struct FetchResult;
 struct Program;
@@ -16,11 +17,12 @@ struct CheckReport {
 };
 
 // The report on fetched, a fetch made with program.settings into
-// program.body. config_file: the file the settings came from. data_age:
-// the JSON status CGI's answer, when maxage is set and the list would be
-// drawn.
+// program.body. config_file: the file the settings came from. certificate:
+// the server's certificate as looked at after the fetch, if it was.
+// data_age: the JSON status CGI's answer, when maxage is set and the list
+// would be drawn.
 CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched,
-                          const DataAgeFetch* data_age = nullptr);
+                          const CertificateLook* certificate = nullptr, const DataAgeFetch* data_age = nullptr);
 
 // Fetches once, prints the report, and returns its exit status.
 int check_from_shell(Program& program, std::string_view config_file);

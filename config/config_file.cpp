@@ -9,16 +9,17 @@ namespace {
 
 // The keys in the order a newline commits them: when several are pending on
 // one line, the first of them takes the value and the others get empty text.
-constexpr std::array<std::string_view, 6> KEY_NAMES = {"server", "username", "password", "newcgi",
-                                                       "digest", "maxage"};
+constexpr std::array<std::string_view, 10> KEY_NAMES = {"server", "username", "password", "newcgi", "digest",
+                                                         "verify", "cafile", "pin",    "passwordfile", "maxage"};
 
 // The raw values, before digest and newcgi are read as switches.
 struct RawValues {
-  std::string server, username, password, newcgi, digest, maxage;
+  std::string server, username, password, newcgi, digest, verify, cafile, pin, passwordfile, maxage;
 };
 
 std::array<std::string*, KEY_NAMES.size()> key_fields(RawValues& v) {
-  return {&v.server, &v.username, &v.password, &v.newcgi, &v.digest, &v.maxage};
+  return {&v.server, &v.username, &v.password, &v.newcgi,       &v.digest,
+          &v.verify, &v.cafile,   &v.pin,      &v.passwordfile, &v.maxage};
 }
 
 // A whole number of seconds, digits only, up to MAX_AGE_LIMIT.
@@ -85,6 +86,10 @@ Settings parse_config(std::string_view text) {
   // Exactly these words: "Yes", or "yes" with a carriage return, is no.
   result.digest = values.digest == "yes";
   result.newcgi = values.newcgi == "true";
+  result.verify = values.verify == "yes";
+  result.cafile = std::move(values.cafile);
+  result.pin = std::move(values.pin);
+  result.passwordfile = std::move(values.passwordfile);
   result.data_age_url = values.server + std::string(DATA_AGE_PATH);
   result.max_age = read_max_age(values.maxage);
   result.max_age_value = std::move(values.maxage);

@@ -107,7 +107,14 @@ DataAgeFetch fetch_data_age(const Settings& settings, const volatile std::sig_at
     return result;
   }
   char error[CURL_ERROR_SIZE] = "";
-  set_up_server_transfer(handle, settings, settings.data_age_url, error, stop);
+  if (std::string fault = set_up_server_transfer(handle, settings, settings.data_age_url, error, stop);
+      !fault.empty()) {
+    curl_easy_cleanup(handle);
+    fetched.failure = FetchFailure::UNUSABLE_SETTINGS;
+    fetched.error = fault;
+    result.age.problem = std::move(fault);
+    return result;
+  }
   JsonBody body;
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_json_chunk);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
@@ -116,6 +123,7 @@ DataAgeFetch fetch_data_age(const Settings& settings, const volatile std::sig_at
   fetched.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &fetched.status);
   curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &fetched.os_error);
+  curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &fetched.tls_verify_result);
   curl_easy_cleanup(handle);
   fetched.curl_code = code;
   fetched.body_size = body.text.size();

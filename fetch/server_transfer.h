@@ -8,11 +8,14 @@
 
 struct Settings;
 
-// Sets up handle to fetch url from the server that settings name: TLS,
-// authentication with settings.username and settings.password, the
+// Sets up handle to fetch url from the server that settings name: the
+// certificate checks asked for, authentication with settings.username and
+// the password (of the password file when one is named, read now), the
 // connect and transfer time bounds, the codings offered, and libcurl's
 // words for a failure into error (CURL_ERROR_SIZE bytes). When stop is
 // given, the transfer is abandoned within about a second of *stop turning
-// non-zero. The caller sets where the body and the headers go.
-void set_up_server_transfer(CURL* handle, const Settings& settings, const std::string& url, char* error,
-                            const volatile std::sig_atomic_t* stop);
+// non-zero. The caller sets where the body and the headers go. Returns why
+// the settings cannot be used (a password file that cannot be read, a
+// malformed pin line); the transfer must then not be made.
+std::string set_up_server_transfer(CURL* handle, const Settings& settings, const std::string& url, char* error,
+                                   const volatile std::sig_atomic_t* stop);

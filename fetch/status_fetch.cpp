@@ -7,7 +7,9 @@
 
 #include "common/text_search.h"
 #include "config/config_file.h"
+#include "config/password_file.h"
 #include "fetch/server_transfer.h"
+#include "fetch/trust.h"
 
 namespace {
 
@@ -85,16 +87,24 @@ int on_progress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 }  // namespace
 
-void set_up_server_transfer(CURL* handle, const Settings& settings, const std::string& url, char* error,
-                            const volatile std::sig_atomic_t* stop) {
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
+std::string set_up_server_transfer(CURL* handle, const Settings& settings, const std::string& url, char* error,
+                                   const volatile std::sig_atomic_t* stop) {
+  // Read at every transfer, so that a password an operator rotates in the
+  // file is taken at the next refresh, without a restart.
+  std::string password = settings.password;
+  if (!settings.passwordfile.empty()) {
+    PasswordFileRead read = read_password_file(settings.passwordfile);
+    if (!read.password) return "the password file " + settings.passwordfile + " cannot be read: " + read.reason;
+    password = std::move(*read.password);
+  }
+  if (std::string fault = set_trust_options(handle, settings); !fault.empty()) return fault;
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
   curl_easy_setopt(handle, CURLOPT_HTTPAUTH, settings.digest ? CURLAUTH_DIGEST : BROAD_AUTH_MASK);
   // Apart, not as "user:password", which libcurl would split at the first
-  // colon: Digest then gets the whole user name.
+  // colon: Digest then gets the whole user name. libcurl keeps its own copy.
   curl_easy_setopt(handle, CURLOPT_USERNAME, settings.username.c_str());
-  curl_easy_setopt(handle, CURLOPT_PASSWORD, settings.password.c_str());
+  curl_easy_setopt(handle, CURLOPT_PASSWORD, password.c_str());
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, TRANSFER_TIMEOUT_SECONDS);
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
@@ -107,6 +117,7 @@ void set_up_server_transfer(CURL* handle, const Settings& settings, const std::s
   // sends a mass outage's page about 25 times smaller. The body arrives
   // decoded, so the receive limit still applies to the page itself.
   curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
+  return {};
 }
 
 // The value holds challenges and their parameters, all apart by commas. A
@@ -174,7 +185,12 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
     return result;
   }
   char error[CURL_ERROR_SIZE] = "";
-  set_up_server_transfer(handle, settings, settings.status_url, error, stop);
+  if (std::string fault = set_up_server_transfer(handle, settings, settings.status_url, error, stop); !fault.empty()) {
+    curl_easy_cleanup(handle);
+    result.failure = FetchFailure::UNUSABLE_SETTINGS;
+    result.error = std::move(fault);
+    return result;
+  }
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_body_chunk);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &buffer);
   HeaderWatch headers;
@@ -185,6 +201,7 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
   curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &result.os_error);
+  curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &result.tls_verify_result);
   curl_easy_cleanup(handle);
   result.curl_code = code;
   if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);

@@ -18,7 +18,8 @@ const ScratchFile& config_file() {
 
 bool same(const Settings& a, const Settings& b) {
   return a.status_url == b.status_url && a.username == b.username && a.password == b.password &&
-         a.digest == b.digest && a.newcgi == b.newcgi;
+         a.digest == b.digest && a.newcgi == b.newcgi && a.verify == b.verify && a.cafile == b.cafile &&
+         a.pin == b.pin && a.passwordfile == b.passwordfile;
 }
 
 // Spaces are dropped, "#" starts a comment and a newline commits, so none of
@@ -45,6 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_value(url.substr(0, url.size() - STATUS_PATH.size()));
   check_value(parsed.username);
   check_value(parsed.password);
+  check_value(parsed.cafile);
+  check_value(parsed.pin);
+  check_value(parsed.passwordfile);
 
   // The file path costs a write and a read, so only every fourth length
   // takes it; the choice depends on the input alone, so crashes replay.
