@@ -15,8 +15,9 @@ import time
 import unittest
 
 from statusbed import Authority, free_port, public_key_pin
-from support import (ONE_PROBLEM_PAGE, PASSWORD, USER, E2ETestCase, banner_screen, one_problem_screen,
-                     write_config)
+from support import (ONE_PROBLEM_PAGE, PASSWORD, USER, E2ETestCase, ExpectedScreen, banner_screen,
+                     one_problem_screen, write_config)
+from terminal import BLACK, RED, WHITE
 
 NAMES = "IP:127.0.0.1,DNS:localhost"
 SERVERS = ("genuine", "impostor", "expired", "other name")
@@ -240,6 +241,30 @@ class TrustTest(E2ETestCase):
                 terminal = self.run_orvek("-c", conf, "-s", "3600")
                 self.assertBanner(terminal)
                 self.assertEqual(bed.requests(), [])
+
+    def test_the_data_age_is_asked_under_the_same_trust_and_password_file(self):
+        # maxage's JSON request goes out as the list's does: checked against
+        # the private authority and the pin, with the password file's password.
+        bed = self.tls_bed("genuine", users={USER: SPACED_PASSWORD})
+        path = os.path.join(self.folder(), "password")
+        with open(path, "w") as f:
+            f.write(SPACED_PASSWORD + "\n")
+        os.chmod(path, 0o600)
+        lines = ["cafile %s" % self.authority, "pin %s" % self.pins["genuine"], "passwordfile %s" % path,
+                 "maxage 300"]
+        terminal = self.run_orvek("-c", self.config(bed.base_url, lines, password="not-this-one"), "-s", "1")
+        self.assertScreen(terminal, one_problem_screen(), what="the report, its data fresh")
+        self.wait_for_cycles(bed, 2, terminal)
+        self.assertEqual({r["user"] for r in bed.data_age_requests()}, {USER})
+        bed.set_data_age(age=3600)
+        self.assertScreen(terminal, ExpectedScreen(80, 24, WHITE, BLACK).put(12, 26, " Server data is 60 min old! ", WHITE, RED),
+                          what="the data-age banner")
+        # The impostor with the same name: neither request gets through.
+        impostor = self.tls_bed("impostor", users={USER: SPACED_PASSWORD})
+        count = len(impostor.data_age_requests())
+        terminal = self.run_orvek("-c", self.config(impostor.base_url, lines), "-s", "1")
+        self.assertBanner(terminal)
+        self.assertEqual(len(impostor.data_age_requests()), count)
 
     def test_password_file_is_read_at_every_fetch(self):
         bed = self.bed(auth="basic", users={USER: SPACED_PASSWORD})
