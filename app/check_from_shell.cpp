@@ -2,11 +2,15 @@
 
 #include <cstdio>
 
+#include "app/interval_words.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
 #include "app/server_value.h"
 #include "app/shown_text.h"
 #include "common/text_search.h"
+#include "config/config_diagnosis.h"
+#include "config/exclude_diagnosis.h"
+#include "config/text_file.h"
 #include "fetch/banner.h"
 #include "fetch/failure_words.h"
 #include "fetch/status_fetch.h"
@@ -78,7 +82,21 @@ struct Lines {
     text.append(key).append(": ").append(value).push_back('\n');
   }
   string outside(string_view value) const { return shown(value, secrets); }
+  // "line N: "TEXT": why", one a line, for the file just named.
+  void add_notes(const LineNotes& notes) {
+    for (const LineNote& note : notes.notes)
+      add("line " + std::to_string(note.line), "\"" + outside(note.text) + "\": " + outside(note.why));
+    if (notes.more > 0) add("more lines like these", std::to_string(notes.more));
+  }
 };
+
+// The last line written for key, taken or not; 0 when none.
+std::size_t line_for(const LineNotes& notes, string_view key) {
+  std::size_t line = 0;
+  for (const auto& [written_for, at] : notes.key_lines)
+    if (written_for == key) line = at;
+  return line;
+}
 
 bool offers(const FetchResult& fetched, string_view scheme) {
   for (const string& offered : fetched.offered_schemes)
@@ -86,15 +104,18 @@ bool offers(const FetchResult& fetched, string_view scheme) {
   return false;
 }
 
-void explain_settings(const Program& program, string_view config_file, Lines& lines) {
+void explain_settings(const Program& program, string_view config_file, const SetUpNotes& notes, Lines& lines) {
   const Settings& settings = program.settings;
   lines.add("configuration", lines.outside(config_file));
+  lines.add_notes(notes.config);
   if (program.options.exclude_path)
     lines.add("exclude file", lines.outside(program.options.exclude_path) + ", " +
                                   counted(static_cast<long>(program.excludes.entries.size()), "entry", "entries") +
                                   (program.excludes.entries.empty() ? " (empty, missing or no regular file)" : ""));
   else
     lines.add("exclude file", "none");
+  lines.add_notes(notes.excludes);
+  lines.add("interval", lines.outside(interval_words(program.options.interval_text, program.options.refresh_interval)));
   lines.add("URL", lines.outside(without_credentials(settings.status_url)));
   const bool user_holds_password =
       !settings.password.empty() && settings.username.find(settings.password) != string::npos;
@@ -110,7 +131,10 @@ void explain_settings(const Program& program, string_view config_file, Lines& li
   const ServerValue value = read_server_value(server);
   if (equal_ignoring_case(value.scheme, "https"))
     lines.add("certificate", "not verified (its name must still match the host)");
-  if (server.empty())
+  if (server.empty() && line_for(notes.config, "server") != 0)
+    lines.add("pitfall", "no server value: line " + std::to_string(line_for(notes.config, "server")) +
+                             " was not taken (see above), so the URL is only the status path");
+  else if (server.empty())
     lines.add("pitfall", "no server line: the URL is only the status path");
   else if (value.scheme.empty())
     lines.add("pitfall", "the server value has no scheme: libcurl takes it for http://; write http:// or https://");
@@ -158,7 +182,7 @@ void explain_refusal(const Program& program, const FetchResult& fetched, Lines& 
 }
 
 // What the report holds, and whether the newcgi setting fits the page.
-void explain_report(const Program& program, const Answer& answer, Lines& lines) {
+void explain_report(const Program& program, const Answer& answer, const SetUpNotes& notes, Lines& lines) {
   const Report& report = answer.report;
   long down = 0, unreachable = 0, hosts = 0, warning = 0, critical = 0, unknown = 0, named = 0;
   for (const ReportItem& item : report.items) {
@@ -199,10 +223,16 @@ void explain_report(const Program& program, const Answer& answer, Lines& lines) 
     lines_read += now && !now->empty();
     other_reads += other && !other->empty();
   }
+  // A newcgi line that is there but was not taken as "newcgi true" is named,
+  // never asked for again.
+  const std::size_t newcgi_line = line_for(notes.config, "newcgi");
+  const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) +
+                                                   " must read \"newcgi true\" and be taken (see above)"
+                                             : string("add the line \"newcgi true\"");
   if (other_reads > lines_read)
     lines.add("hint", string(newcgi ? "the service names stand in table cells, not postfield elements: remove the "
                                       "newcgi line"
-                                    : "the service names stand in postfield elements: add the line \"newcgi true\"") +
+                                    : "the service names stand in postfield elements: " + add_newcgi) +
                           " (then " + std::to_string(other_reads) + " of " +
                           counted(service_lines, "service line", "service lines") + " can be read, now " +
                           std::to_string(lines_read) + ")");
@@ -216,10 +246,11 @@ void explain_report(const Program& program, const Answer& answer, Lines& lines) 
 
 }  // namespace
 
-CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched) {
+CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched,
+                          const SetUpNotes& notes) {
   Lines lines;
   lines.secrets = password_forms(program.settings.username, program.settings.password);
-  explain_settings(program, config_file, lines);
+  explain_settings(program, config_file, notes, lines);
 
   const string took = seconds_text(fetched.seconds);
   const string size = grouped(fetched.body_size) + (fetched.body_size == 1 ? " byte" : " bytes");
@@ -253,7 +284,7 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
 
   CheckReport result;
   if (fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE) {
-    explain_report(program, answer, lines);
+    explain_report(program, answer, notes, lines);
     result.status = 0;
     lines.add("verdict", string("OK: the monitor would draw this page as its report") +
                              (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
@@ -266,9 +297,18 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   return result;
 }
 
+SetUpNotes read_set_up_notes(const Program& program, string_view config_file) {
+  SetUpNotes notes;
+  if (const auto text = read_text_file(string(config_file).c_str(), CONFIG_READ_LIMIT)) notes.config = diagnose_config(*text);
+  if (program.options.exclude_path)
+    if (const auto text = read_text_file(program.options.exclude_path, EXCLUDE_READ_LIMIT))
+      notes.excludes = diagnose_exclude_file(*text);
+  return notes;
+}
+
 int check_from_shell(Program& program, string_view config_file) {
   const FetchResult fetched = fetch_problems(program.settings, program.body);
-  const CheckReport report = explain_fetch(program, config_file, fetched);
+  const CheckReport report = explain_fetch(program, config_file, fetched, read_set_up_notes(program, config_file));
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

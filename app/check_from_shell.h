@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "config/line_notes.h"
+
 struct FetchResult;
 struct Program;
 
@@ -14,9 +16,19 @@ struct CheckReport {
   int status = 1;    // 0: the monitor would draw the page as its report; 1: the banner
 };
 
+// What a second look at the configuration and the exclude file found.
+struct SetUpNotes {
+  LineNotes config;
+  LineNotes excludes;
+};
+
 // The report on fetched, a fetch made with program.settings into
 // program.body. config_file: the file the settings came from.
-CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched);
+CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched,
+                          const SetUpNotes& notes = {});
+
+// The second look at the files themselves, read again.
+SetUpNotes read_set_up_notes(const Program& program, std::string_view config_file);
 
 // Fetches once, prints the report, and returns its exit status.
 int check_from_shell(Program& program, std::string_view config_file);
