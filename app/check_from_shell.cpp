@@ -110,8 +110,8 @@ void explain_settings(const Program& program, string_view config_file, const Set
   lines.add_notes(notes.config);
   if (program.options.exclude_path)
     lines.add("exclude file", lines.outside(program.options.exclude_path) + ", " +
-                                  counted(static_cast<long>(program.excludes.entries.size()), "entry", "entries") +
-                                  (program.excludes.entries.empty() ? " (empty, missing or no regular file)" : ""));
+                                  counted(static_cast<long>(program.excludes.count), "entry", "entries") +
+                                  ((program.excludes.count == 0) ? " (empty, missing or no regular file)" : ""));
   else
     lines.add("exclude file", "none");
   lines.add_notes(notes.excludes);
