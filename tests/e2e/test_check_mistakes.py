@@ -10,7 +10,8 @@ import subprocess
 import unittest
 
 from statusbed import status_page
-from support import E2ETestCase
+from support import E2ETestCase, write_config
+from test_server_faults import FaultServer, answer
 
 USER = "alice"
 PASSWORD = "Tr0ub4dor-k7Qz"
@@ -107,6 +108,30 @@ class CheckMistakesTest(E2ETestCase):
                 self.assertNotIn(PASSWORD.encode(), result.stdout)
                 self.assertNotIn(b"\xc2\x9b", result.stdout)
                 self.assertTrue(out.splitlines()[-1].startswith("verdict: "), out)
+
+    def test_header_sections_over_libcurls_limits(self):
+        # libcurl says "Out of memory" for the one and a size for the other.
+        long_line = b"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: " + b", ".join(
+            b"Scheme%d" % i for i in range(20000)) + b"\r\nContent-Length: 0\r\n\r\n"
+        many_lines = b"HTTP/1.1 401 Unauthorized\r\n" + b"".join(
+            b"WWW-Authenticate: Scheme%d realm=\"r\"\r\n" % i for i in range(12000)) + b"Content-Length: 0\r\n\r\n"
+        cases = [
+            ("one header line of thousands of schemes", long_line,
+             "a header line of the answer is over libcurl's limit of 100 KiB"),
+            ("thousands of WWW-Authenticate lines", many_lines,
+             "the answer's header section is over libcurl's limit of 300 KiB ("),
+        ]
+        for case, head, words in cases:
+            with self.subTest(case):
+                server = FaultServer(answer(b"", head=head)).start()
+                self.addCleanup(server.stop)
+                folder = self.folder()
+                conf = write_config(folder, server.base_url, username=USER, password=PASSWORD)
+                result = self.check("-c", conf, cwd=folder)
+                out = result.stdout.decode()
+                self.assertEqual(result.returncode, 1, out)
+                self.assertIn(words, out)
+                self.assertNotIn("answer: none", out)
 
     def test_configuration_not_found(self):
         folder = self.folder()
