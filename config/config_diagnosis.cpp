@@ -344,7 +344,11 @@ LineNotes diagnose_config(string_view text) {
     }
     if (!key.empty()) result.key_lines.emplace_back(key, number);
     if (!line.keys.empty() && !line.joined) key_end = line.value_start;
-    const string shown = shown_line(line.raw, key, std::min(key_end, line.raw.size()));
+    // A secret key anywhere on the line masks the value ("username password x").
+    string masking = key;
+    for (const std::size_t k : line.keys)
+      if (is_secret(keys[k])) masking = string(keys[k]);
+    const string shown = shown_line(line.raw, masking, std::min(key_end, line.raw.size()));
 
     std::vector<string> why;
     if (line.keys.empty()) {

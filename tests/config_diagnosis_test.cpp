@@ -76,6 +76,8 @@ const DiagnosisCase config_cases[] = {
     {"switch_in_other_letters", "newcgi True\n", {{1, "newcgi True", {"only exactly \"true\""}}}},
     {"two_keys_on_one_line", "username digest yes\n",
      {{1, "username digest yes", {"two keys on one line: username takes the value, digest gets an empty one"}}}},
+    {"two_keys_with_the_password_never_shown", "username password hunter2\n",
+     {{1, "username password ********", {"two keys on one line: username takes the value, password gets an empty one"}}}},
     {"misspelt_key", "usrname ops\n", {{1, "usrname ops", {"unknown key \"usrname\", probably meant username"}}}},
     {"other_name_for_a_key", "url http://a\n", {{1, "url http://a", {"probably meant server"}}}},
     {"unknown_word_lists_the_keys", "colour red\n", {{1, "colour red", {"the keys are server, username"}}}},
