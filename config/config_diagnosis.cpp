@@ -223,6 +223,9 @@ bool means_on(string_view value) {
 
 // Why the reader found no key in a line it met with an empty token.
 string why_no_key(const FirstWord& first, string_view raw) {
+  if (first.before.length != 0 && first.word.empty() && (first.start == raw.size() || raw[first.start] == '#'))
+    return "a line of blanks holding " + string(first.before.name) +
+           ": to the reader it is text, not an empty line (Windows line ends?)";
   if (first.before.length != 0)
     return string(first.before.name) + " before the key: only spaces may stand there, so this line is no key";
   const string_view word = first.word;

@@ -87,6 +87,10 @@ const DiagnosisCase config_cases[] = {
     {"tab_before_the_key", "\tserver http://a\n", {{1, "\tserver http://a", {"a tab before the key"}}}},
     {"key_split_over_two_lines", "ser\nver http://x\n",
      {{1, "ser", {"runs on into the next lines"}}, {2, "ver http://x", {"read as server only together with line 1"}}}},
+    {"windows_empty_line_is_text", "server http://a\r\n\r\nusername u\r\n",
+     {{1, "server http://a\r", {"carriage return stays at the end"}},
+      {2, "\r", {"a line of blanks holding a carriage return", "no key on the lines after it"}},
+      {3, "username u\r", {"not read: line 2"}}}},
     {"comments_and_blank_lines_are_no_mistake", "\n   \n# note\n  # note\nserver http://a\n", {}},
 };
 
