@@ -111,7 +111,7 @@ void explain_settings(const Program& program, string_view config_file, const Set
   if (program.options.exclude_path)
     lines.add("exclude file", lines.outside(program.options.exclude_path) + ", " +
                                   counted(static_cast<long>(program.excludes.count), "entry", "entries") +
-                                  ((program.excludes.count == 0) ? " (empty, missing or no regular file)" : ""));
+                                  (program.excludes.count == 0 ? " (empty, missing or no regular file)" : ""));
   else
     lines.add("exclude file", "none");
   lines.add_notes(notes.excludes);
@@ -226,8 +226,10 @@ void explain_report(const Program& program, const Answer& answer, const SetUpNot
   // A newcgi line that is there but was not taken as "newcgi true" is named,
   // never asked for again.
   const std::size_t newcgi_line = line_for(notes.config, "newcgi");
-  const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) +
-                                                   " must read \"newcgi true\" and be taken (see above)"
+  bool noted = false;
+  for (const LineNote& note : notes.config.notes) noted = noted || note.line == newcgi_line;
+  const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) + " must read \"newcgi true\"" +
+                                                   (noted ? string(" and be taken (see above)") : string())
                                              : string("add the line \"newcgi true\"");
   if (other_reads > lines_read)
     lines.add("hint", string(newcgi ? "the service names stand in table cells, not postfield elements: remove the "
