@@ -1,31 +1,38 @@
 #!/usr/bin/python3
-"""Peak memory of the monitor's start-up with large exclude files.
+"""Memory of the running monitor with large exclude files.
 
     bench/measure_exclude_memory.py ORVEK_BINARY [ORVEK_BINARY ...]
 
-For each binary, runs the monitor once per exclude file below with -e, a
-configuration naming a server that is never asked, and TERM=vt100: it reads
-its configuration and the whole exclude file, builds the lookups, starts
-curses, finds no colours and ends (status 1). That run holds everything the
-exclude list ever costs, so its peak resident set (ru_maxrss of the ended
-child) is the list's cost plus the monitor's own, which the run without an
-exclude file gives. Files, each 4 MiB (the most the monitor reads):
+For each binary and each exclude file below, runs the real monitor with
+-e FILE -s 1 in an 80x24 tmux terminal (tests/e2e/terminal.py) against the
+test bed (tests/e2e/statusbed.py, lighttpd on 127.0.0.1) serving a small
+page, waits until it has fetched three pages, and reads its VmRSS and VmHWM
+(peak) from /proc. Files, each 4 MiB (the most the monitor reads):
 
 - empty lines: 4,194,304 newlines;
 - 3-byte lines, one word: "abc" over and over;
 - 3-byte lines, distinct: every 3-character word over 94 printable ASCII
   characters in turn (830,584 of them), then again from the start.
 
-Prints one line per binary and file: peak_kib=<KiB> entries=<lines>.
-Everything it starts ends with it; the files live in a temporary folder
-removed at the end.
+Prints one line per binary and file: rss_kib=<KiB> peak_kib=<KiB>
+entries=<lines>. Everything it starts is stopped by its pid; the files live
+in a temporary folder removed at the end.
 """
 
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # nothing left behind in the source tree
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+
+from statusbed import StatusBed, status_page  # noqa: E402
+from support import memory_kib, started_pid, wait_until, write_config  # noqa: E402
+from terminal import Terminal  # noqa: E402
+
+PAGE = status_page([("down", "db1"), ("critical", "web1", "Load"), ("warning", "web1", "Disk")])
 
 LIMIT = 4 << 20
 ALPHABET = bytes(range(0x21, 0x7F))
@@ -50,15 +57,27 @@ FILES = [
 ]
 
 
-def peak_kib(binary, conf, exclude, folder):
-    """Peak resident set of one run, in KiB, and its exit status."""
-    args = [binary, "-c", conf] + (["-e", exclude] if exclude else [])
-    env = {"PATH": "/usr/bin:/bin", "TERM": "vt100"}
-    child = subprocess.Popen(args, cwd=folder, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL)
-    _, status, usage = os.wait4(child.pid, 0)
-    child.returncode = os.waitstatus_to_exitcode(status)
-    return usage.ru_maxrss, child.returncode
+def pages_served(bed):
+    """Answers the bed has sent whole (lighttpd's access log)."""
+    try:
+        with open(os.path.join(bed.dir, "access.log")) as f:
+            return sum(1 for line in f if line.endswith("\n"))
+    except OSError:
+        return 0
+
+
+def memory(binary, conf, exclude, folder, bed):
+    """(VmRSS, VmHWM) in KiB of the monitor after its third page."""
+    args = [binary, "-c", conf, "-s", "1"] + (["-e", exclude] if exclude else [])
+    terminal = Terminal(80, 24)
+    try:
+        served = pages_served(bed)
+        terminal.start(args, cwd=folder)
+        pid = started_pid(terminal)
+        wait_until(lambda: pages_served(bed) >= served + 3, 60, "three pages")
+        return memory_kib(pid)
+    finally:
+        terminal.close()
 
 
 def main(argv):
@@ -67,10 +86,11 @@ def main(argv):
         print("usage: %s ORVEK_BINARY [ORVEK_BINARY ...]" % argv[0], file=sys.stderr)
         return 2
     folder = tempfile.mkdtemp(prefix="orvek-exclude-memory-")
+    bed = StatusBed()
     try:
-        conf = os.path.join(folder, "orvek.conf")
-        with open(conf, "w") as f:
-            f.write("server http://127.0.0.1:9\nusername u\npassword p\n")
+        bed.set_page(PAGE)
+        bed.start()
+        conf = write_config(folder, bed.base_url)
         paths = []
         for name, make in FILES:
             path = None
@@ -85,13 +105,11 @@ def main(argv):
                 if path:
                     with open(path, "rb") as f:
                         entries = f.read().count(b"\n")
-                kib, status = peak_kib(binary, conf, path, folder)
-                if status != 1:
-                    print("%s: %s ended with %d, not 1" % (binary, name, status), file=sys.stderr)
-                    return 1
-                print("%s | %s | peak_kib=%d entries=%d" % (binary, name, kib, entries), flush=True)
+                rss, peak = memory(binary, conf, path, folder, bed)
+                print("%s | %s | rss_kib=%d peak_kib=%d entries=%d" % (binary, name, rss, peak, entries), flush=True)
         return 0
     finally:
+        bed.stop()
         shutil.rmtree(folder, ignore_errors=True)
 
 
