@@ -31,6 +31,9 @@ constexpr OtherName OTHER_NAMES[] = {
 // Keys whose values never show in a note.
 constexpr string_view SECRET_KEYS[] = {"password"};
 
+// Pieces of the words people write for a password.
+constexpr string_view SECRET_WORD_STARTS[] = {"pass", "pwd", "secret"};
+
 bool is_secret(string_view key) { return std::find(std::begin(SECRET_KEYS), std::end(SECRET_KEYS), key) != std::end(SECRET_KEYS); }
 
 // A line shown in a note is cut here, so that a stray megabyte stays a line.
@@ -92,6 +95,17 @@ string_view key_prefix(string_view word) {
 }
 
 string quoted(string_view text) { return "\"" + string(text) + "\""; }
+
+// A word that may be a password's name glued to its value.
+bool may_hold_secret(string_view word) {
+  for (const string_view hint : SECRET_WORD_STARTS)
+    for (std::size_t i = 0; i + hint.size() <= word.size(); ++i)
+      if (equal_ignoring_case(word.substr(i, hint.size()), hint) && word.size() > i + hint.size() + 2) return true;
+  return false;
+}
+
+// A word as a reason quotes it: not when it may hold a password.
+string quoted_word(string_view word) { return may_hold_secret(word) ? string("(not shown)") : quoted(word); }
 
 string key_list() {
   string keys;
@@ -206,6 +220,25 @@ string shown_line(string_view raw, string_view key, std::size_t key_end) {
     while (!key_part.empty() && key_part.back() == ' ') key_part.remove_suffix(1);
     return string(key_part) + (value_follows ? " ********" : "");
   }
+  // A word anywhere on the line that means a secret key ("x password y",
+  // "Passwd: y") masks what follows it: better a line half shown than a
+  // password on a screen.
+  for (std::size_t at = 0; at < raw.size();) {
+    const std::size_t start = raw.find_first_not_of(" \t#", at);
+    if (start == string_view::npos) break;
+    std::size_t end = start;
+    while (end < raw.size() && raw[end] != ' ' && raw[end] != '\t' && raw[end] != '#') ++end;
+    const string_view word = raw.substr(start, end - start);
+    if (is_secret(probable_key(word))) return shown_line(raw, probable_key(word), end);
+    if (const string_view glued = key_prefix(word); is_secret(glued)) return shown_line(raw, glued, start + glued.size());
+    // Another name glued to its value ("passwdx", "pwd=x"): the name's
+    // usual beginnings mask the rest of the word.
+    for (const string_view hint : SECRET_WORD_STARTS)
+      for (std::size_t i = 0; i + hint.size() <= word.size(); ++i)
+        if (equal_ignoring_case(word.substr(i, hint.size()), hint))
+          return shown_line(raw, SECRET_KEYS[0], start + i + hint.size());
+    at = end;
+  }
   if (raw.size() <= SHOWN_LINE_LIMIT) return string(raw);
   std::size_t cut = SHOWN_LINE_LIMIT;
   while (cut > 0 && (static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80) --cut;
@@ -246,13 +279,15 @@ string why_no_key(const FirstWord& first, string_view raw) {
     return "no space after " + string(typed) + ": the key is glued to what follows" +
            (typed == glued ? "" : "; keys are lower case: " + string(glued));
   }
-  if (!meant.empty()) return "unknown key " + quoted(word) + ", probably meant " + meant;
-  return "unknown key " + quoted(word) + " (the keys are " + key_list() + ")";
+  if (!meant.empty()) return "unknown key " + quoted_word(word) + ", probably meant " + meant;
+  return "unknown key " + quoted_word(word) + " (the keys are " + key_list() + ")";
 }
 
 // How the reader changed a value it took: spaces or "#..." dropped, blanks
 // kept, a switch written in a form it does not take.
-std::vector<string> value_changes(const LineReading& line, string_view key) {
+std::vector<string> value_changes(const LineReading& line, string_view key, bool masked) {
+  // On a masked line the value is not quoted either.
+  const string taken_as = masked ? string() : ": taken as " + quoted(line.value);
   std::vector<string> changes;
   const string_view after = line.raw.substr(line.value_start);
   const std::size_t hash = after.find('#');
@@ -267,8 +302,8 @@ std::vector<string> value_changes(const LineReading& line, string_view key) {
       changes.push_back(string("spaces and # are dropped from ") + string(key) +
                         (is_config_key("passwordfile") ? "; use passwordfile" : ""));
   } else {
-    if (inner_spaces) changes.push_back("spaces inside the value are dropped: taken as " + quoted(line.value));
-    if (hash_glued) changes.push_back("\"#\" starts a comment even inside a value: taken as " + quoted(line.value));
+    if (inner_spaces) changes.push_back("spaces inside the value are dropped" + taken_as);
+    if (hash_glued) changes.push_back("\"#\" starts a comment even inside a value" + taken_as);
   }
   if (line.value.ends_with('\r'))
     changes.push_back("a carriage return stays at the end of the value (Windows line ends)");
@@ -398,7 +433,8 @@ LineNotes diagnose_config(string_view text) {
       for (std::size_t i = 1; i < order.size(); ++i) two += ", " + string(keys[order[i]]) + " gets an empty one";
       why.push_back(two);
     } else {
-      const std::vector<string> changes = value_changes(line, key);
+      const bool masked = shown.find("********") != string::npos && line.raw.find("********") == string_view::npos;
+      const std::vector<string> changes = value_changes(line, key, masked);
       why.insert(why.end(), changes.begin(), changes.end());
     }
     for (const std::size_t k : line.keys) {

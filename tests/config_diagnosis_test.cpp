@@ -122,6 +122,26 @@ TEST(ConfigDiagnosis, AThousandBadLinesAreCountedNotListed) {
   EXPECT_EQ(notes.more, 1001 - LINE_NOTE_LIMIT);
 }
 
+// Whatever shape a password line has, its value never shows in a note.
+TEST(ConfigDiagnosis, NeverShowsAPasswordValue) {
+  const std::string secret = "Zq7-SECRET-v4";
+  const std::string keys[] = {"password", "Password", "passwd", "pass", "PASSWORD", "passwrd", "password:"};
+  const std::string before[] = {"", "  ", "\t", "x ", "username ", "Server "};
+  const std::string between[] = {" ", "\t", "", "  ", "#", "\xC2\xA0", " = "};
+  const std::string after[] = {"\n", "", " # note\n", "\r\n"};
+  for (const auto& key : keys)
+    for (const auto& b : before)
+      for (const auto& sep : between)
+        for (const auto& a : after)
+          for (const std::string& first : {std::string(), std::string("Digest yes\n"), std::string("server http://a\n")}) {
+            const std::string file = first + b + key + sep + secret + a + "newcgi true\n";
+            for (const LineNote& note : diagnose_config(file).notes) {
+              EXPECT_EQ(note.text.find("SECRET"), std::string::npos) << file;
+              EXPECT_EQ(note.why.find("SECRET"), std::string::npos) << file;
+            }
+          }
+}
+
 TEST(ProbableKey, NearWordsAndOtherNames) {
   const std::pair<const char*, const char*> cases[] = {
       {"server", "server"}, {"SERVER", "server"}, {"sever", "server"}, {"usernmae", "username"},
