@@ -14,7 +14,8 @@
 #include "fetch/banner.h"
 #include "fetch/failure_words.h"
 #include "fetch/status_fetch.h"
-#include "report/field_extraction.h"
+#include "report/line_names.h"
+#include "report/page_check.h"
 
 namespace {
 
@@ -181,17 +182,44 @@ void explain_refusal(const Program& program, const FetchResult& fetched, Lines& 
   }
 }
 
+// The problems as read, before exclusions, one a line: what the page says,
+// so that a name read wrongly shows at once.
+void list_problems(const Answer& answer, Lines& lines) {
+  constexpr std::size_t SHOWN = 20;
+  const std::size_t count = answer.lines.size();
+  for (std::size_t i = 0; i < count && i < SHOWN; ++i) {
+    const unsigned tokens = answer.lines[i].tokens;
+    const LineNames& names = answer.names[i];
+    const string host = names.host_read ? lines.outside(names.host) : "(no host name)";
+    string text;
+    if (tokens & (TOKEN_DWN | TOKEN_UNR)) {
+      text = (tokens & TOKEN_DWN) && (tokens & TOKEN_UNR) ? "DOWN and UNREACHABLE "
+             : (tokens & TOKEN_DWN)                         ? "DOWN "
+                                                            : "UNREACHABLE ";
+      text += host;
+    } else {
+      const ServiceStatus status = (tokens & TOKEN_WRN)   ? ServiceStatus::WARNING
+                                   : (tokens & TOKEN_CRI) ? ServiceStatus::CRITICAL
+                                                          : ServiceStatus::UNKNOWN;
+      text = string(status_word(status)) + " " + host + " / " +
+             (names.service_read ? lines.outside(names.service) : "(no service name)");
+    }
+    if (!names.any()) text += ": no name can be read (\"No match!\")";
+    lines.add("problem", text);
+  }
+  if (count > SHOWN) lines.add("problem", "... and " + std::to_string(count - SHOWN) + " more");
+}
+
 // What the report holds, and whether the newcgi setting fits the page.
 void explain_report(const Program& program, const Answer& answer, const SetUpNotes& notes, Lines& lines) {
   const Report& report = answer.report;
-  long down = 0, unreachable = 0, hosts = 0, warning = 0, critical = 0, unknown = 0, named = 0;
+  long down = 0, unreachable = 0, hosts = 0, warning = 0, critical = 0, unknown = 0;
   for (const ReportItem& item : report.items) {
     switch (item.kind) {
       case ReportItemKind::DOWN_HOST: ++down; break;
       case ReportItemKind::UNREACHABLE_HOST: ++unreachable; break;
       case ReportItemKind::HOST: ++hosts; break;
       case ReportItemKind::SERVICE:
-        named += !item.name.empty();
         if (item.status == ServiceStatus::WARNING) ++warning;
         else if (item.status == ServiceStatus::CRITICAL) ++critical;
         else ++unknown;
@@ -206,22 +234,17 @@ void explain_report(const Program& program, const Answer& answer, const SetUpNot
   lines.add("hidden by the exclude file",
             counted(report.excluded_hosts, "DOWN or UNREACHABLE host", "DOWN or UNREACHABLE hosts") + ", " +
                 counted(report.excluded_services, "service problem", "service problems"));
-  lines.add("names that cannot be read (\"No match!\")", std::to_string(report.unmatched));
+  lines.add("lines that yield no name (\"No match!\")", std::to_string(report.unmatched));
+  lines.add("service problems shown without a name", std::to_string(report.unread_services));
 
-  const long services = warning + critical + unknown;
-  if (report.unmatched == 0 && !(services > 0 && named == 0)) return;
-  // Would the other form read more service names?
-  const bool newcgi = program.settings.newcgi;
-  long lines_read = 0, other_reads = 0, service_lines = 0, hosts_unread = 0;
-  for (const ProblemLine& line : answer.lines) {
-    const bool host_line = line.tokens & (TOKEN_DWN | TOKEN_UNR);
-    if (!match_field(line.text, host_line ? HOST_FIELD : HOST_BEFORE_SERVICE, newcgi)) ++hosts_unread;
-    if (host_line) continue;
+  long service_lines = 0, read_now = 0, read_other = 0, hosts_unread = 0;
+  const std::vector<LineNames> other = read_names(answer.lines, !program.settings.newcgi);
+  for (std::size_t i = 0; i < answer.lines.size(); ++i) {
+    hosts_unread += !answer.names[i].host_read;
+    if (!(answer.lines[i].tokens & SERVICE_TOKENS)) continue;
     ++service_lines;
-    const auto now = match_field(line.text, SERVICE_FIELD, newcgi);
-    const auto other = match_field(line.text, SERVICE_FIELD, !newcgi);
-    lines_read += now && !now->empty();
-    other_reads += other && !other->empty();
+    read_now += answer.names[i].service_read && !answer.names[i].service.empty();
+    read_other += other[i].service_read && !other[i].service.empty();
   }
   // A newcgi line that is there but was not taken as "newcgi true" is named,
   // never asked for again.
@@ -231,19 +254,31 @@ void explain_report(const Program& program, const Answer& answer, const SetUpNot
   const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) + " must read \"newcgi true\"" +
                                                    (noted ? string(" and be taken (see above)") : string())
                                              : string("add the line \"newcgi true\"");
-  if (other_reads > lines_read)
-    lines.add("hint", string(newcgi ? "the service names stand in table cells, not postfield elements: remove the "
-                                      "newcgi line"
-                                    : "the service names stand in postfield elements: " + add_newcgi) +
-                          " (then " + std::to_string(other_reads) + " of " +
+  // The newcgi hint only where the other setting reads more.
+  if (read_other > read_now)
+    lines.add("hint", string(program.settings.newcgi ? "the service names stand in table cells, not postfield "
+                                                       "elements: remove the newcgi line"
+                                                     : "the service names stand in postfield elements: " + add_newcgi) +
+                          " (then " + std::to_string(read_other) + " of " +
                           counted(service_lines, "service line", "service lines") + " can be read, now " +
-                          std::to_string(lines_read) + ")");
+                          std::to_string(read_now) + ")");
   else if (hosts_unread > 0)
     lines.add("hint", counted(hosts_unread, "host name", "host names") +
-                          " cannot be read: the page does not carry them in <postfield name='host' value='...'/>; "
-                          "newcgi does not change that");
-  else
-    lines.add("hint", "neither newcgi setting reads the service names of this page");
+                          " cannot be read: the page carries them neither in <postfield name='host' value='...'/> "
+                          "nor in a table cell");
+  else if (read_now < service_lines)
+    lines.add("hint", counted(service_lines - read_now, "service name", "service names") +
+                          " cannot be read: the page carries them in no service postfield element, table cell or "
+                          "name cell that orvek knows");
+}
+
+string_view kind_words(PageKind kind) {
+  switch (kind) {
+    case PageKind::STATUS_DOCUMENT: return "the status document (a WML card)";
+    case PageKind::HTML_RENDITION: return "the plain HTML rendition of the list";
+    case PageKind::OTHER: break;
+  }
+  return "another page (neither the status document nor the plain HTML rendition)";
 }
 
 }  // namespace
@@ -269,11 +304,21 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   Answer answer;
   if (fetched.ok()) {
     answer = read_answer(program.body, program.excludes, program.settings.newcgi);
+    lines.add("kind of page", kind_words(page_kind(received_body(program.body))));
     switch (answer.verdict) {
       case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;
-      case PageVerdict::NO_CARD: lines.add("page", "no list of problems: no problem line and no WML card"); break;
+      case PageVerdict::NO_CARD:
+        lines.add("page", "no list of problems: no problem line, and no complete status document (a WML card "
+                          "outside comments, or the HTML rendition's two tables and its end)");
+        break;
       case PageVerdict::CUT_SHORT: lines.add("page", "cut short: a WML document without its </wml>"); break;
+      case PageVerdict::NO_NAMES:
+        lines.add("page", "no list of problems: " +
+                              counted(static_cast<long>(answer.lines.size()), "line carries", "lines carry") +
+                              " a status token, but not one of them yields a host or service name");
+        break;
     }
+    list_problems(answer, lines);
   }
   // The text of a login or redirect answer says nothing the lines above do not.
   const bool says_more = fetched.status != 401 && fetched.status != 407 && !(fetched.status >= 300 && fetched.status <= 399);

@@ -63,8 +63,11 @@ CycleEnd wait_for_next_fetch(Program& program) {
 Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi) {
   Answer answer;
   answer.lines = split_problem_lines(received_text(body));
-  answer.verdict = check_page(received_body(body), !answer.lines.empty());
-  if (answer.verdict == PageVerdict::STATUS_PAGE) answer.report = render_problems(answer.lines, excludes, newcgi);
+  answer.names = read_names(answer.lines, newcgi);
+  bool has_names = false;
+  for (const LineNames& names : answer.names) has_names = has_names || names.any();
+  answer.verdict = check_page(received_body(body), !answer.lines.empty(), has_names);
+  if (answer.verdict == PageVerdict::STATUS_PAGE) answer.report = render_problems(answer.lines, answer.names, excludes);
   return answer;
 }
 

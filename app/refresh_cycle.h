@@ -1,6 +1,7 @@
 #pragma once
 #include <vector>
 
+#include "report/line_names.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report.h"
@@ -13,10 +14,11 @@ struct Program;
 struct ReceiveBuffer;
 
 // What a transfer that arrived holds, read as a refresh reads it: the problem
-// lines, the page check's verdict and, when that is STATUS_PAGE, the report.
-// Lines and names are views into body.
+// lines, their names, the page check's verdict and, when that is
+// STATUS_PAGE, the report. Lines and names are views into body.
 struct Answer {
   std::vector<ProblemLine> lines;
+  std::vector<LineNames> names;
   PageVerdict verdict = PageVerdict::NO_CARD;
   Report report;
 };
@@ -29,11 +31,11 @@ Outcome outcome_of(Answer answer);
 // Lays out what is shown: the report, or the banner.
 void lay_out_outcome(const Outcome& shown, Frame& frame);
 
-// read_answer, outcome_of and lay_out_outcome in one. Returns how many names
-// could not be read.
+// read_answer, outcome_of and lay_out_outcome in one. Returns how many
+// problem lines yield no name.
 int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame);
 
-// Says "No match!" once for each name that could not be read.
+// Says "No match!" once for each problem line that yields no name.
 void print_no_match(int count);
 
 enum class CycleEnd {

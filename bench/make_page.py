@@ -6,7 +6,9 @@ Every problem stands on a line of its own and carries one status token:
 DWN / UNR lines hold the host postfield only; service lines hold the host
 postfield directly followed by another postfield and, depending on --form,
 either the service postfield (read when newcgi is "true") or the table cell
-that links to extinfo.cgi (read otherwise). Everything else on the page (the
+that links to extinfo.cgi (read otherwise). With --form rows every problem is
+a table row as the status CGI writes it (token cell, postfield elements, name
+cell), read by its cells whatever newcgi says. Everything else on the page (the
 WML header, the card, section titles, the footer) is free of status tokens.
 
 The output depends only on the options, --seed included.
@@ -125,7 +127,18 @@ def host_line(rng, host, token):
             f"<postfield name='host' value='{host}'/></go>{host}</anchor> {duration(rng)}<br/>\n")
 
 
+def row(host, token, service=None):
+    """A problem as the status CGI writes it in rows (--form rows): the token
+    in the first cell, the names in postfield elements and the last cell."""
+    service_part = "" if service is None else f"<postfield name='service' value='{service}'/>"
+    names = host if service is None else f"{host}/{service}"
+    return (f"<tr><td><anchor title='{host}'>{token}<go href='statuswml.cgi' method='post'>"
+            f"<postfield name='host' value='{host}'/>{service_part}</go></anchor></td><td>{names}</td></tr>\n")
+
+
 def service_line(rng, host, service, token, form):
+    if form == "rows":
+        return row(host, token, service)
     if form == "postfield":
         # Host postfield directly followed by the service postfield, which is
         # the last "'/>" of the line.
@@ -156,10 +169,11 @@ def make_host(rng, args, host, service_pool):
     services = [service_pool[k] for k in chosen]
     roll = rng.random()
     own = None
+    own_line = (lambda h, t: row(h, t)) if args.form == "rows" else (lambda h, t: host_line(rng, h, t))
     if roll < args.down:
-        own = host_line(rng, host, "DWN")
+        own = own_line(host, "DWN")
     elif roll < args.down + args.unreachable:
-        own = host_line(rng, host, "UNR")
+        own = own_line(host, "UNR")
     lines = [service_line(rng, host, service, pick_state(rng), args.form) for service in services]
     return own, lines
 
@@ -229,8 +243,9 @@ def main(argv=None):
     parser.add_argument("--down", type=fraction, default=0.1, help="fraction of hosts DOWN (default 0.1)")
     parser.add_argument("--unreachable", type=fraction, default=0.0,
                         help="fraction of hosts UNREACHABLE (default 0)")
-    parser.add_argument("--form", choices=("postfield", "cell"), default="postfield",
-                        help="service form: postfield (newcgi true) or cell (default postfield)")
+    parser.add_argument("--form", choices=("postfield", "cell", "rows"), default="postfield",
+                        help="service form: postfield (newcgi true), cell, or rows as the status CGI writes "
+                             "them, read by their cells whatever newcgi says (default postfield)")
     parser.add_argument("--long-names", action="store_true", help="host and service names of 60-200 characters")
     parser.add_argument("--nested", action="store_true",
                         help="host names that lie inside others' (web, web1, web12, ...)")

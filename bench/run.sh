@@ -31,6 +31,7 @@ cases=(
   "8k-postfield|--hosts 1560 --services 5 --down 0.1 --form postfield|--newcgi|${REPEAT_MEDIUM:-5}"
   "max-postfield|--target-bytes $limit --services 5 --down 0.1 --form postfield|--newcgi|${REPEAT_LARGE:-3}"
   "max-cell|--target-bytes $limit --services 5 --down 0.1 --form cell||${REPEAT_LARGE:-3}"
+  "max-rows|--target-bytes $limit --services 5 --down 0.1 --form rows||${REPEAT_LARGE:-3}"
 )
 
 source_dir="$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt" 2>/dev/null)"

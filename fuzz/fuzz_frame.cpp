@@ -59,14 +59,29 @@ bool same_report(const Report& a, const Report& b) {
 
 // The report pass must make exactly the report that the straightforward,
 // quadratic pass kept beside the tests makes.
-void compare_with_reference(const std::vector<ProblemLine>& lines, const ExcludeList& excludes, bool newcgi) {
-  FUZZ_CHECK(same_report(render_problems(lines, excludes, newcgi), reference_render_problems(lines, excludes, newcgi)));
+void compare_with_reference(const std::vector<ProblemLine>& lines, const std::vector<LineNames>& names,
+                            const ExcludeList& excludes) {
+  FUZZ_CHECK(same_report(render_problems(lines, names, excludes), reference_render_problems(lines, names, excludes)));
 }
 #endif
 
+// Whether the texts follow one another in text, each after the end of the
+// one before; the last one is sought from the end.
+bool in_order(const std::string& text, std::initializer_list<const char*> parts, const char* last) {
+  std::size_t at = 0;
+  for (const char* part : parts) {
+    at = text.find(part, at);
+    if (at == std::string::npos) return false;
+    at += std::strlen(part);
+  }
+  const std::size_t end = text.rfind(last);
+  return end != std::string::npos && end >= at;
+}
+
 // The page check said the plain way: the body folded to lower case, then
-// searched with std::string's own find.
-PageVerdict plain_page_check(std::string_view body, bool has_problem_lines) {
+// searched with std::string's own find; comments cut out first where a
+// complete status document is sought.
+PageVerdict plain_page_check(std::string_view body, bool has_problem_lines, bool has_names) {
   std::string folded(body);
   for (char& c : folded)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -76,10 +91,21 @@ PageVerdict plain_page_check(std::string_view body, bool has_problem_lines) {
     const std::size_t end = folded.rfind("</wml>");
     if (end == npos || end < wml) return PageVerdict::CUT_SHORT;
   }
-  if (has_problem_lines) return PageVerdict::STATUS_PAGE;
-  const std::size_t card = folded.find("<card");
-  const std::size_t card_end = folded.rfind("</card>");
-  return card != npos && card_end != npos && card_end > card ? PageVerdict::STATUS_PAGE : PageVerdict::NO_CARD;
+  // A page whose problem lines yield no name is no list.
+  if (has_problem_lines) return has_names ? PageVerdict::STATUS_PAGE : PageVerdict::NO_NAMES;
+  std::string text;
+  for (std::size_t at = 0;;) {
+    const std::size_t open = folded.find("<!--", at);
+    text += folded.substr(at, open == npos ? npos : open - at);
+    if (open == npos) break;
+    const std::size_t close = folded.find("-->", open + 4);
+    if (close == npos) break;
+    at = close + 3;
+  }
+  const bool document = in_order(text, {"<wml", "<card", "</card>"}, "</wml>");
+  const bool rendition =
+      in_order(text, {"<html", "host problems:", "<table", "</table>", "svc problems:", "<table", "</table>"}, "</html>");
+  return document || rendition ? PageVerdict::STATUS_PAGE : PageVerdict::NO_CARD;
 }
 
 bool same_labels(const Frame& a, const Frame& b) {
@@ -196,14 +222,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wclear(stdscr);
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
   const std::vector<ProblemLine> lines = split_problem_lines(text);
+  const std::vector<LineNames> names = read_names(lines, newcgi);
+  const bool has_names = std::any_of(names.begin(), names.end(), [](const LineNames& n) { return n.any(); });
   Frame frame(screen.rows, screen.columns);
   const int unmatched = lay_out_answer(buffer, excludes, newcgi, frame);
-  const PageVerdict verdict = check_page(received_body(buffer), !lines.empty());
-  FUZZ_CHECK(verdict == plain_page_check(received_body(buffer), !lines.empty()));
+  const PageVerdict verdict = check_page(received_body(buffer), !lines.empty(), has_names);
+  FUZZ_CHECK(verdict == plain_page_check(received_body(buffer), !lines.empty(), has_names));
   if (verdict == PageVerdict::STATUS_PAGE) {
+    // Never calm unless the server's own list said so: a page drawn has a
+    // name read, or is a complete status document without problems.
+    FUZZ_CHECK(lines.empty() ? page_kind(received_body(buffer)) != PageKind::OTHER : has_names);
     // The report, as the layout makes it from the page alone.
     Frame report(screen.rows, screen.columns);
-    const Report made = render_problems(lines, excludes, newcgi);
+    const Report made = render_problems(lines, names, excludes);
     lay_out_report(made, report);
     FUZZ_CHECK(unmatched == made.unmatched);
     FUZZ_CHECK(same_labels(frame, report) && frame.background == report.background);
@@ -232,7 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(frame.report_cursor.row >= 0 && frame.report_cursor.column >= 0);
   FUZZ_CHECK(frame.report_cursor.column % REPORT_COLUMN_WIDTH == 0);
 #if ORVEK_FUZZ_REFERENCE_PASS
-  compare_with_reference(lines, excludes, newcgi);
+  compare_with_reference(lines, names, excludes);
 #endif
   return 0;
 }

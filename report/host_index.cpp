@@ -75,7 +75,8 @@ std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_
 // line and end at one of its "'/>", and both are anchored at a quote, so each
 // line is read once and only the pairs of such places whose distance is a
 // host's length are looked up.
-ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const HostTable& hosts) {
+ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const std::vector<bool>& read,
+                                 const HostTable& hosts) {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> filed;  // (host, line), in line order
   std::vector<std::uint32_t> last_line(hosts.names.size(), NO_HOST);
   std::vector<std::string> keys;  // built only if some line is too tangled for the index
@@ -87,7 +88,7 @@ ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const Ho
   };
 
   for (std::uint32_t l = 0; l < lines.size(); ++l) {
-    if (!(lines[l].tokens & SERVICE_TOKENS)) continue;
+    if (!(lines[l].tokens & SERVICE_TOKENS) || !read[l]) continue;
     const string_view text = lines[l].text;
     value_starts.clear();
     key_ends.clear();
@@ -114,12 +115,15 @@ ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const Ho
         if (const std::uint32_t host = hosts.find(name, folded_hash(name)); host != NO_HOST) file(host, l);
       }
   }
+  return index_by_host(filed, hosts.names.size());
+}
 
-  // A stable counting sort by host keeps each host's lines in table order.
+// A stable counting sort by host keeps each host's lines in table order.
+ServiceIndex index_by_host(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& filed, std::size_t host_count) {
   ServiceIndex index;
-  index.start.assign(hosts.names.size() + 1, 0);
+  index.start.assign(host_count + 1, 0);
   for (const auto& [host, line] : filed) ++index.start[host + 1];
-  for (std::size_t h = 0; h < hosts.names.size(); ++h) index.start[h + 1] += index.start[h];
+  for (std::size_t h = 0; h < host_count; ++h) index.start[h + 1] += index.start[h];
   index.line.resize(filed.size());
   std::vector<std::uint32_t> next(index.start.begin(), index.start.end() - 1);
   for (const auto& [host, line] : filed) index.line[next[host]++] = line;

@@ -34,11 +34,16 @@ struct HostTable {
 // host's name, without regard to case.
 std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
 
-// The service lines of each host, in table order: a line belongs to a host
-// when it holds "value='<host>'/>" without regard to case.
+// The service lines of each host, in table order.
 struct ServiceIndex {
   std::vector<std::uint32_t> start;  // lines of host g: line[start[g] .. start[g + 1])
   std::vector<std::uint32_t> line;
 };
 
-ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const HostTable& hosts);
+// The index of (host, line) pairs given in line order.
+ServiceIndex index_by_host(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& filed, std::size_t host_count);
+
+// The index of the service lines that read[l] allows: a line belongs to a
+// host when it holds "value='<host>'/>" without regard to case.
+ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const std::vector<bool>& read,
+                                 const HostTable& hosts);

@@ -6,6 +6,7 @@
 #endif
 
 #include "common/text_search.h"
+#include "report/table_row.h"
 
 namespace {
 
@@ -69,9 +70,15 @@ std::vector<ProblemLine> split_problem_lines(std::string_view body) {
     if (!newline) break;
     const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(newline) - body.data()) + 1;
     const std::string_view line = body.substr(start, end - start);
-    const LineMarks marks = mark_line(line);
-    if (marks.tokens != 0 && !marks.has_comments) lines.push_back({line, marks.tokens});
     start = end;
+    // A row is read by its cells alone: tokens and "#comments" inside its
+    // names change nothing, and a row without a status token is no problem.
+    if (const TableRow row = read_table_row(line); row.is_row) {
+      if (row.status) lines.push_back({line, row.status, true, row.name_cell});
+      continue;
+    }
+    const LineMarks marks = mark_line(line);
+    if (marks.tokens != 0 && !marks.has_comments) lines.push_back({line, marks.tokens, false, {}});
   }
   return lines;
 }

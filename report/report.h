@@ -33,7 +33,8 @@ struct ReportItem {
 struct Report {
   bool alarm = false;             // some DOWN or UNREACHABLE host is shown
   std::vector<ReportItem> items;  // in page order, as drawn
-  int unmatched = 0;              // names that could not be read: one "No match!" each
+  int unmatched = 0;              // problem lines that yield no name at all: one "No match!" each
+  int unread_services = 0;        // service items shown without a name, as it could not be read
   int excluded_hosts = 0;         // DOWN and UNREACHABLE host lines the exclude list hides
   int excluded_services = 0;      // service problem lines it hides, by their host or their name
 };

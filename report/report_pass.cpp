@@ -2,36 +2,34 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "config/exclude_list.h"
-#include "report/field_extraction.h"
 #include "report/host_index.h"
 
 // The report is made in two phases: the DOWN and UNREACHABLE hosts first
-// (they raise the alarm and silence every host whose name lies inside
-// theirs), then every line in page order, each host with service problems
-// followed by all its service lines found anywhere in the table. The
-// indexes of host_index.h answer the table-wide questions once, so the
-// report is the same, item for item, as that of the straightforward pass.
+// (they raise the alarm and silence their own hosts' services), then every
+// line in page order, each host with service problems followed by all its
+// service lines found anywhere in the table.
+//
+// Names read whole (from rows and cells) are compared whole and exactly: a
+// host's group is the service lines of that very host, a DOWN host silences
+// itself only. Names read by the extraction patterns keep the patterns'
+// rules: a group is the lines holding "value='<host>'/>" without regard to
+// case, and a host inside a DOWN host's name is silenced with it. Each kind
+// of line is compared with its own kind. The indexes of host_index.h answer
+// the table-wide questions once, so the report is the same, item for item,
+// as that of the straightforward pass.
 
 namespace {
 
 using std::string_view;
 
-// What phase 2 reads of each line, taken out once.
+// What phase 2 reads of each line, worked out once.
 struct LineHost {
-  string_view host;  // by the line's own mode; empty when it does not match
-  bool matched;
-  bool excluded;
-  std::uint32_t group;  // NO_HOST unless the host may get a service scan
-};
-
-// The service name of a line, taken out the first time a group shows it.
-struct LineService {
-  bool known = false;
-  bool matched = false;
   bool excluded = false;
-  string_view name;
+  std::uint32_t group = NO_HOST;  // the host's number among the hosts of its kind of name
 };
 
 ServiceStatus service_status(unsigned tokens) {
@@ -40,81 +38,107 @@ ServiceStatus service_status(unsigned tokens) {
   return ServiceStatus::UNKNOWN;
 }
 
+constexpr unsigned HOST_TOKENS = TOKEN_DWN | TOKEN_UNR;
+
+// The hosts read whole, numbered by their exact spelling, with their
+// service lines.
+struct WholeHosts {
+  std::unordered_map<string_view, std::uint32_t> number;
+  std::unordered_set<string_view> down;
+  ServiceIndex index;
+};
+
 }  // namespace
 
-Report render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes, bool newcgi) {
+Report render_problems(const std::vector<ProblemLine>& problem_lines, const std::vector<LineNames>& names,
+                       const ExcludeList& excludes) {
   Report report;
   // Most pages list each problem line once; growing past that is rare.
   report.items.reserve(problem_lines.size());
   const std::size_t count = problem_lines.size();
   std::vector<LineHost> line_hosts(count);
+  std::vector<bool> excluded_service(count, false);
   for (std::size_t i = 0; i < count; ++i) {
-    const ProblemLine& line = problem_lines[i];
-    const int mode = (line.tokens & (TOKEN_DWN | TOKEN_UNR)) ? HOST_FIELD : HOST_BEFORE_SERVICE;
-    const auto host = match_field(line.text, mode, newcgi);
-    const string_view name = host.value_or(string_view{});
-    line_hosts[i] = {name, host.has_value(), host_is_excluded(excludes, name), NO_HOST};
+    line_hosts[i].excluded = host_is_excluded(excludes, names[i].host);
+    if (problem_lines[i].tokens & SERVICE_TOKENS) excluded_service[i] = service_is_excluded(excludes, names[i].service);
+    if (!names[i].any()) ++report.unmatched;
   }
 
   // Phase 1: the DOWN and UNREACHABLE hosts.
-  std::vector<string_view> down_hosts;
+  std::vector<string_view> down_by_pattern;
+  WholeHosts whole;
   for (std::size_t i = 0; i < count; ++i) {
-    if (!(problem_lines[i].tokens & (TOKEN_DWN | TOKEN_UNR))) continue;
-    const LineHost& line = line_hosts[i];
-    if (!line.matched) ++report.unmatched;
-    report.excluded_hosts += line.excluded;
-    if (line.excluded) continue;
+    if (!(problem_lines[i].tokens & HOST_TOKENS)) continue;
+    if (line_hosts[i].excluded) {
+      ++report.excluded_hosts;
+      continue;
+    }
     report.alarm = true;
-    down_hosts.push_back(line.host);
+    if (names[i].whole)
+      whole.down.insert(names[i].host);
+    else
+      down_by_pattern.push_back(names[i].host);
   }
 
-  HostTable hosts;
-  for (std::size_t i = 0; i < count; ++i)
-    if (!(problem_lines[i].tokens & (TOKEN_DWN | TOKEN_UNR)) && !line_hosts[i].excluded)
-      line_hosts[i].group = hosts.insert(line_hosts[i].host);
-  const std::vector<bool> host_inside_down = hosts_inside(hosts, down_hosts);
-  const ServiceIndex index = index_service_lines(problem_lines, hosts);
-  std::vector<LineService> services(count);
+  // The hosts that may get a service scan, and their service lines.
+  HostTable by_pattern;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> filed;  // (whole host, service line)
+  for (std::size_t i = 0; i < count; ++i) {
+    if ((problem_lines[i].tokens & HOST_TOKENS) || line_hosts[i].excluded) continue;
+    if (!names[i].whole) {
+      line_hosts[i].group = by_pattern.insert(names[i].host);
+      continue;
+    }
+    const auto [at, added] = whole.number.try_emplace(names[i].host, static_cast<std::uint32_t>(whole.number.size()));
+    line_hosts[i].group = at->second;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!(problem_lines[i].tokens & SERVICE_TOKENS) || !names[i].whole) continue;
+    if (const auto host = whole.number.find(names[i].host); host != whole.number.end())
+      filed.emplace_back(host->second, static_cast<std::uint32_t>(i));
+  }
+  whole.index = index_by_host(filed, whole.number.size());
+  std::vector<bool> read_by_pattern(count);
+  for (std::size_t i = 0; i < count; ++i) read_by_pattern[i] = !names[i].whole;
+  const std::vector<bool> inside_down = hosts_inside(by_pattern, down_by_pattern);
+  const ServiceIndex pattern_index = index_service_lines(problem_lines, read_by_pattern, by_pattern);
+  std::vector<bool> counted(count, false);  // excluded service lines already counted
 
   // Phase 2: the items, in page order.
   string_view last_host;  // the host whose service group was made last
   for (std::size_t i = 0; i < count; ++i) {
     const unsigned tokens = problem_lines[i].tokens;
     const LineHost& line = line_hosts[i];
-    if (!line.matched) ++report.unmatched;
-    if (line.excluded && !(tokens & (TOKEN_DWN | TOKEN_UNR))) ++report.excluded_services;
-    if (line.host == last_host) continue;
+    const string_view host = names[i].host;
+    if (line.excluded && !(tokens & HOST_TOKENS)) ++report.excluded_services;
+    if (host == last_host) continue;
     if (line.excluded) continue;
-    if (tokens & TOKEN_DWN) report.items.push_back({ReportItemKind::DOWN_HOST, line.host, {}});
+    if (tokens & TOKEN_DWN) report.items.push_back({ReportItemKind::DOWN_HOST, host, {}});
     if (tokens & TOKEN_UNR) {
-      report.items.push_back({ReportItemKind::UNREACHABLE_HOST, line.host, {}});
+      report.items.push_back({ReportItemKind::UNREACHABLE_HOST, host, {}});
       continue;
     }
-    // A DOWN host, and any host whose name lies inside a DOWN or UNREACHABLE
-    // host's name, gets no service rows.
-    if ((tokens & TOKEN_DWN) || host_inside_down[line.group]) continue;
+    if (tokens & TOKEN_DWN) continue;
+    const bool silenced = names[i].whole ? whole.down.contains(host) : inside_down[line.group];
+    if (silenced) continue;
 
+    const ServiceIndex& index = names[i].whole ? whole.index : pattern_index;
     bool header_made = false;
     for (std::uint32_t k = index.start[line.group]; k < index.start[line.group + 1]; ++k) {
       const std::uint32_t j = index.line[k];
-      LineService& service = services[j];
-      if (!service.known) {
-        const auto name = match_field(problem_lines[j].text, SERVICE_FIELD, newcgi);
-        service = {true, name.has_value(), false, name.value_or(string_view{})};
-        service.excluded = service_is_excluded(excludes, service.name);
-        report.excluded_services += service.excluded;
-      }
-      if (!service.matched) ++report.unmatched;
-      if (service.excluded) {
+      if (excluded_service[j]) {
+        if (!counted[j]) ++report.excluded_services;
+        counted[j] = true;
         // The host label is shown again above the next service shown.
         header_made = false;
         continue;
       }
       if (!header_made) {
-        report.items.push_back({ReportItemKind::HOST, line.host, {}});
-        last_host = line.host;
+        report.items.push_back({ReportItemKind::HOST, host, {}});
+        last_host = host;
       }
-      report.items.push_back({ReportItemKind::SERVICE, service.name, service_status(problem_lines[j].tokens)});
+      report.items.push_back({ReportItemKind::SERVICE, names[j].service, service_status(problem_lines[j].tokens)});
+      report.unread_services += !names[j].service_read;
       header_made = true;
     }
   }

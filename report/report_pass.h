@@ -1,6 +1,7 @@
 #pragma once
 #include <vector>
 
+#include "report/line_names.h"
 #include "report/problem_lines.h"
 #include "report/report.h"
 
@@ -9,6 +10,7 @@ struct ExcludeList;
 // Turns the problem lines into the report: DOWN and UNREACHABLE hosts as
 // single items (and the alarm), every other host with service problems as a
 // host item followed by one item per problem service found anywhere in the
-// table; excluded hosts and services left out. Counts the names that could
-// not be read.
-Report render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes, bool newcgi);
+// table; excluded hosts and services left out. names[i] are the names of
+// problem_lines[i] (read_names). Counts the lines that yield no name.
+Report render_problems(const std::vector<ProblemLine>& problem_lines, const std::vector<LineNames>& names,
+                       const ExcludeList& excludes);

@@ -20,6 +20,11 @@ const std::string CALM = HEAD +
                          "<tr><td>No problems</td></tr>\n</table>\n</p>\n</card>\n</wml>\n";
 const std::string PROBLEM = "<postfield name='host' value='db1'/> DWN\n";
 
+const std::string RENDITION_CALM =
+    "<!DOCTYPE html>\n<html>\n<head><title>Problems</title></head>\n<body>\n"
+    "<b>Host Problems: </b><table>\n<tr><td>No problems</td></tr>\n</table>\n"
+    "<b>Svc Problems:</b><table>\n<tr><td>No problems</td></tr>\n</table>\n</body>\n</html>\n";
+
 std::string error_page(const std::string& message) { return HEAD + "<P>" + message + "</P>\n</wml>\n"; }
 
 struct PageCase {
@@ -27,6 +32,7 @@ struct PageCase {
   std::string body;
   bool has_problem_lines;
   PageVerdict verdict;
+  bool has_names = true;
 };
 
 void PrintTo(const PageCase& c, std::ostream* out) { *out << c.name; }
@@ -52,16 +58,48 @@ const PageCase page_cases[] = {
     {"problem_lines_without_markup", PROBLEM, true, PageVerdict::STATUS_PAGE},
     // The end may lie after a zero byte that ends the text the report reads.
     {"end_after_a_zero_byte", "<wml><card>\n" + PROBLEM + "\0tail</card></wml>\n"s, true, PageVerdict::STATUS_PAGE},
+    // Problem lines that yield no name: a page that only looks like a list.
+    {"sign_in_page_with_tokens_in_words",
+     "<html><head><meta name=\"description\" content=\"Sign in\"><script src=\"/sso.js\"></script></head></html>\n",
+     true, PageVerdict::NO_NAMES, false},
+    {"totals_page", "<wml><card>\n<p>3 UNREACHABLE</p>\n<p>21 CRITICAL</p>\n</card></wml>\n", true,
+     PageVerdict::NO_NAMES, false},
+    {"cut_short_before_names_count", HEAD + "<card>\n<p>CRITICAL</p>\n", true, PageVerdict::CUT_SHORT, false},
+    // A card inside a comment is no card.
+    {"card_only_in_a_comment", "<wml><!-- <card id=\"login\"></card> --><p>Sign in</p></wml>\n", false,
+     PageVerdict::NO_CARD},
+    {"card_after_a_comment", "<wml><!-- note --><card id='c'></card></wml>\n", false, PageVerdict::STATUS_PAGE},
+    {"comment_never_closed_hides_the_card", "<wml><!-- <card></card></wml>\n", false, PageVerdict::NO_CARD},
+    {"placeholder_page", "<!DOCTYPE html><html><body><h1>It works!</h1></body></html>\n", false,
+     PageVerdict::NO_CARD},
+    // The plain HTML rendition without problems: both tables, then the end.
+    {"rendition_all_clear", RENDITION_CALM, false, PageVerdict::STATUS_PAGE},
+    {"rendition_without_its_end", RENDITION_CALM.substr(0, RENDITION_CALM.find("</body>")), false,
+     PageVerdict::NO_CARD},
+    {"rendition_with_one_table",
+     "<!DOCTYPE html><html><body><b>Host Problems: </b><table><tr><td>No problems</td></tr></table></body></html>\n",
+     false, PageVerdict::NO_CARD},
+    {"rendition_tables_in_a_comment",
+     "<!DOCTYPE html><html><body><!-- <b>Host Problems: </b><table></table><b>Svc Problems:</b><table></table> "
+     "--></body></html>\n",
+     false, PageVerdict::NO_CARD},
 };
 
 class PageCheck : public testing::TestWithParam<PageCase> {};
 
 TEST_P(PageCheck, Verdict) {
   const PageCase& c = GetParam();
-  EXPECT_EQ(check_page(c.body, c.has_problem_lines), c.verdict);
+  EXPECT_EQ(check_page(c.body, c.has_problem_lines, c.has_names), c.verdict);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PageCheck, testing::ValuesIn(page_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PageKind, KnowsTheTwoListsAndNothingElse) {
+  EXPECT_EQ(page_kind(CALM), PageKind::STATUS_DOCUMENT);
+  EXPECT_EQ(page_kind(RENDITION_CALM), PageKind::HTML_RENDITION);
+  EXPECT_EQ(page_kind(error_page("Error")), PageKind::OTHER);
+  EXPECT_EQ(page_kind("<html><body><!-- <card id=\"login\"></card> --></body></html>"), PageKind::OTHER);
+}
 
 }  // namespace

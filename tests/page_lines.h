@@ -17,3 +17,18 @@ inline std::string cell_line(const std::string& host, const std::string& service
          "<TD ALIGN=LEFT valign=center CLASS='" + service + "'><A HREF='extinfo.cgi?type=2&host=" + host +
          "&service=" + service + "'>" + service + "</A></TD> " + token + "\n";
 }
+
+// A problem as the status CGI writes it: one table row, the token in the
+// first cell, the names in postfield elements and in the last cell.
+inline std::string cgi_row(const std::string& token, const std::string& host, const std::string& service = "") {
+  std::string row = "<tr><td><anchor title='" + host + "'>" + token +
+                    "<go href='statuswml.cgi' method='post'><postfield name='host' value='" + host + "'/>";
+  if (!service.empty()) row += "<postfield name='service' value='" + service + "'/>";
+  row += "</go></anchor></td><td>" + host + (service.empty() ? "" : "/" + service) + "</td></tr>\n";
+  return row;
+}
+
+// The same problem in the plain HTML rendition of the list.
+inline std::string rendition_row(const std::string& token, const std::string& host, const std::string& service = "") {
+  return "<tr><td>" + token + "</td><td>" + host + (service.empty() ? "" : "/" + service) + "</td></tr>\n";
+}

@@ -8,7 +8,6 @@
 
 #include "common/text_search.h"
 #include "config/exclude_list.h"
-#include "report/field_extraction.h"
 
 namespace {
 
@@ -34,33 +33,37 @@ ServiceStatus service_status(unsigned tokens) {
 
 }  // namespace
 
-Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, const ExcludeList& excludes,
-                                 bool newcgi) {
+Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, const std::vector<LineNames>& names,
+                                 const ExcludeList& excludes) {
   Report report;
+  for (const LineNames& line_names : names) report.unmatched += !line_names.any();
   // The DOWN and UNREACHABLE hosts, collected first so that every group can
   // be checked against them.
-  std::vector<std::string_view> down_hosts;
-  for (const ProblemLine& line : problem_lines) {
-    if (!(line.tokens & (TOKEN_DWN | TOKEN_UNR))) continue;
-    const std::string_view host = extract_field(line.text, HOST_FIELD, newcgi, report.unmatched);
-    if (host_is_excluded_plainly(excludes, host)) continue;
+  std::vector<std::size_t> down_lines;
+  for (std::size_t i = 0; i < problem_lines.size(); ++i) {
+    if (!(problem_lines[i].tokens & (TOKEN_DWN | TOKEN_UNR))) continue;
+    if (host_is_excluded_plainly(excludes, names[i].host)) continue;
     report.alarm = true;
-    down_hosts.push_back(host);
+    down_lines.push_back(i);
   }
 
   std::string_view last_host;  // the host whose service group was made last
-  for (const ProblemLine& line : problem_lines) {
+  for (std::size_t i = 0; i < problem_lines.size(); ++i) {
+    const ProblemLine& line = problem_lines[i];
     const bool down = line.tokens & TOKEN_DWN;
     const bool unreachable = line.tokens & TOKEN_UNR;
-    if (!down && !unreachable && !(line.tokens & SERVICE_TOKENS)) continue;
-    const std::string_view host =
-        extract_field(line.text, down || unreachable ? HOST_FIELD : HOST_BEFORE_SERVICE, newcgi, report.unmatched);
+    const std::string_view host = names[i].host;
+    const bool whole = names[i].whole;
     if (host == last_host) continue;
     if (host_is_excluded_plainly(excludes, host)) continue;
 
+    // Whole names silence their very host; names read by the patterns every
+    // host inside theirs. Each kind of name meets only its own kind.
     bool host_down = false;
-    for (const std::string_view down_host : down_hosts)
-      if (contains_ignoring_case(down_host, host)) host_down = true;
+    for (const std::size_t d : down_lines) {
+      if (names[d].whole != whole) continue;
+      if (whole ? names[d].host == host : contains_ignoring_case(names[d].host, host)) host_down = true;
+    }
     if (down) {
       report.items.push_back({ReportItemKind::DOWN_HOST, host, {}});
       host_down = true;
@@ -69,18 +72,16 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
       report.items.push_back({ReportItemKind::UNREACHABLE_HOST, host, {}});
       continue;
     }
-    // A DOWN host, and any host whose name lies inside a DOWN or UNREACHABLE
-    // host's name, gets no service rows.
     if (host_down) continue;
 
     // The service scan covers the whole table, so a host's group is complete
     // wherever it starts.
     const std::string key = "value='" + std::string(host) + "'/>";
     bool header_made = false;
-    for (const ProblemLine& candidate : problem_lines) {
-      if (!(candidate.tokens & SERVICE_TOKENS)) continue;
-      if (!contains_ignoring_case(candidate.text, key)) continue;
-      const std::string_view service = extract_field(candidate.text, SERVICE_FIELD, newcgi, report.unmatched);
+    for (std::size_t j = 0; j < problem_lines.size(); ++j) {
+      if (!(problem_lines[j].tokens & SERVICE_TOKENS) || names[j].whole != whole) continue;
+      if (whole ? names[j].host != host : !contains_ignoring_case(problem_lines[j].text, key)) continue;
+      const std::string_view service = names[j].service;
       if (service_is_excluded_plainly(excludes, service)) {
         // The host label is shown again above the next service shown.
         header_made = false;
@@ -90,7 +91,8 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
         report.items.push_back({ReportItemKind::HOST, host, {}});
         last_host = host;
       }
-      report.items.push_back({ReportItemKind::SERVICE, service, service_status(candidate.tokens)});
+      report.items.push_back({ReportItemKind::SERVICE, service, service_status(problem_lines[j].tokens)});
+      report.unread_services += !names[j].service_read;
       header_made = true;
     }
   }

@@ -25,7 +25,7 @@ struct Drawn {
 template <typename Pass>
 Drawn draw(Pass pass, const std::vector<ProblemLine>& lines, const ExcludeList& excludes, bool newcgi, int rows,
            int columns) {
-  const Report report = pass(lines, excludes, newcgi);
+  const Report report = pass(lines, read_names(lines, newcgi), excludes);
   Frame frame(rows, columns);
   lay_out_report(report, frame);
   return {describe(frame), colour_pair(frame.background), report.unmatched};
@@ -50,8 +50,20 @@ class PageMaker {
     return pick(tokens);
   }
 
+  std::string row_token() {
+    static const std::vector<std::string> tokens = {"DWN", "UNR", "WRN", "CRI", "UNK", "cri", "No problems"};
+    return pick(tokens);
+  }
+
   std::string line(bool newcgi) {
-    switch (number(0, 9)) {
+    switch (number(0, 13)) {
+      case 10: {
+        const std::string token = row_token();
+        return cgi_row(token, name(), token == "DWN" || token == "UNR" ? "" : name());
+      }
+      case 11: return rendition_row(row_token(), name(), chance(2) ? "" : name());
+      case 12: return "<tr><td>" + name() + "</td><td>" + row_token() + "</td></tr>\n";  // the name first
+      case 13: return "<tr class='x'><td>" + row_token() + "</td><td>" + name() + "/" + name() + "</td></tr>\n";
       case 0: return host_line(name(), chance(2) ? "DWN" : "UNR");
       case 1: return host_line(name(), "DWN UNR");
       case 2:  // several value='...'/> elements

@@ -17,7 +17,8 @@ Frame render(const std::string& page, const std::vector<std::string>& excluded =
   static std::string body;  // the frame's labels point into it
   body = page;
   Frame frame(rows, columns);
-  lay_out_report(render_problems(split_problem_lines(body), make_exclude_list(excluded), newcgi), frame);
+  const std::vector<ProblemLine> lines = split_problem_lines(body);
+  lay_out_report(render_problems(lines, read_names(lines, newcgi), make_exclude_list(excluded)), frame);
   return frame;
 }
 
@@ -129,6 +130,60 @@ const PassCase pass_cases[] = {
      {},
      {"0,0 4 [ web1'/><postfield name='service' value='Link unreachable ]"},
      7},
+    // Rows are read by their cells, and their names compared whole and exactly.
+    {"row_down_host_silences_itself_only",
+     cgi_row("DWN", "web10") + cgi_row("CRI", "web1", "Load") + cgi_row("CRI", "web10", "Ping"),
+     {},
+     {"0,0 6 [ web10 ]", "2,0 1 [ web1 ]", "3,2 3 [ CRITICAL ]", "3,12 0b [ Load]"},
+     7},
+    {"row_unreachable_host_silences_itself_only",
+     cgi_row("UNR", "db1") + cgi_row("WRN", "db", "Disk") + cgi_row("UNK", "db1", "Swap"),
+     {},
+     {"0,0 4 [ db1 ]", "1,0 1 [ db ]", "2,2 2 [ WARNING ]", "2,11 0b [ Disk]"},
+     7},
+    {"row_token_in_a_service_name_is_no_status",
+     cgi_row("WRN", "sunrise", "DNS unresolved") + cgi_row("CRI", "unknown-box", "description"),
+     {},
+     {"0,0 1 [ sunrise ]", "1,2 2 [ WARNING ]", "1,11 0b [ DNS unresolved]", "3,0 1 [ unknown-box ]",
+      "4,2 3 [ CRITICAL ]", "4,12 0b [ description]"},
+     5},
+    {"row_hosts_differing_in_case_are_two_groups",
+     cgi_row("WRN", "web1", "A") + cgi_row("CRI", "WEB1", "B"),
+     {},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]", "3,0 1 [ WEB1 ]", "4,2 3 [ CRITICAL ]",
+      "4,12 0b [ B]"},
+     5},
+    {"row_host_named_like_a_service_gets_none_of_its_rows",
+     cgi_row("CRI", "web1", "Load") + cgi_row("WRN", "Load", "Ping"),
+     {},
+     {"0,0 1 [ web1 ]", "1,2 3 [ CRITICAL ]", "1,12 0b [ Load]", "3,0 1 [ Load ]", "4,2 2 [ WARNING ]",
+      "4,11 0b [ Ping]"},
+     5},
+    {"row_comments_in_a_name_change_nothing", cgi_row("UNK", "web1", "see #comments"), {},
+     {"0,0 1 [ web1 ]", "1,2 4 [ UNKNOWN ]", "1,11 0b [ see #comments]"}, 5},
+    {"row_group_drawn_again_and_labels_not_merged",
+     cgi_row("WRN", "web1", "A") + cgi_row("CRI", "mail", "B") + cgi_row("CRI", "web1", "C") +
+         cgi_row("DWN", "db1") + cgi_row("DWN", "db1"),
+     {},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]", "2,2 3 [ CRITICAL ]", "2,12 0b [ C]",
+      "4,0 1 [ mail ]", "5,2 3 [ CRITICAL ]", "5,12 0b [ B]", "7,0 1 [ web1 ]", "8,2 2 [ WARNING ]",
+      "8,11 0b [ A]", "9,2 3 [ CRITICAL ]", "9,12 0b [ C]", "11,0 6 [ db1 ]", "13,0 6 [ db1 ]"},
+     7},
+    {"row_exclude_rules_as_ever",
+     cgi_row("DWN", "db1") + cgi_row("WRN", "web1", "S1") + cgi_row("CRI", "web1", "S2") +
+         cgi_row("UNK", "web1", "S3"),
+     {"db1", "s2"},
+     {"0,0 1 [ web1 ]", "1,2 2 [ WARNING ]", "1,11 0b [ S1]", "3,0 1 [ web1 ]", "4,2 4 [ UNKNOWN ]",
+      "4,11 0b [ S3]"},
+     5},
+    // The plain HTML rendition's rows: the names in the last cell.
+    {"rendition_rows",
+     rendition_row("DWN", "db1") + rendition_row("UNR", "gw") + rendition_row("CRI", "web1", "Load") +
+         rendition_row("WRN", "web1", "Disk /var"),
+     {},
+     {"0,0 6 [ db1 ]", "2,0 4 [ gw ]", "3,0 1 [ web1 ]", "4,2 3 [ CRITICAL ]", "4,12 0b [ Load]",
+      "5,2 2 [ WARNING ]", "5,11 0b [ Disk /var]"},
+     7},
 };
 
 class ReportPassTable : public testing::TestWithParam<PassCase> {};
@@ -142,6 +197,25 @@ TEST_P(ReportPassTable, DrawsTheseLabels) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ReportPassTable, testing::ValuesIn(pass_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// newcgi makes no difference to rows: both settings read the same names.
+TEST(ReportPass, RowsReadAlikeWithAndWithoutNewcgi) {
+  const std::string page = cgi_row("CRI", "web1", "Load") + cgi_row("DWN", "db1");
+  const std::vector<std::string> expected = {"0,0 1 [ web1 ]", "1,2 3 [ CRITICAL ]", "1,12 0b [ Load]",
+                                             "3,0 6 [ db1 ]"};
+  EXPECT_EQ(describe(render(page, {}, true)), expected);
+  EXPECT_EQ(describe(render(page, {}, false)), expected);
+}
+
+// "No match!" only for a line that yields no name at all; a service whose
+// name cannot be read is still shown, and counted.
+TEST(ReportPass, CountsLinesWithoutNames) {
+  const std::string page = service_line("web1", "Load", "CRI") + "<p>21 CRITICAL</p>\n" + host_line("db1", "DWN");
+  const std::vector<ProblemLine> lines = split_problem_lines(page);
+  const Report report = render_problems(lines, read_names(lines, false), make_exclude_list({}));
+  EXPECT_EQ(report.unmatched, 1);
+  EXPECT_EQ(report.unread_services, 1);  // web1's: without newcgi its postfield is not read
+}
 
 TEST(ReportPass, TableCellFormShowsTheClassValue) {
   const Frame frame = render(cell_line("web1", "statusBGWARNING", "WRN"), {}, false);
@@ -166,7 +240,8 @@ TEST(ReportPass, CountsWhatTheExcludeListHides) {
       {{""}, 0, 5},  // an empty entry hides every service
   };
   for (const Case& c : cases) {
-    const Report report = render_problems(split_problem_lines(page), make_exclude_list(c.excluded), true);
+    const std::vector<ProblemLine> lines = split_problem_lines(page);
+    const Report report = render_problems(lines, read_names(lines, true), make_exclude_list(c.excluded));
     EXPECT_EQ(report.excluded_hosts, c.hosts) << testing::PrintToString(c.excluded);
     EXPECT_EQ(report.excluded_services, c.services) << testing::PrintToString(c.excluded);
   }

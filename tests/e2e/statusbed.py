@@ -65,6 +65,40 @@ PAGE_HEAD = (
     "<p>\n"
 )
 PAGE_TAIL = "</p>\n</card>\n</wml>\n"
+NO_PROBLEMS_ROW = "<tr><td>No problems</td></tr>\n"
+
+
+TOKENS = {"down": "DWN", "unreachable": "UNR", "warning": "WRN", "critical": "CRI", "unknown": "UNK"}
+
+
+def cgi_row(kind, host, service=None):
+    """One problem as the status CGI writes it: a table row, the token in
+    the first cell, the names in postfield elements and in the last cell."""
+    names = host if service is None else "%s/%s" % (host, service)
+    service_part = "" if service is None else "<postfield name='service' value='%s'/>" % service
+    return ("<tr><td><anchor title='%s'>%s<go href='statuswml.cgi' method='post'>"
+            "<postfield name='host' value='%s'/>%s</go></anchor></td><td>%s</td></tr>\n"
+            % (host, TOKENS[kind], host, service_part, names))
+
+
+def row_page(problems):
+    """The status CGI's whole page in rows: problems as for status_page."""
+    hosts = "".join(cgi_row(*p) for p in problems if p[0] in ("down", "unreachable")) or NO_PROBLEMS_ROW
+    services = "".join(cgi_row(*p) for p in problems if p[0] not in ("down", "unreachable")) or NO_PROBLEMS_ROW
+    return (PAGE_HEAD + "<b>Host Problems</b><br/><table columns='2' align='LL'>\n" + hosts + "</table>\n"
+            + "<b>Service Problems</b><br/><table columns='2' align='LL'>\n" + services + "</table>\n" + PAGE_TAIL)
+
+
+def rendition_page(problems):
+    """The list as the plain HTML rendition of another web front end writes
+    it: a complete HTML document with two tables of rows."""
+    def row(kind, host, service=None):
+        return "<tr><td>%s</td><td>%s</td></tr>\n" % (TOKENS[kind], host if service is None else host + "/" + service)
+    hosts = "".join(row(*p) for p in problems if p[0] in ("down", "unreachable")) or NO_PROBLEMS_ROW
+    services = "".join(row(*p) for p in problems if p[0] not in ("down", "unreachable")) or NO_PROBLEMS_ROW
+    return ("<!DOCTYPE html>\n<html>\n<head><title>Problems</title></head>\n<body>\n"
+            "<b>Host Problems: </b><table>\n" + hosts + "</table>\n"
+            "<b>Svc Problems:</b><table>\n" + services + "</table>\n</body>\n</html>\n")
 
 
 def status_page(problems):

@@ -8,7 +8,7 @@ import os
 import subprocess
 import unittest
 
-from statusbed import DigestServer, free_port, status_page
+from statusbed import DigestServer, free_port, rendition_page, row_page, status_page
 from support import E2ETestCase, write_config
 
 PASSWORD = "Tr0ub4dor-k7Qz-x9"
@@ -37,6 +37,14 @@ SIGN_IN_PAGE = (
     "<body><h1>Your session has expired</h1>\n"
     "<form method=post><input name=user><input type=password name=pass></form></body></html>\n"
 )
+
+# The same expired session behind a page with a description and a script:
+# tokens inside words ("description", "script"), no names.
+SSO_PAGE = ('<!DOCTYPE html>\n<html>\n<head>\n<meta name="description" content="Single sign-on">\n'
+            '<script src="/sso/login.js"></script>\n</head>\n<body><h1>Sign in</h1></body>\n</html>\n')
+
+ROW_PAGE = row_page([("warning", "sunrise", "DNS unresolved"), ("down", "web10"), ("critical", "web1", "Load")])
+MANY_ROWS_PAGE = row_page([("critical", "h%02d" % i, "Load") for i in range(25)])
 
 NOT_FOUND = "Could not find orvek.conf, exiting.\n"
 
@@ -85,7 +93,8 @@ class CheckFromShellTest(E2ETestCase):
             ("good page, Digest", lambda: self.digest_bed(), {"digest": True}, [], 0,
              ["authentication: Digest only", "answer: HTTP status 200 (OK), ", "page: the server's list of problems",
               "DOWN hosts: 1\n", "UNREACHABLE hosts: 0\n", "hosts with service problems: 2\n",
-              "service problems: 1 CRITICAL, 1 WARNING, 1 UNKNOWN\n", "names that cannot be read (\"No match!\"): 0\n",
+              "service problems: 1 CRITICAL, 1 WARNING, 1 UNKNOWN\n", "lines that yield no name (\"No match!\"): 0\n",
+              "problem: DOWN db1\n", "problem: CRITICAL web1 / Load\n",
               "verdict: OK: the monitor would draw this page as its report, on a red screen"],
              ["pitfall", "hint"], 1),
             ("good page, Basic, with an exclude file", lambda: self.basic_bed(), {}, ["-e", excluded], 0,
@@ -108,7 +117,7 @@ class CheckFromShellTest(E2ETestCase):
              ["answer: none: connection refused", "libcurl says: ", "verdict: FAIL"], [], None),
             ("the CGI's error page with status 200",
              lambda: self.basic_bed(page=CGI_ERROR_PAGE), {}, [], 1,
-             ["HTTP status 200", "page: no list of problems: no problem line and no WML card\n",
+             ["HTTP status 200", "page: no list of problems: no problem line, and no complete status document",
               'page text: "Error: Could not read host and service status information!"\n', "verdict: FAIL"],
              ["DOCTYPE", "wapforum"], 1),
             ("a sign-in page with status 200", lambda: self.basic_bed(page=SIGN_IN_PAGE), {}, [], 1,
@@ -119,9 +128,27 @@ class CheckFromShellTest(E2ETestCase):
             ("a redirect", lambda: self.redirecting_bed(), {}, [], 1,
              ["HTTP status 302 (Found)", "redirected to: https://monitor.example.org/nagios/cgi-bin/x\n"], [], 1),
             ("newcgi absent against the postfield page", lambda: self.basic_bed(), {"newcgi": False}, [], 0,
-             ["service names read from: table cells", 'names that cannot be read ("No match!"): 3\n',
+             ["service names read from: table cells", 'service problems shown without a name: 3\n', "problem: CRITICAL web1 / (no service name)\n",
               'hint: the service names stand in postfield elements: add the line "newcgi true"', "verdict: OK"],
              [], 1),
+            # Rows are read by their cells, whatever newcgi says: no hint.
+            ("rows, newcgi absent", lambda: self.basic_bed(page=ROW_PAGE), {"newcgi": False}, [], 0,
+             ["kind of page: the status document (a WML card)\n", "problem: WARNING sunrise / DNS unresolved\n",
+              "problem: DOWN web10\n", "problem: CRITICAL web1 / Load\n", "hosts with service problems: 2\n",
+              "verdict: OK: the monitor would draw this page as its report, on a red screen"], ["hint"], 1),
+            ("the plain HTML rendition", lambda: self.basic_bed(page=rendition_page([("down", "db1"),
+                                                                                      ("critical", "web1", "Load")])),
+             {}, [], 0,
+             ["kind of page: the plain HTML rendition of the list\n", "problem: DOWN db1\n",
+              "problem: CRITICAL web1 / Load\n", "verdict: OK"], [], 1),
+            ("the plain HTML rendition's all-clear", lambda: self.basic_bed(page=rendition_page([])), {}, [], 0,
+             ["kind of page: the plain HTML rendition of the list\n", "an empty black screen (all clear)"],
+             ["problem:"], 1),
+            ("at most twenty problems listed", lambda: self.basic_bed(page=MANY_ROWS_PAGE), {}, [], 0,
+             ["problem: CRITICAL h19 / Load\n", "problem: ... and 5 more\n"], ["h20"], 1),
+            ("a sign-in page holding tokens in words", lambda: self.basic_bed(page=SSO_PAGE), {}, [], 1,
+             ["kind of page: another page", "page: no list of problems: 2 lines carry a status token, but not one "
+              "of them yields a host or service name\n", "no name can be read", "verdict: FAIL"], [], 1),
             ("credentials in the server URL", lambda: self.basic_bed(), {"url": url_with_credentials}, [], 0,
              ["pitfall: the server URL holds credentials (user:password@)", "verdict: OK"], ["bob"], 1),
             ("server value ending in a slash, over https", lambda: self.basic_bed(https=True),
