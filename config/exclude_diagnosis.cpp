@@ -1,5 +1,6 @@
 #include "config/exclude_diagnosis.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,6 +26,7 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 LineNotes diagnose_exclude_file(string_view text) {
   LineNotes result;
   std::unordered_map<string_view, std::size_t> first_seen;
+  first_seen.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
   std::size_t number = 0;
   for (std::size_t start = 0; start < text.size();) {
     ++number;
@@ -37,6 +39,13 @@ LineNotes diagnose_exclude_file(string_view text) {
     start = newline + 1;
     std::vector<string> why;
     const auto [seen, fresh] = first_seen.emplace(entry, number);
+    const bool blank_edge = !entry.empty() && (entry.back() == '\r' || is_blank(entry.back()) || is_blank(entry.front()));
+    if (fresh && !entry.empty() && !blank_edge) continue;
+    // Past the notes shown only the count goes on.
+    if (result.notes.size() >= LINE_NOTE_LIMIT) {
+      ++result.more;
+      continue;
+    }
     if (entry.empty()) {
       // Said once; the others are the same entry again.
       if (fresh) why.push_back("an empty line is an empty entry, which hides every service");
