@@ -112,7 +112,9 @@ void explain_settings(const Program& program, string_view config_file, const Set
   if (program.options.exclude_path)
     lines.add("exclude file", lines.outside(program.options.exclude_path) + ", " +
                                   counted(static_cast<long>(program.excludes.count), "entry", "entries") +
-                                  (program.excludes.count == 0 ? " (empty, missing or no regular file)" : ""));
+                                  (!notes.exclude_unread.empty() ? " (" + lines.outside(notes.exclude_unread) + ")"
+                                   : program.excludes.count == 0 ? string(" (empty, missing or no regular file)")
+                                                                 : string()));
   else
     lines.add("exclude file", "none");
   lines.add_notes(notes.excludes);
@@ -347,9 +349,12 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
 SetUpNotes read_set_up_notes(const Program& program, string_view config_file) {
   SetUpNotes notes;
   if (const auto text = read_text_file(string(config_file).c_str(), CONFIG_READ_LIMIT)) notes.config = diagnose_config(*text);
-  if (program.options.exclude_path)
+  if (program.options.exclude_path) {
     if (const auto text = read_text_file(program.options.exclude_path, EXCLUDE_READ_LIMIT))
       notes.excludes = diagnose_exclude_file(*text);
+    else
+      notes.exclude_unread = why_unreadable(program.options.exclude_path);
+  }
   return notes;
 }
 

@@ -20,6 +20,7 @@ struct CheckReport {
 struct SetUpNotes {
   LineNotes config;
   LineNotes excludes;
+  std::string exclude_unread;  // why the exclude file could not be read, if so
 };
 
 // The report on fetched, a fetch made with program.settings into

@@ -455,26 +455,26 @@ std::vector<string> config_search_failures(const char* config_path, const std::v
     for (const string& directory : directories) paths.push_back(directory + string(CONFIG_FILE_NAME));
   std::vector<string> failures;
   for (const string& path : paths) {
-    // The same open as the reader's, so the reason is the one it met.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    string reason;
-    if (fd < 0) {
-      reason = std::strerror(errno);
-    } else {
-      struct stat status;
-      if (::fstat(fd, &status) != 0)
-        reason = std::strerror(errno);
-      else if (S_ISDIR(status.st_mode))
-        reason = std::strerror(EISDIR);
-      else if (S_ISFIFO(status.st_mode))
-        reason = "a FIFO, not a regular file";
-      else if (!S_ISREG(status.st_mode))
-        reason = "a device or socket, not a regular file";
-      else
-        reason = "readable now (it was not when orvek looked)";
-      ::close(fd);
-    }
-    failures.push_back(path + ": " + reason);
+    const string reason = why_unreadable(path.c_str());
+    failures.push_back(path + ": " + (reason.empty() ? string("readable now (it was not when orvek looked)") : reason));
   }
   return failures;
+}
+
+string why_unreadable(const char* path) {
+  // The same open as the reader's, so the reason is the one it met.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  string reason;
+  struct stat status;
+  if (::fstat(fd, &status) != 0)
+    reason = std::strerror(errno);
+  else if (S_ISDIR(status.st_mode))
+    reason = std::strerror(EISDIR);
+  else if (S_ISFIFO(status.st_mode))
+    reason = "a FIFO, not a regular file";
+  else if (!S_ISREG(status.st_mode))
+    reason = "a device or socket, not a regular file";
+  ::close(fd);
+  return reason;
 }

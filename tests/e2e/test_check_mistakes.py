@@ -74,6 +74,8 @@ class CheckMistakesTest(E2ETestCase):
               'hides every service', 'line 5: "mail": the same as line 4',
               'line 6: "last": the last line has no line end: it is no entry',
               "hidden by the exclude file: 0 DOWN or UNREACHABLE hosts, 3 service problems"], []),
+            ("exclude file that is a directory", None, ["-e", "/"], None, PAGE, 0,
+             ["exclude file: /, 0 entries (Is a directory)\n"], []),
             ("-s five", None, ["-s", "five"], None, PAGE, 0,
              ["interval: 0 s (-s five: not a number: no pause between fetches)\n"], []),
             ("-s 1min", None, ["-s", "1min"], None, PAGE, 0,
