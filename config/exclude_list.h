@@ -17,15 +17,18 @@ struct ExcludeList {
   std::string text;        // the entries in file order, each ended by '\n'
   std::size_t count = 0;   // entries in text
   // Open addressing over the distinct entries, exact bytes: per slot the
-  // upper half of the entry's hash (so that most misses never read the
-  // entry) and its offset in text + 1 below, 0 for a free slot; a power of
-  // two slots, at most half taken.
-  std::vector<std::uint64_t> host_slots;
+  // top bits of the entry's hash (so that most misses never read the entry)
+  // and its offset in text + 1 below them, 0 for a free slot; a power of two
+  // slots, at most half taken.
+  std::vector<std::uint32_t> host_slots;
   SubstringAutomaton services;  // every distinct entry, case folded
 };
 
 // Bytes of an exclude file beyond this are not read.
 inline constexpr std::size_t EXCLUDE_READ_LIMIT = 4 << 20;
+// Entries are indexed up to this many bytes of text (a slot holds 26 bits of
+// offset); a longer text, which no file read can give, loses its tail.
+inline constexpr std::size_t EXCLUDE_TEXT_LIMIT = (std::size_t{1} << 26) - 1;
 
 // The list of these entries, its lookups ready.
 ExcludeList make_exclude_list(const std::vector<std::string>& entries);
