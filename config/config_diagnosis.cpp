@@ -22,10 +22,11 @@ struct OtherName {
   string_view key;
 };
 constexpr OtherName OTHER_NAMES[] = {
-    {"user", "username"}, {"usr", "username"}, {"login", "username"}, {"name", "username"},     {"pass", "password"},
-    {"passwd", "password"}, {"pwd", "password"}, {"secret", "password"},  {"url", "server"},
-    {"uri", "server"},    {"host", "server"},    {"address", "server"},    {"base", "server"},
-    {"auth", "digest"},   {"cgi", "newcgi"},     {"new_cgi", "newcgi"},    {"new-cgi", "newcgi"},
+    {"user", "username"},   {"usr", "username"}, {"login", "username"},  {"name", "username"},
+    {"pass", "password"},   {"passwd", "password"}, {"pwd", "password"}, {"secret", "password"},
+    {"url", "server"},      {"uri", "server"},   {"host", "server"},     {"address", "server"},
+    {"base", "server"},     {"auth", "digest"},  {"cgi", "newcgi"},      {"new_cgi", "newcgi"},
+    {"new-cgi", "newcgi"},
 };
 
 // Keys whose values never show in a note.
@@ -34,7 +35,9 @@ constexpr string_view SECRET_KEYS[] = {"password"};
 // Pieces of the words people write for a password.
 constexpr string_view SECRET_WORD_STARTS[] = {"pass", "pwd", "secret"};
 
-bool is_secret(string_view key) { return std::find(std::begin(SECRET_KEYS), std::end(SECRET_KEYS), key) != std::end(SECRET_KEYS); }
+bool is_secret(string_view key) {
+  return std::find(std::begin(SECRET_KEYS), std::end(SECRET_KEYS), key) != std::end(SECRET_KEYS);
+}
 
 // A line shown in a note is cut here, so that a stray megabyte stays a line.
 constexpr std::size_t SHOWN_LINE_LIMIT = 120;

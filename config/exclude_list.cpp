@@ -21,7 +21,9 @@ constexpr std::uint32_t OFFSET = (std::uint32_t{1} << OFFSET_BITS) - 1;
 static_assert(EXCLUDE_TEXT_LIMIT <= OFFSET, "every offset + 1 fits a slot");
 static_assert(EXCLUDE_READ_LIMIT <= EXCLUDE_TEXT_LIMIT, "a whole read file is indexed");
 
-std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> (64 - (32 - OFFSET_BITS))) << OFFSET_BITS; }
+std::uint32_t tag_of(std::uint64_t hash) {
+  return static_cast<std::uint32_t>(hash >> (64 - (32 - OFFSET_BITS))) << OFFSET_BITS;
+}
 
 // The entry that starts at offset in text.
 std::string_view entry_at(const std::string& text, std::size_t offset) {

@@ -13,7 +13,9 @@ namespace {
 std::string header_limit_words(const FetchResult& result) {
   if (result.status == 0 || result.header_complete) return {};
   const std::string challenges =
-      result.challenge_headers > 0 ? " (" + std::to_string(result.challenge_headers) + " WWW-Authenticate headers in it)" : "";
+      result.challenge_headers > 0
+          ? " (" + std::to_string(result.challenge_headers) + " WWW-Authenticate headers in it)"
+          : "";
   if (result.header_bytes + CURL_HEADER_LINE_LIMIT >= CURL_HEADER_SECTION_LIMIT)
     return "the answer's header section is over libcurl's limit of " + std::to_string(CURL_HEADER_SECTION_LIMIT / 1024) +
            " KiB" + challenges;

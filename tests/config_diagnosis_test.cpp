@@ -40,7 +40,8 @@ void expect_notes(const LineNotes& found, const DiagnosisCase& c) {
   for (std::size_t i = 0; i < c.notes.size(); ++i) {
     EXPECT_EQ(found.notes[i].line, c.notes[i].line);
     EXPECT_EQ(found.notes[i].text, c.notes[i].text);
-    for (const std::string& word : c.notes[i].words) EXPECT_NE(found.notes[i].why.find(word), std::string::npos) << found.notes[i].why;
+    for (const std::string& word : c.notes[i].words)
+      EXPECT_NE(found.notes[i].why.find(word), std::string::npos) << found.notes[i].why;
   }
 }
 
