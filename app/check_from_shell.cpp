@@ -86,7 +86,7 @@ struct Lines {
   // "line N: "TEXT": why", one a line, for the file just named.
   void add_notes(const LineNotes& notes) {
     for (const LineNote& note : notes.notes)
-      add("line " + std::to_string(note.line), "\"" + outside(note.text) + "\": " + outside(note.why));
+      add("line " + std::to_string(note.line), string("\"").append(outside(note.text)).append("\": ").append(outside(note.why)));
     if (notes.more > 0) add("more lines like these", std::to_string(notes.more));
   }
 };

@@ -97,7 +97,13 @@ string_view key_prefix(string_view word) {
   return longest;
 }
 
-string quoted(string_view text) { return "\"" + string(text) + "\""; }
+// Built with append: a literal + string chain trips a false -Wrestrict alarm
+// of g++ 12 at -O3.
+string quoted(string_view text) {
+  string out = "\"";
+  out.append(text).push_back('"');
+  return out;
+}
 
 // A word that may be a password's name glued to its value.
 bool may_hold_secret(string_view word) {
