@@ -1,7 +1,9 @@
 #include "app/check_from_shell.h"
 
 #include <cstdio>
+#include <optional>
 
+#include "app/check_trust.h"
 #include "app/interval_words.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
@@ -12,6 +14,7 @@
 #include "config/exclude_diagnosis.h"
 #include "config/text_file.h"
 #include "fetch/banner.h"
+#include "fetch/certificate.h"
 #include "fetch/failure_words.h"
 #include "fetch/status_fetch.h"
 #include "report/line_names.h"
@@ -89,6 +92,9 @@ struct Lines {
       add("line " + std::to_string(note.line), string("\"").append(outside(note.text)).append("\": ").append(outside(note.why)));
     if (notes.more > 0) add("more lines like these", std::to_string(notes.more));
   }
+  void add(const std::vector<CheckLine>& more) {
+    for (const CheckLine& line : more) add(line.key, line.value);
+  }
 };
 
 // The last line written for key, taken or not; 0 when none.
@@ -132,8 +138,7 @@ void explain_settings(const Program& program, string_view config_file, const Set
 
   const string_view server = string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size());
   const ServerValue value = read_server_value(server);
-  if (equal_ignoring_case(value.scheme, "https"))
-    lines.add("certificate", "not verified (its name must still match the host)");
+  lines.add(trust_setting_lines(settings, lines.secrets));
   if (server.empty() && line_for(notes.config, "server") != 0)
     lines.add("pitfall", "no server value: line " + std::to_string(line_for(notes.config, "server")) +
                              " was not taken (see above), so the URL is only the status path");
@@ -152,7 +157,7 @@ void explain_settings(const Program& program, string_view config_file, const Set
   if (value.has_query)
     lines.add("pitfall", "the server value holds a query ('?'): the status path then lands inside it: remove it");
   if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
-      settings.password.find('\r') != string::npos)
+      settings.password.find('\r') != string::npos || carries_carriage_return(settings))
     lines.add("pitfall", "a value ends in a carriage return: the file has Windows line ends; convert it with "
                          "sed -i 's/\\r$//'");
   if (!settings.digest && settings.username.find(':') != string::npos)
@@ -286,9 +291,11 @@ string_view kind_words(PageKind kind) {
 }  // namespace
 
 CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched,
-                          const SetUpNotes& notes) {
+                          const CertificateLook* certificate, const SetUpNotes& notes) {
   Lines lines;
   lines.secrets = password_forms(program.settings.username, program.settings.password);
+  for (string& form : password_forms(program.settings.username, password_in_use(program.settings)))
+    lines.secrets.push_back(std::move(form));
   explain_settings(program, config_file, notes, lines);
 
   const string took = seconds_text(fetched.seconds);
@@ -298,10 +305,11 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
   else
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
-                            failure_words(fetched) + " (after " + took + ")");
+                            lines.outside(failure_words(fetched)) + " (after " + took + ")");
   if (fetched.failure == FetchFailure::TRANSPORT || fetched.failure == FetchFailure::NO_HANDLE)
     lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
+  if (certificate) lines.add(certificate_lines(program.settings, fetched, *certificate, lines.secrets));
 
   Answer answer;
   if (fetched.ok()) {
@@ -332,16 +340,19 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   }
 
   CheckReport result;
+  string verdict;
   if (fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE) {
     explain_report(program, answer, notes, lines);
     result.status = 0;
-    lines.add("verdict", string("OK: the monitor would draw this page as its report") +
-                             (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
-                              : answer.report.items.empty() ? ", an empty black screen (all clear)"
-                                                            : ""));
+    verdict = string("OK: the monitor would draw this page as its report") +
+              (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
+               : answer.report.items.empty() ? ", an empty black screen (all clear)"
+                                             : "");
   } else {
-    lines.add("verdict", "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"");
+    verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
   }
+  lines.add(exposure_warnings(program.settings, config_file, certificate, lines.secrets));
+  lines.add("verdict", verdict);
   result.text = std::move(lines.text);
   return result;
 }
@@ -360,7 +371,12 @@ SetUpNotes read_set_up_notes(const Program& program, string_view config_file) {
 
 int check_from_shell(Program& program, string_view config_file) {
   const FetchResult fetched = fetch_problems(program.settings, program.body);
-  const CheckReport report = explain_fetch(program, config_file, fetched, read_set_up_notes(program, config_file));
+  // A second handshake, unchecked and without a request, so that the
+  // certificate shows also where the fetch refused it.
+  std::optional<CertificateLook> certificate;
+  if (certificate_worth_a_look(program.settings, fetched)) certificate = look_at_certificate(program.settings.status_url);
+  const CheckReport report = explain_fetch(program, config_file, fetched, certificate ? &*certificate : nullptr,
+                                           read_set_up_notes(program, config_file));
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

@@ -7,6 +7,7 @@
 
 #include "config/line_notes.h"
 
+struct CertificateLook;
 struct FetchResult;
 struct Program;
 
@@ -24,9 +25,11 @@ struct SetUpNotes {
 };
 
 // The report on fetched, a fetch made with program.settings into
-// program.body. config_file: the file the settings came from.
+// program.body. config_file: the file the settings came from. certificate:
+// the server's certificate as looked at after the fetch, if it was. notes:
+// what a second look at the configuration and exclude file found.
 CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched,
-                          const SetUpNotes& notes = {});
+                          const CertificateLook* certificate = nullptr, const SetUpNotes& notes = {});
 
 // The second look at the files themselves, read again.
 SetUpNotes read_set_up_notes(const Program& program, std::string_view config_file);

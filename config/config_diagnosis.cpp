@@ -108,8 +108,7 @@ string quoted(string_view text) {
 // A word that may be a password's name glued to its value.
 bool may_hold_secret(string_view word) {
   for (const string_view hint : SECRET_WORD_STARTS)
-    for (std::size_t i = 0; i + hint.size() <= word.size(); ++i)
-      if (equal_ignoring_case(word.substr(i, hint.size()), hint) && word.size() > i + hint.size() + 2) return true;
+    if (equal_ignoring_case(word.substr(0, hint.size()), hint) && word.size() > hint.size() + 2) return true;
   return false;
 }
 
@@ -238,14 +237,18 @@ string shown_line(string_view raw, string_view key, std::size_t key_end) {
     std::size_t end = start;
     while (end < raw.size() && raw[end] != ' ' && raw[end] != '\t' && raw[end] != '#') ++end;
     const string_view word = raw.substr(start, end - start);
-    if (is_secret(probable_key(word))) return shown_line(raw, probable_key(word), end);
+    const string meant = probable_key(word);
+    if (is_secret(meant)) return shown_line(raw, meant, end);
+    if (!meant.empty()) {
+      // Another key ("passwordfile"): its value may be shown.
+      at = end;
+      continue;
+    }
     if (const string_view glued = key_prefix(word); is_secret(glued)) return shown_line(raw, glued, start + glued.size());
     // Another name glued to its value ("passwdx", "pwd=x"): the name's
     // usual beginnings mask the rest of the word.
     for (const string_view hint : SECRET_WORD_STARTS)
-      for (std::size_t i = 0; i + hint.size() <= word.size(); ++i)
-        if (equal_ignoring_case(word.substr(i, hint.size()), hint))
-          return shown_line(raw, SECRET_KEYS[0], start + i + hint.size());
+      if (equal_ignoring_case(word.substr(0, hint.size()), hint)) return shown_line(raw, SECRET_KEYS[0], start + hint.size());
     at = end;
   }
   if (raw.size() <= SHOWN_LINE_LIMIT) return string(raw);
@@ -319,10 +322,12 @@ std::vector<string> value_changes(const LineReading& line, string_view key, bool
   else if (line.value.find('\r') != string::npos)
     changes.push_back("a carriage return stays in the value");
   if (line.value.find('\t') != string::npos) changes.push_back("a tab stays in the value");
-  if (key == "digest" && line.value != "yes" && means_on(line.value))
-    changes.push_back("only exactly \"yes\" turns Digest on: this line leaves it off");
-  if (key == "newcgi" && line.value != "true" && means_on(line.value))
-    changes.push_back("only exactly \"true\" turns newcgi on: this line leaves it off");
+  // The switches and the one word each takes.
+  static constexpr std::pair<string_view, string_view> SWITCHES[] = {
+      {"digest", "yes"}, {"newcgi", "true"}, {"verify", "yes"}};
+  for (const auto& [name, word] : SWITCHES)
+    if (key == name && line.value != word && means_on(line.value))
+      changes.push_back("only exactly \"" + string(word) + "\" turns " + string(name) + " on: this line leaves it off");
   return changes;
 }
 

@@ -8,15 +8,17 @@ namespace {
 
 // The keys in the order a newline commits them: when several are pending on
 // one line, the first of them takes the value and the others get empty text.
-constexpr std::array<std::string_view, 5> KEY_NAMES = {"server", "username", "password", "newcgi",
-                                                       "digest"};
+constexpr std::array<std::string_view, 9> KEY_NAMES = {"server", "username", "password", "newcgi", "digest",
+                                                       "verify", "cafile", "pin",    "passwordfile"};
 
 // The raw values, before digest and newcgi are read as switches.
 struct RawValues {
-  std::string server, username, password, newcgi, digest;
+  std::string server, username, password, newcgi, digest, verify, cafile, pin, passwordfile;
 };
 
-std::array<std::string*, 5> key_fields(RawValues& v) { return {&v.server, &v.username, &v.password, &v.newcgi, &v.digest}; }
+std::array<std::string*, KEY_NAMES.size()> key_fields(RawValues& v) {
+  return {&v.server, &v.username, &v.password, &v.newcgi, &v.digest, &v.verify, &v.cafile, &v.pin, &v.passwordfile};
+}
 
 bool can_open(const std::string& path) { return read_text_file(path.c_str(), 0).has_value(); }
 
@@ -72,6 +74,10 @@ Settings parse_config(std::string_view text) {
   // Exactly these words: "Yes", or "yes" with a carriage return, is no.
   result.digest = values.digest == "yes";
   result.newcgi = values.newcgi == "true";
+  result.verify = values.verify == "yes";
+  result.cafile = std::move(values.cafile);
+  result.pin = std::move(values.pin);
+  result.passwordfile = std::move(values.passwordfile);
   return result;
 }
 

@@ -13,6 +13,12 @@ struct Settings {
   std::string password;
   bool digest = false;      // the value was exactly "yes": Digest authentication
   bool newcgi = false;      // the value was exactly "true": the postfield service form
+  // How far the server's certificate is trusted (unchecked chain when none
+  // is set), and where the password may come from instead.
+  bool verify = false;       // the value was exactly "yes": chain against the system's CAs
+  std::string cafile;        // chain against the PEM CA certificates in this file
+  std::string pin;           // sha256//BASE64[;sha256//BASE64...]: the public keys accepted
+  std::string passwordfile;  // the password is this file's first line, read at every fetch
 };
 
 inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";

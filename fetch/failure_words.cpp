@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 
 #include "fetch/status_fetch.h"
+#include "fetch/trust.h"
 
 namespace {
 
@@ -42,18 +43,16 @@ std::string transport_words(const FetchResult& result) {
         return "no connection within " + std::to_string(CONNECT_TIMEOUT_SECONDS) + " s (TLS handshake included)";
       return "connected, but no complete answer within " + std::to_string(TRANSFER_TIMEOUT_SECONDS) + " s";
     case CURLE_PEER_FAILED_VERIFICATION:
-      // The chain of trust is not checked, so only the name can fail.
-      return "TLS handshake failed: the certificate is not made out to the host in the server URL";
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_CACERT_BADFILE: return trust_failure_words(result);
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_ENGINE_NOTFOUND:
     case CURLE_SSL_ENGINE_SETFAILED:
     case CURLE_SSL_ENGINE_INITFAILED:
-    case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_CRL_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_INVALIDCERTSTATUS:
     case CURLE_SSL_CLIENTCERT:
     case CURLE_USE_SSL_FAILED: return "TLS handshake failed";
@@ -78,6 +77,7 @@ std::string failure_words(const FetchResult& result) {
     case FetchFailure::BODY_TOO_LARGE: return "body over 3,510,720 bytes, more than orvek takes";
     case FetchFailure::HEADER_UNFINISHED: return "the answer ended before its header section did";
     case FetchFailure::TRANSPORT: return transport_words(result);
+    case FetchFailure::UNUSABLE_SETTINGS: return result.error;
   }
   return {};
 }

@@ -7,6 +7,8 @@
 
 #include "common/text_search.h"
 #include "config/config_file.h"
+#include "config/password_file.h"
+#include "fetch/trust.h"
 
 namespace {
 
@@ -147,13 +149,30 @@ std::string_view received_text(const ReceiveBuffer& buffer) {
 FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, const volatile std::sig_atomic_t* stop) {
   FetchResult result;
   reset_received_body(buffer);
+  // Read at every transfer, so that a password an operator rotates in the
+  // file is taken at the next refresh, without a restart.
+  std::string password = settings.password;
+  if (!settings.passwordfile.empty()) {
+    PasswordFileRead read = read_password_file(settings.passwordfile);
+    if (!read.password) {
+      result.failure = FetchFailure::UNUSABLE_SETTINGS;
+      result.error = "the password file " + settings.passwordfile + " cannot be read: " + read.reason;
+      return result;
+    }
+    password = std::move(*read.password);
+  }
   CURL* handle = curl_easy_init();
   if (!handle) {
     result.failure = FetchFailure::NO_HANDLE;
     return result;
   }
   char error[CURL_ERROR_SIZE] = "";
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
+  if (std::string fault = set_trust_options(handle, settings); !fault.empty()) {
+    curl_easy_cleanup(handle);
+    result.failure = FetchFailure::UNUSABLE_SETTINGS;
+    result.error = std::move(fault);
+    return result;
+  }
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
   curl_easy_setopt(handle, CURLOPT_URL, settings.status_url.c_str());
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_body_chunk);
@@ -162,7 +181,7 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
   // Apart, not as "user:password", which libcurl would split at the first
   // colon: Digest then gets the whole user name.
   curl_easy_setopt(handle, CURLOPT_USERNAME, settings.username.c_str());
-  curl_easy_setopt(handle, CURLOPT_PASSWORD, settings.password.c_str());
+  curl_easy_setopt(handle, CURLOPT_PASSWORD, password.c_str());
   HeaderWatch headers;
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, on_header_line);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &headers);
@@ -183,6 +202,7 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
   curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &result.os_error);
+  curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &result.tls_verify_result);
   curl_easy_cleanup(handle);
   result.curl_code = code;
   if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);

@@ -43,6 +43,7 @@ enum class FetchFailure {
   BODY_TOO_LARGE,     // the body outgrew RECEIVE_LIMIT
   HEADER_UNFINISHED,  // the answer ended before its header section did
   HTTP_STATUS,        // the final answer's status was no 2xx
+  UNUSABLE_SETTINGS,  // no transfer: a password file or trust line cannot be used; see error
 };
 
 // What one fetch did.
@@ -54,6 +55,7 @@ struct FetchResult {
   std::size_t body_size = 0;
   double seconds = 0;      // the time the transfer took
   long os_error = 0;       // the system's error number when connecting failed
+  long tls_verify_result = 0;  // OpenSSL's verdict on the certificate's chain (X509_V_OK is 0)
   // What the final answer says of itself, for a check from the shell:
   std::vector<std::string> offered_schemes;  // a 401's WWW-Authenticate schemes, once each
   std::string location;                      // a 3xx's Location
@@ -66,7 +68,9 @@ struct FetchResult {
 };
 
 // One transfer of settings.status_url into buffer, with settings.username
-// and settings.password. When stop is given, the transfer is abandoned (a
+// and settings.password (or the first line of settings.passwordfile, read
+// afresh for every transfer), checking the certificate as the trust lines
+// ask. When stop is given, the transfer is abandoned (a
 // TRANSPORT failure) within about a second of *stop turning non-zero, so that
 // a signal to end is not kept waiting.
 FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer,

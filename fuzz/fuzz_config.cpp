@@ -20,7 +20,8 @@ const ScratchFile& config_file() {
 
 bool same(const Settings& a, const Settings& b) {
   return a.status_url == b.status_url && a.username == b.username && a.password == b.password &&
-         a.digest == b.digest && a.newcgi == b.newcgi;
+         a.digest == b.digest && a.newcgi == b.newcgi && a.verify == b.verify && a.cafile == b.cafile &&
+         a.pin == b.pin && a.passwordfile == b.passwordfile;
 }
 
 // Spaces are dropped, "#" starts a comment and a newline commits, so none of
@@ -47,6 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_value(url.substr(0, url.size() - STATUS_PATH.size()));
   check_value(parsed.username);
   check_value(parsed.password);
+  check_value(parsed.cafile);
+  check_value(parsed.pin);
+  check_value(parsed.passwordfile);
 
   // The notes name lines of the text, each once, in order, within bounds.
   const LineNotes notes = diagnose_config(text);

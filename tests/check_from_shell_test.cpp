@@ -44,6 +44,20 @@ FetchResult transport(int code, double seconds, long os_error = 0) {
   return result;
 }
 
+// A handshake whose chain OpenSSL refused for reason (an X509_V_ERR_ number).
+FetchResult chain_refused(long reason) {
+  FetchResult result = transport(CURLE_PEER_FAILED_VERIFICATION, 0.01);
+  result.tls_verify_result = reason;
+  return result;
+}
+
+FetchResult unusable(const std::string& why) {
+  FetchResult result;
+  result.failure = FetchFailure::UNUSABLE_SETTINGS;
+  result.error = why;
+  return result;
+}
+
 FetchResult failed(FetchFailure failure, long status = 0) {
   FetchResult result;
   result.failure = failure;
@@ -84,8 +98,36 @@ INSTANTIATE_TEST_SUITE_P(
                     "answer: none: name not resolved: no address for the server's host name (after 0.20 s)"},
         FailureCase{"tls", transport(CURLE_SSL_CONNECT_ERROR, 0.01), "answer: none: TLS handshake failed (after 0.01 s)"},
         FailureCase{"certificate_name", transport(CURLE_PEER_FAILED_VERIFICATION, 0.01),
-                    "answer: none: TLS handshake failed: the certificate is not made out to the host in the server "
-                    "URL (after 0.01 s)"},
+                    "answer: none: certificate check failed: name mismatch: the certificate is not made out to the "
+                    "host in the server URL (after 0.01 s)"},
+        // libcurl leaves 1 (unspecified) where the name failed.
+        FailureCase{"certificate_name_unspecified", chain_refused(1),
+                    "answer: none: certificate check failed: name mismatch: the certificate is not made out to the "
+                    "host in the server URL (after 0.01 s)"},
+        // OpenSSL's numbers: 10 expired, 9 not yet valid, 18 self-signed,
+        // 20 issuer unknown here, 7 bad signature.
+        FailureCase{"certificate_expired", chain_refused(10),
+                    "answer: none: certificate check failed: expired: the server's certificate is no longer valid "
+                    "(after 0.01 s)"},
+        FailureCase{"certificate_not_yet_valid", chain_refused(9),
+                    "answer: none: certificate check failed: not yet valid: the server's certificate is valid only "
+                    "from a later date (or this machine's clock is behind) (after 0.01 s)"},
+        FailureCase{"certificate_self_signed", chain_refused(18),
+                    "answer: none: certificate check failed: unknown CA: no trusted certificate authority vouches "
+                    "for the server's certificate (it is self-signed or its issuer is not trusted here) (after 0.01 s)"},
+        FailureCase{"certificate_issuer_unknown", chain_refused(20),
+                    "answer: none: certificate check failed: unknown CA: no trusted certificate authority vouches "
+                    "for the server's certificate (it is self-signed or its issuer is not trusted here) (after 0.01 s)"},
+        FailureCase{"certificate_other_reason", chain_refused(7),
+                    "answer: none: certificate check failed: certificate signature failure (after 0.01 s)"},
+        FailureCase{"pin", transport(CURLE_SSL_PINNEDPUBKEYNOTMATCH, 0.01),
+                    "answer: none: certificate check failed: pin mismatch: the server's public key is none of those "
+                    "in the pin line (after 0.01 s)"},
+        FailureCase{"ca_file", transport(CURLE_SSL_CACERT_BADFILE, 0.01),
+                    "answer: none: the CA certificates to check the server's certificate against could not be read "
+                    "(after 0.01 s)"},
+        FailureCase{"password_file", unusable("the password file /run/pw cannot be read: No such file or directory"),
+                    "answer: none: the password file /run/pw cannot be read: No such file or directory (after 0.00 s)"},
         FailureCase{"too_large", failed(FetchFailure::BODY_TOO_LARGE, 200),
                     "answer: HTTP status 200 (OK), but body over 3,510,720 bytes, more than orvek takes (after 0.00 s)"},
         FailureCase{"header_unfinished", failed(FetchFailure::HEADER_UNFINISHED, 200),
@@ -158,6 +200,21 @@ TEST(CheckReport, NeverShowsThePassword) {
             std::string::npos)
       << answered.text;
   EXPECT_NE(failing.text.find("libcurl says: Failure when receiving data for ********\n"), std::string::npos);
+}
+
+// A path from the configuration reaches the answer line as text: a carriage
+// return shows as ^M, not as a jump to the line's start.
+TEST(CheckReport, AnUnreadablePasswordFileIsNamedAsText) {
+  const Program program = program_for("server https://mon.example\npasswordfile /run/pw\r\n");
+  FetchResult fetched;
+  fetched.failure = FetchFailure::UNUSABLE_SETTINGS;
+  fetched.error = "the password file /run/pw\r cannot be read: No such file or directory";
+  const std::string text = explain_fetch(program, "orvek.conf", fetched).text;
+  EXPECT_EQ(lines_with(text, "answer"),
+            "answer: none: the password file /run/pw^M cannot be read: No such file or directory (after 0.00 s)\n");
+  EXPECT_EQ(lines_with(text, "password"),
+            "password: from the password file /run/pw^M, which cannot be read: No such file or directory\n");
+  EXPECT_EQ(text.find('\r'), std::string::npos);
 }
 
 TEST(CheckReport, AUserNameHoldingThePasswordIsNotShown) {
@@ -261,6 +318,15 @@ TEST(CheckReport, SetUpPitfallsAreNamed) {
        "Basic the server sees the user dom; set digest yes if the server offers Digest\n"},
       // With Digest the whole name is sent: no pitfall.
       {"server http://mon.example\nusername dom:ops\ndigest yes\n", ""},
+      {"server https://mon.example\npasswordfile /run/pw\r\n",
+       "pitfall: a value ends in a carriage return: the file has Windows line ends; convert it with sed -i "
+       "'s/\\r$//'\n"},
+      {"server http://mon.example\npin sha256//x\n",
+       "pitfall: the verify, cafile and pin lines apply to https only, and the server is reached over plain http: "
+       "nothing is checked\n"},
+      {"server https://mon.example\nverify yes\ncafile /etc/ssl/private-ca.pem\n",
+       "pitfall: both verify yes and a cafile line: the chain is checked against the cafile only\n"
+       "pitfall: the cafile /etc/ssl/private-ca.pem cannot be read: No such file or directory\n"},
   };
   for (const Case& c : cases) {
     const Program program = program_for(c.config);

@@ -76,6 +76,37 @@ TEST(ConfigParse, BuildsStatusUrl) {
   EXPECT_EQ(s.status_url, "https://nagios.example/nagios/cgi-bin/statuswml.cgi?style=uprobs");
 }
 
+// The trust and password-file keys follow the same line rules as the others.
+TEST(ConfigParse, TrustAndPasswordFileKeys) {
+  struct Case {
+    const char* name;
+    std::string text;
+    bool verify;
+    std::string cafile, pin, passwordfile, password;
+  };
+  const Case cases[] = {
+      {"all four", "verify yes\ncafile /etc/orvek/ca.pem\npin sha256//a=;sha256//b=\npasswordfile /run/orvek/pw\n", true,
+       "/etc/orvek/ca.pem", "sha256//a=;sha256//b=", "/run/orvek/pw", ""},
+      {"none: the default", "server http://m\npassword pw\n", false, "", "", "", "pw"},
+      {"verify takes only yes", "verify Yes\n", false, "", "", "", ""},
+      {"verify with a carriage return", "verify yes\r\n", false, "", "", "", ""},
+      {"a comment after the pin", "pin sha256//a= # the new key\n", false, "", "sha256//a=", "", ""},
+      {"spaces inside a path vanish", "passwordfile /run/my pw\n", false, "", "", "/run/mypw", ""},
+      {"password and passwordfile side by side", "password pw\npasswordfile /f\n", false, "", "", "/f", "pw"},
+      {"a glued key still poisons what follows", "verifyyes\npin sha256//a=\n", false, "", "", "", ""},
+      {"no final newline, not committed", "pin sha256//a=", false, "", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Settings s = parse_config(c.text);
+    EXPECT_EQ(s.verify, c.verify);
+    EXPECT_EQ(s.cafile, c.cafile);
+    EXPECT_EQ(s.pin, c.pin);
+    EXPECT_EQ(s.passwordfile, c.passwordfile);
+    EXPECT_EQ(s.password, c.password);
+  }
+}
+
 TEST(ConfigParse, OverlongTokenKeepsItsStart) {
   const std::string value(5000, 'p');
   const Settings s = parse_config("password " + value + "\n");

@@ -8,6 +8,9 @@ every request that gets through authentication.
 
 SilentServer accepts connections and never answers.
 
+Authority makes a private certificate authority and the server certificates
+a TLS bed presents (issued by it, self-signed, expired, for another name).
+
 DigestServer is a small Digest server of its own, for user names that
 lighttpd's user files cannot hold (its htdigest file parts the user name from
 the realm at the first colon).
@@ -255,11 +258,15 @@ class StatusBed:
 
     compress: content codings (e.g. ("gzip",)) lighttpd's deflate module may
     apply to the page, as the client accepts them; none by default.
+
+    certificate: (certificate file, key file) an https bed presents; a
+    self-signed certificate made now, valid for two days, by default.
     """
 
     def __init__(self, auth=None, users=None, https=False, cgi_source=None, port=None, folder=None,
-                 http11=True, compress=()):
+                 http11=True, compress=(), certificate=None):
         self.auth = auth
+        self.certificate = certificate
         self.http11 = http11
         self.compress = tuple(compress)
         self.users = dict(users or {})
@@ -302,7 +309,7 @@ class StatusBed:
         open(self.log_path, "a").close()
         if self.auth:
             self._write_user_file()
-        if self.https:
+        if self.https and not self.certificate:
             self._make_certificate()
         fixed = self.port is not None
         for _ in range(1 if fixed else 5):
@@ -435,12 +442,97 @@ class StatusBed:
                 'deflate.allowed-encodings = (%s)' % ", ".join('"%s"' % c for c in self.compress),
             ]
         if self.https:
+            cert, key = self.certificate or (os.path.join(self.dir, "cert.pem"), os.path.join(self.dir, "key.pem"))
             lines += [
                 'ssl.engine = "enable"',
-                'ssl.pemfile = "%s"' % os.path.join(self.dir, "cert.pem"),
-                'ssl.privkey = "%s"' % os.path.join(self.dir, "key.pem"),
+                'ssl.pemfile = "%s"' % cert,
+                'ssl.privkey = "%s"' % key,
             ]
         return "\n".join(lines) + "\n"
+
+
+# ---------------------------------------------------------------------------
+
+
+# What `openssl ca` needs to issue certificates with chosen dates (`openssl
+# x509 -req` cannot date one in the past): a database, a serial, and the
+# subject alternative names taken over from the request.
+AUTHORITY_CONFIG = textwrap.dedent(
+    """\
+    [ca]
+    default_ca = authority
+    [authority]
+    database = index.txt
+    new_certs_dir = issued
+    serial = serial
+    default_md = sha256
+    policy = any_name
+    copy_extensions = copy
+    unique_subject = no
+    x509_extensions = server
+    [any_name]
+    commonName = supplied
+    [server]
+    basicConstraints = CA:FALSE
+    """
+)
+
+
+class Authority:
+    """A private certificate authority made now in folder (EC P-256 keys).
+
+    key(name) makes a key; issue() and self_signed() make server
+    certificates for it. Dates are "YYYYMMDDHHMMSSZ" texts, UTC.
+    """
+
+    def __init__(self, folder, name="orvek test CA"):
+        self.dir = folder
+        os.makedirs(os.path.join(folder, "issued"), exist_ok=True)
+        _write_atomic(os.path.join(folder, "authority.cnf"), AUTHORITY_CONFIG)
+        _write_atomic(os.path.join(folder, "index.txt"), "")
+        _write_atomic(os.path.join(folder, "serial"), "1000\n")
+        self.key_path = self.key("authority")
+        self.certificate = os.path.join(folder, "authority.pem")
+        self._openssl("req", "-x509", "-key", self.key_path, "-out", self.certificate, "-days", "30",
+                      "-subj", "/CN=%s" % name)
+
+    def _openssl(self, *args):
+        subprocess.run([OPENSSL, *args], check=True, capture_output=True, cwd=self.dir)
+
+    def key(self, name):
+        path = os.path.join(self.dir, name + ".key")
+        self._openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-out", path)
+        return path
+
+    def issue(self, name, key, common_name, alt_names, start=None, end=None, days=365):
+        """A certificate for key signed by the authority; alt_names e.g.
+        "IP:127.0.0.1,DNS:localhost"."""
+        request = os.path.join(self.dir, name + ".csr")
+        path = os.path.join(self.dir, name + ".pem")
+        self._openssl("req", "-new", "-key", key, "-out", request, "-subj", "/CN=%s" % common_name,
+                      "-addext", "subjectAltName=%s" % alt_names)
+        dates = ["-startdate", start, "-enddate", end] if start else ["-days", str(days)]
+        self._openssl("ca", "-batch", "-config", "authority.cnf", "-cert", self.certificate, "-keyfile",
+                      self.key_path, "-in", request, "-out", path, "-notext", *dates)
+        return path
+
+    def self_signed(self, name, key, common_name, alt_names, days=365):
+        path = os.path.join(self.dir, name + ".pem")
+        self._openssl("req", "-x509", "-key", key, "-out", path, "-days", str(days), "-subj", "/CN=%s" % common_name,
+                      "-addext", "subjectAltName=%s" % alt_names)
+        return path
+
+
+def public_key_pin(certificate):
+    """The certificate's public key pin as openssl's command line computes
+    it: sha256// and the base64 of the SHA-256 of its SubjectPublicKeyInfo."""
+    key = subprocess.run([OPENSSL, "x509", "-pubkey", "-noout", "-in", certificate],
+                         check=True, capture_output=True).stdout
+    der = subprocess.run([OPENSSL, "pkey", "-pubin", "-outform", "der"], input=key,
+                         check=True, capture_output=True).stdout
+    digest = subprocess.run([OPENSSL, "dgst", "-sha256", "-binary"], input=der,
+                            check=True, capture_output=True).stdout
+    return "sha256//" + subprocess.run(["base64"], input=digest, check=True, capture_output=True).stdout.decode().strip()
 
 
 # ---------------------------------------------------------------------------

@@ -1,0 +1,250 @@
+#include "app/check_trust.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/server_value.h"
+#include "app/shown_text.h"
+#include "common/text_search.h"
+#include "config/config_file.h"
+#include "config/password_file.h"
+#include "fetch/certificate.h"
+#include "fetch/status_fetch.h"
+#include "fetch/trust.h"
+
+namespace {
+
+using std::string;
+using std::string_view;
+
+// A certificate this close to its end earns a warning.
+constexpr long EXPIRY_WARNING_DAYS = 14;
+
+ServerValue server_value(const Settings& settings) {
+  return read_server_value(string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size()));
+}
+
+std::size_t pin_count(string_view pin) {
+  std::size_t count = 1;
+  for (const char c : pin) count += c == ';';
+  return count;
+}
+
+// What the chain is checked against; empty when it is not checked.
+string chain_check(const Settings& settings, const std::vector<string>& secrets) {
+  if (!settings.cafile.empty()) return "its chain against the CA certificates in " + shown(settings.cafile, secrets) + " (cafile)";
+  if (settings.verify) return "its chain against the system's CA certificates (verify yes)";
+  return {};
+}
+
+string pin_check(const Settings& settings) {
+  if (settings.pin.empty()) return {};
+  const std::size_t keys = pin_count(settings.pin);
+  return "its public key against the pin line (" + std::to_string(keys) + (keys == 1 ? " key)" : " keys)");
+}
+
+// The checks the settings ask for, in a sentence.
+string checks_asked(const Settings& settings, const std::vector<string>& secrets) {
+  const string chain = chain_check(settings, secrets);
+  const string pin = pin_check(settings);
+  string text = chain;
+  if (!pin.empty()) text += (text.empty() ? "" : ", ") + pin;
+  if (text.empty()) return "its name only; its chain is not checked (no verify, cafile or pin line)";
+  text += ", and its name";
+  if (chain.empty()) text += "; its chain is not checked";
+  return text;
+}
+
+// "Permission denied" and the like, for a file the check names; empty when
+// it can be read.
+string unreadable_reason(const string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  struct stat status;
+  string reason;
+  if (::fstat(fd, &status) != 0) reason = std::strerror(errno);
+  else if (S_ISDIR(status.st_mode)) reason = std::strerror(EISDIR);
+  else if (!S_ISREG(status.st_mode)) reason = "not a regular file";
+  ::close(fd);
+  return reason;
+}
+
+string octal_mode(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
+// Whether this process reads the file only through its group: then the
+// group's read bit is what lets the monitor's own account read it (a file
+// owned by root, group orvek, mode 0640), and no leak.
+bool read_through_group(const struct stat& status) {
+  if (::geteuid() == status.st_uid) return false;
+  if (::getegid() == status.st_gid) return true;
+  gid_t groups[256];
+  const int count = ::getgroups(256, groups);
+  for (int i = 0; i < count; ++i)
+    if (groups[i] == status.st_gid) return true;
+  return false;
+}
+
+string group_name(gid_t gid) {
+  if (const struct group* entry = ::getgrgid(gid)) return entry->gr_name;
+  return std::to_string(gid);
+}
+
+// A file holding the password that others, or the members of its group, may
+// read.
+void warn_if_readable(const string& path, string_view what, const std::vector<string>& secrets,
+                      std::vector<CheckLine>& lines) {
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0) return;
+  const string file = shown(path, secrets);
+  const string mode = octal_mode(status.st_mode);
+  // The owner's bits kept, everyone else's taken away.
+  const string mended = octal_mode(status.st_mode & 07700).substr(1);
+  const string holds = string(what) + " " + file + " holds the password and can be read by ";
+  if (status.st_mode & S_IROTH) {
+    lines.push_back({"warning", holds + "every account on this machine (mode " + mode + "): chmod " + mended + " " + file});
+  } else if ((status.st_mode & S_IRGRP) && !read_through_group(status)) {
+    const string group = shown(group_name(status.st_gid), secrets);
+    lines.push_back({"warning", holds + "the members of its group " + group + " (mode " + mode + "): chmod " + mended +
+                                    " " + file + ", unless " + group + " holds only the account that runs orvek"});
+  }
+}
+
+}  // namespace
+
+string password_in_use(const Settings& settings) {
+  if (!settings.passwordfile.empty()) {
+    if (PasswordFileRead read = read_password_file(settings.passwordfile); read.password) return *read.password;
+  }
+  return settings.password;
+}
+
+bool carries_carriage_return(const Settings& settings) {
+  for (const string* value : {&settings.cafile, &settings.pin, &settings.passwordfile})
+    if (value->find('\r') != string::npos) return true;
+  return false;
+}
+
+bool uses_https(const Settings& settings) { return equal_ignoring_case(server_value(settings).scheme, "https"); }
+
+bool certificate_worth_a_look(const Settings& settings, const FetchResult& fetched) {
+  if (!uses_https(settings)) return false;
+  switch (fetched.failure) {
+    case FetchFailure::NONE:
+    case FetchFailure::HTTP_STATUS:
+    case FetchFailure::HEADER_UNFINISHED:
+    case FetchFailure::BODY_TOO_LARGE: return true;
+    case FetchFailure::NO_HANDLE:
+    case FetchFailure::UNUSABLE_SETTINGS: return false;
+    case FetchFailure::TRANSPORT: return fetched.status != 0 || trust_failure_of(fetched) != TrustFailure::NONE;
+  }
+  return false;
+}
+
+std::vector<CheckLine> trust_setting_lines(const Settings& settings, const std::vector<string>& secrets) {
+  std::vector<CheckLine> lines;
+  const bool asked = settings.verify || !settings.cafile.empty() || !settings.pin.empty();
+  if (uses_https(settings)) {
+    lines.push_back({"certificate", asked ? "checked: " + checks_asked(settings, secrets)
+                                          : "not verified (its name must still match the host)"});
+  } else if (asked) {
+    lines.push_back({"pitfall", "the verify, cafile and pin lines apply to https only, and the server is reached "
+                                "over plain http: nothing is checked"});
+  }
+  if (settings.verify && !settings.cafile.empty())
+    lines.push_back({"pitfall", "both verify yes and a cafile line: the chain is checked against the cafile only"});
+  if (!settings.cafile.empty()) {
+    if (const string reason = unreadable_reason(settings.cafile); !reason.empty())
+      lines.push_back({"pitfall", "the cafile " + shown(settings.cafile, secrets) + " cannot be read: " + reason});
+  }
+
+  if (!settings.passwordfile.empty()) {
+    const PasswordFileRead read = read_password_file(settings.passwordfile);
+    string value = "from the password file " + shown(settings.passwordfile, secrets);
+    if (!read.password) value += ", which cannot be read: " + read.reason;
+    else if (read.password->empty()) value += " (its first line is empty)";
+    if (!settings.password.empty()) value += "; the file wins over the password line, which is not used";
+    lines.push_back({"password", value});
+  } else {
+    lines.push_back({"password", settings.password.empty() ? "none" : "from the password line"});
+  }
+  return lines;
+}
+
+std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchResult& fetched,
+                                         const CertificateLook& look, const std::vector<string>& secrets) {
+  std::vector<CheckLine> lines;
+  if (!look.seen) {
+    lines.push_back({"certificate", "could not be looked at: " + shown(look.error, secrets)});
+    return lines;
+  }
+  const CertificateFacts& facts = look.facts;
+  lines.push_back({"certificate subject", shown(facts.subject, secrets)});
+  lines.push_back({"certificate names", facts.alt_names.empty() ? "none (no subject alternative names)"
+                                                                : shown(facts.alt_names, secrets)});
+  lines.push_back({"certificate issuer", shown(facts.issuer, secrets)});
+  string validity = "from " + shown(facts.not_before, secrets) + " to " + shown(facts.not_after, secrets);
+  if (facts.not_yet_valid) validity += " (not valid yet)";
+  else if (facts.expired)
+    validity += facts.days_left < 0 ? " (expired " + std::to_string(-facts.days_left) +
+                                          (facts.days_left == -1 ? " day ago)" : " days ago)")
+                                    : " (expired today)";
+  else validity += " (" + std::to_string(facts.days_left) + (facts.days_left == 1 ? " day left)" : " days left)");
+  lines.push_back({"certificate valid", validity});
+  lines.push_back({"certificate self-signed", facts.self_signed ? "yes" : "no"});
+
+  const TrustFailure failure = trust_failure_of(fetched);
+  const bool handshake_done = fetched.ok() || fetched.status != 0;
+  const string checks = checks_asked(settings, secrets);
+  if (failure != TrustFailure::NONE) {
+    string words = trust_failure_words(fetched);
+    if (const string_view failed = "certificate check failed: "; words.starts_with(failed)) words.erase(0, failed.size());
+    lines.push_back({"certificate checked", "FAILED: " + words + " (checked: " + checks + ")"});
+  } else {
+    lines.push_back({"certificate checked", (handshake_done ? "passed (" : "not known, the transfer failed first (") +
+                                                checks + ")"});
+  }
+  lines.push_back({"certificate pin", facts.pin});
+  const bool pinned_here = !settings.pin.empty() && failure == TrustFailure::NONE && handshake_done;
+  if (failure == TrustFailure::PIN_MISMATCH)
+    // Not an invitation to pin whoever answers now: that may be the impostor.
+    lines.push_back({"hint", "this is not the key the pin line names: someone else may be answering; only if the "
+                             "server's key was replaced on purpose, make the pin line: pin " + facts.pin});
+  else if (!pinned_here && !facts.pin.empty())
+    lines.push_back({"hint", "to accept this server and no other, add: pin " + facts.pin});
+  return lines;
+}
+
+std::vector<CheckLine> exposure_warnings(const Settings& settings, string_view config_file, const CertificateLook* look,
+                                         const std::vector<string>& secrets) {
+  std::vector<CheckLine> lines;
+  const bool has_password = !settings.password.empty() || !settings.passwordfile.empty();
+  const ServerValue value = server_value(settings);
+  // No scheme: libcurl takes http.
+  const bool plain_http = value.scheme.empty() || equal_ignoring_case(value.scheme, "http");
+  if (plain_http && has_password && !settings.digest)
+    lines.push_back({"warning", "over plain http orvek answers Basic when the server asks for it, and Basic carries "
+                                "the password readable by anyone on the network: use https, or digest yes if the "
+                                "server offers Digest"});
+  if (!settings.password.empty()) warn_if_readable(string(config_file), "the configuration", secrets, lines);
+  if (!settings.passwordfile.empty()) warn_if_readable(settings.passwordfile, "the password file", secrets, lines);
+  if (look && look->seen) {
+    const CertificateFacts& facts = look->facts;
+    if (facts.expired)
+      lines.push_back({"warning", "the certificate has expired (" + shown(facts.not_after, secrets) + ")"});
+    else if (facts.days_left < EXPIRY_WARNING_DAYS)
+      lines.push_back({"warning", "the certificate expires within " + std::to_string(EXPIRY_WARNING_DAYS) +
+                                      " days: in " + std::to_string(facts.days_left) +
+                                      (facts.days_left == 1 ? " day (" : " days (") + shown(facts.not_after, secrets) +
+                                      ")"});
+  }
+  return lines;
+}

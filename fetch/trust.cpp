@@ -1,0 +1,105 @@
+#include "fetch/trust.h"
+
+#include <curl/curl.h>
+#include <openssl/evp.h>
+#include <openssl/x509_vfy.h>
+
+#include "config/config_file.h"
+#include "fetch/status_fetch.h"
+
+namespace {
+
+constexpr std::string_view PIN_PREFIX = "sha256//";
+// base64 of a SHA-256 digest: 32 bytes, 44 characters with one '='.
+constexpr std::size_t PIN_BASE64_SIZE = 44;
+
+bool is_sha256_base64(std::string_view text) {
+  if (text.size() != PIN_BASE64_SIZE || text.back() != '=' || text[PIN_BASE64_SIZE - 2] == '=') return false;
+  unsigned char decoded[PIN_BASE64_SIZE];
+  // 44 characters decode to 33 bytes, the last of them the padding's.
+  return EVP_DecodeBlock(decoded, reinterpret_cast<const unsigned char*>(text.data()),
+                         static_cast<int>(text.size())) == 33;
+}
+
+}  // namespace
+
+std::string pin_line_fault(std::string_view pin) {
+  if (pin.empty()) return "the pin line has no value";
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = pin.find(';', start);
+    const std::string_view piece = pin.substr(start, end == std::string_view::npos ? pin.npos : end - start);
+    if (!piece.starts_with(PIN_PREFIX) || !is_sha256_base64(piece.substr(PIN_PREFIX.size())))
+      return "the pin line is not of the form sha256//BASE64[;sha256//BASE64...] (each BASE64 the 44 "
+             "characters of a SHA-256 digest, as orvek -t prints it)";
+    if (end == std::string_view::npos) return {};
+    start = end + 1;
+  }
+}
+
+std::string set_trust_options(void* curl_handle, const Settings& settings) {
+  CURL* handle = curl_handle;
+  const bool pinned = !settings.pin.empty();
+  if (pinned) {
+    if (std::string fault = pin_line_fault(settings.pin); !fault.empty()) return fault;
+  }
+  // The name is checked in every case (libcurl's default host check).
+  if (!settings.cafile.empty()) {
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_CAINFO, settings.cafile.c_str());
+    // Only the file's authorities: not also those of the system's folder.
+    curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+  } else {
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, settings.verify ? 1L : 0L);
+  }
+  if (pinned) curl_easy_setopt(handle, CURLOPT_PINNEDPUBLICKEY, settings.pin.c_str());
+  return {};
+}
+
+TrustFailure trust_failure_of(const FetchResult& result) {
+  switch (result.curl_code) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+      // libcurl checks the name after the handshake, before it takes the
+      // chain's verdict from OpenSSL: a failed name leaves the verdict as it
+      // began (X509_V_ERR_UNSPECIFIED), or X509_V_OK. A chain that failed
+      // during the handshake leaves OpenSSL's reason.
+      switch (result.tls_verify_result) {
+        case X509_V_OK:
+        case X509_V_ERR_UNSPECIFIED: return TrustFailure::NAME_MISMATCH;
+        case X509_V_ERR_CERT_HAS_EXPIRED: return TrustFailure::EXPIRED;
+        case X509_V_ERR_CERT_NOT_YET_VALID: return TrustFailure::NOT_YET_VALID;
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN: return TrustFailure::UNKNOWN_CA;
+        default: return TrustFailure::OTHER_CHAIN;
+      }
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH: return TrustFailure::PIN_MISMATCH;
+    case CURLE_SSL_CACERT_BADFILE: return TrustFailure::CA_FILE_UNUSABLE;
+    default: return TrustFailure::NONE;
+  }
+}
+
+std::string trust_failure_words(const FetchResult& result) {
+  const std::string failed = "certificate check failed: ";
+  switch (trust_failure_of(result)) {
+    case TrustFailure::NONE: return {};
+    case TrustFailure::UNKNOWN_CA:
+      return failed + "unknown CA: no trusted certificate authority vouches for the server's certificate "
+                      "(it is self-signed or its issuer is not trusted here)";
+    case TrustFailure::EXPIRED: return failed + "expired: the server's certificate is no longer valid";
+    case TrustFailure::NOT_YET_VALID:
+      return failed + "not yet valid: the server's certificate is valid only from a later date (or this "
+                      "machine's clock is behind)";
+    case TrustFailure::NAME_MISMATCH:
+      return failed + "name mismatch: the certificate is not made out to the host in the server URL";
+    case TrustFailure::PIN_MISMATCH:
+      return failed + "pin mismatch: the server's public key is none of those in the pin line";
+    case TrustFailure::OTHER_CHAIN:
+      return failed + X509_verify_cert_error_string(result.tls_verify_result);
+    case TrustFailure::CA_FILE_UNUSABLE:
+      return "the CA certificates to check the server's certificate against could not be read";
+  }
+  return {};
+}
