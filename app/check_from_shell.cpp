@@ -5,11 +5,15 @@
 
 #include "app/check_trust.h"
 #include "app/data_age_check.h"
+#include "app/interval_words.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
 #include "app/server_value.h"
 #include "app/shown_text.h"
 #include "common/text_search.h"
+#include "config/config_diagnosis.h"
+#include "config/exclude_diagnosis.h"
+#include "config/text_file.h"
 #include "fetch/banner.h"
 #include "fetch/certificate.h"
 #include "fetch/data_age.h"
@@ -84,10 +88,24 @@ struct Lines {
     text.append(key).append(": ").append(value).push_back('\n');
   }
   string outside(string_view value) const { return shown(value, secrets); }
+  // "line N: "TEXT": why", one a line, for the file just named.
+  void add_notes(const LineNotes& notes) {
+    for (const LineNote& note : notes.notes)
+      add("line " + std::to_string(note.line), string("\"").append(outside(note.text)).append("\": ").append(outside(note.why)));
+    if (notes.more > 0) add("more lines like these", std::to_string(notes.more));
+  }
   void add(const std::vector<CheckLine>& more) {
     for (const CheckLine& line : more) add(line.key, line.value);
   }
 };
+
+// The last line written for key, taken or not; 0 when none.
+std::size_t line_for(const LineNotes& notes, string_view key) {
+  std::size_t line = 0;
+  for (const auto& [written_for, at] : notes.key_lines)
+    if (written_for == key) line = at;
+  return line;
+}
 
 bool offers(const FetchResult& fetched, string_view scheme) {
   for (const string& offered : fetched.offered_schemes)
@@ -95,15 +113,20 @@ bool offers(const FetchResult& fetched, string_view scheme) {
   return false;
 }
 
-void explain_settings(const Program& program, string_view config_file, Lines& lines) {
+void explain_settings(const Program& program, string_view config_file, const SetUpNotes& notes, Lines& lines) {
   const Settings& settings = program.settings;
   lines.add("configuration", lines.outside(config_file));
+  lines.add_notes(notes.config);
   if (program.options.exclude_path)
     lines.add("exclude file", lines.outside(program.options.exclude_path) + ", " +
-                                  counted(static_cast<long>(program.excludes.entries.size()), "entry", "entries") +
-                                  (program.excludes.entries.empty() ? " (empty, missing or no regular file)" : ""));
+                                  counted(static_cast<long>(program.excludes.count), "entry", "entries") +
+                                  (!notes.exclude_unread.empty() ? " (" + lines.outside(notes.exclude_unread) + ")"
+                                   : program.excludes.count == 0 ? string(" (empty, missing or no regular file)")
+                                                                 : string()));
   else
     lines.add("exclude file", "none");
+  lines.add_notes(notes.excludes);
+  lines.add("interval", lines.outside(interval_words(program.options.interval_text, program.options.refresh_interval)));
   lines.add("URL", lines.outside(without_credentials(settings.status_url)));
   const bool user_holds_password =
       !settings.password.empty() && settings.username.find(settings.password) != string::npos;
@@ -118,7 +141,10 @@ void explain_settings(const Program& program, string_view config_file, Lines& li
   const string_view server = string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size());
   const ServerValue value = read_server_value(server);
   lines.add(trust_setting_lines(settings, lines.secrets));
-  if (server.empty())
+  if (server.empty() && line_for(notes.config, "server") != 0)
+    lines.add("pitfall", "no server value: line " + std::to_string(line_for(notes.config, "server")) +
+                             " was not taken (see above), so the URL is only the status path");
+  else if (server.empty())
     lines.add("pitfall", "no server line: the URL is only the status path");
   else if (value.scheme.empty())
     lines.add("pitfall", "the server value has no scheme: libcurl takes it for http://; write http:// or https://");
@@ -194,7 +220,7 @@ void list_problems(const Answer& answer, Lines& lines) {
 }
 
 // What the report holds, and whether the newcgi setting fits the page.
-void explain_report(const Program& program, const Answer& answer, Lines& lines) {
+void explain_report(const Program& program, const Answer& answer, const SetUpNotes& notes, Lines& lines) {
   const Report& report = answer.report;
   long down = 0, unreachable = 0, hosts = 0, warning = 0, critical = 0, unknown = 0;
   for (const ReportItem& item : report.items) {
@@ -229,12 +255,19 @@ void explain_report(const Program& program, const Answer& answer, Lines& lines) 
     read_now += answer.names[i].service_read && !answer.names[i].service.empty();
     read_other += other[i].service_read && !other[i].service.empty();
   }
+  // A newcgi line that is there but was not taken as "newcgi true" is named,
+  // never asked for again.
+  const std::size_t newcgi_line = line_for(notes.config, "newcgi");
+  bool noted = false;
+  for (const LineNote& note : notes.config.notes) noted = noted || note.line == newcgi_line;
+  const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) + " must read \"newcgi true\"" +
+                                                   (noted ? string(" and be taken (see above)") : string())
+                                             : string("add the line \"newcgi true\"");
   // The newcgi hint only where the other setting reads more.
   if (read_other > read_now)
     lines.add("hint", string(program.settings.newcgi ? "the service names stand in table cells, not postfield "
                                                        "elements: remove the newcgi line"
-                                                     : "the service names stand in postfield elements: add the line "
-                                                       "\"newcgi true\"") +
+                                                     : "the service names stand in postfield elements: " + add_newcgi) +
                           " (then " + std::to_string(read_other) + " of " +
                           counted(service_lines, "service line", "service lines") + " can be read, now " +
                           std::to_string(read_now) + ")");
@@ -260,12 +293,13 @@ string_view kind_words(PageKind kind) {
 }  // namespace
 
 CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched,
-                          const CertificateLook* certificate, const DataAgeFetch* data_age) {
+                          const CertificateLook* certificate, const SetUpNotes& notes,
+                          const DataAgeFetch* data_age) {
   Lines lines;
   lines.secrets = password_forms(program.settings.username, program.settings.password);
   for (string& form : password_forms(program.settings.username, password_in_use(program.settings)))
     lines.secrets.push_back(std::move(form));
-  explain_settings(program, config_file, lines);
+  explain_settings(program, config_file, notes, lines);
 
   const string took = seconds_text(fetched.seconds);
   const string size = grouped(fetched.body_size) + (fetched.body_size == 1 ? " byte" : " bytes");
@@ -311,7 +345,7 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   CheckReport result;
   string verdict;
   const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
-  if (drawn) explain_report(program, answer, lines);
+  if (drawn) explain_report(program, answer, notes, lines);
   const DataAgeExplained age = explain_data_age(program.settings, drawn ? data_age : nullptr);
   for (const auto& [key, value] : age.lines) lines.add(key, lines.outside(value));
   if (drawn && age.banner) {
@@ -331,6 +365,18 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   return result;
 }
 
+SetUpNotes read_set_up_notes(const Program& program, string_view config_file) {
+  SetUpNotes notes;
+  if (const auto text = read_text_file(string(config_file).c_str(), CONFIG_READ_LIMIT)) notes.config = diagnose_config(*text);
+  if (program.options.exclude_path) {
+    if (const auto text = read_text_file(program.options.exclude_path, EXCLUDE_READ_LIMIT))
+      notes.excludes = diagnose_exclude_file(*text);
+    else
+      notes.exclude_unread = why_unreadable(program.options.exclude_path);
+  }
+  return notes;
+}
+
 int check_from_shell(Program& program, string_view config_file) {
   const FetchResult fetched = fetch_problems(program.settings, program.body);
   // A second handshake, unchecked and without a request, so that the
@@ -343,7 +389,7 @@ int check_from_shell(Program& program, string_view config_file) {
       !outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)).banner)
     data_age = fetch_data_age(program.settings);
   const CheckReport report = explain_fetch(program, config_file, fetched, certificate ? &*certificate : nullptr,
-                                           data_age ? &*data_age : nullptr);
+                                           read_set_up_notes(program, config_file), data_age ? &*data_age : nullptr);
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

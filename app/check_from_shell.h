@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "config/line_notes.h"
+
 struct CertificateLook;
 struct DataAgeFetch;
 struct FetchResult;
@@ -16,13 +18,25 @@ struct CheckReport {
   int status = 1;    // 0: the monitor would draw the page as its report; 1: the banner
 };
 
+// What a second look at the configuration and the exclude file found.
+struct SetUpNotes {
+  LineNotes config;
+  LineNotes excludes;
+  std::string exclude_unread;  // why the exclude file could not be read, if so
+};
+
 // The report on fetched, a fetch made with program.settings into
 // program.body. config_file: the file the settings came from. certificate:
-// the server's certificate as looked at after the fetch, if it was.
+// the server's certificate as looked at after the fetch, if it was. notes:
+// what a second look at the configuration and exclude file found.
 // data_age: the JSON status CGI's answer, when maxage is set and the list
 // would be drawn.
 CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched,
-                          const CertificateLook* certificate = nullptr, const DataAgeFetch* data_age = nullptr);
+                          const CertificateLook* certificate = nullptr, const SetUpNotes& notes = {},
+                          const DataAgeFetch* data_age = nullptr);
+
+// The second look at the files themselves, read again.
+SetUpNotes read_set_up_notes(const Program& program, std::string_view config_file);
 
 // Fetches once, prints the report, and returns its exit status.
 int check_from_shell(Program& program, std::string_view config_file);

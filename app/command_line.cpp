@@ -22,7 +22,10 @@ Options read_command_line(int argc, char* argv[]) {
       case 'e': result.exclude_path = optarg; break;
       // Base 0: "0x1e" is 30, "010" is 8; trailing text is ignored and a
       // negative or oversized number keeps its low 32 bits.
-      case 's': result.refresh_interval = static_cast<std::uint32_t>(std::strtoul(optarg, nullptr, 0)); break;
+      case 's':
+        result.refresh_interval = static_cast<std::uint32_t>(std::strtoul(optarg, nullptr, 0));
+        result.interval_text = optarg;
+        break;
       case 'm': result.show_hidden = true; break;
       case 'u': result.show_clock = true; break;
       case 't': result.check = true; break;

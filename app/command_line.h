@@ -7,6 +7,7 @@ struct Options {
   const char* config_path = nullptr;   // -c
   const char* exclude_path = nullptr;  // -e
   std::uint32_t refresh_interval = 10; // -s, seconds
+  const char* interval_text = nullptr; // -s as written, for -t to tell how it was read
   bool show_hidden = false;            // -m: say how many labels did not fit
   bool show_clock = false;             // -u: the time of the fetch shown, in the last row
   bool check = false;                  // -t: one fetch, explained on standard output

@@ -8,6 +8,8 @@
 #include "app/check_from_shell.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
+#include "app/shown_text.h"
+#include "config/config_diagnosis.h"
 
 int main(int argc, char* argv[]) {
   Program program;
@@ -25,6 +27,10 @@ int main(int argc, char* argv[]) {
       find_config_file(program.options.config_path, config_search_directories(), &config_file);
   if (!settings) {
     std::puts(CONFIG_NOT_FOUND.data());
+    // Only a check from the shell says why; the monitor keeps to its message.
+    if (program.options.check)
+      for (const std::string& failure : config_search_failures(program.options.config_path, config_search_directories()))
+        std::printf("%s\n", shown(failure, {}).c_str());
     return 2;
   }
   program.settings = std::move(*settings);

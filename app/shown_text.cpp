@@ -32,18 +32,49 @@ void mask(string& text, const std::vector<string>& secrets) {
       text.replace(at, secret.size(), MASK);
 }
 
-// Control bytes as ^X, so that no text from outside moves the cursor or
-// sends escape sequences to the terminal the report is read on.
+// The length of the well-formed UTF-8 sequence at text[at], 0 when the byte
+// there starts none.
+std::size_t utf8_length(string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || at + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k)
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+  return length;
+}
+
+// Control characters as ^X (C0 and DEL) and M-^X (C1: U+0080 to U+009F in
+// UTF-8, or a byte 0x80 to 0x9F standing alone, which an eight-bit terminal
+// takes as one), so that no text from outside moves the cursor or sends
+// escape sequences to the terminal the report is read on.
 string printable(string_view text) {
   string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  const auto caret = [&out](unsigned char control) {
+    out.push_back('^');
+    out.push_back(control == 0x7f ? '?' : static_cast<char>((control & 0x1f) + 0x40));
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
     if (byte < 0x20 || byte == 0x7f) {
-      out.push_back('^');
-      out.push_back(byte == 0x7f ? '?' : static_cast<char>(byte + 0x40));
-    } else {
-      out.push_back(c);
+      caret(byte);
+      ++i;
+      continue;
     }
+    if (byte < 0x80) {
+      out.push_back(text[i++]);
+      continue;
+    }
+    const std::size_t length = utf8_length(text, i);
+    if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+      out.append("M-");
+      caret(static_cast<unsigned char>(text[i + 1]));
+    } else if (length == 0 && byte < 0xA0) {
+      out.append("M-");
+      caret(byte);
+    } else {
+      out.append(text.substr(i, length == 0 ? 1 : length));
+    }
+    i += length == 0 ? 1 : length;
   }
   return out;
 }

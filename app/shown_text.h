@@ -1,7 +1,7 @@
 #pragma once
 // Text from outside (the configuration, the server, libcurl) as a check from
 // the shell shows it: the password masked in every form it could leak in,
-// control bytes as ^X so that nothing moves the cursor or sends escape
+// control characters as ^X (C1 ones as M-^X) so that nothing moves the cursor or sends escape
 // sequences to the terminal it is read on.
 #include <cstddef>
 #include <string>

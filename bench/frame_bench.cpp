@@ -182,7 +182,7 @@ int main(int argc, char* argv[]) {
   const double median =
       frame_ms.size() % 2 ? frame_ms[middle] : (frame_ms[middle - 1] + frame_ms[middle]) / 2.0;
   std::fprintf(stderr, "frame_ms=%.3f lines=%zu", median, selected);
-  if (options.exclude_path) std::fprintf(stderr, " entries=%zu load_ms=%.3f", excludes.entries.size(), load_ms);
+  if (options.exclude_path) std::fprintf(stderr, " entries=%zu load_ms=%.3f", excludes.count, load_ms);
   std::fprintf(stderr, "\n");
   return 0;
 }

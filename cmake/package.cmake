@@ -1,7 +1,8 @@
 # The Debian package: `cpack -G DEB` in a build folder writes
 # orvek_<version>_<arch>.deb, laid out as Debian lays out a program: the
-# binary in /usr/bin, the manual page gzipped, and the sample configuration,
-# the supervision files and the README under /usr/share/doc/orvek.
+# binary in /usr/bin, the manual page gzipped, and the README, the sample
+# configuration and, under docs/, the user guides and the supervision files
+# (with the package's paths) under /usr/share/doc/orvek.
 #
 # `cmake --install` keeps its own layout (the plain manual page, the sample
 # beside the configuration files in etc/). The two share the component
@@ -30,13 +31,41 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/copyright.in ${CMAKE_CURRENT_BINARY_DIR
 
 install(FILES ${orvek_manpage_gz}
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT debian EXCLUDE_FROM_ALL)
+# The supervision files name the paths of `cmake --install` (/usr/local);
+# the package's copies name its own, so that they work as installed and
+# `systemd-analyze verify` passes on them.
+set(orvek_package_docs ${CMAKE_CURRENT_BINARY_DIR}/package-docs)
+foreach(name orvek.service orvek.rc)
+  file(READ ${CMAKE_CURRENT_SOURCE_DIR}/docs/${name} text)
+  string(REPLACE "/usr/local/bin/orvek" "/usr/bin/orvek" text "${text}")
+  string(REPLACE "/usr/local/etc/orvek.conf" "/etc/orvek.conf" text "${text}")
+  # Written only when changed, so that a new configure leaves it alone.
+  set(written "")
+  if(EXISTS ${orvek_package_docs}/${name})
+    file(READ ${orvek_package_docs}/${name} written)
+  endif()
+  if(NOT written STREQUAL text)
+    file(WRITE ${orvek_package_docs}/${name} "${text}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/${name})
+endforeach()
+
 install(FILES
     ${CMAKE_CURRENT_SOURCE_DIR}/README.md
     ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.conf.sample
-    ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.service
-    ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.rc
     ${CMAKE_CURRENT_BINARY_DIR}/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+# Under docs/, as in the source tree, so that the README's links to them
+# lead somewhere; the guides link the unit and the script beside them.
+install(FILES
+    ${CMAKE_CURRENT_SOURCE_DIR}/docs/troubleshooting.md
+    ${CMAKE_CURRENT_SOURCE_DIR}/docs/supervision.md
+    ${CMAKE_CURRENT_SOURCE_DIR}/docs/compression.md
+    ${CMAKE_CURRENT_SOURCE_DIR}/docs/many-screens.md
+    ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshot.png
+    ${orvek_package_docs}/orvek.service
+    ${orvek_package_docs}/orvek.rc
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT debian EXCLUDE_FROM_ALL)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvek)

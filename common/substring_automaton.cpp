@@ -43,31 +43,24 @@ struct Range {
 
 }  // namespace
 
-SubstringAutomaton build_substring_automaton(const std::vector<std::string>& patterns) {
+SubstringAutomaton build_substring_automaton(std::vector<std::string_view> sorted) {
   SubstringAutomaton a;
-  if (patterns.empty()) return a;
-
-  // All patterns folded into one buffer, then sorted: the patterns of a
-  // node's subtree are then a range, split among its children in byte order.
-  std::string folded;
-  std::size_t total = 0;
-  for (const std::string& p : patterns) total += p.size();
-  folded.reserve(total);
-  for (const std::string& p : patterns) {
+  if (sorted.empty()) return a;
+  for (const std::string_view p : sorted)
     if (p.empty()) {
       a.matches_everything = true;
       return a;
     }
-    for (const char c : p) folded.push_back(static_cast<char>(fold_ascii(static_cast<unsigned char>(c))));
-  }
-  std::vector<std::string_view> sorted;
-  sorted.reserve(patterns.size());
-  std::size_t offset = 0;
-  for (const std::string& p : patterns) {
-    sorted.emplace_back(folded.data() + offset, p.size());
-    offset += p.size();
-  }
-  std::sort(sorted.begin(), sorted.end());
+
+  // Sorted by their folded bytes, the patterns of a node's subtree are a
+  // range, split among its children in byte order. Folding as they are read
+  // keeps no folded copy of them all.
+  const auto folded_less = [](std::string_view x, std::string_view y) {
+    return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(),
+                                        [](char l, char r) { return fold_ascii(l) < fold_ascii(r); });
+  };
+  std::sort(sorted.begin(), sorted.end(), folded_less);
+  const auto same = [](char l, char r) { return fold_ascii(l) == fold_ascii(r); };
 
   // The trie has at most one node per distinct prefix; reserving that many
   // keeps the arrays from growing by doubling.
@@ -75,7 +68,8 @@ SubstringAutomaton build_substring_automaton(const std::vector<std::string>& pat
   for (std::size_t i = 0; i < sorted.size(); ++i) {
     std::size_t shared = 0;
     if (i > 0) {
-      const auto [x, y] = std::mismatch(sorted[i].begin(), sorted[i].end(), sorted[i - 1].begin(), sorted[i - 1].end());
+      const auto [x, y] =
+          std::mismatch(sorted[i].begin(), sorted[i].end(), sorted[i - 1].begin(), sorted[i - 1].end(), same);
       shared = static_cast<std::size_t>(x - sorted[i].begin());
     }
     bound += sorted[i].size() - shared;
@@ -101,9 +95,9 @@ SubstringAutomaton build_substring_automaton(const std::vector<std::string>& pat
         // No pattern ends here (that would be a hit), so every pattern in
         // the range goes on past depth.
         for (std::uint32_t i = range.begin; i < range.end;) {
-          const auto byte = static_cast<unsigned char>(sorted[i][depth]);
+          const unsigned char byte = fold_ascii(sorted[i][depth]);
           std::uint32_t j = i + 1;
-          while (j < range.end && static_cast<unsigned char>(sorted[j][depth]) == byte) ++j;
+          while (j < range.end && fold_ascii(sorted[j][depth]) == byte) ++j;
           const std::uint32_t suffix = node == ROOT ? ROOT : step(a, a.fail[node], byte);
           a.fail.push_back(suffix);
           a.label.push_back(byte);

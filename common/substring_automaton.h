@@ -24,8 +24,9 @@ struct SubstringAutomaton {
   std::vector<unsigned char> hit;               // the node's text ends with a pattern
 };
 
-// The patterns' total length must stay under 4 GiB.
-SubstringAutomaton build_substring_automaton(const std::vector<std::string>& patterns);
+// The patterns' total length must stay under 4 GiB. The views are sorted in
+// place and are not needed afterwards: the automaton keeps no text.
+SubstringAutomaton build_substring_automaton(std::vector<std::string_view> patterns);
 
 // Some pattern occurs in text, ASCII letters compared without case; bytes
 // outside A-Z and a-z compare as they are.

@@ -38,6 +38,8 @@ bool can_open(const std::string& path) { return read_text_file(path.c_str(), 0).
 
 }  // namespace
 
+std::span<const std::string_view> config_key_names() { return KEY_NAMES; }
+
 const std::vector<std::string>& config_search_directories() {
   static const std::vector<std::string> directories = {"./", "/etc/", "/usr/local/etc/"};
   return directories;

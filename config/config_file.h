@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,9 @@ inline constexpr std::string_view CONFIG_FILE_NAME = "orvek.conf";
 inline constexpr std::size_t TOKEN_LIMIT = 4095;  // longer tokens keep their start
 // A configuration is a few lines; what lies beyond this many bytes is not read.
 inline constexpr std::size_t CONFIG_READ_LIMIT = 1 << 20;
+
+// The keys the reader knows, in the order a newline commits them.
+std::span<const std::string_view> config_key_names();
 
 // Where orvek.conf is looked for when -c does not name a file.
 const std::vector<std::string>& config_search_directories();

@@ -1,7 +1,26 @@
 #!/bin/sh
-# Fails when mandoc has anything to say about the manual page at warning
-# level or above. usage: check-manpage.sh <mandoc> <page>
-out=$("$1" -Tlint -W warning "$2" 2>&1)
-status=$?
-[ -n "$out" ] && printf '%s\n' "$out"
-[ "$status" -eq 0 ] && [ -z "$out" ]
+# Fails when mandoc, or groff when given, has anything to say about the
+# manual page at warning level, or when either renders a quoted word with
+# blanks inside its quotes (groff's mdoc pads a macro's text to a column's
+# width inside a table). usage: check-manpage.sh <mandoc> <page> [<groff>]
+mandoc=$1 page=$2 groff=$3
+failed=0
+out=$("$mandoc" -Tlint -W warning "$page" 2>&1) || failed=1
+[ -n "$out" ] && { printf 'mandoc: %s\n' "$out"; failed=1; }
+renderers="mandoc"
+if [ -n "$groff" ]; then
+  out=$("$groff" -mandoc -ww -z "$page" 2>&1) || failed=1
+  [ -n "$out" ] && { printf 'groff: %s\n' "$out"; failed=1; }
+  renderers="mandoc groff"
+fi
+for renderer in $renderers; do
+  if [ "$renderer" = groff ]; then
+    text=$(LC_ALL=C.UTF-8 "$groff" -mandoc -Tutf8 -P-c "$page" 2>/dev/null)
+  else
+    text=$(LC_ALL=C.UTF-8 "$mandoc" -Tutf8 "$page" 2>/dev/null)
+  fi
+  # Overstrike (bold and underline) out, then look for "‘ " and " ’".
+  blanks=$(printf '%s\n' "$text" | sed 's/.\x08//g' | grep -n '‘ \| ’')
+  [ -n "$blanks" ] && { printf '%s: blanks inside quotes:\n%s\n' "$renderer" "$blanks"; failed=1; }
+done
+exit $failed

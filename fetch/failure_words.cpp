@@ -9,7 +9,25 @@
 
 namespace {
 
+// libcurl gives up on a header section over its bounds with words such as
+// "Out of memory", which would send the reader looking at the wrong machine.
+std::string header_limit_words(const FetchResult& result) {
+  if (result.status == 0 || result.header_complete) return {};
+  const std::string challenges =
+      result.challenge_headers > 0
+          ? " (" + std::to_string(result.challenge_headers) + " WWW-Authenticate headers in it)"
+          : "";
+  if (result.header_bytes + CURL_HEADER_LINE_LIMIT >= CURL_HEADER_SECTION_LIMIT)
+    return "the answer's header section is over libcurl's limit of " + std::to_string(CURL_HEADER_SECTION_LIMIT / 1024) +
+           " KiB" + challenges;
+  if (result.curl_code == CURLE_OUT_OF_MEMORY)
+    return "a header line of the answer is over libcurl's limit of " + std::to_string(CURL_HEADER_LINE_LIMIT / 1024) +
+           " KiB (a WWW-Authenticate header with thousands of schemes, say)";
+  return {};
+}
+
 std::string transport_words(const FetchResult& result) {
+  if (std::string words = header_limit_words(result); !words.empty()) return words;
   switch (result.curl_code) {
     case CURLE_COULDNT_RESOLVE_HOST: return "name not resolved: no address for the server's host name";
     case CURLE_COULDNT_RESOLVE_PROXY: return "name not resolved: no address for the proxy named in the environment";

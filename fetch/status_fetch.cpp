@@ -31,6 +31,8 @@ struct HeaderWatch {
   bool complete = false;
   std::vector<std::string> schemes;  // of the WWW-Authenticate headers
   std::string location;
+  std::size_t bytes = 0;       // of the answer's header lines so far
+  std::size_t challenges = 0;  // WWW-Authenticate lines so far
 };
 
 // Bounds on what a server's headers can make us keep.
@@ -58,11 +60,13 @@ std::size_t on_header_line(char* data, std::size_t size, std::size_t count, void
   const std::size_t n = size * count;
   auto* watch = static_cast<HeaderWatch*>(user);
   const std::string_view line(data, n);
+  if (line.starts_with("HTTP/")) *watch = {};  // a new answer begins (Digest sends two)
+  watch->bytes += n;
   if (line.starts_with("HTTP/")) {
-    *watch = {};  // a new answer begins (Digest sends two)
   } else if (line == "\r\n" || line == "\n") {
     watch->complete = true;
   } else if (const auto challenges = header_value(line, "WWW-Authenticate")) {
+    ++watch->challenges;
     add_challenge_schemes(*challenges, watch->schemes);
   } else if (const auto location = header_value(line, "Location")) {
     watch->location = location->substr(0, LOCATION_LIMIT);
@@ -207,6 +211,9 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
   if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);
   result.body_size = buffer.length;
   result.failure = failure_of(code, buffer, result.status, headers);
+  result.header_complete = headers.complete;
+  result.header_bytes = headers.bytes;
+  result.challenge_headers = headers.challenges;
   if (result.status == 401) result.offered_schemes = std::move(headers.schemes);
   if (result.status >= 300 && result.status <= 399) result.location = std::move(headers.location);
   return result;

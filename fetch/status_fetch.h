@@ -59,6 +59,11 @@ struct FetchResult {
   // What the final answer says of itself, for a check from the shell:
   std::vector<std::string> offered_schemes;  // a 401's WWW-Authenticate schemes, once each
   std::string location;                      // a 3xx's Location
+  // The final answer's header section as far as it came, so that libcurl's
+  // limits on it can be told as such.
+  bool header_complete = false;
+  std::size_t header_bytes = 0;
+  std::size_t challenge_headers = 0;  // WWW-Authenticate lines
   bool ok() const { return failure == FetchFailure::NONE; }
 };
 
@@ -81,3 +86,8 @@ void add_challenge_schemes(std::string_view value, std::vector<std::string>& sch
 // screen on a stale frame.
 inline constexpr long CONNECT_TIMEOUT_SECONDS = 10;
 inline constexpr long TRANSFER_TIMEOUT_SECONDS = 30;
+
+// libcurl's bounds on an answer's header section: one line (its
+// CURL_MAX_HTTP_HEADER) and all lines together.
+inline constexpr std::size_t CURL_HEADER_LINE_LIMIT = 100 * 1024;
+inline constexpr std::size_t CURL_HEADER_SECTION_LIMIT = 300 * 1024;

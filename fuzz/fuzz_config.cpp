@@ -1,11 +1,13 @@
 // Any bytes as the text of orvek.conf: the in-memory parser on every input,
 // and now and then the file loader on the same bytes written to a real file,
-// which must agree with it.
+// which must agree with it; and the second look -t takes at the text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
+#include "config/config_diagnosis.h"
 #include "config/config_file.h"
 #include "scratch_file.h"
 
@@ -49,6 +51,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_value(parsed.cafile);
   check_value(parsed.pin);
   check_value(parsed.passwordfile);
+
+  // The notes name lines of the text, each once, in order, within bounds.
+  const LineNotes notes = diagnose_config(text);
+  std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  std::size_t previous = 0;
+  for (const LineNote& note : notes.notes) {
+    FUZZ_CHECK(note.line > previous && note.line <= lines);
+    FUZZ_CHECK(!note.why.empty());
+    previous = note.line;
+  }
+  FUZZ_CHECK(notes.notes.size() + notes.more <= lines);
 
   // The file path costs a write and a read, so only every fourth length
   // takes it; the choice depends on the input alone, so crashes replay.

@@ -10,7 +10,7 @@ port=8080
 while (($#)); do
   case "$1" in
     -p|--port) port="${2:?--port needs a number}"; shift 2 ;;
-    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown argument: $1 (try --help)" >&2; exit 2 ;;
   esac
 done

@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev
   lighttpd lighttpd-mod-openssl lighttpd-mod-deflate openssl
   tmux python3 procps
-  clang libclang-rt-14-dev valgrind mandoc
+  clang libclang-rt-14-dev valgrind mandoc groff-base
   dpkg-dev
   # The tests start their own nginx on a free loopback port; the service the
   # package may start on port 80 plays no part in them.

@@ -162,16 +162,16 @@ TEST(ExcludeList, ManyEntriesAnswerAsThePlainRule) {
 }
 
 TEST(ExcludeList, NoPathOrUnreadableFileIsEmpty) {
-  EXPECT_TRUE(load_exclude_list(nullptr).entries.empty());
-  EXPECT_TRUE(load_exclude_list("/nonexistent/orvek-exclude").entries.empty());
+  EXPECT_TRUE(load_exclude_list(nullptr).count == 0);
+  EXPECT_TRUE(load_exclude_list("/nonexistent/orvek-exclude").count == 0);
   EXPECT_FALSE(service_is_excluded(ExcludeList{}, "anything"));
 }
 
 TEST(ExcludeList, LongLinesAreKeptWhole) {
   const std::string long_entry(3000, 'x');
   const ExcludeList list = load_text(long_entry + "\n");
-  ASSERT_EQ(list.entries.size(), 1u);
-  EXPECT_EQ(list.entries[0], long_entry);
+  ASSERT_EQ(list.count, 1u);
+  EXPECT_EQ(exclude_entries(list)[0], long_entry);
 }
 
 // A directory or a FIFO named by mistake neither hangs start-up nor hides
@@ -179,9 +179,9 @@ TEST(ExcludeList, LongLinesAreKeptWhole) {
 TEST(ExcludeList, DirectoryAndFifoAreNoList) {
   const fs::path fifo = fs::temp_directory_path() / ("orvek-exclude-fifo-" + std::to_string(::getpid()));
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_TRUE(load_exclude_list(fifo.c_str()).entries.empty());
+  EXPECT_TRUE(load_exclude_list(fifo.c_str()).count == 0);
   fs::remove(fifo);
-  EXPECT_TRUE(load_exclude_list(fs::temp_directory_path().c_str()).entries.empty());
+  EXPECT_TRUE(load_exclude_list(fs::temp_directory_path().c_str()).count == 0);
 }
 
 TEST(ExcludeList, EnormousFileIsReadOnlyUpToTheLimit) {
@@ -192,8 +192,49 @@ TEST(ExcludeList, EnormousFileIsReadOnlyUpToTheLimit) {
     for (std::size_t written = 0; written <= EXCLUDE_READ_LIMIT; written += 1024) out << line << '\n';
   }
   const ExcludeList list = load_exclude_list(path.c_str());
-  EXPECT_EQ(list.entries.size(), EXCLUDE_READ_LIMIT / 1024);
+  EXPECT_EQ(list.count, EXCLUDE_READ_LIMIT / 1024);
   fs::remove(path);
+}
+
+}  // namespace
+
+namespace {
+
+// The entries stay in one block, the file's text up to its last newline;
+// the host index holds each distinct entry once, so a file of one line over
+// and over costs its text and a small table.
+TEST(ExcludeListStorage, OneBlockOfTextAndOneSlotPerDistinctEntry) {
+  const ExcludeList repeated = exclude_list_of_text(std::string(1 << 16, '\n') + "tail");
+  EXPECT_EQ(repeated.count, 1u << 16);
+  EXPECT_EQ(repeated.text.size(), 1u << 16);
+  EXPECT_EQ(repeated.host_slots.size(), 16u);
+  EXPECT_TRUE(service_is_excluded(repeated, "anything"));
+  EXPECT_FALSE(host_is_excluded(repeated, "tail"));
+
+  const ExcludeList list = exclude_list_of_text("db1\nweb\ndb1\nWEB\n\tx \nlast");
+  const std::vector<std::string_view> expected = {"db1", "web", "db1", "WEB", "\tx "};
+  EXPECT_EQ(exclude_entries(list), expected);
+  EXPECT_EQ(list.count, 5u);
+  EXPECT_EQ(std::count_if(list.host_slots.begin(), list.host_slots.end(), [](auto s) { return s != 0; }), 4);
+  for (const std::string_view entry : exclude_entries(list)) {
+    EXPECT_GE(entry.data(), list.text.data());  // a view into the block, no copy
+    EXPECT_LE(entry.data() + entry.size(), list.text.data() + list.text.size());
+    EXPECT_TRUE(host_is_excluded(list, entry));
+  }
+  EXPECT_FALSE(host_is_excluded(list, "Web"));
+  EXPECT_FALSE(host_is_excluded(list, "last"));
+  EXPECT_TRUE(service_is_excluded(list, "a Web server"));
+  EXPECT_TRUE(service_is_excluded(list, "\tX "));
+  EXPECT_FALSE(service_is_excluded(list, "last"));
+}
+
+TEST(ExcludeListStorage, MadeFromEntriesEqualsReadFromText) {
+  const std::vector<std::string> entries = {"a", "", "b c", "a"};
+  const ExcludeList made = make_exclude_list(entries);
+  EXPECT_EQ(made.text, "a\n\nb c\na\n");
+  EXPECT_EQ(made.count, 4u);
+  EXPECT_EQ(make_exclude_list({}).count, 0u);
+  EXPECT_TRUE(make_exclude_list({}).host_slots.empty());
 }
 
 }  // namespace

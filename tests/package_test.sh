@@ -47,9 +47,14 @@ dpkg-deb -x "$deb" "$work/root"
 expected="./usr/bin/orvek
 ./usr/share/doc/orvek/README.md
 ./usr/share/doc/orvek/copyright
+./usr/share/doc/orvek/docs/compression.md
+./usr/share/doc/orvek/docs/many-screens.md
+./usr/share/doc/orvek/docs/orvek.rc
+./usr/share/doc/orvek/docs/orvek.service
+./usr/share/doc/orvek/docs/screenshot.png
+./usr/share/doc/orvek/docs/supervision.md
+./usr/share/doc/orvek/docs/troubleshooting.md
 ./usr/share/doc/orvek/orvek.conf.sample
-./usr/share/doc/orvek/orvek.rc
-./usr/share/doc/orvek/orvek.service
 ./usr/share/man/man1/orvek.1.gz"
 listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)
 if [ "$listed" != "$expected" ]; then
@@ -59,10 +64,40 @@ fi
 [ -x "$work/root/usr/bin/orvek" ] || fail "usr/bin/orvek is not executable"
 gzip -dc "$work/root/usr/share/man/man1/orvek.1.gz" | cmp -s - "$source/docs/orvek.1" ||
   fail "the compressed manual page is not docs/orvek.1"
-for file in orvek.conf.sample orvek.rc orvek.service; do
-  cmp -s "$work/root/usr/share/doc/orvek/$file" "$source/docs/$file" || fail "usr/share/doc/orvek/$file differs from docs/$file"
+doc=$work/root/usr/share/doc/orvek
+cmp -s "$doc/orvek.conf.sample" "$source/docs/orvek.conf.sample" || fail "usr/share/doc/orvek/orvek.conf.sample differs"
+for file in troubleshooting.md supervision.md compression.md many-screens.md screenshot.png; do
+  cmp -s "$doc/docs/$file" "$source/docs/$file" || fail "usr/share/doc/orvek/docs/$file differs from docs/$file"
 done
-cmp -s "$work/root/usr/share/doc/orvek/README.md" "$source/README.md" || fail "usr/share/doc/orvek/README.md differs"
+cmp -s "$doc/README.md" "$source/README.md" || fail "usr/share/doc/orvek/README.md differs"
+
+# The supervision files: the source's, with the package's paths.
+for file in orvek.rc orvek.service; do
+  sed -e 's|/usr/local/bin/orvek|/usr/bin/orvek|g' -e 's|/usr/local/etc/orvek.conf|/etc/orvek.conf|g' \
+    "$source/docs/$file" | cmp -s - "$doc/docs/$file" || fail "docs/$file is not the source's with the package's paths"
+  grep -q '/usr/bin/orvek' "$doc/docs/$file" || fail "docs/$file does not name /usr/bin/orvek"
+  grep -q '/etc/orvek.conf' "$doc/docs/$file" || fail "docs/$file does not name /etc/orvek.conf"
+  if grep -n '/usr/local/bin\|/usr/local/etc/orvek' "$doc/docs/$file"; then fail "docs/$file names /usr/local paths"; fi
+done
+set +e
+verified=$("$source/tests/verify_unit.sh" "$doc/docs/orvek.service" "$work/root/usr/bin/orvek" /usr/bin/orvek 2>&1)
+status=$?
+set -e
+case $status in
+  0) ;;
+  77) echo "note: the unit is not verified: $verified" ;;
+  *) fail "systemd-analyze verify on the packaged orvek.service: $verified" ;;
+esac
+
+# Every link of the shipped README and guides to a user document leads to
+# a shipped file; the developers' documents (tests, benchmarks, fuzzing)
+# stay in the source tree.
+for page in "$doc/README.md" "$doc"/docs/*.md; do
+  for target in $(grep -o '](\([^)#]*\))' "$page" | sed 's/^](//; s/)$//' | grep -v '^[a-z]*://'); do
+    case $target in bench/* | fuzz/* | docs/reliability.md) continue ;; esac
+    [ -e "$(dirname "$page")/$target" ] || fail "$(basename "$page") links $target, which the package lacks"
+  done
+done
 
 # --- the unpacked binary, no configuration ------------------------------------
 # Run from an empty folder: no ./orvek.conf. Should this machine have one of

@@ -14,13 +14,13 @@ namespace {
 // The exclude rules read plainly from the entries, independent of the
 // indexes the real lookups use.
 bool host_is_excluded_plainly(const ExcludeList& excludes, std::string_view host) {
-  for (const std::string& entry : excludes.entries)
+  for (const std::string_view entry : exclude_entries(excludes))
     if (entry == host) return true;
   return false;
 }
 
 bool service_is_excluded_plainly(const ExcludeList& excludes, std::string_view service) {
-  for (const std::string& entry : excludes.entries)
+  for (const std::string_view entry : exclude_entries(excludes))
     if (contains_ignoring_case(service, entry)) return true;
   return false;
 }

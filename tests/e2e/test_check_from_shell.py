@@ -222,8 +222,10 @@ class CheckFromShellTest(E2ETestCase):
                 self.assertNoSecret(result)
 
     def test_configuration_not_found(self):
-        result = self.check("-c", os.path.join(self.folder(), "missing.conf"))
-        self.assertEqual((result.returncode, result.stdout.decode(), result.stderr), (2, NOT_FOUND, b""))
+        missing = os.path.join(self.folder(), "missing.conf")
+        result = self.check("-c", missing)
+        self.assertEqual((result.returncode, result.stdout.decode(), result.stderr),
+                         (2, NOT_FOUND + "%s: No such file or directory\n" % missing, b""))
 
 
 if __name__ == "__main__":

@@ -45,5 +45,15 @@ class DemoServerTest(E2ETestCase):
             time.sleep(0.05)
 
 
+class DemoHelpTest(unittest.TestCase):
+    def test_help_shows_the_options_and_no_script_lines(self):
+        result = subprocess.run(["bash", os.path.join(ROOT, "scripts", "demo.sh"), "--help"], capture_output=True,
+                                text=True, timeout=30, stdin=subprocess.DEVNULL)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("scripts/demo.sh [--port N]     (default 8080, or a free port if taken)\n", result.stdout)
+        self.assertNotIn("set -", result.stdout)
+        self.assertNotIn("#", result.stdout)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -1,0 +1,494 @@
+#include "config/config_diagnosis.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/text_search.h"
+#include "config/config_file.h"
+
+namespace {
+
+using std::string;
+using std::string_view;
+
+// Other words people write for a key. The keys themselves come from the
+// reader (config_key_names), so a new key is suggested without a line here.
+struct OtherName {
+  string_view word;
+  string_view key;
+};
+constexpr OtherName OTHER_NAMES[] = {
+    {"user", "username"},   {"usr", "username"}, {"login", "username"},  {"name", "username"},
+    {"pass", "password"},   {"passwd", "password"}, {"pwd", "password"}, {"secret", "password"},
+    {"url", "server"},      {"uri", "server"},   {"host", "server"},     {"address", "server"},
+    {"base", "server"},     {"auth", "digest"},  {"cgi", "newcgi"},      {"new_cgi", "newcgi"},
+    {"new-cgi", "newcgi"},
+};
+
+// Keys whose values never show in a note.
+constexpr string_view SECRET_KEYS[] = {"password"};
+
+// Pieces of the words people write for a password.
+constexpr string_view SECRET_WORD_STARTS[] = {"pass", "pwd", "secret"};
+
+bool is_secret(string_view key) {
+  return std::find(std::begin(SECRET_KEYS), std::end(SECRET_KEYS), key) != std::end(SECRET_KEYS);
+}
+
+// A line shown in a note is cut here, so that a stray megabyte stays a line.
+constexpr std::size_t SHOWN_LINE_LIMIT = 120;
+
+// The blank (other than the space the reader takes) that starts at text[at]:
+// its byte length and its name; length 0 when there is none.
+struct Blank {
+  std::size_t length = 0;
+  string_view name;
+};
+
+Blank blank_at(string_view text, std::size_t at) {
+  const string_view rest = text.substr(at);
+  if (rest.empty()) return {};
+  switch (rest[0]) {
+    case '\t': return {1, "a tab"};
+    case '\r': return {1, "a carriage return"};
+    case '\v': return {1, "a vertical tab"};
+    case '\f': return {1, "a form feed"};
+    default: break;
+  }
+  if (rest.starts_with("\xC2\xA0")) return {2, "a no-break space"};
+  if (rest.starts_with("\xE3\x80\x80")) return {3, "an ideographic space"};
+  // U+2000 to U+200A, U+202F, U+205F: the typographic spaces.
+  if (rest.size() >= 3 && rest[0] == '\xE2' &&
+      ((rest[1] == '\x80' && (static_cast<unsigned char>(rest[2]) <= 0x8A || rest[2] == '\xAF')) ||
+       (rest[1] == '\x81' && rest[2] == '\x9F')) &&
+      static_cast<unsigned char>(rest[2]) >= 0x80)
+    return {3, "a Unicode space"};
+  return {};
+}
+
+// Edits (insert, delete, replace, swap of neighbours) from a to b, ASCII
+// case folded, or limit + 1 when more.
+std::size_t edit_distance(string_view a, string_view b, std::size_t limit) {
+  if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > limit) return limit + 1;
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i)
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const bool same = fold_ascii(a[i - 1]) == fold_ascii(b[j - 1]);
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (same ? 0 : 1)});
+      if (i > 1 && j > 1 && fold_ascii(a[i - 1]) == fold_ascii(b[j - 2]) && fold_ascii(a[i - 2]) == fold_ascii(b[j - 1]))
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  return std::min(d[a.size()][b.size()], limit + 1);
+}
+
+// The known key a word starts with (without regard to case), for a key
+// glued to its value; empty when none.
+string_view key_prefix(string_view word) {
+  string_view longest;
+  for (const string_view key : config_key_names())
+    if (word.size() > key.size() && equal_ignoring_case(word.substr(0, key.size()), key) && key.size() > longest.size())
+      longest = key;
+  return longest;
+}
+
+// Built with append: a literal + string chain trips a false -Wrestrict alarm
+// of g++ 12 at -O3.
+string quoted(string_view text) {
+  string out = "\"";
+  out.append(text).push_back('"');
+  return out;
+}
+
+// A word that may be a password's name glued to its value.
+bool may_hold_secret(string_view word) {
+  for (const string_view hint : SECRET_WORD_STARTS)
+    if (equal_ignoring_case(word.substr(0, hint.size()), hint) && word.size() > hint.size() + 2) return true;
+  return false;
+}
+
+// A word as a reason quotes it: not when it may hold a password.
+string quoted_word(string_view word) { return may_hold_secret(word) ? string("(not shown)") : quoted(word); }
+
+string key_list() {
+  string keys;
+  for (const string_view key : config_key_names()) keys.append(keys.empty() ? "" : ", ").append(key);
+  return keys;
+}
+
+// The first word of a line as the user meant it: after the spaces the
+// reader skips, up to a space, a "#" or another blank.
+struct FirstWord {
+  std::size_t start = 0, end = 0;
+  string_view word;
+  Blank before;  // a blank other than a space before the word
+};
+
+FirstWord first_word(string_view line) {
+  FirstWord result;
+  std::size_t at = line.find_first_not_of(' ');
+  if (at == string_view::npos) at = line.size();
+  // Blanks the reader does not skip may stand before the word.
+  while (at < line.size()) {
+    const Blank blank = blank_at(line, at);
+    if (blank.length == 0) break;
+    if (result.before.length == 0) result.before = blank;
+    at += blank.length;
+    while (at < line.size() && line[at] == ' ') ++at;
+  }
+  result.start = at;
+  std::size_t end = at;
+  while (end < line.size() && line[end] != ' ' && line[end] != '#' && blank_at(line, end).length == 0) ++end;
+  result.end = end;
+  result.word = line.substr(at, end - at);
+  return result;
+}
+
+// What the reader did with one line.
+struct LineReading {
+  string_view raw;                   // without the line end
+  bool ended = false;                // has its line end
+  std::size_t carried_from = 0;      // the line whose text the token held at its start (0: none)
+  std::vector<std::size_t> keys;     // indexes of the keys found, in order
+  bool joined = false;               // a key was found only with the carried text
+  std::size_t value_start = 0;       // after the space that ended the last key
+  string value;                      // what the first pending key got (ended lines)
+  bool leaves_text = false;          // ended with text in the token and no key pending
+};
+
+std::vector<LineReading> read_lines(string_view text) {
+  const auto keys = config_key_names();
+  std::vector<LineReading> lines;
+  string token;
+  std::size_t token_line = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t newline = text.find('\n', start);
+    LineReading line;
+    line.ended = newline != string_view::npos;
+    line.raw = text.substr(start, (line.ended ? newline : text.size()) - start);
+    const std::size_t number = lines.size() + 1;
+    line.carried_from = token.empty() ? 0 : token_line;
+    bool token_carried = !token.empty();
+    std::vector<bool> pending(keys.size(), false);
+    bool in_comment = false;
+    // The same steps as the reader's, character by character.
+    for (std::size_t i = 0; i < line.raw.size(); ++i) {
+      const char c = line.raw[i];
+      if (in_comment) continue;
+      if (c == '#') {
+        in_comment = true;
+      } else if (c == ' ') {
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+          if (token != keys[k]) continue;
+          pending[k] = true;
+          line.keys.push_back(k);
+          line.joined = line.joined || token_carried;
+          line.value_start = i + 1;
+          token.clear();
+          token_carried = false;
+          break;
+        }
+      } else if (token.size() < TOKEN_LIMIT) {
+        if (token.empty()) token_line = number;
+        token.push_back(c);
+      }
+    }
+    if (line.ended) {
+      bool first = true;
+      for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (!pending[k]) continue;
+        if (first) line.value = token;
+        first = false;
+        token.clear();
+      }
+      line.leaves_text = first && !token.empty();
+    }
+    lines.push_back(std::move(line));
+    start = line.ended ? newline + 1 : text.size();
+  }
+  return lines;
+}
+
+bool has_content(string_view raw) {
+  const std::size_t at = raw.find_first_not_of(' ');
+  return at != string_view::npos && raw[at] != '#';
+}
+
+// The line as a note shows it: cut at SHOWN_LINE_LIMIT, and for a secret
+// key everything after the key masked.
+string shown_line(string_view raw, string_view key, std::size_t key_end) {
+  if (is_secret(key)) {
+    const bool value_follows = raw.substr(key_end).find_first_not_of(" \t") != string_view::npos;
+    string_view key_part = raw.substr(0, key_end);
+    while (!key_part.empty() && key_part.back() == ' ') key_part.remove_suffix(1);
+    return string(key_part) + (value_follows ? " ********" : "");
+  }
+  // A word anywhere on the line that means a secret key ("x password y",
+  // "Passwd: y") masks what follows it: better a line half shown than a
+  // password on a screen.
+  for (std::size_t at = 0; at < raw.size();) {
+    const std::size_t start = raw.find_first_not_of(" \t#", at);
+    if (start == string_view::npos) break;
+    std::size_t end = start;
+    while (end < raw.size() && raw[end] != ' ' && raw[end] != '\t' && raw[end] != '#') ++end;
+    const string_view word = raw.substr(start, end - start);
+    const string meant = probable_key(word);
+    if (is_secret(meant)) return shown_line(raw, meant, end);
+    if (!meant.empty()) {
+      // Another key ("passwordfile"): its value may be shown.
+      at = end;
+      continue;
+    }
+    if (const string_view glued = key_prefix(word); is_secret(glued)) return shown_line(raw, glued, start + glued.size());
+    // Another name glued to its value ("passwdx", "pwd=x"): the name's
+    // usual beginnings mask the rest of the word.
+    for (const string_view hint : SECRET_WORD_STARTS)
+      if (equal_ignoring_case(word.substr(0, hint.size()), hint)) return shown_line(raw, SECRET_KEYS[0], start + hint.size());
+    at = end;
+  }
+  if (raw.size() <= SHOWN_LINE_LIMIT) return string(raw);
+  std::size_t cut = SHOWN_LINE_LIMIT;
+  while (cut > 0 && (static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80) --cut;
+  return string(raw.substr(0, cut)) + "...";
+}
+
+bool means_on(string_view value) {
+  std::size_t end = value.size();
+  while (end > 0 && (value[end - 1] == '\r' || value[end - 1] == '\t' || value[end - 1] == ' ')) --end;
+  value = value.substr(0, end);
+  for (const string_view word : {"yes", "true", "on", "1", "y"})
+    if (equal_ignoring_case(value, word)) return true;
+  return false;
+}
+
+// Why the reader found no key in a line it met with an empty token.
+string why_no_key(const FirstWord& first, string_view raw) {
+  if (first.before.length != 0 && first.word.empty() && (first.start == raw.size() || raw[first.start] == '#'))
+    return "a line of blanks holding " + string(first.before.name) +
+           ": to the reader it is text, not an empty line (Windows line ends?)";
+  if (first.before.length != 0)
+    return string(first.before.name) + " before the key: only spaces may stand there, so this line is no key";
+  const string_view word = first.word;
+  const auto known = config_key_names();
+  if (std::find(known.begin(), known.end(), word) != known.end()) {
+    if (const Blank blank = blank_at(raw, first.end); blank.length != 0)
+      return string(blank.name) + " between " + string(word) +
+             " and its value: the reader takes only a space there, so this line is no key";
+    if (first.end < raw.size() && raw[first.end] == '#')
+      return "\"#\" right after the key " + string(word) + ": a key must be followed by a space";
+    return "the key " + string(word) + " has no space and no value after it: write " + string(word) +
+           ", a space and the value";
+  }
+  const string meant = probable_key(word);
+  if (!meant.empty() && equal_ignoring_case(meant, word)) return "keys are lower case: " + meant;
+  if (const string_view glued = key_prefix(word); !glued.empty()) {
+    const string_view typed = word.substr(0, glued.size());
+    return "no space after " + string(typed) + ": the key is glued to what follows" +
+           (typed == glued ? "" : "; keys are lower case: " + string(glued));
+  }
+  if (!meant.empty()) return "unknown key " + quoted_word(word) + ", probably meant " + meant;
+  return "unknown key " + quoted_word(word) + " (the keys are " + key_list() + ")";
+}
+
+// How the reader changed a value it took: spaces or "#..." dropped, blanks
+// kept, a switch written in a form it does not take.
+std::vector<string> value_changes(const LineReading& line, string_view key, bool masked) {
+  // On a masked line the value is not quoted either.
+  const string taken_as = masked ? string() : ": taken as " + quoted(line.value);
+  std::vector<string> changes;
+  const string_view after = line.raw.substr(line.value_start);
+  const std::size_t hash = after.find('#');
+  string_view written = after.substr(0, hash);
+  written.remove_prefix(std::min(written.find_first_not_of(' '), written.size()));
+  while (!written.empty() && written.back() == ' ') written.remove_suffix(1);
+  const bool inner_spaces = written.find(' ') != string_view::npos;
+  // "value # note" is a comment; "ab#cd" loses "#cd".
+  const bool hash_glued = hash != string_view::npos && hash > 0 && after[hash - 1] != ' ';
+  if (is_secret(key)) {
+    if (inner_spaces || hash_glued)
+      changes.push_back(string("spaces and # are dropped from ") + string(key) +
+                        (is_config_key("passwordfile") ? "; use passwordfile" : ""));
+  } else {
+    if (inner_spaces) changes.push_back("spaces inside the value are dropped" + taken_as);
+    if (hash_glued) changes.push_back("\"#\" starts a comment even inside a value" + taken_as);
+  }
+  if (line.value.ends_with('\r'))
+    changes.push_back("a carriage return stays at the end of the value (Windows line ends)");
+  else if (line.value.find('\r') != string::npos)
+    changes.push_back("a carriage return stays in the value");
+  if (line.value.find('\t') != string::npos) changes.push_back("a tab stays in the value");
+  // The switches and the one word each takes.
+  static constexpr std::pair<string_view, string_view> SWITCHES[] = {
+      {"digest", "yes"}, {"newcgi", "true"}, {"verify", "yes"}};
+  for (const auto& [name, word] : SWITCHES)
+    if (key == name && line.value != word && means_on(line.value))
+      changes.push_back("only exactly \"" + string(word) + "\" turns " + string(name) + " on: this line leaves it off");
+  return changes;
+}
+
+string joined(const std::vector<string>& parts) {
+  string text;
+  for (const string& part : parts) text.append(text.empty() ? "" : "; ").append(part);
+  return text;
+}
+
+}  // namespace
+
+bool is_config_key(string_view key) {
+  const auto keys = config_key_names();
+  return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+string probable_key(string_view word) {
+  if (word.empty()) return {};
+  for (const string_view key : config_key_names())
+    if (equal_ignoring_case(word, key)) return string(key);
+  for (const OtherName& other : OTHER_NAMES)
+    if (equal_ignoring_case(word, other.word)) return string(other.key);
+  // A slip of one key (two in longer words); the nearest wins, and a tie
+  // suggests nothing.
+  const std::size_t limit = word.size() <= 4 ? 1 : 2;
+  string best;
+  std::size_t best_distance = limit + 1;
+  bool tie = false;
+  for (const string_view key : config_key_names()) {
+    const std::size_t distance = edit_distance(word, key, limit);
+    if (distance < best_distance) {
+      best = string(key);
+      best_distance = distance;
+      tie = false;
+    } else if (distance == best_distance && distance <= limit) {
+      tie = true;
+    }
+  }
+  return best_distance <= limit && !tie ? best : string();
+}
+
+LineNotes diagnose_config(string_view text) {
+  const auto keys = config_key_names();
+  const std::vector<LineReading> lines = read_lines(text);
+  LineNotes result;
+
+  // The lines where each key was committed, to tell a key given twice.
+  std::vector<std::vector<std::size_t>> committed(keys.size());
+  for (std::size_t n = 0; n < lines.size(); ++n)
+    if (lines[n].ended)
+      for (const std::size_t k : lines[n].keys) committed[k].push_back(n + 1);
+
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    const LineReading& line = lines[n];
+    const std::size_t number = n + 1;
+    const FirstWord first = first_word(line.raw);
+    // The key this line was written for: the one found, else the likely one.
+    string key = line.keys.empty() ? string() : string(keys[line.keys.front()]);
+    std::size_t key_end = first.end;
+    if (key.empty()) {
+      key = probable_key(first.word);
+      if (key.empty() && !key_prefix(first.word).empty()) {
+        key = string(key_prefix(first.word));
+        key_end = first.start + key.size();
+      }
+    }
+    if (!key.empty()) result.key_lines.emplace_back(key, number);
+    if (!line.keys.empty() && !line.joined) key_end = line.value_start;
+    // A secret key anywhere on the line masks the value ("username password x").
+    string masking = key;
+    for (const std::size_t k : line.keys)
+      if (is_secret(keys[k])) masking = string(keys[k]);
+    const string shown = shown_line(line.raw, masking, std::min(key_end, line.raw.size()));
+
+    std::vector<string> why;
+    if (line.keys.empty()) {
+      if (!has_content(line.raw) && first.before.length == 0) continue;
+      if (line.carried_from != 0) {
+        why.push_back("not read: line " + std::to_string(line.carried_from) +
+                      " was not taken, and its text runs on into every line after it, so no key is found from there on");
+      } else {
+        why.push_back(why_no_key(first, line.raw));
+        if (!line.ended) {
+          why.push_back("and it is the last line, without a line end");
+        } else if (line.leaves_text) {
+          bool lost_after = false, rejoined = false;
+          for (std::size_t m = n + 1; m < lines.size() && lines[m].carried_from == number; ++m) {
+            rejoined = rejoined || lines[m].joined;
+            lost_after = lost_after || (lines[m].keys.empty() && has_content(lines[m].raw));
+          }
+          if (rejoined)
+            why.push_back("its text runs on into the next lines until the reader finds a key in it");
+          else if (lost_after)
+            why.push_back("its text stays in the reader, so no key on the lines after it is found");
+        }
+      }
+      add_note(result, number, shown, joined(why));
+      continue;
+    }
+
+    if (line.joined)
+      why.push_back("read as " + key + " only together with line " + std::to_string(line.carried_from) +
+                    ": write the key and its value on one line");
+    if (!line.ended) {
+      string dropped = "the last line has no line end: the reader drops it";
+      if (!committed[line.keys.front()].empty())
+        dropped += "; line " + std::to_string(committed[line.keys.front()].back()) + " counts";
+      why.push_back(dropped);
+      add_note(result, number, shown, joined(why));
+      continue;
+    }
+    if (line.keys.size() > 1) {
+      // Committed in the reader's order, not the line's.
+      std::vector<std::size_t> order = line.keys;
+      std::sort(order.begin(), order.end());
+      string two = "two keys on one line: " + string(keys[order.front()]) + " takes the value";
+      for (std::size_t i = 1; i < order.size(); ++i) two += ", " + string(keys[order[i]]) + " gets an empty one";
+      why.push_back(two);
+    } else {
+      const bool masked = shown.find("********") != string::npos && line.raw.find("********") == string_view::npos;
+      const std::vector<string> changes = value_changes(line, key, masked);
+      why.insert(why.end(), changes.begin(), changes.end());
+    }
+    for (const std::size_t k : line.keys) {
+      const auto& at = committed[k];
+      if (at.back() != number)
+        why.push_back(string(keys[k]) + " is given again on line " + std::to_string(at.back()) + ", which counts");
+    }
+    if (!why.empty()) add_note(result, number, shown, joined(why));
+  }
+  return result;
+}
+
+std::vector<string> config_search_failures(const char* config_path, const std::vector<string>& directories) {
+  std::vector<string> paths;
+  if (config_path)
+    paths.emplace_back(config_path);
+  else
+    for (const string& directory : directories) paths.push_back(directory + string(CONFIG_FILE_NAME));
+  std::vector<string> failures;
+  for (const string& path : paths) {
+    const string reason = why_unreadable(path.c_str());
+    failures.push_back(path + ": " + (reason.empty() ? string("readable now (it was not when orvek looked)") : reason));
+  }
+  return failures;
+}
+
+string why_unreadable(const char* path) {
+  // The same open as the reader's, so the reason is the one it met.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  string reason;
+  struct stat status;
+  if (::fstat(fd, &status) != 0)
+    reason = std::strerror(errno);
+  else if (S_ISDIR(status.st_mode))
+    reason = std::strerror(EISDIR);
+  else if (S_ISFIFO(status.st_mode))
+    reason = "a FIFO, not a regular file";
+  else if (!S_ISREG(status.st_mode))
+    reason = "a device or socket, not a regular file";
+  ::close(fd);
+  return reason;
+}

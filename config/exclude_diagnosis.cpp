@@ -1,0 +1,77 @@
+#include "config/exclude_diagnosis.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using std::string;
+using std::string_view;
+
+constexpr std::size_t SHOWN_LINE_LIMIT = 120;
+
+string shown_line(string_view raw) {
+  if (raw.size() <= SHOWN_LINE_LIMIT) return string(raw);
+  std::size_t cut = SHOWN_LINE_LIMIT;
+  while (cut > 0 && (static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80) --cut;
+  return string(raw.substr(0, cut)) + "...";
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+LineNotes diagnose_exclude_file(string_view text) {
+  LineNotes result;
+  std::unordered_map<string_view, std::size_t> first_seen;
+  first_seen.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+  std::size_t number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    ++number;
+    const std::size_t newline = text.find('\n', start);
+    if (newline == string_view::npos) {
+      add_note(result, number, shown_line(text.substr(start)), "the last line has no line end: it is no entry");
+      break;
+    }
+    const string_view entry = text.substr(start, newline - start);
+    start = newline + 1;
+    std::vector<string> why;
+    const auto [seen, fresh] = first_seen.emplace(entry, number);
+    const bool blank_edge = !entry.empty() && (entry.back() == '\r' || is_blank(entry.back()) || is_blank(entry.front()));
+    if (fresh && !entry.empty() && !blank_edge) continue;
+    // Past the notes shown only the count goes on.
+    if (result.notes.size() >= LINE_NOTE_LIMIT) {
+      ++result.more;
+      continue;
+    }
+    if (entry.empty()) {
+      // Said once; the others are the same entry again.
+      if (fresh) why.push_back("an empty line is an empty entry, which hides every service");
+      else why.push_back("another empty line (first on line " + std::to_string(seen->second) + ")");
+    } else {
+      string_view core = entry;
+      if (core.back() == '\r') {
+        why.push_back("ends in a carriage return (Windows line end), which stays in the entry");
+        core.remove_suffix(1);
+      }
+      std::size_t trailing = 0;
+      while (trailing < core.size() && is_blank(core[core.size() - 1 - trailing])) ++trailing;
+      std::size_t leading = 0;
+      while (leading < core.size() - trailing && is_blank(core[leading])) ++leading;
+      if (trailing > 0) why.push_back("trailing blanks stay in the entry");
+      if (leading > 0) why.push_back("leading blanks stay in the entry");
+      if (why.size() > 0 && core.size() > leading + trailing)
+        why.back() += ": it equals no host named \"" + string(core.substr(leading, core.size() - leading - trailing)) + "\"";
+      else if (why.size() > 0)
+        why.back() += ": every service name holding them is hidden";
+      if (!fresh) why.push_back("the same as line " + std::to_string(seen->second));
+    }
+    if (why.empty()) continue;
+    string because;
+    for (const string& part : why) because.append(because.empty() ? "" : "; ").append(part);
+    add_note(result, number, shown_line(entry), because);
+  }
+  return result;
+}

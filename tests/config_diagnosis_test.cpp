@@ -1,0 +1,215 @@
+// The second look orvek -t takes at the configuration and the exclude file:
+// each line the reader did not take, or took changed, named with its reason.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "app/interval_words.h"
+#include "config/config_diagnosis.h"
+#include "config/config_file.h"
+#include "config/exclude_diagnosis.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Expected {
+  std::size_t line;
+  std::string text;                // the line as shown
+  std::vector<std::string> words;  // parts of the reason
+};
+
+struct DiagnosisCase {
+  const char* name;
+  std::string file;
+  std::vector<Expected> notes;  // every note, in order
+};
+
+void PrintTo(const DiagnosisCase& c, std::ostream* out) { *out << c.name; }
+
+void expect_notes(const LineNotes& found, const DiagnosisCase& c) {
+  ASSERT_EQ(found.notes.size(), c.notes.size()) << [&] {
+    std::string all;
+    for (const LineNote& n : found.notes) all += std::to_string(n.line) + ": " + n.text + ": " + n.why + "\n";
+    return all;
+  }();
+  for (std::size_t i = 0; i < c.notes.size(); ++i) {
+    EXPECT_EQ(found.notes[i].line, c.notes[i].line);
+    EXPECT_EQ(found.notes[i].text, c.notes[i].text);
+    for (const std::string& word : c.notes[i].words)
+      EXPECT_NE(found.notes[i].why.find(word), std::string::npos) << found.notes[i].why;
+  }
+}
+
+class ConfigDiagnosis : public testing::TestWithParam<DiagnosisCase> {};
+
+TEST_P(ConfigDiagnosis, NamesEachLineNotTakenAsWritten) { expect_notes(diagnose_config(GetParam().file), GetParam()); }
+
+const DiagnosisCase config_cases[] = {
+    {"well_formed_has_no_note",
+     "# orvek\nserver http://mon.example\nusername ops\npassword s3cret # the wall's\ndigest yes\nnewcgi true\n",
+     {}},
+    {"capitalised_key_and_the_lines_it_swallows",
+     "server http://a\nDigest yes\nnewcgi true\n",
+     {{2, "Digest yes", {"keys are lower case: digest", "no key on the lines after it"}},
+      {3, "newcgi true", {"not read: line 2 was not taken"}}}},
+    {"tab_between_key_and_value", "username\tops\n", {{1, "username\tops", {"a tab between username and its value",
+                                                                          "takes only a space"}}}},
+    {"no_break_space_between_key_and_value", "newcgi\xC2\xA0true\n", {{1, "newcgi\xC2\xA0true", {"a no-break space"}}}},
+    {"last_line_without_line_end", "server http://a\nnewcgi true",
+     {{2, "newcgi true", {"the last line has no line end: the reader drops it"}}}},
+    {"last_line_without_line_end_overrides_nothing", "username a\nusername b",
+     {{2, "username b", {"no line end", "line 1 counts"}}}},
+    {"key_given_twice", "username a\nusername b\n", {{1, "username a", {"given again on line 2, which counts"}}}},
+    {"password_spaces_and_hash_value_never_shown", "password a b\npassword c#d\n",
+     {{1, "password ********", {"spaces and # are dropped from password", "given again on line 2"}},
+      {2, "password ********", {"spaces and # are dropped from password"}}}},
+    {"misspelt_password_value_never_shown", "passwd hunter2\n",
+     {{1, "passwd ********", {"unknown key \"passwd\", probably meant password"}}}},
+    {"glued_password_value_never_shown", "passwordhunter2\n", {{1, "password ********", {"no space after password"}}}},
+    {"spaces_inside_a_server_value", "server http://a b\n", {{1, "server http://a b", {"taken as \"http://ab\""}}}},
+    {"hash_glued_inside_a_value", "username ops#2\n", {{1, "username ops#2", {"\"#\" starts a comment", "\"ops\""}}}},
+    {"windows_line_ends", "digest yes\r\n", {{1, "digest yes\r", {"carriage return", "only exactly \"yes\" turns digest on"}}}},
+    {"switch_in_other_letters", "newcgi True\n", {{1, "newcgi True", {"only exactly \"true\""}}}},
+    {"two_keys_on_one_line", "username digest yes\n",
+     {{1, "username digest yes", {"two keys on one line: username takes the value, digest gets an empty one"}}}},
+    {"two_keys_with_the_password_never_shown", "username password hunter2\n",
+     {{1, "username password ********", {"two keys on one line: username takes the value, password gets an empty one"}}}},
+    {"password_file_path_is_shown", "passwordfile /etc/orvek/pass word\n",
+     {{1, "passwordfile /etc/orvek/pass word", {"spaces inside the value are dropped"}}}},
+    {"misspelt_key", "usrname ops\n", {{1, "usrname ops", {"unknown key \"usrname\", probably meant username"}}}},
+    {"other_name_for_a_key", "url http://a\n", {{1, "url http://a", {"probably meant server"}}}},
+    {"unknown_word_lists_the_keys", "colour red\n", {{1, "colour red", {"the keys are server, username"}}}},
+    {"key_followed_by_hash", "newcgi#true\n", {{1, "newcgi#true", {"\"#\" right after the key newcgi"}}}},
+    {"key_alone", "newcgi\nserver http://a\n",
+     {{1, "newcgi", {"no space and no value"}}, {2, "server http://a", {"not read: line 1"}}}},
+    {"tab_before_the_key", "\tserver http://a\n", {{1, "\tserver http://a", {"a tab before the key"}}}},
+    {"key_split_over_two_lines", "ser\nver http://x\n",
+     {{1, "ser", {"runs on into the next lines"}}, {2, "ver http://x", {"read as server only together with line 1"}}}},
+    {"windows_empty_line_is_text", "server http://a\r\n\r\nusername u\r\n",
+     {{1, "server http://a\r", {"carriage return stays at the end"}},
+      {2, "\r", {"a line of blanks holding a carriage return", "no key on the lines after it"}},
+      {3, "username u\r", {"not read: line 2"}}}},
+    {"comments_and_blank_lines_are_no_mistake", "\n   \n# note\n  # note\nserver http://a\n", {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ConfigDiagnosis, testing::ValuesIn(config_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The lines the second look calls fine are the ones the reader took: the
+// values it reports as counting are the reader's.
+TEST(ConfigDiagnosis, AgreesWithTheReader) {
+  const std::string file = "server http://a\nusername x\nusername y\npassword p\nnewcgi true\n";
+  const Settings s = parse_config(file);
+  EXPECT_EQ(s.username, "y");
+  const LineNotes notes = diagnose_config(file);
+  ASSERT_EQ(notes.notes.size(), 1u);
+  EXPECT_EQ(notes.notes[0].line, 2u);
+}
+
+TEST(ConfigDiagnosis, KeyLinesNameTheLinesWrittenForAKey) {
+  const LineNotes notes = diagnose_config("Digest yes\nnewcgi true\nNewcgi true\n");
+  const std::vector<std::pair<std::string, std::size_t>> expected = {{"digest", 1}, {"newcgi", 2}, {"newcgi", 3}};
+  EXPECT_EQ(notes.key_lines, expected);
+}
+
+TEST(ConfigDiagnosis, AThousandBadLinesAreCountedNotListed) {
+  std::string file = "Server http://a\n";
+  for (int i = 0; i < 1000; ++i) file += "username u\n";
+  const LineNotes notes = diagnose_config(file);
+  EXPECT_EQ(notes.notes.size(), LINE_NOTE_LIMIT);
+  EXPECT_EQ(notes.more, 1001 - LINE_NOTE_LIMIT);
+}
+
+// Whatever shape a password line has, its value never shows in a note.
+TEST(ConfigDiagnosis, NeverShowsAPasswordValue) {
+  const std::string secret = "Zq7-SECRET-v4";
+  const std::string keys[] = {"password", "Password", "passwd", "pass", "PASSWORD", "passwrd", "password:"};
+  const std::string before[] = {"", "  ", "\t", "x ", "username ", "Server "};
+  const std::string between[] = {" ", "\t", "", "  ", "#", "\xC2\xA0", " = "};
+  const std::string after[] = {"\n", "", " # note\n", "\r\n"};
+  for (const auto& key : keys)
+    for (const auto& b : before)
+      for (const auto& sep : between)
+        for (const auto& a : after)
+          for (const std::string& first : {std::string(), std::string("Digest yes\n"), std::string("server http://a\n")}) {
+            const std::string file = first + b + key + sep + secret + a + "newcgi true\n";
+            for (const LineNote& note : diagnose_config(file).notes) {
+              EXPECT_EQ(note.text.find("SECRET"), std::string::npos) << file;
+              EXPECT_EQ(note.why.find("SECRET"), std::string::npos) << file;
+            }
+          }
+}
+
+TEST(ProbableKey, NearWordsAndOtherNames) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"server", "server"}, {"SERVER", "server"}, {"sever", "server"}, {"usernmae", "username"},
+      {"user", "username"}, {"pass", "password"}, {"digets", "digest"}, {"newgci", "newcgi"},
+      {"colour", ""},       {"", ""},             {"x", ""},
+  };
+  for (const auto& [word, key] : cases) EXPECT_EQ(probable_key(word), key) << word;
+}
+
+class ExcludeDiagnosis : public testing::TestWithParam<DiagnosisCase> {};
+
+TEST_P(ExcludeDiagnosis, NamesEachSurprisingLine) { expect_notes(diagnose_exclude_file(GetParam().file), GetParam()); }
+
+const DiagnosisCase exclude_cases[] = {
+    {"plain_entries_have_no_note", "db1\nBackup\nweb server\n", {}},
+    {"empty_line_hides_every_service", "db1\n\nweb\n", {{2, "", {"hides every service"}}}},
+    {"empty_lines_told_once_then_pointed_back", "\n\n", {{1, "", {"hides every service"}}, {2, "", {"first on line 1"}}}},
+    {"trailing_blank", "db1 \n", {{1, "db1 ", {"trailing blanks", "equals no host named \"db1\""}}}},
+    {"leading_tab", "\tdb1\n", {{1, "\tdb1", {"leading blanks"}}}},
+    {"carriage_return", "db1\r\n", {{1, "db1\r", {"carriage return", "\"db1\""}}}},
+    {"duplicate", "db1\nweb\ndb1\n", {{3, "db1", {"the same as line 1"}}}},
+    {"last_line_without_line_end", "db1\nweb", {{2, "web", {"no line end: it is no entry"}}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ExcludeDiagnosis, testing::ValuesIn(exclude_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ExcludeDiagnosis, MillionsOfEmptyLinesAreCounted) {
+  const LineNotes notes = diagnose_exclude_file(std::string(1 << 20, '\n'));
+  EXPECT_EQ(notes.notes.size(), LINE_NOTE_LIMIT);
+  EXPECT_EQ(notes.more, (1u << 20) - LINE_NOTE_LIMIT);
+}
+
+TEST(IntervalWords, TellHowMinusSWasRead) {
+  struct Case {
+    const char* written;
+    std::uint32_t seconds;
+    std::string words;
+  };
+  const Case cases[] = {
+      {nullptr, 10, "10 s (the default)"},
+      {"five", 0, "0 s (-s five: not a number: no pause between fetches)"},
+      {"1min", 1, "1 s (-s 1min: text after the number ignored)"},
+      {"-1", 4294967295u, "4294967295 s (-s -1: a negative number wraps around: the screen is never refreshed)"},
+      {"0x1e", 30, "30 s (-s 0x1e: read as hexadecimal)"},
+      {"010", 8, "8 s (-s 010: a leading 0 reads it as octal)"},
+      {"0", 0, "0 s (-s 0: no pause between fetches)"},
+      {"4294967301", 5, "5 s (-s 4294967301: too large: only its low 32 bits are kept)"},
+      {"15", 15, "15 s (-s 15)"},
+      {"90000", 90000, "90000 s (-s 90000: over a day between refreshes)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(interval_words(c.written, c.seconds), c.words);
+}
+
+TEST(ConfigSearchFailures, GiveTheSystemsReasonPerPath) {
+  const fs::path folder = fs::temp_directory_path() / ("orvek-search-" + std::to_string(::getpid()));
+  fs::create_directories(folder / "a" / "orvek.conf");  // a directory where the file should be
+  fs::create_directories(folder / "b");
+  const std::vector<std::string> directories = {(folder / "a").string() + "/", (folder / "b").string() + "/"};
+  const std::vector<std::string> expected = {(folder / "a" / "orvek.conf").string() + ": Is a directory",
+                                             (folder / "b" / "orvek.conf").string() + ": No such file or directory"};
+  EXPECT_EQ(config_search_failures(nullptr, directories), expected);
+  const std::string named = (folder / "b").string();
+  EXPECT_EQ(config_search_failures(named.c_str(), directories), std::vector<std::string>{named + ": Is a directory"});
+  fs::remove_all(folder);
+}
+
+}  // namespace
