@@ -1,6 +1,5 @@
 #include "fetch/data_age.h"
 
-#include <chrono>
 #include <cmath>
 #include <curl/curl.h>
 #include <limits>
@@ -118,21 +117,14 @@ DataAgeFetch fetch_data_age(const Settings& settings, const volatile std::sig_at
   JsonBody body;
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_json_chunk);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
-  const auto start = std::chrono::steady_clock::now();
-  const CURLcode code = curl_easy_perform(handle);
-  fetched.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &fetched.status);
-  curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &fetched.os_error);
-  curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &fetched.tls_verify_result);
-  curl_easy_cleanup(handle);
-  fetched.curl_code = code;
+  perform_server_transfer(handle, error, fetched);
+  const auto code = static_cast<CURLcode>(fetched.curl_code);
   fetched.body_size = body.text.size();
   if (code == CURLE_WRITE_ERROR && body.refused) {
     fetched.failure = FetchFailure::BODY_TOO_LARGE;
     result.age.problem = "the answer is larger than " + std::to_string(DATA_AGE_BODY_LIMIT) + " bytes";
   } else if (code != CURLE_OK) {
     fetched.failure = FetchFailure::TRANSPORT;
-    fetched.error = error[0] ? error : curl_easy_strerror(code);
     result.age.problem = "no answer: " + fetched.error;
   } else if (fetched.status < 200 || fetched.status > 299) {
     fetched.failure = FetchFailure::HTTP_STATUS;

@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 #include <string>
 
+struct FetchResult;
 struct Settings;
 
 // Sets up handle to fetch url from the server that settings name: the
@@ -19,3 +20,9 @@ struct Settings;
 // malformed pin line); the transfer must then not be made.
 std::string set_up_server_transfer(CURL* handle, const Settings& settings, const std::string& url, char* error,
                                    const volatile std::sig_atomic_t* stop);
+
+// Runs the transfer set up on handle and releases the handle: the time it
+// took, the final status, the system's error number, the TLS check's verdict
+// and libcurl's result into result, with libcurl's words for a failure
+// (error, or its words for the code) in result.error.
+void perform_server_transfer(CURL* handle, const char* error, FetchResult& result);

@@ -180,6 +180,18 @@ std::string_view received_text(const ReceiveBuffer& buffer) {
   return body.substr(0, body.find('\0'));
 }
 
+void perform_server_transfer(CURL* handle, const char* error, FetchResult& result) {
+  const auto start = std::chrono::steady_clock::now();
+  const CURLcode code = curl_easy_perform(handle);
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
+  curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &result.os_error);
+  curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &result.tls_verify_result);
+  curl_easy_cleanup(handle);
+  result.curl_code = code;
+  if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);
+}
+
 FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, const volatile std::sig_atomic_t* stop) {
   FetchResult result;
   reset_received_body(buffer);
@@ -200,17 +212,9 @@ FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer, cons
   HeaderWatch headers;
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, on_header_line);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &headers);
-  const auto start = std::chrono::steady_clock::now();
-  const CURLcode code = curl_easy_perform(handle);
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
-  curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &result.os_error);
-  curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &result.tls_verify_result);
-  curl_easy_cleanup(handle);
-  result.curl_code = code;
-  if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);
+  perform_server_transfer(handle, error, result);
   result.body_size = buffer.length;
-  result.failure = failure_of(code, buffer, result.status, headers);
+  result.failure = failure_of(static_cast<CURLcode>(result.curl_code), buffer, result.status, headers);
   result.header_complete = headers.complete;
   result.header_bytes = headers.bytes;
   result.challenge_headers = headers.challenges;
