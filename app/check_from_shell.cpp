@@ -135,8 +135,9 @@ void explain_settings(const Program& program, string_view config_file, const Set
                                                    : lines.outside(settings.username));
   lines.add("authentication", settings.digest ? "Digest only (digest yes)"
                                               : "whichever scheme the server asks for (Basic, Digest and others)");
-  lines.add("service names read from", settings.newcgi ? "postfield elements (newcgi true)"
-                                                       : "table cells (newcgi not true)");
+  lines.add("service names read from", string(settings.newcgi ? "postfield elements (newcgi true)"
+                                                              : "table cells (newcgi not true)") +
+                                           "; table rows by their cells either way");
 
   const string_view server = string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size());
   const ServerValue value = read_server_value(server);
