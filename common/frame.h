@@ -3,6 +3,7 @@
 // what the monitor shows and the terminal, so that a frame can be checked
 // cell by cell without one.
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -54,8 +55,7 @@ struct ReportCursor {
   bool in_status_run = false;  // the previous label was a status label
   // The green host label above the status labels now being written, so
   // that a run going on in the next column starts there under it again.
-  std::string_view run_host;
-  bool has_run_host = false;
+  std::optional<std::string_view> run_host;
 };
 
 struct Frame {

@@ -46,8 +46,8 @@ void put_label(Frame& frame, std::string_view text, ColourRole role, LabelKind k
     // its host's label again, so that no status label stands without it.
     // One row has no room for both: the run then goes on alone.
     cursor.in_status_run = false;
-    if (kind == LabelKind::STATUS && cursor.has_run_host && frame.rows > 1) {
-      place(frame, 0, cursor.column, cursor.run_host, HOST_ROLE);
+    if (kind == LabelKind::STATUS && cursor.run_host && frame.rows > 1) {
+      place(frame, 0, cursor.column, *cursor.run_host, HOST_ROLE);
       cursor.row = 1;
     }
   }
@@ -64,8 +64,7 @@ void put_label(Frame& frame, std::string_view text, ColourRole role, LabelKind k
   } else {
     place(frame, cursor.row, cursor.column, text, role);
     cursor.in_status_run = false;
-    cursor.run_host = text;
-    cursor.has_run_host = role == HOST_ROLE;
+    cursor.run_host = role == HOST_ROLE ? std::optional(text) : std::nullopt;
     if (role == DOWN_HOST_ROLE) ++cursor.row;  // the empty row after a DOWN host
   }
   ++cursor.row;
