@@ -39,7 +39,7 @@ std::string_view right_part(std::string_view text, int room) {
 }  // namespace
 
 void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden, HiddenNoteText& text) {
-  if (frame.rows <= 0 || frame.columns <= 0) return;
+  if (frame.rows <= 0 || frame.columns <= 0 || (!show_hidden && clock.empty())) return;
   // The note's width depends on the count, and the count on what the note
   // covers: widen until they agree. Both only grow, so this ends.
   std::string_view note;
