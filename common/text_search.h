@@ -20,5 +20,11 @@ inline constexpr bool equal_ignoring_case(std::string_view a, std::string_view b
   return true;
 }
 
+// The first place of the needle in the haystack at or after from, or npos;
+// an empty needle is found at once.
+std::size_t find_ignoring_case(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+
 // The needle found anywhere in the haystack; an empty needle is found at once.
-bool contains_ignoring_case(std::string_view haystack, std::string_view needle);
+inline bool contains_ignoring_case(std::string_view haystack, std::string_view needle) {
+  return find_ignoring_case(haystack, needle) != std::string_view::npos;
+}

@@ -29,13 +29,6 @@ std::size_t last_tag(string_view text, string_view tag) {
   return npos;
 }
 
-// The first place of text (ASCII letters without regard to case) at or after from.
-std::size_t find_ignoring_case(string_view haystack, string_view needle, std::size_t from) {
-  for (std::size_t i = from; i + needle.size() <= haystack.size(); ++i)
-    if (equal_ignoring_case(haystack.substr(i, needle.size()), needle)) return i;
-  return npos;
-}
-
 // An opening tag followed, somewhere later, by its closing tag.
 bool opened_and_closed(string_view body, std::size_t opened, string_view closing) {
   const std::size_t closed = last_tag(body, closing);
