@@ -13,6 +13,7 @@
 #include "common/text_search.h"
 #include "config/config_file.h"
 #include "config/password_file.h"
+#include "config/text_file.h"
 #include "fetch/certificate.h"
 #include "fetch/status_fetch.h"
 #include "fetch/trust.h"
@@ -58,20 +59,6 @@ string checks_asked(const Settings& settings, const std::vector<string>& secrets
   text += ", and its name";
   if (chain.empty()) text += "; its chain is not checked";
   return text;
-}
-
-// "Permission denied" and the like, for a file the check names; empty when
-// it can be read.
-string unreadable_reason(const string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
-  struct stat status;
-  string reason;
-  if (::fstat(fd, &status) != 0) reason = std::strerror(errno);
-  else if (S_ISDIR(status.st_mode)) reason = std::strerror(EISDIR);
-  else if (!S_ISREG(status.st_mode)) reason = "not a regular file";
-  ::close(fd);
-  return reason;
 }
 
 string octal_mode(mode_t mode) {
@@ -162,7 +149,7 @@ std::vector<CheckLine> trust_setting_lines(const Settings& settings, const std::
   if (settings.verify && !settings.cafile.empty())
     lines.push_back({"pitfall", "both verify yes and a cafile line: the chain is checked against the cafile only"});
   if (!settings.cafile.empty()) {
-    if (const string reason = unreadable_reason(settings.cafile); !reason.empty())
+    if (const string reason = why_unreadable(settings.cafile.c_str()); !reason.empty())
       lines.push_back({"pitfall", "the cafile " + shown(settings.cafile, secrets) + " cannot be read: " + reason});
   }
 

@@ -9,6 +9,7 @@
 
 #include "common/text_search.h"
 #include "config/config_file.h"
+#include "config/text_file.h"
 
 namespace {
 
@@ -475,20 +476,3 @@ std::vector<string> config_search_failures(const char* config_path, const std::v
   return failures;
 }
 
-string why_unreadable(const char* path) {
-  // The same open as the reader's, so the reason is the one it met.
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
-  string reason;
-  struct stat status;
-  if (::fstat(fd, &status) != 0)
-    reason = std::strerror(errno);
-  else if (S_ISDIR(status.st_mode))
-    reason = std::strerror(EISDIR);
-  else if (S_ISFIFO(status.st_mode))
-    reason = "a FIFO, not a regular file";
-  else if (!S_ISREG(status.st_mode))
-    reason = "a device or socket, not a regular file";
-  ::close(fd);
-  return reason;
-}

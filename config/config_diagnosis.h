@@ -25,9 +25,5 @@ std::string probable_key(std::string_view word);
 // words ("No such file or directory", "Permission denied", "Is a directory").
 std::vector<std::string> config_search_failures(const char* config_path, const std::vector<std::string>& directories);
 
-// Why the file at path is no readable regular file, in the system's words;
-// empty when it is one.
-std::string why_unreadable(const char* path);
-
 // Whether the reader knows this key.
 bool is_config_key(std::string_view key);

@@ -1,6 +1,7 @@
 #include "config/text_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,4 +29,22 @@ std::optional<std::string> read_text_file(const char* path, std::size_t limit) {
   }
   ::close(fd);
   return text;
+}
+
+std::string why_unreadable(const char* path) {
+  // The same open as the reader's, so the reason is the one it met.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  std::string reason;
+  struct stat status;
+  if (::fstat(fd, &status) != 0)
+    reason = std::strerror(errno);
+  else if (S_ISDIR(status.st_mode))
+    reason = std::strerror(EISDIR);
+  else if (S_ISFIFO(status.st_mode))
+    reason = "a FIFO, not a regular file";
+  else if (!S_ISREG(status.st_mode))
+    reason = "a device or socket, not a regular file";
+  ::close(fd);
+  return reason;
 }

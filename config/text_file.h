@@ -8,3 +8,8 @@
 // like a file that does not exist or cannot be read, so that a mistyped path
 // can neither hang start-up nor feed it endless bytes.
 std::optional<std::string> read_text_file(const char* path, std::size_t limit);
+
+// Why read_text_file yields nothing for path, in the system's words
+// ("Permission denied", "Is a directory"), or what kind of file it is when it
+// is no regular file; empty when it can be read.
+std::string why_unreadable(const char* path);
