@@ -49,34 +49,6 @@ string counted(long n, string_view one, string_view many) {
   return std::to_string(n) + " " + string(n == 1 ? one : many);
 }
 
-string_view status_phrase(long status) {
-  switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 407: return "Proxy Authentication Required";
-    case 500: return "Internal Server Error";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    case 504: return "Gateway Timeout";
-    default: return {};
-  }
-}
-
-string status_text(long status) {
-  string text = "HTTP status " + std::to_string(status);
-  if (const string_view phrase = status_phrase(status); !phrase.empty()) text += " (" + string(phrase) + ")";
-  return text;
-}
-
 // The report under construction. Texts that come from outside (the
 // configuration, the server, libcurl) pass through outside(), which masks
 // the password and shows control bytes as ^X.

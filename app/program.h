@@ -19,6 +19,10 @@ struct Outcome {
   Report report;
   std::time_t fetched_at = 0;  // when the fetch it comes from ended (-u shows it)
   std::string banner_text;     // a banner of its own; " No connection to server! " when empty
+  // With a banner: why, in a few words, and the end of the first failed
+  // fetch of this run of failures (-u shows both under the banner).
+  std::string reason;
+  std::time_t failing_since = 0;
 };
 
 struct Program {

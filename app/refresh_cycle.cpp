@@ -10,6 +10,7 @@
 #include "app/program.h"
 #include "common/frame.h"
 #include "fetch/banner.h"
+#include "fetch/banner_reason.h"
 #include "fetch/data_age.h"
 #include "fetch/status_fetch.h"
 #include "report/clock_note.h"
@@ -31,6 +32,9 @@ void show(const Outcome& shown, const Options& options) {
   // The notes' labels point here until the painting.
   HiddenNoteText note;
   const ClockText clock = options.show_clock ? clock_text(shown.fetched_at) : ClockText{};
+  const std::string reason =
+      options.show_clock && shown.banner ? reason_since_text(shown.reason, shown.failing_since) : std::string();
+  show_reason_line(frame, reason);
   put_last_row_notes(frame, clock.view(), options.show_hidden, note);
   paint_frame(frame);
   wrefresh(stdscr);
@@ -118,16 +122,27 @@ CycleEnd run_cycle(Program& program) {
   if (program.signals.stop) return CycleEnd::STOPPED;
   // The time a resize lays out again is that of this fetch, not its own.
   const std::time_t fetched_at = std::time(nullptr);
-  program.shown =
-      fetched.ok() ? outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)) : Outcome{};
+  // A run of failures is dated from its first failed fetch.
+  const std::time_t failing_since = program.shown.banner && program.shown.failing_since ? program.shown.failing_since
+                                                                                        : fetched_at;
+  Answer answer;
+  if (fetched.ok()) answer = read_answer(program.body, program.excludes, program.settings.newcgi);
+  const PageVerdict verdict = answer.verdict;
+  program.shown = fetched.ok() ? outcome_of(std::move(answer)) : Outcome{};
   program.shown.fetched_at = fetched_at;
   print_no_match(program.shown.report.unmatched);
   // A report from stale status data is no current report.
+  std::optional<DataAgeFetch> age;
   if (!program.shown.banner && program.settings.max_age) {
-    std::optional<std::string> stale =
-        data_age_banner(fetch_data_age(program.settings, &program.signals.stop).age, *program.settings.max_age);
+    age = fetch_data_age(program.settings, &program.signals.stop);
+    std::optional<std::string> stale = data_age_banner(age->age, *program.settings.max_age);
     if (program.signals.stop) return CycleEnd::STOPPED;
-    if (stale) program.shown = Outcome{true, {}, fetched_at, std::move(*stale)};
+    if (stale) program.shown = Outcome{true, {}, fetched_at, std::move(*stale), {}, 0};
+  }
+  if (program.shown.banner) {
+    program.shown.reason = banner_reason({fetched, verdict, received_body(program.body), age ? &*age : nullptr,
+                                          program.settings.max_age.value_or(0)});
+    program.shown.failing_since = failing_since;
   }
   // A resize during the transfer: the page is laid out for the new size.
   take_resize(program);

@@ -12,3 +12,9 @@ void show_no_connection(Frame& frame);
 
 // Any banner, laid out as that one. text must outlive the painting.
 void show_banner(Frame& frame, std::string_view text);
+
+// The row under the banner, with -u: why the banner is up and since when,
+// centred, in the background's own colours. On a screen narrower than the
+// text it starts at the left edge and what does not fit is left out. text
+// must outlive the painting.
+void show_reason_line(Frame& frame, std::string_view text);

@@ -5,9 +5,14 @@
 #include <csignal>
 #include <curl/curl.h>
 #include <string>
+#include <string_view>
 
 struct FetchResult;
 struct Settings;
+
+// How the fault of a password file that cannot be read begins, so that the
+// failure's words can tell it from a trust line's.
+inline constexpr std::string_view PASSWORD_FILE_FAULT = "the password file ";
 
 // Sets up handle to fetch url from the server that settings name: the
 // certificate checks asked for, authentication with settings.username and

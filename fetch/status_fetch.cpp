@@ -98,7 +98,7 @@ std::string set_up_server_transfer(CURL* handle, const Settings& settings, const
   std::string password = settings.password;
   if (!settings.passwordfile.empty()) {
     PasswordFileRead read = read_password_file(settings.passwordfile);
-    if (!read.password) return "the password file " + settings.passwordfile + " cannot be read: " + read.reason;
+    if (!read.password) return std::string(PASSWORD_FILE_FAULT) + settings.passwordfile + " cannot be read: " + read.reason;
     password = std::move(*read.password);
   }
   if (std::string fault = set_trust_options(handle, settings); !fault.empty()) return fault;

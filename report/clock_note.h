@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <ctime>
+#include <string>
 #include <string_view>
 
 struct ClockText {
@@ -15,3 +16,8 @@ struct ClockText {
 // " HH:MM:SS " (24-hour) of when in the local time zone; empty when the
 // time cannot be converted.
 ClockText clock_text(std::time_t when);
+
+// The reason line under the banner: "REASON, since HH:MM:SS", since being
+// the end of the first failed fetch of the run of failures; the reason
+// alone when the time cannot be converted.
+std::string reason_since_text(std::string_view reason, std::time_t since);
