@@ -46,7 +46,7 @@ def with_clock(expected, clock, end=None):
 
 class ClockTest(E2ETestCase):
     def assertScreenWithClock(self, terminal, expected, end=None, timeout=10.0, what="the screen with its clock"):
-        """Waits for a screen that is expected() with the clock it shows
+        """Waits for a screen that is expected(screen) with the clock it shows
         itself (ten cells ending at column end) put in; returns it. The
         clock moves with every fetch, so both come from one capture."""
         last = []
@@ -57,7 +57,7 @@ class ClockTest(E2ETestCase):
             if shown_seconds(screen, stop) is None:
                 last[:] = ["no clock ending at column %d" % stop]
                 return False
-            last[:] = with_clock(expected(), clock, stop).mismatches(screen)
+            last[:] = with_clock(expected(screen), clock, stop).mismatches(screen)
             return not last
 
         try:
@@ -84,13 +84,22 @@ class ClockTest(E2ETestCase):
                 bed.set_page(page)
                 before = time.time()
                 self.wait_for_cycles(bed, 2, terminal)
-                screen = self.assertScreenWithClock(terminal, lambda: expected, what="%s with the clock" % case)
+                screen = self.assertScreenWithClock(terminal, lambda _: expected, what="%s with the clock" % case)
                 self.assertClockNear(shown_seconds(screen), before, time.time())
 
     def test_the_banner_screen_and_the_hidden_note(self):
         terminal = self.monitor(dead_url(), "-u", "-m", env=ZONE)
         before = time.time()
-        screen = self.assertScreenWithClock(terminal, banner_screen, what="the banner with the clock, no note")
+        def banner_with_reason(screen):
+            # The row under the banner says why and since when (its time
+            # is checked in test_reason_line).
+            line = screen.line(13).strip()
+            if not line.startswith("connection refused, since "):
+                return banner_screen()
+            return banner_screen().put(13, (80 - len(line)) // 2, line, WHITE, BLACK)
+
+        screen = self.assertScreenWithClock(terminal, banner_with_reason,
+                                            what="the banner with its reason and the clock, no note")
         self.assertClockNear(shown_seconds(screen), before - 2, time.time())
 
         # 100 DOWN hosts at 80x24: 76 of them beyond the edge.
@@ -98,7 +107,7 @@ class ClockTest(E2ETestCase):
         bed.set_page(status_page([("down", "h%02d" % i) for i in range(100)]))
         terminal = self.monitor(bed.base_url, "-u", "-m", env=ZONE)
 
-        def counted():
+        def counted(_):
             expected = ExpectedScreen(80, 24, WHITE, RED)
             for i in range(24):
                 expected.label(i % 12 * 2, i // 12 * 50, "h%02d" % i, BLACK, WHITE)
