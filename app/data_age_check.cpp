@@ -28,9 +28,11 @@ string duration(std::int64_t ms) {
   const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);
   string text = negative ? "-" : "";
   text += std::to_string(magnitude / 1000);
-  if (magnitude < 60000 && magnitude % 1000) text += "." + std::to_string(magnitude % 1000 / 100);
+  // Appended piece by piece: "." + std::to_string(...) trips g++ 12's false
+  // -Wrestrict alarm at -O2 and above.
+  if (magnitude < 60000 && magnitude % 1000) text.append(".").append(std::to_string(magnitude % 1000 / 100));
   text += " s";
-  if (magnitude >= 60000) text += " (" + std::to_string(magnitude / 60000) + " min)";
+  if (magnitude >= 60000) text.append(" (").append(std::to_string(magnitude / 60000)).append(" min)");
   return text;
 }
 
