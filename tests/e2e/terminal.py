@@ -252,6 +252,11 @@ class Terminal:
         with it the pane's terminal."""
         self._tmux("kill-server", check=False)
 
+    def kill_session(self):
+        """Ends the session as an operator does (tmux kill-session): the
+        pane's processes get SIGHUP and its terminal goes."""
+        self._tmux("kill-session", "-t", "orvek", check=False)
+
     def screen(self):
         out = self._tmux("capture-pane", "-p", "-e", "-N", "-t", "orvek").stdout
         return parse_capture(out, self.width, self.height)
