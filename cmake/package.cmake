@@ -9,10 +9,13 @@
 # "program" (the binary); the rest of each is its own component, and the
 # package's one is left out of a plain install (EXCLUDE_FROM_ALL).
 
-set(ORVEK_PACKAGE_MAINTAINER "orvek maintainers <maintainers@users.noreply.c-seed-44725072.example>"
+# The project has no address of its own yet: the Maintainer field (which a
+# package must have) names the project only, and there is no Homepage field
+# until one is given.
+set(ORVEK_PACKAGE_MAINTAINER "orvek maintainers"
     CACHE STRING "Maintainer field of the Debian package")
-set(ORVEK_PACKAGE_HOMEPAGE "https://c-seed-44725072.example/orvek"
-    CACHE STRING "Homepage field of the Debian package")
+set(ORVEK_PACKAGE_HOMEPAGE ""
+    CACHE STRING "Homepage field of the Debian package; none when empty")
 set(ORVEK_PACKAGE_LICENSE "all-rights-reserved"
     CACHE STRING "License named in the package's copyright file")
 
@@ -50,8 +53,23 @@ foreach(name orvek.service orvek.rc)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/${name})
 endforeach()
 
+# The README as shipped: its links to the developers' documents, which stay
+# in the source tree, become plain text, so that every link left leads to a
+# file of the package.
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/README.md text)
+string(REGEX REPLACE "\\[([^]]*)\\]\\((docs/developers\\.md|docs/reliability\\.md|fuzz/[^)]*|bench/[^)]*)\\)"
+       "\\1 (in the source tree)" text "${text}")
+set(written "")
+if(EXISTS ${orvek_package_docs}/README.md)
+  file(READ ${orvek_package_docs}/README.md written)
+endif()
+if(NOT written STREQUAL text)
+  file(WRITE ${orvek_package_docs}/README.md "${text}")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/README.md)
+
 install(FILES
-    ${CMAKE_CURRENT_SOURCE_DIR}/README.md
+    ${orvek_package_docs}/README.md
     ${CMAKE_CURRENT_SOURCE_DIR}/docs/orvek.conf.sample
     ${CMAKE_CURRENT_BINARY_DIR}/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
@@ -86,7 +104,9 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_NAME orvek)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ORVEK_PACKAGE_MAINTAINER})
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${ORVEK_PACKAGE_HOMEPAGE})
+if(ORVEK_PACKAGE_HOMEPAGE)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${ORVEK_PACKAGE_HOMEPAGE})
+endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from the binary itself (dpkg-shlibdeps, from dpkg-dev).
