@@ -8,14 +8,22 @@
 #include "config/line_notes.h"
 
 struct CertificateLook;
-struct DataAgeFetch;
-struct FetchResult;
 struct Program;
+struct RefreshRecord;
+
+// The exit statuses of the check, as a monitoring server's check plugin
+// ends: the wall works and there is nothing to note; it works, but a line
+// was not taken, a pitfall was found, or the interval has no pause or never
+// refreshes; it would show a banner; the check itself could not finish.
+inline constexpr int CHECK_OK = 0;
+inline constexpr int CHECK_NOTED = 1;
+inline constexpr int CHECK_BANNER = 2;
+inline constexpr int CHECK_UNFINISHED = 3;
 
 // What the check tells, and the exit status it ends with.
 struct CheckReport {
-  std::string text;  // lines, each ended by '\n'; never the password
-  int status = 1;    // 0: the monitor would draw the page as its report; 1: the banner
+  std::string text;  // "ORVEK OK - ..." and the lines, each ended by '\n'; never the password
+  int status = CHECK_UNFINISHED;
 };
 
 // What a second look at the configuration and the exclude file found.
@@ -25,18 +33,16 @@ struct SetUpNotes {
   std::string exclude_unread;  // why the exclude file could not be read, if so
 };
 
-// The report on fetched, a fetch made with program.settings into
-// program.body. config_file: the file the settings came from. certificate:
-// the server's certificate as looked at after the fetch, if it was. notes:
-// what a second look at the configuration and exclude file found.
-// data_age: the JSON status CGI's answer, when maxage is set and the list
-// would be drawn.
-CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched,
-                          const CertificateLook* certificate = nullptr, const SetUpNotes& notes = {},
-                          const DataAgeFetch* data_age = nullptr);
+// The report on one refresh, made with program.settings into program.body.
+// config_file: the file the settings came from. second_look: the
+// certificate of a second, unchecked handshake, made only where the
+// transfer failed before any came. notes: what a second look at the
+// configuration and exclude file found.
+CheckReport explain_refresh(const Program& program, std::string_view config_file, const RefreshRecord& record,
+                            const CertificateLook* second_look = nullptr, const SetUpNotes& notes = {});
 
-// The second look at the files themselves, read again.
+// The second look at the files themselves.
 SetUpNotes read_set_up_notes(const Program& program, std::string_view config_file);
 
-// Fetches once, prints the report, and returns its exit status.
+// Refreshes once, prints the report, and returns its exit status.
 int check_from_shell(Program& program, std::string_view config_file);

@@ -2,22 +2,21 @@
 // What orvek -t says of the channel: how far the server's certificate is
 // trusted and what it is, where the password comes from, and what lets the
 // password or the all-clear fall into other hands.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fetch/certificate.h"
+
+struct Credentials;
 struct Settings;
 struct FetchResult;
-struct CertificateLook;
 
 struct CheckLine {
   std::string key;
   std::string value;
 };
-
-// The password a fetch sends: the password file's first line when there is
-// a passwordfile line and the file can be read, else the password line.
-std::string password_in_use(const Settings& settings);
 
 // Whether a trust or password-file value ends in a carriage return (a file
 // with Windows line ends).
@@ -26,20 +25,30 @@ bool carries_carriage_return(const Settings& settings);
 // Whether the server value names https (the scheme compared without case).
 bool uses_https(const Settings& settings);
 
-// Whether a check from the shell should look at the server's certificate
-// after this fetch: the server is https and the fetch got as far as a TLS
-// handshake.
-bool certificate_worth_a_look(const Settings& settings, const FetchResult& fetched);
+// Whether the transfer failed before any certificate came although it got
+// as far as TLS: only then is a second, unchecked handshake worth making.
+bool needs_second_look(const Settings& settings, const FetchResult& fetched);
 
-// The trust and password settings. Values from outside are shown through
-// shown() with secrets masked.
-std::vector<CheckLine> trust_setting_lines(const Settings& settings, const std::vector<std::string>& secrets);
+// The certificate the check shows: the one the transfer's connection was
+// given and checked, or, where none came, a second look's, unchecked.
+struct ShownCertificate {
+  bool asked = false;  // the server is https and there is something to say
+  bool checked = true;  // from the transfer's own connection
+  std::optional<CertificateFacts> facts;
+  std::string error;  // why there are no facts
+};
+ShownCertificate shown_certificate(const Settings& settings, const FetchResult& fetched,
+                                   const CertificateLook* second_look);
 
-// The certificate as looked at, and whether and how the fetch checked it.
+// The trust and password settings, with the password file as the refresh
+// read it.
+std::vector<CheckLine> trust_setting_lines(const Settings& settings, const Credentials& credentials);
+
+// The certificate, and whether and how the transfer checked it. secrets:
+// what to mask in the certificate's own texts, which the server sent.
 std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchResult& fetched,
-                                         const CertificateLook& look, const std::vector<std::string>& secrets);
+                                         const ShownCertificate& certificate, const std::vector<std::string>& secrets);
 
 // Warnings about the exposure of the password and an expiring certificate.
-// look: nothing when the certificate was not looked at.
 std::vector<CheckLine> exposure_warnings(const Settings& settings, std::string_view config_file,
-                                         const CertificateLook* look, const std::vector<std::string>& secrets);
+                                         const ShownCertificate& certificate);

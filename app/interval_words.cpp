@@ -48,3 +48,5 @@ std::string interval_words(const char* written, std::uint32_t seconds) {
   for (const std::string& note : notes) text += ": " + note;
   return text + ")";
 }
+
+bool interval_unsound(std::uint32_t seconds) { return seconds == 0 || seconds >= NEVER; }

@@ -9,6 +9,7 @@
 
 #include "app/check_from_shell.h"
 #include "app/program.h"
+#include "app/refresh_record.h"
 #include "app/server_value.h"
 #include "app/shown_text.h"
 
@@ -23,6 +24,14 @@ Program program_for(const std::string& config) {
   program.settings = parse_config(config);
   program.body = make_receive_buffer();
   return program;
+}
+
+// The report on a refresh whose transfer did what fetched says, of the
+// page in program.body.
+CheckReport explain(const Program& program, const FetchResult& fetched, std::string_view config_file = "orvek.conf") {
+  return explain_refresh(program, config_file,
+                         read_refresh(read_credentials(program.settings), fetched, program.body, program.excludes,
+                                      program.settings.newcgi));
 }
 
 const std::string CONFIG = "server http://monitor.example\nusername alice\npassword " + PASSWORD + "\n";
@@ -77,9 +86,9 @@ class FailureWords : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(FailureWords, NameTheCauseAndTheBanner) {
   const Program program = program_for(CONFIG);
-  const CheckReport report = explain_fetch(program, "orvek.conf", GetParam().fetched);
+  const CheckReport report = explain(program, GetParam().fetched);
   EXPECT_EQ(lines_with(report.text, "answer"), GetParam().answer + "\n") << report.text;
-  EXPECT_EQ(report.status, 1);
+  EXPECT_EQ(report.status, GetParam().fetched.failure == FetchFailure::NO_HANDLE ? CHECK_UNFINISHED : CHECK_BANNER);
   EXPECT_TRUE(report.text.ends_with("verdict: FAIL: the monitor would show the banner \" No connection to server! \"\n"));
 }
 
@@ -152,10 +161,10 @@ TEST_P(Refusal, NamesTheOfferedSchemesAndWhatToChange) {
   const Program program = program_for(GetParam().config);
   FetchResult fetched = failed(FetchFailure::HTTP_STATUS, 401);
   fetched.offered_schemes = GetParam().offered;
-  const CheckReport report = explain_fetch(program, "orvek.conf", fetched);
+  const CheckReport report = explain(program, fetched);
   EXPECT_EQ(lines_with(report.text, "offered by the server"), GetParam().offered_line + "\n");
   EXPECT_EQ(lines_with(report.text, "hint"), "hint: " + GetParam().hint + "\n");
-  EXPECT_EQ(report.status, 1);
+  EXPECT_EQ(report.status, CHECK_BANNER);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -184,10 +193,10 @@ TEST(CheckReport, NeverShowsThePassword) {
   FetchResult fetched;
   fetched.status = 200;
   fetched.body_size = page.size();
-  const CheckReport answered = explain_fetch(program, "orvek.conf", fetched);
+  const CheckReport answered = explain(program, fetched);
   FetchResult broken = transport(CURLE_RECV_ERROR, 1);
   broken.error = "Failure when receiving data for " + PASSWORD;
-  const CheckReport failing = explain_fetch(program, "orvek.conf", broken);
+  const CheckReport failing = explain(program, broken);
   for (const CheckReport* report : {&answered, &failing}) {
     EXPECT_EQ(report->text.find(PASSWORD), std::string::npos) << report->text;
     EXPECT_EQ(report->text.find(BASIC), std::string::npos) << report->text;
@@ -209,7 +218,7 @@ TEST(CheckReport, AnUnreadablePasswordFileIsNamedAsText) {
   FetchResult fetched;
   fetched.failure = FetchFailure::UNUSABLE_SETTINGS;
   fetched.error = "the password file /run/pw\r cannot be read: No such file or directory";
-  const std::string text = explain_fetch(program, "orvek.conf", fetched).text;
+  const std::string text = explain(program, fetched).text;
   EXPECT_EQ(lines_with(text, "answer"),
             "answer: none: the password file /run/pw^M cannot be read: No such file or directory (after 0.00 s)\n");
   EXPECT_EQ(lines_with(text, "password"),
@@ -219,8 +228,8 @@ TEST(CheckReport, AnUnreadablePasswordFileIsNamedAsText) {
 
 TEST(CheckReport, AUserNameHoldingThePasswordIsNotShown) {
   const Program program = program_for("server http://mon.example\nusername demo\npassword demo\n");
-  const std::string text = explain_fetch(program, "orvek.conf", failed(FetchFailure::NO_HANDLE)).text;
-  EXPECT_EQ(lines_with(text, "user name"), "user name: not shown: it holds the password\n");
+  const std::string text = explain(program, failed(FetchFailure::NO_HANDLE)).text;
+  EXPECT_EQ(lines_with(text, "user name"), "user name: not shown: it is the password\n");
   EXPECT_EQ(text.find("demo"), std::string::npos) << text;
 }
 
@@ -330,7 +339,7 @@ TEST(CheckReport, SetUpPitfallsAreNamed) {
   };
   for (const Case& c : cases) {
     const Program program = program_for(c.config);
-    const std::string text = explain_fetch(program, "orvek.conf", failed(FetchFailure::NO_HANDLE)).text;
+    const std::string text = explain(program, failed(FetchFailure::NO_HANDLE)).text;
     EXPECT_EQ(lines_with(text, "pitfall"), c.pitfall) << text;
   }
 }
