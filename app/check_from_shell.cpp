@@ -139,6 +139,7 @@ void explain_settings(const Program& program, string_view config_file, const Cre
                                                                  : string()));
   else
     lines.add("exclude file", "none");
+  if (!notes.exclude_unread.empty()) lines.note("the exclude file cannot be read: " + lines.written(notes.exclude_unread));
   lines.add_notes(notes.excludes);
   const string interval = lines.written(interval_words(program.options.interval_text, program.options.refresh_interval));
   lines.add("interval", interval);
