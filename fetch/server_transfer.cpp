@@ -118,6 +118,9 @@ int check_and_keep(X509_STORE_CTX* store, void* user) {
 }
 
 CURLcode on_tls_context(CURL*, void* context, void* kept) {
+  // A new connection: what an earlier one was given is not what this one
+  // gets, even where its handshake fails before any certificate comes.
+  *static_cast<PeerCertificate*>(kept) = {};
   SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(context), check_and_keep, kept);
   return CURLE_OK;
 }
@@ -194,6 +197,10 @@ void add_challenge_schemes(std::string_view value, std::vector<std::string>& sch
 void keep_certificate(void* handle, PeerCertificate& kept) {
   // Called for each TLS connection the transfer opens; plain http opens none.
   curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, on_tls_context);
+  // No resumed sessions: a resumed handshake shows no certificate, and each
+  // connection's own is wanted (a server that closes after its 401 gets a
+  // second connection, which could be another server's).
+  curl_easy_setopt(handle, CURLOPT_SSL_SESSIONID_CACHE, 0L);
   curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, &kept);
 }
 
