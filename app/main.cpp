@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "app/check_from_shell.h"
+#include "check/check_from_shell.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
-#include "app/shown_text.h"
+#include "check/shown_text.h"
 #include "config/config_diagnosis.h"
 
 int main(int argc, char* argv[]) {

@@ -10,7 +10,7 @@
 #include "app/program.h"
 #include "app/refresh_record.h"
 #include "common/frame.h"
-#include "fetch/banner.h"
+#include "report/banner.h"
 #include "fetch/data_age.h"
 #include "fetch/status_fetch.h"
 #include "report/clock_note.h"

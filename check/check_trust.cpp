@@ -1,4 +1,4 @@
-#include "app/check_trust.h"
+#include "check/check_trust.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/server_value.h"
-#include "app/shown_text.h"
+#include "check/server_value.h"
+#include "check/shown_text.h"
 #include "common/text_search.h"
 #include "config/config_file.h"
 #include "config/password_file.h"

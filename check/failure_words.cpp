@@ -1,4 +1,4 @@
-#include "fetch/failure_words.h"
+#include "check/failure_words.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/interval_words.h"
+#include "check/interval_words.h"
 
 #include <cerrno>
 #include <cstdlib>

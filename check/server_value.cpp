@@ -1,4 +1,4 @@
-#include "app/server_value.h"
+#include "check/server_value.h"
 
 #include "config/config_file.h"
 

@@ -1,4 +1,4 @@
-#include "app/shown_text.h"
+#include "check/shown_text.h"
 
 #include <utility>
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/check_from_shell.h"
+#include "check/check_from_shell.h"
 #include "app/program.h"
 #include "app/refresh_record.h"
-#include "app/server_value.h"
-#include "app/shown_text.h"
+#include "check/server_value.h"
+#include "check/shown_text.h"
 
 namespace {
 

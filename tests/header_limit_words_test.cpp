@@ -6,7 +6,7 @@
 #include <curl/curl.h>
 #include <string>
 
-#include "fetch/failure_words.h"
+#include "check/failure_words.h"
 #include "fetch/status_fetch.h"
 
 namespace {
