@@ -21,6 +21,7 @@
 #include "fetch/status_fetch.h"
 #include "report/line_names.h"
 #include "report/page_check.h"
+#include "report/report_pass.h"
 
 namespace {
 
@@ -225,10 +226,7 @@ void list_problems(const Answer& answer, Lines& lines) {
                                                             : "UNREACHABLE ";
       text += host;
     } else {
-      const ServiceStatus status = (tokens & TOKEN_WRN)   ? ServiceStatus::WARNING
-                                   : (tokens & TOKEN_CRI) ? ServiceStatus::CRITICAL
-                                                          : ServiceStatus::UNKNOWN;
-      text = string(status_word(status)) + " " + host + " / " +
+      text = string(status_word(service_status(tokens))) + " " + host + " / " +
              (names.service_read ? lines.outside(names.service) : "(no service name)");
     }
     if (!names.any()) text += ": no name can be read (\"No match!\")";
