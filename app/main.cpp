@@ -2,13 +2,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <curses.h>
+#include <exception>
 #include <optional>
 #include <string>
 
-#include "app/check_from_shell.h"
+#include "check/check_from_shell.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
-#include "app/shown_text.h"
+#include "check/shown_text.h"
 #include "config/config_diagnosis.h"
 
 int main(int argc, char* argv[]) {
@@ -36,7 +37,15 @@ int main(int argc, char* argv[]) {
   program.settings = std::move(*settings);
   program.excludes = load_exclude_list(program.options.exclude_path);
   program.body = make_receive_buffer();
-  if (program.options.check) return check_from_shell(program, config_file);
+  if (program.options.check) {
+    // The check ends as a check plugin does, also when it cannot finish.
+    try {
+      return check_from_shell(program, config_file);
+    } catch (const std::exception& failure) {
+      std::printf("ORVEK UNKNOWN - the check could not finish: %s\n", shown(failure.what(), {}).c_str());
+      return CHECK_UNFINISHED;
+    }
+  }
   // The terminal's character set, so that curses shows names in UTF-8 as
   // letters instead of blanks. Nothing else reads the locale: case is folded
   // for ASCII letters only, by our own code.

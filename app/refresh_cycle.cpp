@@ -8,9 +8,9 @@
 
 #include "app/curses_screen.h"
 #include "app/program.h"
+#include "app/refresh_record.h"
 #include "common/frame.h"
-#include "fetch/banner.h"
-#include "fetch/banner_reason.h"
+#include "report/banner.h"
 #include "fetch/data_age.h"
 #include "fetch/status_fetch.h"
 #include "report/clock_note.h"
@@ -71,25 +71,6 @@ CycleEnd wait_for_next_fetch(Program& program) {
 
 }  // namespace
 
-Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi) {
-  Answer answer;
-  answer.lines = split_problem_lines(received_text(body));
-  answer.names = read_names(answer.lines, newcgi);
-  bool has_names = false;
-  for (const LineNames& names : answer.names) has_names = has_names || names.any();
-  answer.verdict = check_page(received_body(body), !answer.lines.empty(), has_names);
-  if (answer.verdict == PageVerdict::STATUS_PAGE) answer.report = render_problems(answer.lines, answer.names, excludes);
-  return answer;
-}
-
-Outcome outcome_of(Answer answer) {
-  if (answer.verdict != PageVerdict::STATUS_PAGE) return {};
-  Outcome shown;
-  shown.banner = false;
-  shown.report = std::move(answer.report);
-  return shown;
-}
-
 void lay_out_outcome(const Outcome& shown, Frame& frame) {
   if (shown.banner && !shown.banner_text.empty())
     show_banner(frame, shown.banner_text);
@@ -100,9 +81,9 @@ void lay_out_outcome(const Outcome& shown, Frame& frame) {
 }
 
 int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame) {
-  const Outcome shown = outcome_of(read_answer(body, excludes, newcgi));
-  lay_out_outcome(shown, frame);
-  return shown.report.unmatched;
+  const RefreshRecord record = read_refresh({}, {}, body, excludes, newcgi);
+  lay_out_outcome(record.outcome, frame);
+  return record.outcome.report.unmatched;
 }
 
 void print_no_match(int count) {
@@ -118,32 +99,14 @@ CycleEnd run_cycle(Program& program) {
   curs_set(0);
   set_palette();
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
-  const FetchResult fetched = fetch_problems(program.settings, program.body, &program.signals.stop);
+  RefreshRecord record = refresh(program, &program.signals.stop);
   if (program.signals.stop) return CycleEnd::STOPPED;
-  // The time a resize lays out again is that of this fetch, not its own.
-  const std::time_t fetched_at = std::time(nullptr);
+  print_no_match(record.outcome.report.unmatched);
   // A run of failures is dated from its first failed fetch.
-  const std::time_t failing_since = program.shown.banner && program.shown.failing_since ? program.shown.failing_since
-                                                                                        : fetched_at;
-  Answer answer;
-  if (fetched.ok()) answer = read_answer(program.body, program.excludes, program.settings.newcgi);
-  const PageVerdict verdict = answer.verdict;
-  program.shown = fetched.ok() ? outcome_of(std::move(answer)) : Outcome{};
-  program.shown.fetched_at = fetched_at;
-  print_no_match(program.shown.report.unmatched);
-  // A report from stale status data is no current report.
-  std::optional<DataAgeFetch> age;
-  if (!program.shown.banner && program.settings.max_age) {
-    age = fetch_data_age(program.settings, &program.signals.stop);
-    std::optional<std::string> stale = data_age_banner(age->age, *program.settings.max_age);
-    if (program.signals.stop) return CycleEnd::STOPPED;
-    if (stale) program.shown = Outcome{true, {}, fetched_at, std::move(*stale), {}, 0};
-  }
-  if (program.shown.banner) {
-    program.shown.reason = banner_reason({fetched, verdict, received_body(program.body), age ? &*age : nullptr,
-                                          program.settings.max_age.value_or(0)});
-    program.shown.failing_since = failing_since;
-  }
+  if (record.outcome.banner)
+    record.outcome.failing_since = program.shown.banner && program.shown.failing_since ? program.shown.failing_since
+                                                                                       : record.outcome.fetched_at;
+  program.shown = std::move(record.outcome);
   // A resize during the transfer: the page is laid out for the new size.
   take_resize(program);
   // The cleared screen is shown only now, so the previous frame stays up

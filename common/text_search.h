@@ -28,3 +28,9 @@ std::size_t find_ignoring_case(std::string_view haystack, std::string_view needl
 inline bool contains_ignoring_case(std::string_view haystack, std::string_view needle) {
   return find_ignoring_case(haystack, needle) != std::string_view::npos;
 }
+
+// White space as C's isspace knows it in the "C" locale: space, tab, line
+// feed, carriage return, form feed, vertical tab.
+constexpr bool is_white_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}

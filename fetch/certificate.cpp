@@ -5,11 +5,10 @@
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
 #include <openssl/evp.h>
-#include <openssl/pem.h>
 #include <openssl/x509.h>
-#include <string_view>
+#include <openssl/x509v3.h>
 
-#include "fetch/status_fetch.h"
+#include "fetch/server_transfer.h"
 
 namespace {
 
@@ -39,31 +38,55 @@ std::string public_key_pin(X509* certificate) {
   return "sha256//" + std::string(reinterpret_cast<const char*>(base64), static_cast<std::size_t>(length));
 }
 
-// The value of a "Name:value" entry of libcurl's certificate information.
-bool take_field(std::string_view entry, std::string_view name, std::string& value) {
-  if (entry.size() <= name.size() || !entry.starts_with(name) || entry[name.size()] != ':') return false;
-  value = entry.substr(name.size() + 1);
-  return true;
+// What OpenSSL printed into a memory BIO.
+template <typename Print>
+std::string printed(Print print) {
+  const std::unique_ptr<BIO, FreeBio> bio(BIO_new(BIO_s_mem()));
+  if (!bio || print(bio.get()) <= 0) return {};
+  char* data = nullptr;
+  const long size = BIO_get_mem_data(bio.get(), &data);
+  return size > 0 ? std::string(data, static_cast<std::size_t>(size)) : std::string();
+}
+
+// "CN = a, O = b", as libcurl and openssl x509 -noout -subject write it.
+std::string name_text(const X509_NAME* name) {
+  return printed([name](BIO* bio) { return X509_NAME_print_ex(bio, name, 0, XN_FLAG_ONELINE) >= 0 ? 1 : 0; });
+}
+
+std::string time_text(const ASN1_TIME* time) {
+  return printed([time](BIO* bio) { return ASN1_TIME_print(bio, time); });
+}
+
+std::string alt_names_text(X509* certificate) {
+  const int at = X509_get_ext_by_NID(certificate, NID_subject_alt_name, -1);
+  if (at < 0) return {};
+  X509_EXTENSION* extension = X509_get_ext(certificate, at);
+  return printed([extension](BIO* bio) { return X509V3_EXT_print(bio, extension, 0, 0); });
 }
 
 }  // namespace
 
-bool read_certificate(const std::string& pem, CertificateFacts& facts) {
-  const std::unique_ptr<BIO, FreeBio> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
-  if (!bio) return false;
-  const std::unique_ptr<X509, FreeX509> certificate(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
-  if (!certificate) return false;
-  facts.pin = public_key_pin(certificate.get());
+std::optional<CertificateFacts> read_certificate(std::string_view der) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(der.data());
+  const std::unique_ptr<X509, FreeX509> certificate(d2i_X509(nullptr, &bytes, static_cast<long>(der.size())));
+  if (!certificate) return std::nullopt;
+  X509* c = certificate.get();
+  CertificateFacts facts;
+  facts.subject = name_text(X509_get_subject_name(c));
+  facts.issuer = name_text(X509_get_issuer_name(c));
+  facts.alt_names = alt_names_text(c);
+  facts.not_before = time_text(X509_get0_notBefore(c));
+  facts.not_after = time_text(X509_get0_notAfter(c));
+  facts.pin = public_key_pin(c);
   // Signed by its own key: X509_self_signed checks the signature too.
-  facts.self_signed = X509_self_signed(certificate.get(), 1) == 1;
+  facts.self_signed = X509_self_signed(c, 1) == 1;
   int days = 0, seconds = 0;
-  if (ASN1_TIME_diff(&days, &seconds, nullptr, X509_get0_notAfter(certificate.get()))) {
+  if (ASN1_TIME_diff(&days, &seconds, nullptr, X509_get0_notAfter(c))) {
     facts.days_left = days;
     facts.expired = days < 0 || seconds < 0;
   }
-  if (ASN1_TIME_diff(&days, &seconds, nullptr, X509_get0_notBefore(certificate.get())))
-    facts.not_yet_valid = days > 0 || seconds > 0;
-  return true;
+  if (ASN1_TIME_diff(&days, &seconds, nullptr, X509_get0_notBefore(c))) facts.not_yet_valid = days > 0 || seconds > 0;
+  return facts;
 }
 
 CertificateLook look_at_certificate(const std::string& url) {
@@ -80,29 +103,12 @@ CertificateLook look_at_certificate(const std::string& url) {
   curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
-  curl_easy_setopt(h, CURLOPT_CERTINFO, 1L);
+  keep_certificate(h, look.certificate);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
   curl_easy_setopt(h, CURLOPT_TIMEOUT, CONNECT_TIMEOUT_SECONDS);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
   const CURLcode code = curl_easy_perform(h);
-  if (code != CURLE_OK) {
-    look.error = error[0] ? error : curl_easy_strerror(code);
-    return look;
-  }
-  curl_certinfo* chain = nullptr;
-  if (curl_easy_getinfo(h, CURLINFO_CERTINFO, &chain) != CURLE_OK || !chain || chain->num_of_certs < 1) {
-    look.error = "the server sent no certificate";
-    return look;
-  }
-  // The first is the server's own; any others are its issuers.
-  std::string pem;
-  for (const curl_slist* entry = chain->certinfo[0]; entry; entry = entry->next) {
-    const std::string_view text = entry->data;
-    take_field(text, "Subject", look.facts.subject) || take_field(text, "Issuer", look.facts.issuer) ||
-        take_field(text, "Start date", look.facts.not_before) || take_field(text, "Expire date", look.facts.not_after) ||
-        take_field(text, "X509v3 Subject Alternative Name", look.facts.alt_names) || take_field(text, "Cert", pem);
-  }
-  look.seen = read_certificate(pem, look.facts);
-  if (!look.seen) look.error = "the server's certificate could not be read";
+  if (code != CURLE_OK && !look.certificate.seen()) look.error = error[0] ? error : curl_easy_strerror(code);
+  else if (!look.certificate.seen()) look.error = "the server sent no certificate";
   return look;
 }

@@ -1,7 +1,6 @@
 #include "fetch/data_age.h"
 
 #include <cmath>
-#include <curl/curl.h>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -96,41 +95,24 @@ DataAge read_data_age(std::string_view text) {
   return age;
 }
 
-DataAgeFetch fetch_data_age(const Settings& settings, const volatile std::sig_atomic_t* stop) {
+DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credentials,
+                            const volatile std::sig_atomic_t* stop) {
   DataAgeFetch result;
-  FetchResult& fetched = result.fetched;
-  CURL* handle = curl_easy_init();
-  if (!handle) {
-    fetched.failure = FetchFailure::NO_HANDLE;
-    result.age.problem = "libcurl could not start a transfer";
-    return result;
-  }
-  char error[CURL_ERROR_SIZE] = "";
-  if (std::string fault = set_up_server_transfer(handle, settings, settings.data_age_url, error, stop);
-      !fault.empty()) {
-    curl_easy_cleanup(handle);
-    fetched.failure = FetchFailure::UNUSABLE_SETTINGS;
-    fetched.error = fault;
-    result.age.problem = std::move(fault);
-    return result;
-  }
   JsonBody body;
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, on_json_chunk);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
-  perform_server_transfer(handle, error, fetched);
-  const auto code = static_cast<CURLcode>(fetched.curl_code);
+  result.fetched = run_server_transfer(settings, credentials, settings.data_age_url,
+                                       {on_json_chunk, &body, &body.refused}, stop);
+  FetchResult& fetched = result.fetched;
   fetched.body_size = body.text.size();
-  if (code == CURLE_WRITE_ERROR && body.refused) {
-    fetched.failure = FetchFailure::BODY_TOO_LARGE;
-    result.age.problem = "the answer is larger than " + std::to_string(DATA_AGE_BODY_LIMIT) + " bytes";
-  } else if (code != CURLE_OK) {
-    fetched.failure = FetchFailure::TRANSPORT;
-    result.age.problem = "no answer: " + fetched.error;
-  } else if (fetched.status < 200 || fetched.status > 299) {
-    fetched.failure = FetchFailure::HTTP_STATUS;
-    result.age.problem = "HTTP status " + std::to_string(fetched.status);
-  } else {
-    result.age = read_data_age(body.text);
+  switch (fetched.failure) {
+    case FetchFailure::NONE: result.age = read_data_age(body.text); break;
+    case FetchFailure::NO_HANDLE: result.age.problem = "libcurl could not start a transfer"; break;
+    case FetchFailure::UNUSABLE_SETTINGS: result.age.problem = fetched.error; break;
+    case FetchFailure::BODY_TOO_LARGE:
+      result.age.problem = "the answer is larger than " + std::to_string(DATA_AGE_BODY_LIMIT) + " bytes";
+      break;
+    case FetchFailure::HEADER_UNFINISHED: result.age.problem = "the answer ended before its header section did"; break;
+    case FetchFailure::TRANSPORT: result.age.problem = "no answer: " + fetched.error; break;
+    case FetchFailure::HTTP_STATUS: result.age.problem = "HTTP status " + std::to_string(fetched.status); break;
   }
   return result;
 }

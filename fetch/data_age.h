@@ -14,6 +14,7 @@
 
 #include "fetch/status_fetch.h"
 
+struct Credentials;
 struct Settings;
 
 // What the JSON answer said, or why it said nothing usable.
@@ -38,9 +39,10 @@ struct DataAgeFetch {
 inline constexpr std::size_t DATA_AGE_BODY_LIMIT = 1 << 20;
 
 // One transfer of settings.data_age_url, set up exactly as the list's
-// (credentials, authentication, TLS, time bounds), then read. When stop is
-// given, the transfer is abandoned soon after *stop turns non-zero.
-DataAgeFetch fetch_data_age(const Settings& settings, const volatile std::sig_atomic_t* stop = nullptr);
+// (the same credentials, authentication, TLS, time bounds), then read. When
+// stop is given, the transfer is abandoned soon after *stop turns non-zero.
+DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credentials,
+                            const volatile std::sig_atomic_t* stop = nullptr);
 
 // The banner that shows instead of the report when the data is older than
 // max_age seconds (" Server data is N min old! ", or under a minute

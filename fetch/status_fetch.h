@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+struct Credentials;
 struct Settings;
 
 // The body of one transfer: at most RECEIVE_LIMIT bytes. Allocated once at
@@ -46,6 +47,16 @@ enum class FetchFailure {
   UNUSABLE_SETTINGS,  // no transfer: a password file or trust line cannot be used; see error
 };
 
+// The server's own certificate as the last TLS handshake of a transfer got
+// it, and OpenSSL's verdict on its chain in that handshake. The verdict is
+// worked out whether or not the trust lines ask for the chain; whether it
+// counts is theirs to say.
+struct PeerCertificate {
+  std::string der;         // empty when no handshake got as far as a certificate
+  long chain_verdict = 0;  // an X509_V_ERR_ number
+  bool seen() const { return !der.empty(); }
+};
+
 // What one fetch did.
 struct FetchResult {
   FetchFailure failure = FetchFailure::NONE;
@@ -64,16 +75,16 @@ struct FetchResult {
   bool header_complete = false;
   std::size_t header_bytes = 0;
   std::size_t challenge_headers = 0;  // WWW-Authenticate lines
+  PeerCertificate certificate;        // of the connection that carried the answer, or that was refused
   bool ok() const { return failure == FetchFailure::NONE; }
 };
 
 // One transfer of settings.status_url into buffer, with settings.username
-// and settings.password (or the first line of settings.passwordfile, read
-// afresh for every transfer), checking the certificate as the trust lines
-// ask. When stop is given, the transfer is abandoned (a
-// TRANSPORT failure) within about a second of *stop turning non-zero, so that
-// a signal to end is not kept waiting.
-FetchResult fetch_problems(const Settings& settings, ReceiveBuffer& buffer,
+// and the refresh's credentials, checking the certificate as the trust
+// lines ask. When stop is given, the transfer is abandoned (a TRANSPORT
+// failure) within about a second of *stop turning non-zero, so that a
+// signal to end is not kept waiting.
+FetchResult fetch_problems(const Settings& settings, const Credentials& credentials, ReceiveBuffer& buffer,
                            const volatile std::sig_atomic_t* stop = nullptr);
 
 // Adds the schemes of a WWW-Authenticate value ("Digest realm=\"x\",

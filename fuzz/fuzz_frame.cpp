@@ -20,7 +20,7 @@
 #include "app/refresh_cycle.h"
 #include "common/frame.h"
 #include "config/exclude_list.h"
-#include "fetch/banner.h"
+#include "report/banner.h"
 #include "fetch/status_fetch.h"
 #include "fuzz_check.h"
 #include "report/hidden_note.h"

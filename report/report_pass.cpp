@@ -32,12 +32,6 @@ struct LineHost {
   std::uint32_t group = NO_HOST;  // the host's number among the hosts of its kind of name
 };
 
-ServiceStatus service_status(unsigned tokens) {
-  if (tokens & TOKEN_WRN) return ServiceStatus::WARNING;
-  if (tokens & TOKEN_CRI) return ServiceStatus::CRITICAL;
-  return ServiceStatus::UNKNOWN;
-}
-
 constexpr unsigned HOST_TOKENS = TOKEN_DWN | TOKEN_UNR;
 
 // The hosts read whole, numbered by their exact spelling, with their
@@ -143,4 +137,10 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const std:
     }
   }
   return report;
+}
+
+ServiceStatus service_status(unsigned tokens) {
+  if (tokens & TOKEN_WRN) return ServiceStatus::WARNING;
+  if (tokens & TOKEN_CRI) return ServiceStatus::CRITICAL;
+  return ServiceStatus::UNKNOWN;
 }

@@ -14,3 +14,7 @@ struct ExcludeList;
 // problem_lines[i] (read_names). Counts the lines that yield no name.
 Report render_problems(const std::vector<ProblemLine>& problem_lines, const std::vector<LineNames>& names,
                        const ExcludeList& excludes);
+
+// The status a service problem line's tokens give: WARNING before CRITICAL
+// before UNKNOWN, as the report shows it.
+ServiceStatus service_status(unsigned tokens);

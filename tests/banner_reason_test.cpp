@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/frame.h"
-#include "fetch/banner.h"
+#include "report/banner.h"
 #include "fetch/banner_reason.h"
 #include "fetch/data_age.h"
 #include "fetch/failure_words.h"

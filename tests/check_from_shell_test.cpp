@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/check_from_shell.h"
+#include "check/check_from_shell.h"
 #include "app/program.h"
-#include "app/server_value.h"
-#include "app/shown_text.h"
+#include "app/refresh_record.h"
+#include "check/check_trust.h"
+#include "page_lines.h"
+#include "check/server_value.h"
+#include "check/shown_text.h"
 
 namespace {
 
@@ -23,6 +26,14 @@ Program program_for(const std::string& config) {
   program.settings = parse_config(config);
   program.body = make_receive_buffer();
   return program;
+}
+
+// The report on a refresh whose transfer did what fetched says, of the
+// page in program.body.
+CheckReport explain(const Program& program, const FetchResult& fetched, std::string_view config_file = "orvek.conf") {
+  return explain_refresh(program, config_file,
+                         read_refresh(read_credentials(program.settings), fetched, program.body, program.excludes,
+                                      program.settings.newcgi));
 }
 
 const std::string CONFIG = "server http://monitor.example\nusername alice\npassword " + PASSWORD + "\n";
@@ -77,9 +88,9 @@ class FailureWords : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(FailureWords, NameTheCauseAndTheBanner) {
   const Program program = program_for(CONFIG);
-  const CheckReport report = explain_fetch(program, "orvek.conf", GetParam().fetched);
+  const CheckReport report = explain(program, GetParam().fetched);
   EXPECT_EQ(lines_with(report.text, "answer"), GetParam().answer + "\n") << report.text;
-  EXPECT_EQ(report.status, 1);
+  EXPECT_EQ(report.status, GetParam().fetched.failure == FetchFailure::NO_HANDLE ? CHECK_UNFINISHED : CHECK_BANNER);
   EXPECT_TRUE(report.text.ends_with("verdict: FAIL: the monitor would show the banner \" No connection to server! \"\n"));
 }
 
@@ -152,10 +163,10 @@ TEST_P(Refusal, NamesTheOfferedSchemesAndWhatToChange) {
   const Program program = program_for(GetParam().config);
   FetchResult fetched = failed(FetchFailure::HTTP_STATUS, 401);
   fetched.offered_schemes = GetParam().offered;
-  const CheckReport report = explain_fetch(program, "orvek.conf", fetched);
+  const CheckReport report = explain(program, fetched);
   EXPECT_EQ(lines_with(report.text, "offered by the server"), GetParam().offered_line + "\n");
   EXPECT_EQ(lines_with(report.text, "hint"), "hint: " + GetParam().hint + "\n");
-  EXPECT_EQ(report.status, 1);
+  EXPECT_EQ(report.status, CHECK_BANNER);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -184,10 +195,10 @@ TEST(CheckReport, NeverShowsThePassword) {
   FetchResult fetched;
   fetched.status = 200;
   fetched.body_size = page.size();
-  const CheckReport answered = explain_fetch(program, "orvek.conf", fetched);
+  const CheckReport answered = explain(program, fetched);
   FetchResult broken = transport(CURLE_RECV_ERROR, 1);
   broken.error = "Failure when receiving data for " + PASSWORD;
-  const CheckReport failing = explain_fetch(program, "orvek.conf", broken);
+  const CheckReport failing = explain(program, broken);
   for (const CheckReport* report : {&answered, &failing}) {
     EXPECT_EQ(report->text.find(PASSWORD), std::string::npos) << report->text;
     EXPECT_EQ(report->text.find(BASIC), std::string::npos) << report->text;
@@ -209,7 +220,7 @@ TEST(CheckReport, AnUnreadablePasswordFileIsNamedAsText) {
   FetchResult fetched;
   fetched.failure = FetchFailure::UNUSABLE_SETTINGS;
   fetched.error = "the password file /run/pw\r cannot be read: No such file or directory";
-  const std::string text = explain_fetch(program, "orvek.conf", fetched).text;
+  const std::string text = explain(program, fetched).text;
   EXPECT_EQ(lines_with(text, "answer"),
             "answer: none: the password file /run/pw^M cannot be read: No such file or directory (after 0.00 s)\n");
   EXPECT_EQ(lines_with(text, "password"),
@@ -219,8 +230,8 @@ TEST(CheckReport, AnUnreadablePasswordFileIsNamedAsText) {
 
 TEST(CheckReport, AUserNameHoldingThePasswordIsNotShown) {
   const Program program = program_for("server http://mon.example\nusername demo\npassword demo\n");
-  const std::string text = explain_fetch(program, "orvek.conf", failed(FetchFailure::NO_HANDLE)).text;
-  EXPECT_EQ(lines_with(text, "user name"), "user name: not shown: it holds the password\n");
+  const std::string text = explain(program, failed(FetchFailure::NO_HANDLE)).text;
+  EXPECT_EQ(lines_with(text, "user name"), "user name: not shown: it is the password\n");
   EXPECT_EQ(text.find("demo"), std::string::npos) << text;
 }
 
@@ -330,8 +341,131 @@ TEST(CheckReport, SetUpPitfallsAreNamed) {
   };
   for (const Case& c : cases) {
     const Program program = program_for(c.config);
-    const std::string text = explain_fetch(program, "orvek.conf", failed(FetchFailure::NO_HANDLE)).text;
+    const std::string text = explain(program, failed(FetchFailure::NO_HANDLE)).text;
     EXPECT_EQ(lines_with(text, "pitfall"), c.pitfall) << text;
+  }
+}
+
+// The password is masked where the server sends it back, never in what the
+// user wrote: a password that is a word of the URL, a path or the file's
+// name leaves them whole.
+TEST(CheckReport, MasksThePasswordOnlyWhereTheServerSendsItBack) {
+  Program program = program_for("server http://mon.example/status\nusername alice\npassword status\n"
+                                "cafile /etc/status/ca.pem\n");
+  const std::string page = "<p>Your status is: status</p>";
+  for (const char c : page) on_body_chunk(const_cast<char*>(&c), 1, 1, &program.body);
+  FetchResult fetched;
+  fetched.status = 200;
+  fetched.body_size = page.size();
+  const std::string text = explain(program, fetched, "c/status.conf").text;
+  for (const std::string whole : {"configuration: c/status.conf\n",
+                                  "URL: http://mon.example/status/cgi-bin/statuswml.cgi?style=uprobs\n",
+                                  "pitfall: the verify, cafile and pin lines apply to https only"})
+    EXPECT_NE(text.find(whole), std::string::npos) << whole << "\n" << text;
+  EXPECT_EQ(lines_with(text, "page text"), "page text: \"Your ******** is: ********\"\n") << text;
+
+  FetchResult moved = failed(FetchFailure::HTTP_STATUS, 302);
+  moved.location = "http://elsewhere.example/login?password=status";
+  EXPECT_EQ(lines_with(explain(program, moved).text, "redirected to"),
+            "redirected to: http://elsewhere.example/login?password=********\n");
+}
+
+TEST(CheckReport, FirstLineAndExitStatusFollowTheCheckPluginConvention) {
+  const std::string page = "<wml><card>\n" + service_line("host1", "Load", "CRI") + "</card></wml>\n";
+  struct Case {
+    const char* name;
+    std::string config;
+    std::uint32_t interval;
+    FetchResult fetched;
+    int status;
+    std::string first;  // the first line's start
+  };
+  FetchResult arrived;
+  arrived.status = 200;
+  const Case cases[] = {
+      {"works", CONFIG + "newcgi true\n", 10, arrived, CHECK_OK,
+       "ORVEK OK - the monitor would draw this page as its report | time=0.000s size="},
+      {"pitfall", "server http://mon.example/?q\nnewcgi true\n", 10, arrived, CHECK_NOTED,
+       "ORVEK WARNING - the monitor draws the report, but the server value holds a query"},
+      {"no pause", CONFIG + "newcgi true\n", 0, arrived, CHECK_NOTED,
+       "ORVEK WARNING - the monitor draws the report, but interval 0 s"},
+      {"never refreshes", CONFIG + "newcgi true\n", 4294967295u, arrived, CHECK_NOTED,
+       "ORVEK WARNING - the monitor draws the report, but interval 4294967295 s"},
+      {"banner", CONFIG, 10, failed(FetchFailure::HTTP_STATUS, 500), CHECK_BANNER,
+       "ORVEK CRITICAL - the monitor would show the banner \" No connection to server! \": HTTP status 500"},
+      {"unfinished", CONFIG, 10, failed(FetchFailure::NO_HANDLE), CHECK_UNFINISHED,
+       "ORVEK UNKNOWN - the check could not finish: libcurl could not start a transfer\n"},
+  };
+  for (const Case& c : cases) {
+    Program program = program_for(c.config);
+    program.options.refresh_interval = c.interval;
+    program.options.interval_text = c.interval == 10 ? nullptr : c.interval == 0 ? "five" : "-1";
+    for (const char ch : page) on_body_chunk(const_cast<char*>(&ch), 1, 1, &program.body);
+    FetchResult fetched = c.fetched;
+    fetched.body_size = program.body.length;
+    const CheckReport report = explain(program, fetched);
+    EXPECT_EQ(report.status, c.status) << c.name << "\n" << report.text;
+    EXPECT_TRUE(report.text.starts_with(c.first)) << c.name << "\n" << report.text;
+    const std::string first = report.text.substr(0, report.text.find('\n'));
+    if (c.status <= CHECK_NOTED) {
+      EXPECT_TRUE(first.ends_with(" problems=1")) << c.name << ": " << first;
+    }
+  }
+}
+
+CertificateFacts facts_of(const std::string& issuer) {
+  CertificateFacts facts;
+  facts.subject = "CN = mon.example";
+  facts.alt_names = "DNS:mon.example";
+  facts.issuer = issuer;
+  facts.not_before = "Jan  1 00:00:00 2026 GMT";
+  facts.not_after = "Jan  1 00:00:00 2099 GMT";
+  facts.days_left = 26000;
+  facts.pin = "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=";
+  return facts;
+}
+
+// A pin is offered only for a key that passed every check asked for; where
+// the CA file refused the server, the issuer it does not vouch for is named.
+TEST(CertificateLines, OfferAPinOnlyForAKeyThatPassedEveryCheck) {
+  struct Case {
+    const char* name;
+    std::string trust;  // lines after the server line
+    FetchResult fetched;
+    bool checked;
+    std::string hint;  // the hint lines, "" when none
+  };
+  FetchResult answered;
+  answered.status = 200;
+  const std::string pin_hint = "hint: to accept this server and no other, add: pin "
+                               "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=\n";
+  const Case cases[] = {
+      {"passed, no trust line", "", answered, true, pin_hint},
+      {"passed the cafile", "cafile /etc/orvek/ca.pem\n", answered, true, pin_hint},
+      {"already pinned", "pin sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=\n", answered, true, ""},
+      {"cafile refused it", "cafile /etc/orvek/ca.pem\n", chain_refused(18), true,
+       "hint: the CA file /etc/orvek/ca.pem does not vouch for this certificate's issuer, CN = Other CA\n"},
+      {"verify refused it", "verify yes\n", chain_refused(20), true,
+       "hint: the system's CA certificates do not vouch for this certificate's issuer, CN = Other CA\n"},
+      {"name mismatch", "", transport(CURLE_PEER_FAILED_VERIFICATION, 0.01), true, ""},
+      {"expired under the cafile", "cafile /etc/orvek/ca.pem\n", chain_refused(10), true, ""},
+      {"a second, unchecked look", "", transport(CURLE_SSL_CONNECT_ERROR, 0.01), false, ""},
+  };
+  for (const Case& c : cases) {
+    const Settings settings = parse_config("server https://mon.example\n" + c.trust);
+    ShownCertificate certificate;
+    certificate.asked = true;
+    certificate.checked = c.checked;
+    certificate.facts = facts_of("CN = Other CA");
+    std::string text;
+    for (const CheckLine& line : certificate_lines(settings, c.fetched, certificate, {}))
+      text += line.key + ": " + line.value + "\n";
+    EXPECT_EQ(lines_with(text, "hint"), c.hint) << c.name << "\n" << text;
+    for (const char* key : {"certificate subject", "certificate issuer", "certificate pin"})
+      EXPECT_EQ(lines_with(text, key).ends_with(" (not checked)\n"), !c.checked) << c.name << "\n" << text;
+    if (!c.checked) {
+      EXPECT_TRUE(lines_with(text, "certificate checked").starts_with("certificate checked: not checked: ")) << text;
+    }
   }
 }
 

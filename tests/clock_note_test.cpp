@@ -10,7 +10,7 @@
 #include "frame_view.h"
 #include "report/clock_note.h"
 #include "report/hidden_note.h"
-#include "fetch/banner.h"
+#include "report/banner.h"
 #include "report/screen_writer.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/interval_words.h"
+#include "check/interval_words.h"
 #include "config/config_diagnosis.h"
 #include "config/config_file.h"
 #include "config/exclude_diagnosis.h"

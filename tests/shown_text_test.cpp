@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/shown_text.h"
+#include "check/shown_text.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 """orvek -t against real servers: one fetch, explained on standard output,
-exit 0 when the monitor would draw the page as its report and 1 when it
-would show the banner. Every run has TERM unset and its output going to a
+exit 0 when the monitor would draw the page as its report, 1 when it would
+but a pitfall was found, and 2 when it would show the banner. Every run has TERM unset and its output going to a
 pipe, as under cron; none may show the password in any form."""
 
 import base64
 import os
+import re
 import subprocess
 import unittest
 
@@ -101,31 +102,31 @@ class CheckFromShellTest(E2ETestCase):
              ["exclude file: %s, 2 entries\n" % excluded, "DOWN hosts: 0\n",
               "hidden by the exclude file: 1 DOWN or UNREACHABLE host, 1 service problem\n",
               "service problems: 1 CRITICAL, 1 WARNING, 0 UNKNOWN\n", "verdict: OK"], ["red screen"], 1),
-            ("wrong password, Digest", lambda: self.bed(auth="digest", users={USER: "other"}), {"digest": True}, [], 1,
+            ("wrong password, Digest", lambda: self.bed(auth="digest", users={USER: "other"}), {"digest": True}, [], 2,
              ["answer: HTTP status 401 (Unauthorized)", "offered by the server: Digest\n",
               "hint: the server refused the user name or the password", "verdict: FAIL"], [], 0),
-            ("wrong password, Basic", lambda: self.bed(auth="basic", users={USER: "other"}), {}, [], 1,
+            ("wrong password, Basic", lambda: self.bed(auth="basic", users={USER: "other"}), {}, [], 2,
              ["answer: HTTP status 401 (Unauthorized)", "offered by the server: Basic\n",
               "hint: the server refused the user name or the password", "verdict: FAIL"], [], 0),
-            ("digest yes against a Basic-only server", lambda: self.basic_bed(), {"digest": True}, [], 1,
+            ("digest yes against a Basic-only server", lambda: self.basic_bed(), {"digest": True}, [], 2,
              ["HTTP status 401", "offered by the server: Basic\n", "hint: digest yes makes orvek answer Digest only"],
              [], 0),
             # Without "digest yes" orvek answers whatever the server asks for.
             ("no digest line against a Digest-only server", lambda: self.digest_bed(), {}, [], 0,
              ["authentication: whichever scheme the server asks for", "HTTP status 200", "verdict: OK"], [], 1),
-            ("nothing listening", lambda: (dead, None), {}, [], 1,
+            ("nothing listening", lambda: (dead, None), {}, [], 2,
              ["answer: none: connection refused", "libcurl says: ", "verdict: FAIL"], [], None),
             ("the CGI's error page with status 200",
-             lambda: self.basic_bed(page=CGI_ERROR_PAGE), {}, [], 1,
+             lambda: self.basic_bed(page=CGI_ERROR_PAGE), {}, [], 2,
              ["HTTP status 200", "page: no list of problems: no problem line, and no complete status document",
               'page text: "Error: Could not read host and service status information!"\n', "verdict: FAIL"],
              ["DOCTYPE", "wapforum"], 1),
-            ("a sign-in page with status 200", lambda: self.basic_bed(page=SIGN_IN_PAGE), {}, [], 1,
+            ("a sign-in page with status 200", lambda: self.basic_bed(page=SIGN_IN_PAGE), {}, [], 2,
              ['page text: "Sign in - Example SSO Your session has expired"\n', "verdict: FAIL"],
              ["font-family"], 1),
-            ("a page cut short", lambda: self.basic_bed(page=PAGE.replace("</wml>\n", "")), {}, [], 1,
+            ("a page cut short", lambda: self.basic_bed(page=PAGE.replace("</wml>\n", "")), {}, [], 2,
              ["page: cut short: a WML document without its </wml>\n", "verdict: FAIL"], [], 1),
-            ("a redirect", lambda: self.redirecting_bed(), {}, [], 1,
+            ("a redirect", lambda: self.redirecting_bed(), {}, [], 2,
              ["HTTP status 302 (Found)", "redirected to: https://monitor.example.org/nagios/cgi-bin/x\n"], [], 1),
             ("newcgi absent against the postfield page", lambda: self.basic_bed(), {"newcgi": False}, [], 0,
              ["service names read from: table cells", 'service problems shown without a name: 3\n', "problem: CRITICAL web1 / (no service name)\n",
@@ -146,20 +147,20 @@ class CheckFromShellTest(E2ETestCase):
              ["problem:"], 1),
             ("at most twenty problems listed", lambda: self.basic_bed(page=MANY_ROWS_PAGE), {}, [], 0,
              ["problem: CRITICAL h19 / Load\n", "problem: ... and 5 more\n"], ["h20"], 1),
-            ("a sign-in page holding tokens in words", lambda: self.basic_bed(page=SSO_PAGE), {}, [], 1,
+            ("a sign-in page holding tokens in words", lambda: self.basic_bed(page=SSO_PAGE), {}, [], 2,
              ["kind of page: another page", "page: no list of problems: 2 lines carry a status token, but not one "
               "of them yields a host or service name\n", "no name can be read", "verdict: FAIL"], [], 1),
-            ("credentials in the server URL", lambda: self.basic_bed(), {"url": url_with_credentials}, [], 0,
+            ("credentials in the server URL", lambda: self.basic_bed(), {"url": url_with_credentials}, [], 1,
              ["pitfall: the server URL holds credentials (user:password@)", "verdict: OK"], ["bob"], 1),
             ("server value ending in a slash, over https", lambda: self.basic_bed(https=True),
-             {"url": lambda url: url + "/"}, [], 0,
+             {"url": lambda url: url + "/"}, [], 1,
              ["URL: https://127.0.0.1:", "//cgi-bin/statuswml.cgi?style=uprobs\n",
               "certificate: not verified", "pitfall: the server value ends in '/'"], [], 1),
             ("a user name with a colon against Digest logs in",
              lambda: self.colon_server(), {"digest": True, "username": "dom:ops"}, [], 0,
              ["user name: dom:ops\n", "HTTP status 200", "verdict: OK"], ["pitfall"], None),
             ("a user name with a colon and Basic", lambda: self.bed(auth="basic", users={"dom": PASSWORD}),
-             {"username": "dom:ops"}, [], 1,
+             {"username": "dom:ops"}, [], 2,
              ["pitfall: the user name holds ':', which Basic cannot carry", "HTTP status 401"], [], 0),
         ]
         for case, make_server, switches, args, status, present, absent, requests in cases:
@@ -174,7 +175,8 @@ class CheckFromShellTest(E2ETestCase):
                 out = result.stdout.decode()
                 self.assertEqual(result.returncode, status, out)
                 self.assertEqual(result.stderr, b"")
-                self.assertTrue(out.startswith("configuration: %s\n" % conf), out)
+                self.assertRegex(out, r"^ORVEK %s - [^\n]+\nconfiguration: %s\n"
+                                 % (["OK", "WARNING", "CRITICAL"][status], re.escape(conf)))
                 self.assertNotIn("\x1b", out, "curses started")
                 for text in present:
                     self.assertIn(text, out)
@@ -216,7 +218,7 @@ class CheckFromShellTest(E2ETestCase):
                 conf = write_config(self.folder(), url, username=USER, password=PASSWORD)
                 result = self.check("-c", conf)
                 out = result.stdout.decode()
-                self.assertEqual(result.returncode, 1, out)
+                self.assertEqual(result.returncode, 2, out)
                 self.assertIn(words, out)
                 self.assertIn("verdict: FAIL", out)
                 self.assertNoSecret(result)

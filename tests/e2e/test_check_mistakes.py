@@ -41,49 +41,49 @@ class CheckMistakesTest(E2ETestCase):
         # texts the output holds, texts it must not hold)
         cases = [
             ("capitalised key: the newcgi line after it is named, not asked for",
-             good_lines(url) + ["Digest yes\n", "newcgi true\n"], [], None, PAGE, 0,
+             good_lines(url) + ["Digest yes\n", "newcgi true\n"], [], None, PAGE, 1,
              ['line 4: "Digest yes": keys are lower case: digest', 'line 5: "newcgi true": not read: line 4',
               'hint: the service names stand in postfield elements: line 5 must read "newcgi true"'],
              ["add the line"]),
-            ("tab between key and value", good_lines(url) + ["newcgi\ttrue\n"], [], None, PAGE, 0,
+            ("tab between key and value", good_lines(url) + ["newcgi\ttrue\n"], [], None, PAGE, 1,
              ['line 4: "newcgi^Itrue": a tab between newcgi and its value: the reader takes only a space',
               "line 4 must read"], ["add the line"]),
-            ("last line without line end", good_lines(url) + ["newcgi true"], [], None, PAGE, 0,
+            ("last line without line end", good_lines(url) + ["newcgi true"], [], None, PAGE, 1,
              ['line 4: "newcgi true": the last line has no line end: the reader drops it', "line 4 must read"],
              ["add the line"]),
             ("no newcgi line at all: the hint asks for it", good_lines(url), [], None, PAGE, 0,
              ['hint: the service names stand in postfield elements: add the line "newcgi true"'], ["line 4"]),
             ("spaces in the password", good_lines(url)[:2] + ["password Tr0ub4dor -k7Qz\n", "newcgi true\n"], [],
-             None, PAGE, 0, ['line 3: "password ********": spaces and # are dropped from password', "verdict: OK"],
+             None, PAGE, 1, ['line 3: "password ********": spaces and # are dropped from password', "verdict: OK"],
              ["Tr0ub4dor", "-k7Qz"]),
             ("key given twice", good_lines(url)[:1] + ["username bob\n"] + good_lines(url)[1:] + ["newcgi true\n"],
-             [], None, PAGE, 0, ['line 2: "username bob": username is given again on line 3, which counts'], []),
+             [], None, PAGE, 1, ['line 2: "username bob": username is given again on line 3, which counts'], []),
             ("misspelt key swallows the lines after it",
              good_lines(url)[:1] + ["usrname %s\n" % USER, "password %s\n" % PASSWORD, "newcgi true\n"], [], None,
-             PAGE, 1, ['line 2: "usrname alice": unknown key "usrname", probably meant username',
+             PAGE, 2, ['line 2: "usrname alice": unknown key "usrname", probably meant username',
                        'line 3: "password ********": not read: line 2', "HTTP status 401"], []),
             ("two keys on one line", good_lines(url) + ["username digest yes\n", "username %s\n" % USER,
-                                                        "newcgi true\n"], [], None, PAGE, 0,
+                                                        "newcgi true\n"], [], None, PAGE, 1,
              ["two keys on one line: username takes the value, digest gets an empty one"], []),
             ("Windows line ends", [line.replace("\n", "\r\n") for line in good_lines(url) + ["newcgi true\n"]], [],
-             None, PAGE, 1, ['line 4: "newcgi true^M": a carriage return stays at the end of the value'], []),
+             None, PAGE, 2, ['line 4: "newcgi true^M": a carriage return stays at the end of the value'], []),
             ("exclude file: empty line, blanks, carriage return, duplicate", None, [],
-             "db1 \nweb1\r\n\nmail\nmail\nlast", PAGE, 0,
+             "db1 \nweb1\r\n\nmail\nmail\nlast", PAGE, 1,
              ['line 1: "db1 ": trailing blanks stay in the entry: it equals no host named "db1"',
               'line 2: "web1^M": ends in a carriage return', 'line 3: "": an empty line is an empty entry, which '
               'hides every service', 'line 5: "mail": the same as line 4',
               'line 6: "last": the last line has no line end: it is no entry',
               "hidden by the exclude file: 0 DOWN or UNREACHABLE hosts, 3 service problems"], []),
-            ("exclude file that is a directory", None, ["-e", "/"], None, PAGE, 0,
+            ("exclude file that is a directory", None, ["-e", "/"], None, PAGE, 1,
              ["exclude file: /, 0 entries (Is a directory)\n"], []),
-            ("-s five", None, ["-s", "five"], None, PAGE, 0,
+            ("-s five", None, ["-s", "five"], None, PAGE, 1,
              ["interval: 0 s (-s five: not a number: no pause between fetches)\n"], []),
             ("-s 1min", None, ["-s", "1min"], None, PAGE, 0,
              ["interval: 1 s (-s 1min: text after the number ignored)\n"], []),
-            ("-s -1", None, ["-s", "-1"], None, PAGE, 0,
+            ("-s -1", None, ["-s", "-1"], None, PAGE, 1,
              ["interval: 4294967295 s (-s -1: a negative number wraps around: the screen is never refreshed)\n"], []),
             ("no -s", None, [], None, PAGE, 0, ["interval: 10 s (the default)\n"], []),
-            ("C1 control characters from the server", None, [], None, C1_PAGE, 1,
+            ("C1 control characters from the server", None, [], None, C1_PAGE, 2,
              ['page text: "Error: M-^[31mredM-^[0m status data!"'], ["\u009b", "\x1b"]),
         ]
         for case, conf_lines, args, exclude, page, status, present, absent in cases:
@@ -131,7 +131,7 @@ class CheckMistakesTest(E2ETestCase):
                 conf = write_config(folder, server.base_url, username=USER, password=PASSWORD)
                 result = self.check("-c", conf, cwd=folder)
                 out = result.stdout.decode()
-                self.assertEqual(result.returncode, 1, out)
+                self.assertEqual(result.returncode, 2, out)
                 self.assertIn(words, out)
                 self.assertNotIn("answer: none", out)
 

@@ -103,13 +103,13 @@ class CheckDataAgeTest(E2ETestCase):
         conf = with_max_age(write_config(self.folder(), bed.base_url), 300)
         cases = (
             ("fresh", dict(age=3, uptime=7200), 0, "3 s, within maxage 300 s", "OK: "),
-            ("an hour old", dict(age=3600), 1, "3600 s (60 min), older than maxage 300 s",
+            ("an hour old", dict(age=3600), 2, "3600 s (60 min), older than maxage 300 s",
              'FAIL: the monitor would show the banner " Server data is 60 min old! ": the status data is older'),
-            ("404", dict(status=404, body="no"), 1, "unknown: HTTP status 404",
+            ("404", dict(status=404, body="no"), 2, "unknown: HTTP status 404",
              'FAIL: the monitor would show the banner " Server data age unknown! ": the JSON status CGI gave no'),
-            ("no last_data_update", dict(missing=["last_data_update"]), 1,
+            ("no last_data_update", dict(missing=["last_data_update"]), 2,
              "unknown: the answer holds no last_data_update", 'FAIL: the monitor would show the banner " Server'),
-            ("garbage", dict(body="]]"), 1, "unknown: the answer is no JSON", "FAIL: "),
+            ("garbage", dict(body="]]"), 2, "unknown: the answer is no JSON", "FAIL: "),
         )
         for case, answer, status, age, verdict in cases:
             with self.subTest(case):
@@ -133,7 +133,7 @@ class CheckDataAgeTest(E2ETestCase):
         bed.set_data_age(age=3600)
         conf = with_max_age(write_config(self.folder(), bed.base_url), "5m")
         code, facts, text = self.check(conf)
-        self.assertEqual(code, 0, text)
+        self.assertEqual(code, 1, text)
         self.assertIn("the maxage value \"5m\" is no whole number of seconds", facts["pitfall"])
         self.assertEqual(bed.data_age_requests(), [])
         # And a configuration without maxage says nothing of it.

@@ -136,7 +136,7 @@ class TrustTest(E2ETestCase):
                     asked = len(beds[server].requests())
                     result = self.check(confs[server])
                     out = result.stdout.decode()
-                    self.assertEqual(result.returncode, 0 if outcome is OK else 1, out)
+                    self.assertEqual(result.returncode, 0 if outcome is OK else 2, out)
                     self.assertEqual(result.stderr, b"")
                     # The certificate shows, checked or not.
                     self.assertIn("certificate pin: %s\n" % pins[server], out)
@@ -179,7 +179,7 @@ class TrustTest(E2ETestCase):
         future = self.bed(https=True, certificate=self.future)
         result = self.check(self.config(future.base_url, ["cafile %s" % self.authority]))
         out = result.stdout.decode()
-        self.assertEqual(result.returncode, 1, out)
+        self.assertEqual(result.returncode, 2, out)
         self.assertIn("answer: none: certificate check failed: not yet valid: ", out)
         self.assertIn(" (not valid yet)\n", out)
         self.assertEqual(future.requests(), [])
@@ -234,7 +234,7 @@ class TrustTest(E2ETestCase):
                 conf = self.config(bed.base_url, ["passwordfile %s" % path])
                 result = self.check(conf)
                 out = result.stdout.decode()
-                self.assertEqual(result.returncode, 1, out)
+                self.assertEqual(result.returncode, 2, out)
                 self.assertIn("answer: none: the password file %s cannot be read: %s " % (path, reason), out)
                 self.assertIn("password: from the password file %s, which cannot be read: %s;" % (path, reason), out)
                 self.assertEqual(bed.requests(), [], "no request without the password")
@@ -299,7 +299,7 @@ class TrustTest(E2ETestCase):
         # status, texts present, texts absent); {conf} and {file} are filled in.
         cases = [
             ("Basic over plain http", plain.base_url, {}, [], 0o600, 0, [basic_words], ["can be read by"]),
-            ("Digest only over plain http", plain.base_url, {"digest": True}, [], 0o600, 1, [],
+            ("Digest only over plain http", plain.base_url, {"digest": True}, [], 0o600, 2, [],
              ["over plain http"]),
             ("configuration readable by all", genuine.base_url, {}, [], 0o644, 0,
              ["warning: the configuration {conf} holds the password and can be read by every account on this "
@@ -311,12 +311,12 @@ class TrustTest(E2ETestCase):
              ["the configuration"]),
             ("certificate expiring in two days", short_lived.base_url, {}, [], 0o600, 0,
              ["warning: the certificate expires within 14 days: in "], []),
-            ("trust lines over plain http", plain.base_url, {}, ["verify yes"], 0o600, 0,
+            ("trust lines over plain http", plain.base_url, {}, ["verify yes"], 0o600, 1,
              ["pitfall: the verify, cafile and pin lines apply to https only, and the server is reached over plain "
               "http: nothing is checked\n"], []),
-            ("a pin line of another form", genuine.base_url, {}, ["pin %s" % self.authority], 0o600, 1,
+            ("a pin line of another form", genuine.base_url, {}, ["pin %s" % self.authority], 0o600, 2,
              ["answer: none: the pin line is not of the form sha256//BASE64[;sha256//BASE64...]"], []),
-            ("a cafile that is not there", genuine.base_url, {}, ["cafile /nonexistent/ca.pem"], 0o600, 1,
+            ("a cafile that is not there", genuine.base_url, {}, ["cafile /nonexistent/ca.pem"], 0o600, 2,
              ["pitfall: the cafile /nonexistent/ca.pem cannot be read: No such file or directory\n",
               "answer: none: the CA certificates to check the server's certificate against could not be read"], []),
         ]

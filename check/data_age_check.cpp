@@ -1,9 +1,9 @@
-#include "app/data_age_check.h"
+#include "check/data_age_check.h"
 
 #include <cstdint>
 #include <ctime>
 
-#include "app/server_value.h"
+#include "check/server_value.h"
 #include "config/config_file.h"
 #include "fetch/data_age.h"
 #include "fetch/failure_words.h"

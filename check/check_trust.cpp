@@ -1,18 +1,20 @@
-#include "app/check_trust.h"
+#include "check/check_trust.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <curl/curl.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/server_value.h"
-#include "app/shown_text.h"
+#include "check/server_value.h"
+#include "check/shown_text.h"
 #include "common/text_search.h"
 #include "config/config_file.h"
 #include "config/password_file.h"
+#include "fetch/server_transfer.h"
 #include "config/text_file.h"
 #include "fetch/certificate.h"
 #include "fetch/status_fetch.h"
@@ -26,9 +28,10 @@ using std::string_view;
 // A certificate this close to its end earns a warning.
 constexpr long EXPIRY_WARNING_DAYS = 14;
 
-ServerValue server_value(const Settings& settings) {
-  return read_server_value(string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size()));
-}
+ServerValue server_value(const Settings& settings) { return read_server_value(server_text(settings)); }
+
+// What the user wrote, as text: control bytes shown, nothing masked.
+string written(string_view text) { return shown(text, {}); }
 
 std::size_t pin_count(string_view pin) {
   std::size_t count = 1;
@@ -37,8 +40,8 @@ std::size_t pin_count(string_view pin) {
 }
 
 // What the chain is checked against; empty when it is not checked.
-string chain_check(const Settings& settings, const std::vector<string>& secrets) {
-  if (!settings.cafile.empty()) return "its chain against the CA certificates in " + shown(settings.cafile, secrets) + " (cafile)";
+string chain_check(const Settings& settings) {
+  if (!settings.cafile.empty()) return "its chain against the CA certificates in " + written(settings.cafile) + " (cafile)";
   if (settings.verify) return "its chain against the system's CA certificates (verify yes)";
   return {};
 }
@@ -50,8 +53,8 @@ string pin_check(const Settings& settings) {
 }
 
 // The checks the settings ask for, in a sentence.
-string checks_asked(const Settings& settings, const std::vector<string>& secrets) {
-  const string chain = chain_check(settings, secrets);
+string checks_asked(const Settings& settings) {
+  const string chain = chain_check(settings);
   const string pin = pin_check(settings);
   string text = chain;
   if (!pin.empty()) text += (text.empty() ? "" : ", ") + pin;
@@ -87,11 +90,10 @@ string group_name(gid_t gid) {
 
 // A file holding the password that others, or the members of its group, may
 // read.
-void warn_if_readable(const string& path, string_view what, const std::vector<string>& secrets,
-                      std::vector<CheckLine>& lines) {
+void warn_if_readable(const string& path, string_view what, std::vector<CheckLine>& lines) {
   struct stat status;
   if (::stat(path.c_str(), &status) != 0) return;
-  const string file = shown(path, secrets);
+  const string file = written(path);
   const string mode = octal_mode(status.st_mode);
   // The owner's bits kept, everyone else's taken away.
   const string mended = octal_mode(status.st_mode & 07700).substr(1);
@@ -99,20 +101,13 @@ void warn_if_readable(const string& path, string_view what, const std::vector<st
   if (status.st_mode & S_IROTH) {
     lines.push_back({"warning", holds + "every account on this machine (mode " + mode + "): chmod " + mended + " " + file});
   } else if ((status.st_mode & S_IRGRP) && !read_through_group(status)) {
-    const string group = shown(group_name(status.st_gid), secrets);
+    const string group = written(group_name(status.st_gid));
     lines.push_back({"warning", holds + "the members of its group " + group + " (mode " + mode + "): chmod " + mended +
                                     " " + file + ", unless " + group + " holds only the account that runs orvek"});
   }
 }
 
 }  // namespace
-
-string password_in_use(const Settings& settings) {
-  if (!settings.passwordfile.empty()) {
-    if (PasswordFileRead read = read_password_file(settings.passwordfile); read.password) return *read.password;
-  }
-  return settings.password;
-}
 
 bool carries_carriage_return(const Settings& settings) {
   for (const string* value : {&settings.cafile, &settings.pin, &settings.passwordfile})
@@ -122,25 +117,44 @@ bool carries_carriage_return(const Settings& settings) {
 
 bool uses_https(const Settings& settings) { return equal_ignoring_case(server_value(settings).scheme, "https"); }
 
-bool certificate_worth_a_look(const Settings& settings, const FetchResult& fetched) {
-  if (!uses_https(settings)) return false;
+bool needs_second_look(const Settings& settings, const FetchResult& fetched) {
+  if (!uses_https(settings) || fetched.certificate.seen()) return false;
   switch (fetched.failure) {
+    case FetchFailure::NO_HANDLE:
+    case FetchFailure::UNUSABLE_SETTINGS: return false;
+    case FetchFailure::TRANSPORT:
+      return fetched.status != 0 || trust_failure_of(fetched) != TrustFailure::NONE ||
+             fetched.curl_code == CURLE_SSL_CONNECT_ERROR;
     case FetchFailure::NONE:
     case FetchFailure::HTTP_STATUS:
     case FetchFailure::HEADER_UNFINISHED:
     case FetchFailure::BODY_TOO_LARGE: return true;
-    case FetchFailure::NO_HANDLE:
-    case FetchFailure::UNUSABLE_SETTINGS: return false;
-    case FetchFailure::TRANSPORT: return fetched.status != 0 || trust_failure_of(fetched) != TrustFailure::NONE;
   }
   return false;
 }
 
-std::vector<CheckLine> trust_setting_lines(const Settings& settings, const std::vector<string>& secrets) {
+ShownCertificate shown_certificate(const Settings& settings, const FetchResult& fetched,
+                                   const CertificateLook* second_look) {
+  ShownCertificate shown;
+  if (!uses_https(settings)) return shown;
+  if (fetched.certificate.seen()) {
+    shown.asked = true;
+    shown.facts = read_certificate(fetched.certificate.der);
+  } else if (second_look) {
+    shown.asked = true;
+    shown.checked = false;
+    if (second_look->certificate.seen()) shown.facts = read_certificate(second_look->certificate.der);
+    shown.error = second_look->error;
+  }
+  if (shown.asked && !shown.facts && shown.error.empty()) shown.error = "the server's certificate could not be read";
+  return shown;
+}
+
+std::vector<CheckLine> trust_setting_lines(const Settings& settings, const Credentials& credentials) {
   std::vector<CheckLine> lines;
   const bool asked = settings.verify || !settings.cafile.empty() || !settings.pin.empty();
   if (uses_https(settings)) {
-    lines.push_back({"certificate", asked ? "checked: " + checks_asked(settings, secrets)
+    lines.push_back({"certificate", asked ? "checked: " + checks_asked(settings)
                                           : "not verified (its name must still match the host)"});
   } else if (asked) {
     lines.push_back({"pitfall", "the verify, cafile and pin lines apply to https only, and the server is reached "
@@ -150,13 +164,13 @@ std::vector<CheckLine> trust_setting_lines(const Settings& settings, const std::
     lines.push_back({"pitfall", "both verify yes and a cafile line: the chain is checked against the cafile only"});
   if (!settings.cafile.empty()) {
     if (const string reason = why_unreadable(settings.cafile.c_str()); !reason.empty())
-      lines.push_back({"pitfall", "the cafile " + shown(settings.cafile, secrets) + " cannot be read: " + reason});
+      lines.push_back({"pitfall", "the cafile " + written(settings.cafile) + " cannot be read: " + reason});
   }
 
-  if (!settings.passwordfile.empty()) {
-    const PasswordFileRead read = read_password_file(settings.passwordfile);
-    string value = "from the password file " + shown(settings.passwordfile, secrets);
-    if (!read.password) value += ", which cannot be read: " + read.reason;
+  if (credentials.file) {
+    const PasswordFileRead& read = *credentials.file;
+    string value = "from the password file " + written(settings.passwordfile);
+    if (!read.password) value += ", which cannot be read: " + written(read.reason);
     else if (read.password->empty()) value += " (its first line is empty)";
     if (!settings.password.empty()) value += "; the file wins over the password line, which is not used";
     lines.push_back({"password", value});
@@ -167,17 +181,20 @@ std::vector<CheckLine> trust_setting_lines(const Settings& settings, const std::
 }
 
 std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchResult& fetched,
-                                         const CertificateLook& look, const std::vector<string>& secrets) {
+                                         const ShownCertificate& certificate, const std::vector<string>& secrets) {
   std::vector<CheckLine> lines;
-  if (!look.seen) {
-    lines.push_back({"certificate", "could not be looked at: " + shown(look.error, secrets)});
+  if (!certificate.facts) {
+    lines.push_back({"certificate", "could not be looked at: " + shown(certificate.error, secrets)});
     return lines;
   }
-  const CertificateFacts& facts = look.facts;
-  lines.push_back({"certificate subject", shown(facts.subject, secrets)});
-  lines.push_back({"certificate names", facts.alt_names.empty() ? "none (no subject alternative names)"
-                                                                : shown(facts.alt_names, secrets)});
-  lines.push_back({"certificate issuer", shown(facts.issuer, secrets)});
+  // A second handshake's certificate may not be the one the transfer was
+  // refused: each of its lines says so.
+  const string unchecked = certificate.checked ? "" : " (not checked)";
+  const auto add = [&](string key, string value) { lines.push_back({std::move(key), std::move(value) + unchecked}); };
+  const CertificateFacts& facts = *certificate.facts;
+  add("certificate subject", shown(facts.subject, secrets));
+  add("certificate names", facts.alt_names.empty() ? "none (no subject alternative names)" : shown(facts.alt_names, secrets));
+  add("certificate issuer", shown(facts.issuer, secrets));
   string validity = "from " + shown(facts.not_before, secrets) + " to " + shown(facts.not_after, secrets);
   if (facts.not_yet_valid) validity += " (not valid yet)";
   else if (facts.expired)
@@ -185,33 +202,43 @@ std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchRe
                                           (facts.days_left == -1 ? " day ago)" : " days ago)")
                                     : " (expired today)";
   else validity += " (" + std::to_string(facts.days_left) + (facts.days_left == 1 ? " day left)" : " days left)");
-  lines.push_back({"certificate valid", validity});
-  lines.push_back({"certificate self-signed", facts.self_signed ? "yes" : "no"});
+  add("certificate valid", validity);
+  add("certificate self-signed", facts.self_signed ? "yes" : "no");
 
   const TrustFailure failure = trust_failure_of(fetched);
-  const bool handshake_done = fetched.ok() || fetched.status != 0;
-  const string checks = checks_asked(settings, secrets);
+  const string checks = checks_asked(settings);
   if (failure != TrustFailure::NONE) {
     string words = trust_failure_words(fetched);
     if (const string_view failed = "certificate check failed: "; words.starts_with(failed)) words.erase(0, failed.size());
     lines.push_back({"certificate checked", "FAILED: " + words + " (checked: " + checks + ")"});
+  } else if (!certificate.checked) {
+    lines.push_back({"certificate checked", "not checked: the transfer failed before a certificate came; the lines "
+                                            "above are from a second handshake that checks nothing"});
   } else {
+    const bool handshake_done = fetched.ok() || fetched.status != 0;
     lines.push_back({"certificate checked", (handshake_done ? "passed (" : "not known, the transfer failed first (") +
                                                 checks + ")"});
   }
-  lines.push_back({"certificate pin", facts.pin});
-  const bool pinned_here = !settings.pin.empty() && failure == TrustFailure::NONE && handshake_done;
+  add("certificate pin", facts.pin);
+  if (!certificate.checked) return lines;
+  const bool chain_refused = failure == TrustFailure::UNKNOWN_CA || failure == TrustFailure::OTHER_CHAIN;
+  const bool passed = failure == TrustFailure::NONE && (fetched.ok() || fetched.status != 0);
   if (failure == TrustFailure::PIN_MISMATCH)
     // Not an invitation to pin whoever answers now: that may be the impostor.
     lines.push_back({"hint", "this is not the key the pin line names: someone else may be answering; only if the "
                              "server's key was replaced on purpose, make the pin line: pin " + facts.pin});
-  else if (!pinned_here && !facts.pin.empty())
+  else if (chain_refused && (!settings.cafile.empty() || settings.verify))
+    // A pin would change nothing here: the chain must hold as well.
+    lines.push_back({"hint", (!settings.cafile.empty() ? "the CA file " + written(settings.cafile) + " does"
+                                                       : string("the system's CA certificates do")) +
+                                 " not vouch for this certificate's issuer, " + shown(facts.issuer, secrets)});
+  else if (passed && settings.pin.empty() && !facts.pin.empty())
     lines.push_back({"hint", "to accept this server and no other, add: pin " + facts.pin});
   return lines;
 }
 
-std::vector<CheckLine> exposure_warnings(const Settings& settings, string_view config_file, const CertificateLook* look,
-                                         const std::vector<string>& secrets) {
+std::vector<CheckLine> exposure_warnings(const Settings& settings, string_view config_file,
+                                         const ShownCertificate& certificate) {
   std::vector<CheckLine> lines;
   const bool has_password = !settings.password.empty() || !settings.passwordfile.empty();
   const ServerValue value = server_value(settings);
@@ -221,16 +248,16 @@ std::vector<CheckLine> exposure_warnings(const Settings& settings, string_view c
     lines.push_back({"warning", "over plain http orvek answers Basic when the server asks for it, and Basic carries "
                                 "the password readable by anyone on the network: use https, or digest yes if the "
                                 "server offers Digest"});
-  if (!settings.password.empty()) warn_if_readable(string(config_file), "the configuration", secrets, lines);
-  if (!settings.passwordfile.empty()) warn_if_readable(settings.passwordfile, "the password file", secrets, lines);
-  if (look && look->seen) {
-    const CertificateFacts& facts = look->facts;
+  if (!settings.password.empty()) warn_if_readable(string(config_file), "the configuration", lines);
+  if (!settings.passwordfile.empty()) warn_if_readable(settings.passwordfile, "the password file", lines);
+  if (certificate.facts) {
+    const CertificateFacts& facts = *certificate.facts;
     if (facts.expired)
-      lines.push_back({"warning", "the certificate has expired (" + shown(facts.not_after, secrets) + ")"});
+      lines.push_back({"warning", "the certificate has expired (" + written(facts.not_after) + ")"});
     else if (facts.days_left < EXPIRY_WARNING_DAYS)
       lines.push_back({"warning", "the certificate expires within " + std::to_string(EXPIRY_WARNING_DAYS) +
                                       " days: in " + std::to_string(facts.days_left) +
-                                      (facts.days_left == 1 ? " day (" : " days (") + shown(facts.not_after, secrets) +
+                                      (facts.days_left == 1 ? " day (" : " days (") + written(facts.not_after) +
                                       ")"});
   }
   return lines;

@@ -13,5 +13,10 @@ struct ServerValue {
 
 ServerValue read_server_value(std::string_view server);
 
+struct Settings;
+
+// The server value as written: the status URL without its status path.
+std::string_view server_text(const Settings& settings);
+
 // url without the "user:password@" before its host.
 std::string without_credentials(std::string_view url);

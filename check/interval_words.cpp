@@ -1,16 +1,16 @@
-#include "app/interval_words.h"
+#include "check/interval_words.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
+
+#include "common/text_search.h"
 
 namespace {
 
 constexpr std::uint32_t DAY = 24 * 60 * 60;
 // Beyond this the next refresh lies past any screen's life.
 constexpr std::uint32_t NEVER = 100u * 365 * DAY;
-
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 }  // namespace
 
@@ -20,7 +20,7 @@ std::string interval_words(const char* written, std::uint32_t seconds) {
   std::vector<std::string> notes;
   // Read once more the way the command line read it, to see what it did.
   const char* p = written;
-  while (is_space(*p)) ++p;
+  while (is_white_space(*p)) ++p;
   const bool negative = *p == '-';
   const char* digits = (*p == '-' || *p == '+') ? p + 1 : p;
   errno = 0;
@@ -48,3 +48,5 @@ std::string interval_words(const char* written, std::uint32_t seconds) {
   for (const std::string& note : notes) text += ": " + note;
   return text + ")";
 }
+
+bool interval_unsound(std::uint32_t seconds) { return seconds == 0 || seconds >= NEVER; }

@@ -1,4 +1,6 @@
-#include "app/server_value.h"
+#include "check/server_value.h"
+
+#include "config/config_file.h"
 
 namespace {
 
@@ -37,4 +39,9 @@ std::string without_credentials(std::string_view url) {
   std::string result(url);
   if (at != npos && at >= authority.start) result.erase(authority.start, at + 1 - authority.start);
   return result;
+}
+
+std::string_view server_text(const Settings& settings) {
+  const std::string_view url = settings.status_url;
+  return url.substr(0, url.size() - STATUS_PATH.size());
 }

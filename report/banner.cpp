@@ -1,4 +1,4 @@
-#include "fetch/banner.h"
+#include "report/banner.h"
 
 #include <algorithm>
 

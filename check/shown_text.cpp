@@ -1,4 +1,4 @@
-#include "app/shown_text.h"
+#include "check/shown_text.h"
 
 #include <utility>
 
@@ -79,8 +79,6 @@ string printable(string_view text) {
   return out;
 }
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
 bool is_letter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
 // The tag that ends the contents of a script or style element opened by
@@ -114,7 +112,7 @@ string page_text(string_view body) {
       const string_view end_tag = contents_end(body.substr(i, close + 1 - i));
       i = end_tag.empty() ? close + 1 : find_tag(body, end_tag, close + 1);
       pending_space = true;
-    } else if (is_space(body[i])) {
+    } else if (is_white_space(body[i])) {
       pending_space = true;
       ++i;
     } else {

@@ -1,26 +1,27 @@
-#include "app/check_from_shell.h"
+#include "check/check_from_shell.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "app/check_trust.h"
-#include "app/data_age_check.h"
-#include "app/interval_words.h"
+#include "check/check_trust.h"
+#include "check/data_age_check.h"
+#include "check/interval_words.h"
 #include "app/program.h"
-#include "app/refresh_cycle.h"
-#include "app/server_value.h"
-#include "app/shown_text.h"
+#include "app/refresh_record.h"
+#include "check/server_value.h"
+#include "check/shown_text.h"
 #include "common/text_search.h"
 #include "config/config_diagnosis.h"
 #include "config/exclude_diagnosis.h"
 #include "config/text_file.h"
-#include "fetch/banner.h"
+#include "report/banner.h"
 #include "fetch/certificate.h"
 #include "fetch/data_age.h"
 #include "fetch/failure_words.h"
 #include "fetch/status_fetch.h"
 #include "report/line_names.h"
 #include "report/page_check.h"
+#include "report/report_pass.h"
 
 namespace {
 
@@ -49,22 +50,34 @@ string counted(long n, string_view one, string_view many) {
   return std::to_string(n) + " " + string(n == 1 ? one : many);
 }
 
-// The report under construction. Texts that come from outside (the
-// configuration, the server, libcurl) pass through outside(), which masks
-// the password and shows control bytes as ^X.
+// The report under construction. What the server or libcurl sent passes
+// through outside(), which masks the password where it stands as the
+// password and shows control bytes as ^X; what the user wrote (paths, the
+// URL, other values) through written(), which only shows control bytes: a
+// password that happens to be a word of a path must not garble it, nor
+// point at itself.
 struct Lines {
   std::vector<string> secrets;
   string text;
+  bool noted = false;  // a line not taken, or a pitfall: the wall works, but not quite as written
+  string first_note;
 
   void add(string_view key, string_view value) {
     text.append(key).append(": ").append(value).push_back('\n');
+    if (key == "pitfall") note(value);
+  }
+  void note(string_view what) {
+    if (!noted) first_note = what;
+    noted = true;
   }
   string outside(string_view value) const { return shown(value, secrets); }
+  static string written(string_view value) { return shown(value, {}); }
   // "line N: "TEXT": why", one a line, for the file just named.
   void add_notes(const LineNotes& notes) {
     for (const LineNote& note : notes.notes)
-      add("line " + std::to_string(note.line), string("\"").append(outside(note.text)).append("\": ").append(outside(note.why)));
+      add("line " + std::to_string(note.line), string("\"").append(written(note.text)).append("\": ").append(written(note.why)));
     if (notes.more > 0) add("more lines like these", std::to_string(notes.more));
+    if (!notes.notes.empty()) note("line " + std::to_string(notes.notes.front().line) + " " + written(notes.notes.front().why));
   }
   void add(const std::vector<CheckLine>& more) {
     for (const CheckLine& line : more) add(line.key, line.value);
@@ -85,35 +98,40 @@ bool offers(const FetchResult& fetched, string_view scheme) {
   return false;
 }
 
-void explain_settings(const Program& program, string_view config_file, const SetUpNotes& notes, Lines& lines) {
+void explain_settings(const Program& program, string_view config_file, const Credentials& credentials,
+                      const SetUpNotes& notes, Lines& lines) {
+  const string& password = credentials.password;
   const Settings& settings = program.settings;
-  lines.add("configuration", lines.outside(config_file));
+  lines.add("configuration", lines.written(config_file));
   lines.add_notes(notes.config);
   if (program.options.exclude_path)
-    lines.add("exclude file", lines.outside(program.options.exclude_path) + ", " +
+    lines.add("exclude file", lines.written(program.options.exclude_path) + ", " +
                                   counted(static_cast<long>(program.excludes.count), "entry", "entries") +
-                                  (!notes.exclude_unread.empty() ? " (" + lines.outside(notes.exclude_unread) + ")"
+                                  (!notes.exclude_unread.empty() ? " (" + lines.written(notes.exclude_unread) + ")"
                                    : program.excludes.count == 0 ? string(" (empty, missing or no regular file)")
                                                                  : string()));
   else
     lines.add("exclude file", "none");
+  if (!notes.exclude_unread.empty()) lines.note("the exclude file cannot be read: " + lines.written(notes.exclude_unread));
   lines.add_notes(notes.excludes);
-  lines.add("interval", lines.outside(interval_words(program.options.interval_text, program.options.refresh_interval)));
-  lines.add("URL", lines.outside(without_credentials(settings.status_url)));
-  const bool user_holds_password =
-      !settings.password.empty() && settings.username.find(settings.password) != string::npos;
+  const string interval = lines.written(interval_words(program.options.interval_text, program.options.refresh_interval));
+  lines.add("interval", interval);
+  if (interval_unsound(program.options.refresh_interval)) lines.note("interval " + interval);
+  lines.add("URL", lines.written(without_credentials(settings.status_url)));
+  // Only a user name that is the password itself would give it away.
+  const bool user_is_password = !password.empty() && settings.username == password;
   lines.add("user name", settings.username.empty() ? "none"
-                         : user_holds_password     ? "not shown: it holds the password"
-                                                   : lines.outside(settings.username));
+                         : user_is_password        ? "not shown: it is the password"
+                                                   : lines.written(settings.username));
   lines.add("authentication", settings.digest ? "Digest only (digest yes)"
                                               : "whichever scheme the server asks for (Basic, Digest and others)");
   lines.add("service names read from", string(settings.newcgi ? "postfield elements (newcgi true)"
                                                               : "table cells (newcgi not true)") +
                                            "; table rows by their cells either way");
 
-  const string_view server = string_view(settings.status_url).substr(0, settings.status_url.size() - STATUS_PATH.size());
+  const string_view server = server_text(settings);
   const ServerValue value = read_server_value(server);
-  lines.add(trust_setting_lines(settings, lines.secrets));
+  lines.add(trust_setting_lines(settings, credentials));
   if (server.empty() && line_for(notes.config, "server") != 0)
     lines.add("pitfall", "no server value: line " + std::to_string(line_for(notes.config, "server")) +
                              " was not taken (see above), so the URL is only the status path");
@@ -122,7 +140,7 @@ void explain_settings(const Program& program, string_view config_file, const Set
   else if (value.scheme.empty())
     lines.add("pitfall", "the server value has no scheme: libcurl takes it for http://; write http:// or https://");
   else if (!equal_ignoring_case(value.scheme, "http") && !equal_ignoring_case(value.scheme, "https"))
-    lines.add("pitfall", "the server value's scheme is " + lines.outside(value.scheme) + ", not http or https");
+    lines.add("pitfall", "the server value's scheme is " + lines.written(value.scheme) + ", not http or https");
   if (value.has_credentials)
     lines.add("pitfall",
               "the server URL holds credentials (user:password@): orvek does not use them and always sends the "
@@ -138,7 +156,7 @@ void explain_settings(const Program& program, string_view config_file, const Set
   if (!settings.digest && settings.username.find(':') != string::npos)
     lines.add("pitfall", "the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
                          "against Basic the server sees the user " +
-                             lines.outside(settings.username.substr(0, settings.username.find(':'))) +
+                             lines.written(settings.username.substr(0, settings.username.find(':'))) +
                              "; set digest yes if the server offers Digest");
 }
 
@@ -180,10 +198,7 @@ void list_problems(const Answer& answer, Lines& lines) {
                                                             : "UNREACHABLE ";
       text += host;
     } else {
-      const ServiceStatus status = (tokens & TOKEN_WRN)   ? ServiceStatus::WARNING
-                                   : (tokens & TOKEN_CRI) ? ServiceStatus::CRITICAL
-                                                          : ServiceStatus::UNKNOWN;
-      text = string(status_word(status)) + " " + host + " / " +
+      text = string(status_word(service_status(tokens))) + " " + host + " / " +
              (names.service_read ? lines.outside(names.service) : "(no service name)");
     }
     if (!names.any()) text += ": no name can be read (\"No match!\")";
@@ -193,8 +208,8 @@ void list_problems(const Answer& answer, Lines& lines) {
 }
 
 // What the report holds, and whether the newcgi setting fits the page.
-void explain_report(const Program& program, const Answer& answer, const SetUpNotes& notes, Lines& lines) {
-  const Report& report = answer.report;
+void explain_report(const Program& program, const Answer& answer, const Report& report, const SetUpNotes& notes,
+                    Lines& lines) {
   long down = 0, unreachable = 0, hosts = 0, warning = 0, critical = 0, unknown = 0;
   for (const ReportItem& item : report.items) {
     switch (item.kind) {
@@ -254,6 +269,24 @@ void explain_report(const Program& program, const Answer& answer, const SetUpNot
                           "name cell that orvek knows");
 }
 
+// The check-plugin convention's first line: "ORVEK OK - summary", then
+// performance data after " | ".
+string plugin_line(int status, string_view summary, const FetchResult& fetched, const Report* report) {
+  static constexpr string_view WORDS[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
+  string line = "ORVEK " + string(WORDS[status]) + " - " + string(summary);
+  if (status != CHECK_UNFINISHED) {
+    char time[32];
+    std::snprintf(time, sizeof time, "time=%.3fs", fetched.seconds);
+    line += string(" | ") + time + " size=" + std::to_string(fetched.body_size) + "B";
+    if (report) {
+      std::size_t problems = 0;
+      for (const ReportItem& item : report->items) problems += item.kind != ReportItemKind::HOST;
+      line += " problems=" + std::to_string(problems);
+    }
+  }
+  return line + "\n";
+}
+
 string_view kind_words(PageKind kind) {
   switch (kind) {
     case PageKind::STATUS_DOCUMENT: return "the status document (a WML card)";
@@ -265,14 +298,19 @@ string_view kind_words(PageKind kind) {
 
 }  // namespace
 
-CheckReport explain_fetch(const Program& program, string_view config_file, const FetchResult& fetched,
-                          const CertificateLook* certificate, const SetUpNotes& notes,
-                          const DataAgeFetch* data_age) {
+CheckReport explain_refresh(const Program& program, string_view config_file, const RefreshRecord& record,
+                            const CertificateLook* second_look, const SetUpNotes& notes) {
+  const FetchResult& fetched = record.transfer;
+  const Answer& answer = record.answer;
+  const Report& report = record.outcome.report;
   Lines lines;
-  lines.secrets = password_forms(program.settings.username, program.settings.password);
-  for (string& form : password_forms(program.settings.username, password_in_use(program.settings)))
-    lines.secrets.push_back(std::move(form));
-  explain_settings(program, config_file, notes, lines);
+  // The password where it could come back: as sent, and in the Authorization
+  // header that carried it; the password line's too where a file won over it.
+  lines.secrets = password_forms(program.settings.username, record.credentials.password);
+  if (program.settings.password != record.credentials.password)
+    for (string& form : password_forms(program.settings.username, program.settings.password))
+      lines.secrets.push_back(std::move(form));
+  explain_settings(program, config_file, record.credentials, notes, lines);
 
   const string took = seconds_text(fetched.seconds);
   const string size = grouped(fetched.body_size) + (fetched.body_size == 1 ? " byte" : " bytes");
@@ -281,15 +319,14 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
   else
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
-                            lines.outside(failure_words(fetched)) + " (after " + took + ")");
+                            lines.written(failure_words(fetched)) + " (after " + took + ")");
   if (fetched.failure == FetchFailure::TRANSPORT || fetched.failure == FetchFailure::NO_HANDLE)
     lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
-  if (certificate) lines.add(certificate_lines(program.settings, fetched, *certificate, lines.secrets));
+  const ShownCertificate certificate = shown_certificate(program.settings, fetched, second_look);
+  if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.secrets));
 
-  Answer answer;
   if (fetched.ok()) {
-    answer = read_answer(program.body, program.excludes, program.settings.newcgi);
     lines.add("kind of page", kind_words(page_kind(received_body(program.body))));
     switch (answer.verdict) {
       case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;
@@ -315,26 +352,42 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
                                                     : "none (markup only)");
   }
 
+  const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
+  if (drawn) explain_report(program, answer, report, notes, lines);
+  const DataAgeExplained age = explain_data_age(program.settings, record.data_age ? &*record.data_age : nullptr);
+  // The data age URL is the user's; the rest the server's answer.
+  for (const auto& [key, value] : age.lines)
+    lines.add(key, key == "data age URL" ? lines.written(value) : lines.outside(value));
+  lines.add(exposure_warnings(program.settings, config_file, certificate));
+
   CheckReport result;
   string verdict;
-  const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
-  if (drawn) explain_report(program, answer, notes, lines);
-  const DataAgeExplained age = explain_data_age(program.settings, drawn ? data_age : nullptr);
-  for (const auto& [key, value] : age.lines) lines.add(key, lines.outside(value));
-  if (drawn && age.banner) {
-    verdict = "FAIL: the monitor would show the banner \"" + *age.banner + "\": " + lines.outside(age.why);
-  } else if (drawn) {
-    result.status = 0;
-    verdict = string("OK: the monitor would draw this page as its report") +
-              (answer.report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
-               : answer.report.items.empty() ? ", an empty black screen (all clear)"
-                                             : "");
-  } else {
+  string summary;
+  if (fetched.failure == FetchFailure::NO_HANDLE) {
+    result.status = CHECK_UNFINISHED;
     verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
+    summary = "the check could not finish: libcurl could not start a transfer";
+  } else if (!record.outcome.banner) {
+    result.status = lines.noted ? CHECK_NOTED : CHECK_OK;
+    verdict = string("OK: the monitor would draw this page as its report") +
+              (report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
+               : report.items.empty() ? ", an empty black screen (all clear)"
+                                      : "");
+    summary = lines.noted ? "the monitor draws the report, but " + lines.first_note
+                          : "the monitor would draw this page as its report";
+  } else if (drawn && age.banner) {
+    result.status = CHECK_BANNER;
+    verdict = "FAIL: the monitor would show the banner \"" + *age.banner + "\": " + lines.outside(age.why);
+    summary = "the monitor would show the banner \"" + *age.banner + "\"";
+  } else {
+    result.status = CHECK_BANNER;
+    verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
+    summary = "the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\": " +
+              (answered ? fetched.ok() ? string("the page is no list of problems") : status_text(fetched.status)
+                        : lines.written(failure_words(fetched)));
   }
-  lines.add(exposure_warnings(program.settings, config_file, certificate, lines.secrets));
   lines.add("verdict", verdict);
-  result.text = std::move(lines.text);
+  result.text = plugin_line(result.status, summary, fetched, drawn ? &report : nullptr) + lines.text;
   return result;
 }
 
@@ -351,18 +404,13 @@ SetUpNotes read_set_up_notes(const Program& program, string_view config_file) {
 }
 
 int check_from_shell(Program& program, string_view config_file) {
-  const FetchResult fetched = fetch_problems(program.settings, program.body);
-  // A second handshake, unchecked and without a request, so that the
-  // certificate shows also where the fetch refused it.
-  std::optional<CertificateLook> certificate;
-  if (certificate_worth_a_look(program.settings, fetched)) certificate = look_at_certificate(program.settings.status_url);
-  // The data's age is asked for as the monitor asks: after a list it would draw.
-  std::optional<DataAgeFetch> data_age;
-  if (fetched.ok() && program.settings.max_age &&
-      !outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)).banner)
-    data_age = fetch_data_age(program.settings);
-  const CheckReport report = explain_fetch(program, config_file, fetched, certificate ? &*certificate : nullptr,
-                                           read_set_up_notes(program, config_file), data_age ? &*data_age : nullptr);
+  const RefreshRecord record = refresh(program);
+  // A second handshake, unchecked and without a request, only where the
+  // transfer failed before any certificate came.
+  std::optional<CertificateLook> look;
+  if (needs_second_look(program.settings, record.transfer)) look = look_at_certificate(program.settings.status_url);
+  const CheckReport report =
+      explain_refresh(program, config_file, record, look ? &*look : nullptr, read_set_up_notes(program, config_file));
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

@@ -9,3 +9,7 @@
 // fetches)", "1 s (-s 1min: text after the number ignored)"...
 // written: the -s argument as given, or null when there was none.
 std::string interval_words(const char* written, std::uint32_t seconds);
+
+// Whether the interval leaves the wall without a pause between fetches, or
+// never refreshes it.
+bool interval_unsound(std::uint32_t seconds);

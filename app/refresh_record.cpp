@@ -1,0 +1,61 @@
+#include "app/refresh_record.h"
+
+#include <ctime>
+#include <utility>
+
+#include "fetch/banner_reason.h"
+#include "report/report_pass.h"
+
+namespace {
+
+Answer read_answer(const ReceiveBuffer& body, bool newcgi) {
+  Answer answer;
+  answer.lines = split_problem_lines(received_text(body));
+  answer.names = read_names(answer.lines, newcgi);
+  bool has_names = false;
+  for (const LineNames& names : answer.names) has_names = has_names || names.any();
+  answer.verdict = check_page(received_body(body), !answer.lines.empty(), has_names);
+  return answer;
+}
+
+}  // namespace
+
+RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
+                           const ExcludeList& excludes, bool newcgi) {
+  RefreshRecord record{std::move(credentials), std::move(transfer), {}, std::nullopt, {}};
+  if (!record.transfer.ok()) return record;
+  record.answer = read_answer(body, newcgi);
+  if (record.answer.verdict == PageVerdict::STATUS_PAGE) {
+    record.outcome.banner = false;
+    record.outcome.report = render_problems(record.answer.lines, record.answer.names, excludes);
+  }
+  return record;
+}
+
+void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t max_age) {
+  // A report from stale status data is no current report. It stays in the
+  // record, for orvek -t to tell what it held; the screen shows the banner.
+  if (std::optional<std::string> stale = data_age_banner(data_age.age, max_age)) {
+    record.outcome.banner = true;
+    record.outcome.banner_text = std::move(*stale);
+  }
+  record.data_age = std::move(data_age);
+}
+
+RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop) {
+  const Settings& settings = program.settings;
+  Credentials credentials = read_credentials(settings);
+  FetchResult transfer = fetch_problems(settings, credentials, program.body, stop);
+  // The time a resize lays out again is that of this fetch, not its own.
+  const std::time_t fetched_at = std::time(nullptr);
+  RefreshRecord record =
+      read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes, settings.newcgi);
+  record.outcome.fetched_at = fetched_at;
+  if (!record.outcome.banner && settings.max_age && !(stop && *stop))
+    take_data_age(record, fetch_data_age(settings, record.credentials, stop), *settings.max_age);
+  if (record.outcome.banner)
+    record.outcome.reason =
+        banner_reason({record.transfer, record.answer.verdict, received_body(program.body),
+                       record.data_age ? &*record.data_age : nullptr, settings.max_age.value_or(0)});
+  return record;
+}

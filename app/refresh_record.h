@@ -1,0 +1,49 @@
+#pragma once
+// One refresh, as one record: the transfer, the page as read, the data
+// age's answer and what the screen shows. The refresh cycle paints it;
+// orvek -t prints it. Nothing in it is read, fetched or decided twice.
+#include <csignal>
+#include <optional>
+#include <vector>
+
+#include "app/program.h"
+#include "fetch/data_age.h"
+#include "fetch/server_transfer.h"
+#include "fetch/status_fetch.h"
+#include "report/line_names.h"
+#include "report/page_check.h"
+#include "report/problem_lines.h"
+
+struct ExcludeList;
+struct ReceiveBuffer;
+
+// What a transfer that arrived holds, read as a refresh reads it: the problem
+// lines, their names and the page check's verdict. Lines and names are views
+// into the receive buffer.
+struct Answer {
+  std::vector<ProblemLine> lines;
+  std::vector<LineNames> names;
+  PageVerdict verdict = PageVerdict::NO_CARD;
+};
+
+struct RefreshRecord {
+  Credentials credentials;  // the password sent, read once for every transfer of the refresh
+  FetchResult transfer;     // the list's, with the certificate of the connection that carried it
+  Answer answer;            // read when the transfer gave its page
+  std::optional<DataAgeFetch> data_age;  // asked for only when maxage is set and the list would be drawn
+  Outcome outcome;          // what the screen shows: the report (when drawn), or a banner
+};
+
+// Reads the page the transfer left in body and decides what is shown,
+// without the data age.
+RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
+                           const ExcludeList& excludes, bool newcgi);
+
+// Takes the data age's answer into the record: the report gives way to a
+// banner when the data is older than max_age seconds or its age unknown.
+void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t max_age);
+
+// One refresh: the credentials read, the list fetched into program.body and
+// read, the data age fetched when it counts. When stop is given, a transfer
+// is abandoned soon after *stop turns non-zero.
+RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop = nullptr);

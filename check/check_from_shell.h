@@ -1,0 +1,48 @@
+#pragma once
+// orvek -t: one fetch made exactly as a refresh makes it, read as a refresh
+// reads it, and explained on standard output, one fact a line, so that a
+// set-up can be checked from a shell, a pipe or cron. Never starts curses.
+#include <string>
+#include <string_view>
+
+#include "config/line_notes.h"
+
+struct CertificateLook;
+struct Program;
+struct RefreshRecord;
+
+// The exit statuses of the check, as a monitoring server's check plugin
+// ends: the wall works and there is nothing to note; it works, but a line
+// was not taken, a pitfall was found, or the interval has no pause or never
+// refreshes; it would show a banner; the check itself could not finish.
+inline constexpr int CHECK_OK = 0;
+inline constexpr int CHECK_NOTED = 1;
+inline constexpr int CHECK_BANNER = 2;
+inline constexpr int CHECK_UNFINISHED = 3;
+
+// What the check tells, and the exit status it ends with.
+struct CheckReport {
+  std::string text;  // "ORVEK OK - ..." and the lines, each ended by '\n'; never the password
+  int status = CHECK_UNFINISHED;
+};
+
+// What a second look at the configuration and the exclude file found.
+struct SetUpNotes {
+  LineNotes config;
+  LineNotes excludes;
+  std::string exclude_unread;  // why the exclude file could not be read, if so
+};
+
+// The report on one refresh, made with program.settings into program.body.
+// config_file: the file the settings came from. second_look: the
+// certificate of a second, unchecked handshake, made only where the
+// transfer failed before any came. notes: what a second look at the
+// configuration and exclude file found.
+CheckReport explain_refresh(const Program& program, std::string_view config_file, const RefreshRecord& record,
+                            const CertificateLook* second_look = nullptr, const SetUpNotes& notes = {});
+
+// The second look at the files themselves.
+SetUpNotes read_set_up_notes(const Program& program, std::string_view config_file);
+
+// Refreshes once, prints the report, and returns its exit status.
+int check_from_shell(Program& program, std::string_view config_file);
