@@ -88,10 +88,13 @@ struct Lines {
     text.append(key).append(": ").append(value).push_back('\n');
   }
   string outside(string_view value) const { return shown(value, secrets); }
-  // "line N: "TEXT": why", one a line, for the file just named.
-  void add_notes(const LineNotes& notes) {
+  // "line N: "TEXT": why", one a line, for the file just named. masked:
+  // the notes already hide the password where it stands as one, so that
+  // paths and other values show as written.
+  void add_notes(const LineNotes& notes, bool masked = false) {
+    const auto show = [this, masked](string_view text) { return masked ? shown(text, {}) : outside(text); };
     for (const LineNote& note : notes.notes)
-      add("line " + std::to_string(note.line), string("\"").append(outside(note.text)).append("\": ").append(outside(note.why)));
+      add("line " + std::to_string(note.line), string("\"").append(show(note.text)).append("\": ").append(show(note.why)));
     if (notes.more > 0) add("more lines like these", std::to_string(notes.more));
   }
   void add(const std::vector<CheckLine>& more) {
@@ -116,7 +119,7 @@ bool offers(const FetchResult& fetched, string_view scheme) {
 void explain_settings(const Program& program, string_view config_file, const SetUpNotes& notes, Lines& lines) {
   const Settings& settings = program.settings;
   lines.add("configuration", lines.outside(config_file));
-  lines.add_notes(notes.config);
+  lines.add_notes(notes.config, true);
   if (program.options.exclude_path)
     lines.add("exclude file", lines.outside(program.options.exclude_path) + ", " +
                                   counted(static_cast<long>(program.excludes.count), "entry", "entries") +
