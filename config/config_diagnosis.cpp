@@ -225,19 +225,13 @@ string why_no_key(const FirstWord& first, string_view raw) {
 
 // How the reader changed a value it took: spaces or "#..." dropped, blanks
 // kept, a value the key could not use.
-std::vector<string> value_changes(const LineReading& line, string_view raw, std::size_t key, bool masked) {
+std::vector<string> value_changes(const LineReading& line, std::size_t key, bool masked) {
   const ConfigKey& row = CONFIG_KEYS[key];
   // On a masked line the value is not quoted either.
   const string taken_as = masked ? string() : ": taken as " + quoted(line.value);
   std::vector<string> changes;
-  const string_view after = raw.substr(std::min(line.value_start, raw.size()));
-  const std::size_t hash = after.find('#');
-  string_view written = after.substr(0, hash);
-  written.remove_prefix(std::min(written.find_first_not_of(' '), written.size()));
-  while (!written.empty() && written.back() == ' ') written.remove_suffix(1);
-  const bool inner_spaces = written.find(' ') != string_view::npos;
   // "value # note" is a comment; "ab#cd" loses "#cd".
-  const bool hash_glued = hash != string_view::npos && hash > 0 && after[hash - 1] != ' ';
+  const bool inner_spaces = line.spaces_dropped, hash_glued = line.cut_at_hash;
   if (row.secret) {
     if (inner_spaces || hash_glued)
       changes.push_back(string("spaces and # are dropped from ") + string(row.name) +
@@ -320,7 +314,7 @@ std::vector<string> why_changed(const ConfigReading& reading, const LineReading&
     why.push_back(two);
   } else {
     const bool masked = shown.find("********") != string::npos && raw.find("********") == string_view::npos;
-    const std::vector<string> changes = value_changes(line, raw, keys.front(), masked);
+    const std::vector<string> changes = value_changes(line, keys.front(), masked);
     why.insert(why.end(), changes.begin(), changes.end());
   }
   for (const std::size_t k : keys)

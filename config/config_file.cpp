@@ -26,7 +26,8 @@ struct Reader {
   std::array<std::size_t, KEY_COUNT> last_line{};
   // What the line being read came to, when recorded.
   LineReading reading;
-  bool had_text = false;  // the line added a character to the token
+  bool had_text = false;          // the line added a character to the token
+  bool space_after_value = false;  // a space dropped after some of the value
 };
 
 // The use a key makes of the value it took.
@@ -44,6 +45,7 @@ void start_line(Reader& r, std::size_t at) {
   r.reading.start = at;
   r.reading.carried_from = r.token.empty() ? 0 : r.token_line;
   r.had_text = false;
+  r.space_after_value = false;
 }
 
 // The fate of a line, once its end (or the end of the text) is met.
@@ -61,19 +63,27 @@ void finish_line(Reader& r, std::size_t end, bool ended, std::vector<LineReading
 void read_character(Reader& r, std::string_view text, std::size_t at, std::vector<LineReading>* record) {
   const char c = text[at];
   if (r.in_comment && c != '\n') return;
+  LineReading& line = r.reading;
+  // Text in the token after a key found on this line is that key's value.
+  const bool in_value = line.keys != 0 && !r.token.empty();
   if (c == '#') {
     r.in_comment = true;
+    line.cut_at_hash = in_value && text[at - 1] != ' ';
   } else if (c == ' ') {
     // Only a whole token that names a key is a key; any other word simply
     // goes on, so spaces inside a value vanish.
     const std::optional<std::size_t> key = key_index(r.token);
-    if (!key) return;
+    if (!key) {
+      r.space_after_value = r.space_after_value || in_value;
+      return;
+    }
     r.pending[*key] = true;
-    LineReading& line = r.reading;
     if (line.keys == 0) line.first_key = *key;
     line.keys |= static_cast<std::uint16_t>(1u << *key);
     line.joined = line.joined || (line.carried_from != 0 && r.token_line != line.number);
     line.value_start = at + 1 - r.line_start;
+    // A value begins again.
+    line.spaces_dropped = line.cut_at_hash = r.space_after_value = false;
     r.token.clear();
   } else if (c == '\n') {
     r.in_comment = false;
@@ -97,6 +107,7 @@ void read_character(Reader& r, std::string_view text, std::size_t at, std::vecto
   } else {
     if (r.token.empty()) r.token_line = r.line;
     r.had_text = true;
+    line.spaces_dropped = line.spaces_dropped || r.space_after_value;
     if (r.token.size() < TOKEN_LIMIT) r.token.push_back(c);
   }
 }
@@ -182,14 +193,17 @@ ConfigRead read_config(std::string_view text) {
   return result;
 }
 
-std::optional<Settings> load_config(const std::string& path) {
-  const std::optional<std::string> text = read_text_file(path.c_str(), CONFIG_READ_LIMIT);
+std::optional<Settings> load_config(const std::string& path, ConfigText* as_read) {
+  std::optional<std::string> text = read_text_file(path.c_str(), CONFIG_READ_LIMIT);
   if (!text) return std::nullopt;
-  return parse_config(*text);
+  if (!as_read) return parse_config(*text);
+  ConfigRead read = read_config(*text);
+  *as_read = {std::move(*text), std::move(read.reading)};
+  return std::move(read.settings);
 }
 
 std::optional<Settings> find_config_file(const char* config_path, const std::vector<std::string>& search_directories,
-                                         std::string* chosen_path) {
+                                         std::string* chosen_path, ConfigText* as_read) {
   std::string chosen;
   if (config_path) {
     if (!can_open(config_path)) return std::nullopt;
@@ -207,5 +221,5 @@ std::optional<Settings> find_config_file(const char* config_path, const std::vec
   if (chosen_path) *chosen_path = chosen;
   // The file may vanish between the search and the parse: that is the same
   // as not finding it.
-  return load_config(chosen);
+  return load_config(chosen, as_read);
 }

@@ -69,6 +69,8 @@ struct LineReading {
   std::size_t value_start = 0;        // within the line: after the space that ended the last key found
   std::size_t carried_from = 0;       // the line whose text the reader held when this one began (0: none)
   std::string value;                  // TAKEN: what the first key in commit order got
+  bool spaces_dropped = false;        // spaces inside the value after the last key were dropped
+  bool cut_at_hash = false;           // a "#" right after text of that value ended it
   ValueUse use = ValueUse::USED;
   std::size_t overridden_by = 0;      // TAKEN: the last later line that set that key again (0: none)
 };
@@ -100,15 +102,22 @@ Settings parse_config(std::string_view text);
 // The same reading, with the reader's account of every line.
 ConfigRead read_config(std::string_view text);
 
+// A configuration file as the reader met it, so that a check from the shell
+// tells of the very text the settings came from, without reading it again.
+struct ConfigText {
+  std::string text;
+  ConfigReading reading;
+};
+
 // Chooses the configuration file (config_path, or the first orvek.conf found
 // in search_directories that is a readable regular file) and loads it;
-// chosen_path, when given, receives the file's path. Nothing when no file can
-// be read.
+// chosen_path, when given, receives the file's path, and as_read its text
+// and the reader's account of it. Nothing when no file can be read.
 std::optional<Settings> find_config_file(
     const char* config_path, const std::vector<std::string>& search_directories = config_search_directories(),
-    std::string* chosen_path = nullptr);
+    std::string* chosen_path = nullptr, ConfigText* as_read = nullptr);
 
 // The settings of the file at path; nothing when it cannot be read.
-std::optional<Settings> load_config(const std::string& path);
+std::optional<Settings> load_config(const std::string& path, ConfigText* as_read = nullptr);
 
 inline constexpr std::string_view CONFIG_NOT_FOUND = "Could not find orvek.conf, exiting.";

@@ -325,6 +325,22 @@ TEST_F(ConfigSearch, NamedFileIsUsedWhateverItsName) {
   EXPECT_EQ(settings->username, "named");
 }
 
+// The text the settings came from, and the account of it, for -t's notes.
+TEST_F(ConfigSearch, KeepsTheTextItRead) {
+  const std::string text = "username searched\nusername again\n";
+  write(root_ / "b/orvek.conf", text);
+  ConfigText as_read;
+  std::string path;
+  const auto settings = find_config_file(nullptr, directories_, &path, &as_read);
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(path, (root_ / "b/orvek.conf").string());
+  EXPECT_EQ(as_read.text, text);
+  const ConfigRead read = read_config(text);
+  EXPECT_EQ(*settings, read.settings);
+  ASSERT_EQ(as_read.reading.lines.size(), 2u);
+  EXPECT_EQ(as_read.reading.lines[0].overridden_by, 2u);
+}
+
 TEST_F(ConfigSearch, NothingFound) { EXPECT_FALSE(find_config_file(nullptr, directories_)); }
 
 TEST_F(ConfigSearch, MissingNamedFileIsNotFoundEvenIfSearchWouldFindOne) {
