@@ -376,7 +376,9 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
     string masking = key;
     for (const std::size_t k : keys_of(line))
       if (CONFIG_KEYS[k].secret) masking = string(CONFIG_KEYS[k].name);
-    const string shown = shown_line(raw, masking, std::min(key_end, raw.size()));
+    // Past the notes listed, a line is only counted: its text is not made.
+    const bool listed = result.notes.size() < LINE_NOTE_LIMIT;
+    const string shown = listed ? shown_line(raw, masking, std::min(key_end, raw.size())) : string();
 
     const std::vector<string> why =
         line.keys == 0 ? why_not_taken(lines, n, first, raw) : why_changed(reading, line, raw, shown);
