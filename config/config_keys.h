@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 enum class KeyKind {
@@ -47,3 +48,10 @@ constexpr std::optional<std::size_t> key_index(std::string_view name) {
 // The row of a key the table holds; a name not in it is a mistake in the
 // code, caught when compiled.
 consteval std::size_t key_of(std::string_view name) { return *key_index(name); }
+
+// A switch's line as it turns the switch on ("digest yes"), for advice that
+// names it.
+inline std::string switch_on(std::string_view name) {
+  const ConfigKey& row = CONFIG_KEYS[*key_index(name)];
+  return std::string(row.name).append(" ").append(row.on_word);
+}
