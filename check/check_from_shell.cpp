@@ -123,10 +123,11 @@ void explain_settings(const Program& program, string_view config_file, const Cre
   lines.add("user name", settings.username.empty() ? "none"
                          : user_is_password        ? "not shown: it is the password"
                                                    : lines.written(settings.username));
-  lines.add("authentication", settings.digest ? "Digest only (digest yes)"
+  lines.add("authentication", settings.digest ? "Digest only (" + switch_on("digest") + ")"
                                               : "whichever scheme the server asks for (Basic, Digest and others)");
-  lines.add("service names read from", string(settings.newcgi ? "postfield elements (newcgi true)"
-                                                              : "table cells (newcgi not true)") +
+  const string newcgi_off = "newcgi not " + string(CONFIG_KEYS[key_of("newcgi")].on_word);
+  lines.add("service names read from", (settings.newcgi ? "postfield elements (" + switch_on("newcgi") + ")"
+                                                        : "table cells (" + newcgi_off + ")") +
                                            "; table rows by their cells either way");
 
   const string_view server = server_text(settings);
@@ -157,7 +158,7 @@ void explain_settings(const Program& program, string_view config_file, const Cre
     lines.add("pitfall", "the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
                          "against Basic the server sees the user " +
                              lines.written(settings.username.substr(0, settings.username.find(':'))) +
-                             "; set digest yes if the server offers Digest");
+                             "; set " + switch_on("digest") + " if the server offers Digest");
 }
 
 void explain_refusal(const Program& program, const FetchResult& fetched, Lines& lines) {
@@ -166,8 +167,8 @@ void explain_refusal(const Program& program, const FetchResult& fetched, Lines& 
     for (const string& scheme : fetched.offered_schemes) schemes += (schemes.empty() ? "" : ", ") + scheme;
     lines.add("offered by the server", schemes.empty() ? "nothing (no WWW-Authenticate header)" : lines.outside(schemes));
     if (program.settings.digest && !offers(fetched, "Digest"))
-      lines.add("hint", "digest yes makes orvek answer Digest only, and the server does not offer it: remove the "
-                        "digest line");
+      lines.add("hint", switch_on("digest") +
+                            " makes orvek answer Digest only, and the server does not offer it: remove the digest line");
     else if (offers(fetched, "Digest") || offers(fetched, "Basic"))
       lines.add("hint", "the server refused the user name or the password");
     else
@@ -248,9 +249,10 @@ void explain_report(const Program& program, const Answer& answer, const Report& 
   const std::size_t newcgi_line = line_for(notes.config, "newcgi");
   bool noted = false;
   for (const LineNote& note : notes.config.notes) noted = noted || note.line == newcgi_line;
-  const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) + " must read \"newcgi true\"" +
+  const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) + " must read \"" +
+                                                   switch_on("newcgi") + "\"" +
                                                    (noted ? string(" and be taken (see above)") : string())
-                                             : string("add the line \"newcgi true\"");
+                                             : "add the line \"" + switch_on("newcgi") + "\"";
   // The newcgi hint only where the other setting reads more.
   if (read_other > read_now)
     lines.add("hint", string(program.settings.newcgi ? "the service names stand in table cells, not postfield "

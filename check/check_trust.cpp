@@ -42,7 +42,7 @@ std::size_t pin_count(string_view pin) {
 // What the chain is checked against; empty when it is not checked.
 string chain_check(const Settings& settings) {
   if (!settings.cafile.empty()) return "its chain against the CA certificates in " + written(settings.cafile) + " (cafile)";
-  if (settings.verify) return "its chain against the system's CA certificates (verify yes)";
+  if (settings.verify) return "its chain against the system's CA certificates (" + switch_on("verify") + ")";
   return {};
 }
 
@@ -161,7 +161,8 @@ std::vector<CheckLine> trust_setting_lines(const Settings& settings, const Crede
                                 "over plain http: nothing is checked"});
   }
   if (settings.verify && !settings.cafile.empty())
-    lines.push_back({"pitfall", "both verify yes and a cafile line: the chain is checked against the cafile only"});
+    lines.push_back({"pitfall", "both " + switch_on("verify") +
+                                    " and a cafile line: the chain is checked against the cafile only"});
   if (!settings.cafile.empty()) {
     if (const string reason = why_unreadable(settings.cafile.c_str()); !reason.empty())
       lines.push_back({"pitfall", "the cafile " + written(settings.cafile) + " cannot be read: " + reason});
@@ -246,8 +247,8 @@ std::vector<CheckLine> exposure_warnings(const Settings& settings, string_view c
   const bool plain_http = value.scheme.empty() || equal_ignoring_case(value.scheme, "http");
   if (plain_http && has_password && !settings.digest)
     lines.push_back({"warning", "over plain http orvek answers Basic when the server asks for it, and Basic carries "
-                                "the password readable by anyone on the network: use https, or digest yes if the "
-                                "server offers Digest"});
+                                "the password readable by anyone on the network: use https, or " + switch_on("digest") +
+                                    " if the server offers Digest"});
   if (!settings.password.empty()) warn_if_readable(string(config_file), "the configuration", lines);
   if (!settings.passwordfile.empty()) warn_if_readable(settings.passwordfile, "the password file", lines);
   if (certificate.facts) {

@@ -45,7 +45,8 @@ DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* 
   // nothing.
   if (!settings.max_age) {
     if (!settings.max_age_value.empty())
-      add("pitfall", "the maxage value \"" + settings.max_age_value + "\" is no whole number of seconds up to " +
+      add("pitfall", "the maxage value \"" + settings.max_age_value +
+                         "\" is no number of seconds (or of minutes or hours, with m or h) up to " +
                          std::to_string(MAX_AGE_LIMIT) + ": the data age is not checked");
     return result;
   }

@@ -1,11 +1,7 @@
 #include "config/config_diagnosis.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 
 #include "common/text_search.h"
 #include "config/config_file.h"
@@ -17,7 +13,7 @@ using std::string;
 using std::string_view;
 
 // Other words people write for a key. The keys themselves come from the
-// reader (config_key_names), so a new key is suggested without a line here.
+// table (CONFIG_KEYS), so a new key is suggested without a line here.
 struct OtherName {
   string_view word;
   string_view key;
@@ -30,15 +26,17 @@ constexpr OtherName OTHER_NAMES[] = {
     {"new-cgi", "newcgi"},
 };
 
-// Keys whose values never show in a note.
-constexpr string_view SECRET_KEYS[] = {"password"};
-
 // Pieces of the words people write for a password.
 constexpr string_view SECRET_WORD_STARTS[] = {"pass", "pwd", "secret"};
 
+// Whether a key's value never shows in a note.
 bool is_secret(string_view key) {
-  return std::find(std::begin(SECRET_KEYS), std::end(SECRET_KEYS), key) != std::end(SECRET_KEYS);
+  const std::optional<std::size_t> k = key_index(key);
+  return k && CONFIG_KEYS[*k].secret;
 }
+
+// The key a word that starts a secret's usual names stands for.
+constexpr string_view SECRET_KEY = CONFIG_KEYS[key_of("password")].name;
 
 // A line shown in a note is cut here, so that a stray megabyte stays a line.
 constexpr std::size_t SHOWN_LINE_LIMIT = 120;
@@ -92,8 +90,8 @@ std::size_t edit_distance(string_view a, string_view b, std::size_t limit) {
 // glued to its value; empty when none.
 string_view key_prefix(string_view word) {
   string_view longest;
-  for (const string_view key : config_key_names())
-    if (word.size() > key.size() && equal_ignoring_case(word.substr(0, key.size()), key) && key.size() > longest.size())
+  for (const ConfigKey& row : CONFIG_KEYS)
+    if (const string_view key = row.name; word.size() > key.size() && equal_ignoring_case(word.substr(0, key.size()), key) && key.size() > longest.size())
       longest = key;
   return longest;
 }
@@ -118,7 +116,7 @@ string quoted_word(string_view word) { return may_hold_secret(word) ? string("(n
 
 string key_list() {
   string keys;
-  for (const string_view key : config_key_names()) keys.append(keys.empty() ? "" : ", ").append(key);
+  for (const ConfigKey& row : CONFIG_KEYS) keys.append(keys.empty() ? "" : ", ").append(row.name);
   return keys;
 }
 
@@ -150,76 +148,6 @@ FirstWord first_word(string_view line) {
   return result;
 }
 
-// What the reader did with one line.
-struct LineReading {
-  string_view raw;                   // without the line end
-  bool ended = false;                // has its line end
-  std::size_t carried_from = 0;      // the line whose text the token held at its start (0: none)
-  std::vector<std::size_t> keys;     // indexes of the keys found, in order
-  bool joined = false;               // a key was found only with the carried text
-  std::size_t value_start = 0;       // after the space that ended the last key
-  string value;                      // what the first pending key got (ended lines)
-  bool leaves_text = false;          // ended with text in the token and no key pending
-};
-
-std::vector<LineReading> read_lines(string_view text) {
-  const auto keys = config_key_names();
-  std::vector<LineReading> lines;
-  string token;
-  std::size_t token_line = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t newline = text.find('\n', start);
-    LineReading line;
-    line.ended = newline != string_view::npos;
-    line.raw = text.substr(start, (line.ended ? newline : text.size()) - start);
-    const std::size_t number = lines.size() + 1;
-    line.carried_from = token.empty() ? 0 : token_line;
-    bool token_carried = !token.empty();
-    std::vector<bool> pending(keys.size(), false);
-    bool in_comment = false;
-    // The same steps as the reader's, character by character.
-    for (std::size_t i = 0; i < line.raw.size(); ++i) {
-      const char c = line.raw[i];
-      if (in_comment) continue;
-      if (c == '#') {
-        in_comment = true;
-      } else if (c == ' ') {
-        for (std::size_t k = 0; k < keys.size(); ++k) {
-          if (token != keys[k]) continue;
-          pending[k] = true;
-          line.keys.push_back(k);
-          line.joined = line.joined || token_carried;
-          line.value_start = i + 1;
-          token.clear();
-          token_carried = false;
-          break;
-        }
-      } else if (token.size() < TOKEN_LIMIT) {
-        if (token.empty()) token_line = number;
-        token.push_back(c);
-      }
-    }
-    if (line.ended) {
-      bool first = true;
-      for (std::size_t k = 0; k < keys.size(); ++k) {
-        if (!pending[k]) continue;
-        if (first) line.value = token;
-        first = false;
-        token.clear();
-      }
-      line.leaves_text = first && !token.empty();
-    }
-    lines.push_back(std::move(line));
-    start = line.ended ? newline + 1 : text.size();
-  }
-  return lines;
-}
-
-bool has_content(string_view raw) {
-  const std::size_t at = raw.find_first_not_of(' ');
-  return at != string_view::npos && raw[at] != '#';
-}
-
 // The line as a note shows it: cut at SHOWN_LINE_LIMIT, and for a secret
 // key everything after the key masked.
 string shown_line(string_view raw, string_view key, std::size_t key_end) {
@@ -249,7 +177,7 @@ string shown_line(string_view raw, string_view key, std::size_t key_end) {
     // Another name glued to its value ("passwdx", "pwd=x"): the name's
     // usual beginnings mask the rest of the word.
     for (const string_view hint : SECRET_WORD_STARTS)
-      if (equal_ignoring_case(word.substr(0, hint.size()), hint)) return shown_line(raw, SECRET_KEYS[0], start + hint.size());
+      if (equal_ignoring_case(word.substr(0, hint.size()), hint)) return shown_line(raw, SECRET_KEY, start + hint.size());
     at = end;
   }
   if (raw.size() <= SHOWN_LINE_LIMIT) return string(raw);
@@ -275,8 +203,7 @@ string why_no_key(const FirstWord& first, string_view raw) {
   if (first.before.length != 0)
     return string(first.before.name) + " before the key: only spaces may stand there, so this line is no key";
   const string_view word = first.word;
-  const auto known = config_key_names();
-  if (std::find(known.begin(), known.end(), word) != known.end()) {
+  if (is_config_key(word)) {
     if (const Blank blank = blank_at(raw, first.end); blank.length != 0)
       return string(blank.name) + " between " + string(word) +
              " and its value: the reader takes only a space there, so this line is no key";
@@ -297,22 +224,17 @@ string why_no_key(const FirstWord& first, string_view raw) {
 }
 
 // How the reader changed a value it took: spaces or "#..." dropped, blanks
-// kept, a switch written in a form it does not take.
-std::vector<string> value_changes(const LineReading& line, string_view key, bool masked) {
+// kept, a value the key could not use.
+std::vector<string> value_changes(const LineReading& line, std::size_t key, bool masked) {
+  const ConfigKey& row = CONFIG_KEYS[key];
   // On a masked line the value is not quoted either.
   const string taken_as = masked ? string() : ": taken as " + quoted(line.value);
   std::vector<string> changes;
-  const string_view after = line.raw.substr(line.value_start);
-  const std::size_t hash = after.find('#');
-  string_view written = after.substr(0, hash);
-  written.remove_prefix(std::min(written.find_first_not_of(' '), written.size()));
-  while (!written.empty() && written.back() == ' ') written.remove_suffix(1);
-  const bool inner_spaces = written.find(' ') != string_view::npos;
   // "value # note" is a comment; "ab#cd" loses "#cd".
-  const bool hash_glued = hash != string_view::npos && hash > 0 && after[hash - 1] != ' ';
-  if (is_secret(key)) {
+  const bool inner_spaces = line.spaces_dropped, hash_glued = line.cut_at_hash;
+  if (row.secret) {
     if (inner_spaces || hash_glued)
-      changes.push_back(string("spaces and # are dropped from ") + string(key) +
+      changes.push_back(string("spaces and # are dropped from ") + string(row.name) +
                         (is_config_key("passwordfile") ? "; use passwordfile" : ""));
   } else {
     if (inner_spaces) changes.push_back("spaces inside the value are dropped" + taken_as);
@@ -323,12 +245,12 @@ std::vector<string> value_changes(const LineReading& line, string_view key, bool
   else if (line.value.find('\r') != string::npos)
     changes.push_back("a carriage return stays in the value");
   if (line.value.find('\t') != string::npos) changes.push_back("a tab stays in the value");
-  // The switches and the one word each takes.
-  static constexpr std::pair<string_view, string_view> SWITCHES[] = {
-      {"digest", "yes"}, {"newcgi", "true"}, {"verify", "yes"}};
-  for (const auto& [name, word] : SWITCHES)
-    if (key == name && line.value != word && means_on(line.value))
-      changes.push_back("only exactly \"" + string(word) + "\" turns " + string(name) + " on: this line leaves it off");
+  if (line.use == ValueUse::OFF && means_on(line.value))
+    changes.push_back("only exactly \"" + string(row.on_word) + "\" turns " + string(row.name) +
+                      " on: this line leaves it off");
+  if (line.use == ValueUse::UNUSABLE)
+    changes.push_back("not a number of seconds up to " + std::to_string(MAX_AGE_LIMIT) +
+                      " (an m or h after the number counts minutes or hours): " + string(row.name) + " is not set");
   return changes;
 }
 
@@ -338,17 +260,78 @@ string joined(const std::vector<string>& parts) {
   return text;
 }
 
+// The keys of a line in the reader's (commit) order.
+std::vector<std::size_t> keys_of(const LineReading& line) {
+  std::vector<std::size_t> keys;
+  for (std::size_t k = 0; k < KEY_COUNT; ++k)
+    if (line.keys & (1u << k)) keys.push_back(k);
+  return keys;
+}
+
+// Why the reader took nothing from a line that held text but no key.
+std::vector<string> why_not_taken(const std::vector<LineReading>& lines, std::size_t n, const FirstWord& first,
+                                  string_view raw) {
+  const LineReading& line = lines[n];
+  if (line.fate == LineFate::RUN_ON)
+    return {"not read: line " + std::to_string(line.carried_from) +
+            " was not taken, and its text runs on into every line after it, so no key is found from there on"};
+  std::vector<string> why = {why_no_key(first, raw)};
+  if (!line.ended) {
+    why.push_back("and it is the last line, without a line end");
+    return why;
+  }
+  bool lost_after = false, rejoined = false;
+  for (std::size_t m = n + 1; m < lines.size() && lines[m].carried_from == line.number; ++m) {
+    rejoined = rejoined || lines[m].joined;
+    lost_after = lost_after || lines[m].fate == LineFate::RUN_ON;
+  }
+  if (rejoined)
+    why.push_back("its text runs on into the next lines until the reader finds a key in it");
+  else if (lost_after)
+    why.push_back("its text stays in the reader, so no key on the lines after it is found");
+  return why;
+}
+
+// What is worth saying of a line the reader found keys on.
+std::vector<string> why_changed(const ConfigReading& reading, const LineReading& line, string_view raw,
+                                const string& shown) {
+  std::vector<string> why;
+  const string_view key = CONFIG_KEYS[line.first_key].name;
+  if (line.joined)
+    why.push_back("read as " + string(key) + " only together with line " + std::to_string(line.carried_from) +
+                  ": write the key and its value on one line");
+  const std::vector<std::size_t> keys = keys_of(line);
+  if (line.fate == LineFate::UNENDED) {
+    string dropped = "the last line has no line end: the reader drops it";
+    if (const std::size_t counts = reading.last_line[line.first_key]; counts != 0)
+      dropped += "; line " + std::to_string(counts) + " counts";
+    why.push_back(dropped);
+    return why;
+  }
+  if (keys.size() > 1) {
+    string two = "two keys on one line: " + string(CONFIG_KEYS[keys.front()].name) + " takes the value";
+    for (std::size_t i = 1; i < keys.size(); ++i) two += ", " + string(CONFIG_KEYS[keys[i]].name) + " gets an empty one";
+    why.push_back(two);
+  } else {
+    const bool masked = shown.find("********") != string::npos && raw.find("********") == string_view::npos;
+    const std::vector<string> changes = value_changes(line, keys.front(), masked);
+    why.insert(why.end(), changes.begin(), changes.end());
+  }
+  for (const std::size_t k : keys)
+    if (const std::size_t counts = reading.last_line[k]; counts != line.number)
+      why.push_back(string(CONFIG_KEYS[k].name) + " is given again on line " + std::to_string(counts) +
+                    ", which counts");
+  return why;
+}
+
 }  // namespace
 
-bool is_config_key(string_view key) {
-  const auto keys = config_key_names();
-  return std::find(keys.begin(), keys.end(), key) != keys.end();
-}
+bool is_config_key(string_view key) { return key_index(key).has_value(); }
 
 string probable_key(string_view word) {
   if (word.empty()) return {};
-  for (const string_view key : config_key_names())
-    if (equal_ignoring_case(word, key)) return string(key);
+  for (const ConfigKey& row : CONFIG_KEYS)
+    if (equal_ignoring_case(word, row.name)) return string(row.name);
   for (const OtherName& other : OTHER_NAMES)
     if (equal_ignoring_case(word, other.word)) return string(other.key);
   // A slip of one key (two in longer words); the nearest wins, and a tie
@@ -357,10 +340,10 @@ string probable_key(string_view word) {
   string best;
   std::size_t best_distance = limit + 1;
   bool tie = false;
-  for (const string_view key : config_key_names()) {
-    const std::size_t distance = edit_distance(word, key, limit);
+  for (const ConfigKey& row : CONFIG_KEYS) {
+    const std::size_t distance = edit_distance(word, row.name, limit);
     if (distance < best_distance) {
-      best = string(key);
+      best = string(row.name);
       best_distance = distance;
       tie = false;
     } else if (distance == best_distance && distance <= limit) {
@@ -370,23 +353,15 @@ string probable_key(string_view word) {
   return best_distance <= limit && !tie ? best : string();
 }
 
-LineNotes diagnose_config(string_view text) {
-  const auto keys = config_key_names();
-  const std::vector<LineReading> lines = read_lines(text);
+LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
   LineNotes result;
-
-  // The lines where each key was committed, to tell a key given twice.
-  std::vector<std::vector<std::size_t>> committed(keys.size());
-  for (std::size_t n = 0; n < lines.size(); ++n)
-    if (lines[n].ended)
-      for (const std::size_t k : lines[n].keys) committed[k].push_back(n + 1);
-
+  const std::vector<LineReading>& lines = reading.lines;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const LineReading& line = lines[n];
-    const std::size_t number = n + 1;
-    const FirstWord first = first_word(line.raw);
+    const string_view raw = text.substr(std::min(line.start, text.size()), line.length);
+    const FirstWord first = first_word(raw);
     // The key this line was written for: the one found, else the likely one.
-    string key = line.keys.empty() ? string() : string(keys[line.keys.front()]);
+    string key = line.keys != 0 ? string(CONFIG_KEYS[line.first_key].name) : string();
     std::size_t key_end = first.end;
     if (key.empty()) {
       key = probable_key(first.word);
@@ -395,72 +370,24 @@ LineNotes diagnose_config(string_view text) {
         key_end = first.start + key.size();
       }
     }
-    if (!key.empty()) result.key_lines.emplace_back(key, number);
-    if (!line.keys.empty() && !line.joined) key_end = line.value_start;
+    if (!key.empty()) result.key_lines.emplace_back(key, line.number);
+    if (line.keys != 0 && !line.joined) key_end = line.value_start;
     // A secret key anywhere on the line masks the value ("username password x").
     string masking = key;
-    for (const std::size_t k : line.keys)
-      if (is_secret(keys[k])) masking = string(keys[k]);
-    const string shown = shown_line(line.raw, masking, std::min(key_end, line.raw.size()));
+    for (const std::size_t k : keys_of(line))
+      if (CONFIG_KEYS[k].secret) masking = string(CONFIG_KEYS[k].name);
+    // Past the notes listed, a line is only counted: its text is not made.
+    const bool listed = result.notes.size() < LINE_NOTE_LIMIT;
+    const string shown = listed ? shown_line(raw, masking, std::min(key_end, raw.size())) : string();
 
-    std::vector<string> why;
-    if (line.keys.empty()) {
-      if (!has_content(line.raw) && first.before.length == 0) continue;
-      if (line.carried_from != 0) {
-        why.push_back("not read: line " + std::to_string(line.carried_from) +
-                      " was not taken, and its text runs on into every line after it, so no key is found from there on");
-      } else {
-        why.push_back(why_no_key(first, line.raw));
-        if (!line.ended) {
-          why.push_back("and it is the last line, without a line end");
-        } else if (line.leaves_text) {
-          bool lost_after = false, rejoined = false;
-          for (std::size_t m = n + 1; m < lines.size() && lines[m].carried_from == number; ++m) {
-            rejoined = rejoined || lines[m].joined;
-            lost_after = lost_after || (lines[m].keys.empty() && has_content(lines[m].raw));
-          }
-          if (rejoined)
-            why.push_back("its text runs on into the next lines until the reader finds a key in it");
-          else if (lost_after)
-            why.push_back("its text stays in the reader, so no key on the lines after it is found");
-        }
-      }
-      add_note(result, number, shown, joined(why));
-      continue;
-    }
-
-    if (line.joined)
-      why.push_back("read as " + key + " only together with line " + std::to_string(line.carried_from) +
-                    ": write the key and its value on one line");
-    if (!line.ended) {
-      string dropped = "the last line has no line end: the reader drops it";
-      if (!committed[line.keys.front()].empty())
-        dropped += "; line " + std::to_string(committed[line.keys.front()].back()) + " counts";
-      why.push_back(dropped);
-      add_note(result, number, shown, joined(why));
-      continue;
-    }
-    if (line.keys.size() > 1) {
-      // Committed in the reader's order, not the line's.
-      std::vector<std::size_t> order = line.keys;
-      std::sort(order.begin(), order.end());
-      string two = "two keys on one line: " + string(keys[order.front()]) + " takes the value";
-      for (std::size_t i = 1; i < order.size(); ++i) two += ", " + string(keys[order[i]]) + " gets an empty one";
-      why.push_back(two);
-    } else {
-      const bool masked = shown.find("********") != string::npos && line.raw.find("********") == string_view::npos;
-      const std::vector<string> changes = value_changes(line, key, masked);
-      why.insert(why.end(), changes.begin(), changes.end());
-    }
-    for (const std::size_t k : line.keys) {
-      const auto& at = committed[k];
-      if (at.back() != number)
-        why.push_back(string(keys[k]) + " is given again on line " + std::to_string(at.back()) + ", which counts");
-    }
-    if (!why.empty()) add_note(result, number, shown, joined(why));
+    const std::vector<string> why =
+        line.keys == 0 ? why_not_taken(lines, n, first, raw) : why_changed(reading, line, raw, shown);
+    if (!why.empty()) add_note(result, line.number, shown, joined(why));
   }
   return result;
 }
+
+LineNotes diagnose_config(string_view text) { return diagnose_config(text, read_config(text).reading); }
 
 std::vector<string> config_search_failures(const char* config_path, const std::vector<string>& directories) {
   std::vector<string> paths;

@@ -1,18 +1,24 @@
 #pragma once
-// A second, read-only look at a configuration, for orvek -t: the reader
-// itself (parse_config) stays as it is and says nothing; this pass reads the
-// text the same way and tells, line by line, what the reader made of it.
+// What the reader made of a configuration, told line by line for orvek -t:
+// the reader (read_config) keeps an account of every line, and this tells
+// it in words; it reads no line itself.
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "config/config_file.h"
 #include "config/line_notes.h"
 
 // Every line not taken, or taken in a changed form, with the reason: an
 // unknown or misspelt key (and the key it probably meant), a tab or other
 // blank after the key, spaces or "#..." dropped from a value, two keys on
-// one line, a last line without its line end, a key given twice. A
-// password's value never appears in a note.
+// one line, a last line without its line end, a key given twice, a value
+// its key cannot use. text: the file reading was made of. A password's
+// value never appears in a note, and nothing else is masked: a note's text
+// and reason are shown as they stand (control characters aside).
+LineNotes diagnose_config(std::string_view text, const ConfigReading& reading);
+
+// The same for a text not yet read.
 LineNotes diagnose_config(std::string_view text);
 
 // The key a word was probably meant to be: the word itself when it is one,

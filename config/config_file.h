@@ -1,11 +1,13 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "config/config_keys.h"
 
 // The settings read from orvek.conf, and the URL the fetch derives from them.
 struct Settings {
@@ -21,11 +23,13 @@ struct Settings {
   std::string pin;           // sha256//BASE64[;sha256//BASE64...]: the public keys accepted
   std::string passwordfile;  // the password is this file's first line, read at every fetch
   // maxage: the oldest status data, in seconds, shown as current. Nothing
-  // when the line is missing or its value is no whole number of seconds;
-  // then the data's age is not asked for.
+  // when the line is missing or its value is no number of seconds (or of
+  // minutes or hours, read_seconds); then the data's age is not asked for.
   std::optional<std::uint32_t> max_age;
   std::string max_age_value;  // the value as written, for a check from the shell
   std::string data_age_url;   // server value + DATA_AGE_PATH
+
+  bool operator==(const Settings&) const = default;
 };
 
 inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";
@@ -38,8 +42,56 @@ inline constexpr std::size_t TOKEN_LIMIT = 4095;  // longer tokens keep their st
 // A configuration is a few lines; what lies beyond this many bytes is not read.
 inline constexpr std::size_t CONFIG_READ_LIMIT = 1 << 20;
 
-// The keys the reader knows, in the order a newline commits them.
-std::span<const std::string_view> config_key_names();
+// What the reader did with one line.
+enum class LineFate : std::uint8_t {
+  NOTHING,  // blanks or a comment only: nothing to take
+  TAKEN,    // its line end committed the value to the keys found on it
+  NO_KEY,   // text but no key: the text stays in the reader, and the next line's is added to it
+  RUN_ON,   // no key, and it began with an earlier line's text still held (carried_from)
+  UNENDED,  // keys found, but it is the last line and has no line end: nothing committed
+};
+
+// What came of a value taken (fate TAKEN), for the key that took it.
+enum class ValueUse : std::uint8_t {
+  USED,      // the setting holds it
+  OFF,       // a switch's value other than its one word: the switch stays off
+  UNUSABLE,  // a maxage that is no number of seconds: no limit is set
+};
+
+struct LineReading {
+  std::size_t number = 0;             // counted from 1
+  std::size_t start = 0, length = 0;  // the line within the text, its line end left out
+  bool ended = false;                 // has its line end
+  LineFate fate = LineFate::NOTHING;
+  std::uint16_t keys = 0;             // bit k: CONFIG_KEYS[k] was found on this line
+  std::size_t first_key = KEY_COUNT;  // the first key found, in the line's order
+  bool joined = false;                // a key was found only together with the text carried in
+  std::size_t value_start = 0;        // within the line: after the space that ended the last key found
+  std::size_t carried_from = 0;       // the line whose text the reader held when this one began (0: none)
+  std::string value;                  // TAKEN: what the first key in commit order got
+  bool spaces_dropped = false;        // spaces inside the value after the last key were dropped
+  bool cut_at_hash = false;           // a "#" right after text of that value ended it
+  ValueUse use = ValueUse::USED;
+  std::size_t overridden_by = 0;      // TAKEN: the last later line that set that key again (0: none)
+};
+
+// The reader's account of a file: each line that held anything, in order
+// (blank and comment lines are left out), and the line that last set each key.
+struct ConfigReading {
+  std::vector<LineReading> lines;
+  std::array<std::size_t, KEY_COUNT> last_line{};  // 0: never set
+};
+
+struct ConfigRead {
+  Settings settings;
+  ConfigReading reading;
+};
+
+// A number of seconds as maxage is written: digits, then nothing or s for
+// seconds, m for minutes, h for hours (in either case: "5m", "2H", "30s"),
+// up to limit seconds. Nothing for anything else ("5x", "1.5h", "5m30s",
+// "-5", a carriage return left by Windows line ends).
+std::optional<std::uint32_t> read_seconds(std::string_view text, std::uint32_t limit);
 
 // Where orvek.conf is looked for when -c does not name a file.
 const std::vector<std::string>& config_search_directories();
@@ -47,15 +99,25 @@ const std::vector<std::string>& config_search_directories();
 // Parses the text of a configuration file and derives status_url.
 Settings parse_config(std::string_view text);
 
+// The same reading, with the reader's account of every line.
+ConfigRead read_config(std::string_view text);
+
+// A configuration file as the reader met it, so that a check from the shell
+// tells of the very text the settings came from, without reading it again.
+struct ConfigText {
+  std::string text;
+  ConfigReading reading;
+};
+
 // Chooses the configuration file (config_path, or the first orvek.conf found
 // in search_directories that is a readable regular file) and loads it;
-// chosen_path, when given, receives the file's path. Nothing when no file can
-// be read.
+// chosen_path, when given, receives the file's path, and as_read its text
+// and the reader's account of it. Nothing when no file can be read.
 std::optional<Settings> find_config_file(
     const char* config_path, const std::vector<std::string>& search_directories = config_search_directories(),
-    std::string* chosen_path = nullptr);
+    std::string* chosen_path = nullptr, ConfigText* as_read = nullptr);
 
 // The settings of the file at path; nothing when it cannot be read.
-std::optional<Settings> load_config(const std::string& path);
+std::optional<Settings> load_config(const std::string& path, ConfigText* as_read = nullptr);
 
 inline constexpr std::string_view CONFIG_NOT_FOUND = "Could not find orvek.conf, exiting.";

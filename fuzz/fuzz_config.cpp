@@ -1,6 +1,7 @@
-// Any bytes as the text of orvek.conf: the in-memory parser on every input,
-// and now and then the file loader on the same bytes written to a real file,
-// which must agree with it; and the second look -t takes at the text.
+// Any bytes as the text of orvek.conf: the in-memory reader on every input,
+// with and without its account of the lines, and now and then the file
+// loader on the same bytes written to a real file, which must agree with it
+// in every setting; and -t's notes made from the account.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -16,12 +17,6 @@ namespace {
 const ScratchFile& config_file() {
   static const ScratchFile file("orvek-fuzz-conf");
   return file;
-}
-
-bool same(const Settings& a, const Settings& b) {
-  return a.status_url == b.status_url && a.username == b.username && a.password == b.password &&
-         a.digest == b.digest && a.newcgi == b.newcgi && a.verify == b.verify && a.cafile == b.cafile &&
-         a.pin == b.pin && a.passwordfile == b.passwordfile;
 }
 
 // Spaces are dropped, "#" starts a comment and a newline commits, so none of
@@ -40,7 +35,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const Settings parsed = parse_config(text);
+  const ConfigRead read = read_config(text);
+  const Settings& parsed = read.settings;
+  // Keeping an account of the lines changes nothing read.
+  FUZZ_CHECK(parse_config(text) == parsed);
 
   FUZZ_CHECK(parsed.status_url.size() >= STATUS_PATH.size());
   const std::string_view url = parsed.status_url;
@@ -51,9 +49,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_value(parsed.cafile);
   check_value(parsed.pin);
   check_value(parsed.passwordfile);
+  check_value(parsed.max_age_value);
+  FUZZ_CHECK(parsed.max_age == read_seconds(parsed.max_age_value, MAX_AGE_LIMIT));
+  FUZZ_CHECK(!parsed.max_age || *parsed.max_age <= MAX_AGE_LIMIT);
+
+  // The account: lines in order within the text, each key's last line one
+  // that took it.
+  std::size_t previous_line = 0;
+  for (const LineReading& line : read.reading.lines) {
+    FUZZ_CHECK(line.number > previous_line && line.start + line.length <= size);
+    FUZZ_CHECK(line.fate != LineFate::NOTHING);
+    FUZZ_CHECK((line.keys != 0) == (line.fate == LineFate::TAKEN || line.fate == LineFate::UNENDED));
+    FUZZ_CHECK(line.ended || line.start + line.length == size);
+    previous_line = line.number;
+  }
+  for (const std::size_t last : read.reading.last_line) FUZZ_CHECK(last <= previous_line);
 
   // The notes name lines of the text, each once, in order, within bounds.
-  const LineNotes notes = diagnose_config(text);
+  const LineNotes notes = diagnose_config(text, read.reading);
   std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
   std::size_t previous = 0;
   for (const LineNote& note : notes.notes) {
@@ -68,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size % 4 == 0) {
     config_file().write(data, size);
     const std::optional<Settings> loaded = load_config(config_file().path());
-    FUZZ_CHECK(loaded && same(*loaded, parsed));
+    FUZZ_CHECK(loaded && *loaded == parsed);
   }
   return 0;
 }

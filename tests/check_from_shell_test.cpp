@@ -14,6 +14,7 @@
 #include "page_lines.h"
 #include "check/server_value.h"
 #include "check/shown_text.h"
+#include "config/config_diagnosis.h"
 
 namespace {
 
@@ -233,6 +234,27 @@ TEST(CheckReport, AUserNameHoldingThePasswordIsNotShown) {
   const std::string text = explain(program, failed(FetchFailure::NO_HANDLE)).text;
   EXPECT_EQ(lines_with(text, "user name"), "user name: not shown: it is the password\n");
   EXPECT_EQ(text.find("demo"), std::string::npos) << text;
+}
+
+// The configuration's lines hide the password where it stands as one, and
+// show every other value as written, the password's letters in it or not.
+TEST(CheckReport, ConfigurationLinesHideOnlyThePasswordsValue) {
+  const std::string config =
+      "server http://status.example\nusername status1\nusername status1\ncafile /etc/status/ca.pem\n"
+      "cafile /etc/status/ca.pem\npassword status\npassword status\nPassword status\n";
+  const Program program = program_for(config);
+  SetUpNotes notes;
+  notes.config = diagnose_config(config);
+  const RefreshRecord record = read_refresh(read_credentials(program.settings), failed(FetchFailure::NO_HANDLE),
+                                            program.body, program.excludes, program.settings.newcgi);
+  const std::string text = explain_refresh(program, "orvek.conf", record, nullptr, notes).text;
+  EXPECT_EQ(lines_with(text, "line 2"), "line 2: \"username status1\": username is given again on line 3, which counts\n");
+  EXPECT_EQ(lines_with(text, "line 4"),
+            "line 4: \"cafile /etc/status/ca.pem\": cafile is given again on line 5, which counts\n");
+  EXPECT_EQ(lines_with(text, "line 6"), "line 6: \"password ********\": password is given again on line 7, which counts\n");
+  EXPECT_EQ(lines_with(text, "line 8").substr(0, 29), "line 8: \"Password ********\": ");
+  EXPECT_EQ(text.find("password status"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Password status"), std::string::npos) << text;
 }
 
 struct ExcerptCase {

@@ -94,6 +94,8 @@ const DiagnosisCase config_cases[] = {
      {{1, "server http://a\r", {"carriage return stays at the end"}},
       {2, "\r", {"a line of blanks holding a carriage return", "no key on the lines after it"}},
       {3, "username u\r", {"not read: line 2"}}}},
+    {"maxage_no_number", "maxage 5x\n", {{1, "maxage 5x", {"not a number of seconds up to 31622400", "maxage is not set"}}}},
+    {"maxage_in_minutes_is_no_mistake", "maxage 5m\nmaxage 2h\n", {{1, "maxage 5m", {"given again on line 2"}}}},
     {"comments_and_blank_lines_are_no_mistake", "\n   \n# note\n  # note\nserver http://a\n", {}},
 };
 
@@ -143,6 +145,46 @@ TEST(ConfigDiagnosis, NeverShowsAPasswordValue) {
               EXPECT_EQ(note.why.find("SECRET"), std::string::npos) << file;
             }
           }
+}
+
+// The password is hidden where it stands as the password, and nowhere else:
+// paths, the server and other values show as written even where they hold
+// the password's letters.
+TEST(ConfigDiagnosis, MasksThePasswordOnlyWhereItStandsAsOne) {
+  struct Case {
+    const char* name;
+    std::string file;
+    std::vector<std::pair<std::size_t, std::string>> shown;  // line, text as shown
+  };
+  const Case cases[] = {
+      {"password status, the server and a path hold it",
+       "server http://status.example/status\nserver http://status.example/status\npassword status\n"
+       "cafile /etc/status/ca.pem\ncafile /etc/status/ca.pem\npassword status\n",
+       {{1, "server http://status.example/status"}, {3, "password ********"}, {4, "cafile /etc/status/ca.pem"}}},
+      {"password guest, the password file c/guest.conf",
+       "passwordfile c/guest.conf\npasswordfile c/guest.conf\npassword guest\npassword gu est\n",
+       {{1, "passwordfile c/guest.conf"}, {3, "password ********"}, {4, "password ********"}}},
+      {"the password as part of another value", "password Qx9\nusername Qx91\nusername Qx9 2\n",
+       {{2, "username Qx91"}, {3, "username Qx9 2"}}},
+      {"glued", "passwordQx9\n", {{1, "password ********"}}},
+      {"misspelt", "Password Qx9\n", {{1, "Password ********"}}},
+      {"after another word", "username password Qx9\n", {{1, "username password ********"}}},
+      {"run on from a line not taken", "x\npassword Qx9\n", {{1, "x"}, {2, "password ********"}}},
+      {"joined over two lines", "pass\nword Qx9\n", {{1, "pass"}, {2, "word ********"}}},
+      {"unended", "password Qx9", {{1, "password ********"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const LineNotes notes = diagnose_config(c.file);
+    std::vector<std::pair<std::size_t, std::string>> shown;
+    for (const LineNote& note : notes.notes) {
+      shown.emplace_back(note.line, note.text);
+      if (note.text.find("********") != std::string::npos) {
+        EXPECT_EQ(note.why.find("Qx9"), std::string::npos) << note.why;
+      }
+    }
+    EXPECT_EQ(shown, c.shown);
+  }
 }
 
 TEST(ProbableKey, NearWordsAndOtherNames) {

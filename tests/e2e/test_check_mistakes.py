@@ -111,6 +111,23 @@ class CheckMistakesTest(E2ETestCase):
                 self.assertNotIn(b"\xc2\x9b", result.stdout)
                 self.assertTrue(out.splitlines()[-1].startswith("verdict: "), out)
 
+    def test_the_password_is_masked_on_its_own_line_only(self):
+        """The configuration's lines hide the password's value where it
+        stands as one; a value holding its letters shows as written."""
+        bed = self.bed(auth="basic", users={USER: "guest"})
+        bed.set_page(PAGE)
+        folder = self.folder()
+        conf = os.path.join(folder, "orvek.conf")
+        with open(conf, "w") as f:
+            f.writelines(["server %s\n" % bed.base_url, "username guest2\n", "username %s\n" % USER,
+                          "password gu est\n", "newcgi true\n"])
+        result = self.check("-c", conf, cwd=folder)
+        out = result.stdout.decode("utf-8", "replace")
+        self.assertIn('line 2: "username guest2": username is given again on line 3, which counts\n', out)
+        self.assertIn('line 4: "password ********": spaces and # are dropped from password', out)
+        self.assertNotIn("gu est", out)
+        self.assertIn("verdict: OK", out)
+
     def test_header_sections_over_libcurls_limits(self):
         # libcurl says "Out of memory" for the one and a size for the other.
         long_line = b"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: " + b", ".join(

@@ -131,11 +131,15 @@ class CheckDataAgeTest(E2ETestCase):
         bed = self.bed()
         bed.set_page(ONE_PROBLEM_PAGE)
         bed.set_data_age(age=3600)
-        conf = with_max_age(write_config(self.folder(), bed.base_url), "5m")
+        conf = with_max_age(write_config(self.folder(), bed.base_url), "5x")
         code, facts, text = self.check(conf)
         self.assertEqual(code, 1, text)
-        self.assertIn("the maxage value \"5m\" is no whole number of seconds", facts["pitfall"])
+        self.assertIn("the maxage value \"5x\" is no number of seconds", facts["pitfall"])
         self.assertEqual(bed.data_age_requests(), [])
+        # Minutes are read as users write them, and shown in seconds.
+        code, facts, text = self.check(with_max_age(write_config(self.folder(), bed.base_url), "5m"))
+        self.assertEqual(facts["maxage"], "300 s", text)
+        self.assertNotIn("pitfall", facts, text)
         # And a configuration without maxage says nothing of it.
         code, facts, text = self.check(write_config(self.folder(), bed.base_url))
         self.assertEqual(code, 0, text)
