@@ -347,10 +347,12 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   string verdict;
   const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
   if (drawn) explain_report(program, answer, notes, lines);
-  const DataAgeExplained age = explain_data_age(program.settings, drawn ? data_age : nullptr);
-  for (const auto& [key, value] : age.lines) lines.add(key, lines.outside(value));
+  const DataAgeExplained age = explain_data_age(program.settings, data_age, drawn);
+  for (const auto& [key, value] : age.lines) lines.add(lines.outside(key), lines.outside(value));
   if (drawn && age.banner) {
     verdict = "FAIL: the monitor would show the banner \"" + *age.banner + "\": " + lines.outside(age.why);
+  } else if (drawn && !age.meaningless.empty()) {
+    verdict = "FAIL: " + lines.outside(age.meaningless);
   } else if (drawn) {
     result.status = 0;
     verdict = string("OK: the monitor would draw this page as its report") +
@@ -384,11 +386,10 @@ int check_from_shell(Program& program, string_view config_file) {
   // certificate shows also where the fetch refused it.
   std::optional<CertificateLook> certificate;
   if (certificate_worth_a_look(program.settings, fetched)) certificate = look_at_certificate(program.settings.status_url);
-  // The data's age is asked for as the monitor asks: after a list it would draw.
+  // The JSON CGI is asked once whenever the server answered: for the data's
+  // age (maxage) and, in any case, for the hosts this user may see.
   std::optional<DataAgeFetch> data_age;
-  if (fetched.ok() && program.settings.max_age &&
-      !outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)).banner)
-    data_age = fetch_data_age(program.settings);
+  if (fetched.status != 0) data_age = fetch_data_age(program.settings);
   const CheckReport report = explain_fetch(program, config_file, fetched, certificate ? &*certificate : nullptr,
                                            read_set_up_notes(program, config_file), data_age ? &*data_age : nullptr);
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);

@@ -29,8 +29,8 @@ struct SetUpNotes {
 // program.body. config_file: the file the settings came from. certificate:
 // the server's certificate as looked at after the fetch, if it was. notes:
 // what a second look at the configuration and exclude file found.
-// data_age: the JSON status CGI's answer, when maxage is set and the list
-// would be drawn.
+// data_age: the JSON status CGI's answer (the data's age and the hosts the
+// user may see), asked for whenever the server answered the list.
 CheckReport explain_fetch(const Program& program, std::string_view config_file, const FetchResult& fetched,
                           const CertificateLook* certificate = nullptr, const SetUpNotes& notes = {},
                           const DataAgeFetch* data_age = nullptr);

@@ -122,10 +122,11 @@ CycleEnd run_cycle(Program& program) {
       fetched.ok() ? outcome_of(read_answer(program.body, program.excludes, program.settings.newcgi)) : Outcome{};
   program.shown.fetched_at = fetched_at;
   print_no_match(program.shown.report.unmatched);
-  // A report from stale status data is no current report.
+  // A report from stale status data is no current report, nor one from a
+  // user the server shows no host.
   if (!program.shown.banner && program.settings.max_age) {
     std::optional<std::string> stale =
-        data_age_banner(fetch_data_age(program.settings, &program.signals.stop).age, *program.settings.max_age);
+        status_data_banner(fetch_data_age(program.settings, &program.signals.stop).age, *program.settings.max_age);
     if (program.signals.stop) return CycleEnd::STOPPED;
     if (stale) program.shown = Outcome{true, {}, fetched_at, std::move(*stale)};
   }
