@@ -12,7 +12,7 @@ namespace {
 // An answer as the JSON CGI writes it, with result's members as given.
 std::string answer(const std::string& result_members, const std::string& data = "{}") {
   return "{\"format_version\": 0, \"result\": {\"cgi\": \"statusjson.cgi\", \"user\": \"ops\", "
-         "\"query\": \"programstatus\", \"query_status\": \"released\", " +
+         "\"query\": \"hostcount\", \"query_status\": \"released\", " +
          result_members + "}, \"data\": " + data + "}";
 }
 
