@@ -50,10 +50,14 @@ void explain_visible_hosts(const Settings& settings, const DataAgeFetch* fetched
   }
   const VisibleHosts& hosts = *age.hosts;
   result.lines.emplace_back(key, std::to_string(hosts.total));
-  if (hosts.total == 0)
+  if (hosts.total == 0) {
     result.meaningless = "the server shows this user no hosts (none up, down, unreachable or pending), so its "
                          "list is always empty and an all-clear would mean nothing: let the user see the hosts "
                          "(as a contact of them, or authorised for all hosts)";
+    // Without maxage the monitor itself never asks, and stays calm.
+    if (!settings.max_age)
+      result.meaningless += "; without a maxage line the monitor would show that empty list as all clear";
+  }
 }
 
 }  // namespace
