@@ -33,16 +33,17 @@ RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const 
 }
 
 void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t max_age) {
-  // A report from stale status data is no current report. It stays in the
+  // A report from stale status data is no current report, nor one from a
+  // user the server shows no host. It stays in the
   // record, for orvek -t to tell what it held; the screen shows the banner.
-  if (std::optional<std::string> stale = data_age_banner(data_age.age, max_age)) {
+  if (std::optional<std::string> stale = status_data_banner(data_age.age, max_age)) {
     record.outcome.banner = true;
     record.outcome.banner_text = std::move(*stale);
   }
   record.data_age = std::move(data_age);
 }
 
-RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop) {
+RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop, bool ask_json) {
   const Settings& settings = program.settings;
   Credentials credentials = read_credentials(settings);
   FetchResult transfer = fetch_problems(settings, credentials, program.body, stop);
@@ -51,8 +52,12 @@ RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop) 
   RefreshRecord record =
       read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes, settings.newcgi);
   record.outcome.fetched_at = fetched_at;
-  if (!record.outcome.banner && settings.max_age && !(stop && *stop))
-    take_data_age(record, fetch_data_age(settings, record.credentials, stop), *settings.max_age);
+  if (!(stop && *stop)) {
+    if (!record.outcome.banner && settings.max_age)
+      take_data_age(record, fetch_data_age(settings, record.credentials, stop), *settings.max_age);
+    else if (ask_json && record.transfer.status != 0)
+      record.data_age = fetch_data_age(settings, record.credentials, stop);
+  }
   if (record.outcome.banner)
     record.outcome.reason =
         banner_reason({record.transfer, record.answer.verdict, received_body(program.body),

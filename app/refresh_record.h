@@ -30,7 +30,7 @@ struct RefreshRecord {
   Credentials credentials;  // the password sent, read once for every transfer of the refresh
   FetchResult transfer;     // the list's, with the certificate of the connection that carried it
   Answer answer;            // read when the transfer gave its page
-  std::optional<DataAgeFetch> data_age;  // asked for only when maxage is set and the list would be drawn
+  std::optional<DataAgeFetch> data_age;  // asked for when maxage is set and the list would be drawn, or for -t
   Outcome outcome;          // what the screen shows: the report (when drawn), or a banner
 };
 
@@ -44,6 +44,8 @@ RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const 
 void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t max_age);
 
 // One refresh: the credentials read, the list fetched into program.body and
-// read, the data age fetched when it counts. When stop is given, a transfer
-// is abandoned soon after *stop turns non-zero.
-RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop = nullptr);
+// read, the data age fetched when it counts. ask_json: ask the JSON CGI
+// (the data's age, the hosts this user may see) whenever the server
+// answered, as orvek -t does, even where the screen would not use it. When
+// stop is given, a transfer is abandoned soon after *stop turns non-zero.
+RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop = nullptr, bool ask_json = false);

@@ -356,10 +356,14 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
 
   const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
   if (drawn) explain_report(program, answer, report, notes, lines);
-  const DataAgeExplained age = explain_data_age(program.settings, record.data_age ? &*record.data_age : nullptr);
-  // The data age URL is the user's; the rest the server's answer.
+  const DataAgeExplained age = explain_data_age(program.settings, record.data_age ? &*record.data_age : nullptr, drawn);
+  // The data age URL and the user name in a key are the user's, unless the
+  // name is the password itself; the rest is the server's answer.
+  const bool user_is_password =
+      !record.credentials.password.empty() && program.settings.username == record.credentials.password;
   for (const auto& [key, value] : age.lines)
-    lines.add(key, key == "data age URL" ? lines.written(value) : lines.outside(value));
+    lines.add(user_is_password ? lines.outside(key) : lines.written(key),
+              key == "data age URL" ? lines.written(value) : lines.outside(value));
   lines.add(exposure_warnings(program.settings, config_file, certificate));
 
   CheckReport result;
@@ -369,6 +373,10 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     result.status = CHECK_UNFINISHED;
     verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
     summary = "the check could not finish: libcurl could not start a transfer";
+  } else if (!record.outcome.banner && !age.meaningless.empty()) {
+    result.status = CHECK_NOTED;
+    verdict = "FAIL: " + lines.outside(age.meaningless);
+    summary = lines.outside(age.meaningless);
   } else if (!record.outcome.banner) {
     result.status = lines.noted ? CHECK_NOTED : CHECK_OK;
     verdict = string("OK: the monitor would draw this page as its report") +
@@ -406,7 +414,9 @@ SetUpNotes read_set_up_notes(const Program& program, string_view config_file) {
 }
 
 int check_from_shell(Program& program, string_view config_file) {
-  const RefreshRecord record = refresh(program);
+  // The JSON CGI is asked once whenever the server answered: for the data's
+  // age (maxage) and, in any case, for the hosts this user may see.
+  const RefreshRecord record = refresh(program, nullptr, true);
   // A second handshake, unchecked and without a request, only where the
   // transfer failed before any certificate came.
   std::optional<CertificateLook> look;

@@ -36,13 +36,40 @@ string duration(std::int64_t ms) {
   return text;
 }
 
+// "hosts visible to USER: N" when the JSON CGI counted them; with none, why
+// a calm screen would mean nothing.
+void explain_visible_hosts(const Settings& settings, const DataAgeFetch* fetched, DataAgeExplained& result) {
+  if (!fetched || !fetched->fetched.ok()) return;
+  const DataAge& age = fetched->age;
+  // No JSON status CGI there (or something else answering at its URL):
+  // an older server, which says nothing of its users.
+  if (!age.hosts && age.hosts_problem.empty()) return;
+  const string key =
+      "hosts visible to " + (settings.username.empty() ? string("(no user name)") : settings.username);
+  if (!age.hosts) {
+    result.lines.emplace_back(key, "unknown: " + age.hosts_problem);
+    return;
+  }
+  const VisibleHosts& hosts = *age.hosts;
+  result.lines.emplace_back(key, std::to_string(hosts.total));
+  if (hosts.total == 0) {
+    result.meaningless = "the server shows this user no hosts (none up, down, unreachable or pending), so its "
+                         "list is always empty and an all-clear would mean nothing: let the user see the hosts "
+                         "(as a contact of them, or authorised for all hosts)";
+    // Without maxage the monitor itself never asks, and stays calm.
+    if (!settings.max_age)
+      result.meaningless += "; without a maxage line the monitor would show that empty list as all clear";
+  }
+}
+
 }  // namespace
 
-DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched) {
+DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched, bool drawn) {
   DataAgeExplained result;
   auto add = [&result](string key, string value) { result.lines.emplace_back(std::move(key), std::move(value)); };
-  // Without a maxage line the check says nothing of it, as the monitor asks
-  // nothing.
+  explain_visible_hosts(settings, fetched, result);
+  // Without a maxage line the check says nothing of the age, as the monitor
+  // asks nothing.
   if (!settings.max_age) {
     if (!settings.max_age_value.empty())
       add("pitfall", "the maxage value \"" + settings.max_age_value +
@@ -52,7 +79,7 @@ DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* 
   }
   const string max_age = std::to_string(*settings.max_age) + " s";
   add("maxage", max_age);
-  if (!fetched) {
+  if (!fetched || !drawn) {
     add("data age", "not asked: the list itself is not drawn");
     return result;
   }
@@ -69,16 +96,24 @@ DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* 
     add("status data last written", local_time(*age.last_update_ms));
   }
   add("program start", age.program_start_ms ? local_time(*age.program_start_ms) : "not in the answer");
-  result.banner = data_age_banner(age, *settings.max_age);
+  result.banner = status_data_banner(age, *settings.max_age);
   if (!age.age_ms) {
     add("data age", "unknown: " + age.problem);
-    result.why = "the JSON status CGI gave no data age (" + age.problem +
-                 "); check that statusjson.cgi answers at that URL to the same user";
+    result.why = age.written_ahead
+                     ? "the status data was last written after the server's own time: the server's clock stepped "
+                       "back, or its status data was written in the future; no age can be told until the "
+                       "server's clock passes that time"
+                     : "the JSON status CGI gave no data age (" + age.problem +
+                           "); check that statusjson.cgi answers at that URL to the same user";
   } else {
-    add("data age", duration(*age.age_ms) + (result.banner ? ", older than maxage " : ", within maxage ") + max_age);
-    if (result.banner)
+    const bool stale = data_age_banner(age, *settings.max_age).has_value();
+    add("data age", duration(*age.age_ms) + (stale ? ", older than maxage " : ", within maxage ") + max_age);
+    if (stale)
       result.why = "the status data is older than maxage: the monitoring program may have stopped or stopped "
                    "writing its status data, so the list shows an old picture";
+    else if (result.banner)
+      result.why = result.meaningless;
   }
+  if (result.banner) result.meaningless.clear();
   return result;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// What orvek -t says of the age of the server's status data (maxage): the
-// age, the monitoring program's start, whether the report would show, and
-// why not.
+// What orvek -t says of the JSON status CGI's answer: the age of the
+// server's status data (maxage), the monitoring program's start, the hosts
+// the user may see, whether the report would show, and why not.
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,9 +14,14 @@ struct DataAgeExplained {
   std::vector<std::pair<std::string, std::string>> lines;  // key, value; values not yet masked
   std::optional<std::string> banner;  // the banner shown in place of the report
   std::string why;                    // why that banner
+  // Why a drawn report would still mean nothing, where no banner says so
+  // (a user who may see no host, without maxage); empty otherwise.
+  std::string meaningless;
 };
 
-// fetched: the JSON CGI's answer, asked for only when settings.max_age is set
-// and the list would be drawn; nothing otherwise. Without a maxage line,
-// nothing is said.
-DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched);
+// fetched: the JSON CGI's answer, asked for once whenever the server
+// answered the list; nothing otherwise. drawn: the monitor would draw the
+// list (only then would it ask for the age). Without a maxage line nothing
+// is said of the age; the hosts the user may see are named whenever the
+// JSON CGI gave its answer, and never when the server has no such CGI.
+DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched, bool drawn);

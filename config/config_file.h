@@ -33,8 +33,9 @@ struct Settings {
 };
 
 inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=uprobs";
-// The server's JSON status CGI, asked for the age of its status data.
-inline constexpr std::string_view DATA_AGE_PATH = "/cgi-bin/statusjson.cgi?query=programstatus";
+// The server's JSON status CGI, asked for the age of its status data and
+// the hosts the user may see.
+inline constexpr std::string_view DATA_AGE_PATH = "/cgi-bin/statusjson.cgi?query=hostcount";
 // The largest maxage read: a year.
 inline constexpr std::uint32_t MAX_AGE_LIMIT = 366u * 24 * 3600;
 inline constexpr std::string_view CONFIG_FILE_NAME = "orvek.conf";

@@ -19,8 +19,13 @@ std::string page_reason(PageVerdict verdict, std::string_view body) {
 }
 
 std::string data_age_reason(const DataAgeFetch& age, std::uint32_t max_age) {
-  if (age.age.age_ms) return "status data older than maxage " + std::to_string(max_age) + " s";
+  if (age.age.age_ms) {
+    if (*age.age.age_ms > static_cast<std::int64_t>(max_age) * 1000)
+      return "status data older than maxage " + std::to_string(max_age) + " s";
+    return "the server shows this user no hosts";
+  }
   if (!age.fetched.ok()) return "data age unknown: " + wall_failure_words(age.fetched);
+  if (age.age.written_ahead) return "data age unknown: status data written after the server's time";
   return "data age unknown: answer without its times";
 }
 

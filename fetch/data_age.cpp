@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <nlohmann/json.hpp>
 
 #include "config/config_file.h"
@@ -32,6 +33,47 @@ std::optional<std::int64_t> field(const json& object, const char* name) {
   const auto found = object.find(name);
   if (found == object.end()) return std::nullopt;
   return milliseconds(*found);
+}
+
+// A count of hosts: a whole number, not below 0.
+std::optional<std::int64_t> host_count(const json& object, const char* name) {
+  const auto found = object.find(name);
+  if (found == object.end() || !found->is_number_integer()) return std::nullopt;
+  if (found->is_number_unsigned())
+    return found->get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
+               ? std::nullopt
+               : std::optional<std::int64_t>(found->get<std::int64_t>());
+  const std::int64_t count = found->get<std::int64_t>();
+  return count < 0 ? std::nullopt : std::optional<std::int64_t>(count);
+}
+
+// data.count of a hostcount answer: all four states, or why not.
+void read_visible_hosts(const json* data, DataAge& age) {
+  const json* count = nullptr;
+  if (data) {
+    const auto found = data->find("count");
+    if (found != data->end() && found->is_object()) count = &*found;
+  }
+  if (!count) {
+    age.hosts_problem = "the answer holds no data.count object";
+    return;
+  }
+  VisibleHosts hosts;
+  const std::pair<const char*, std::int64_t*> states[] = {
+      {"up", &hosts.up}, {"down", &hosts.down}, {"unreachable", &hosts.unreachable}, {"pending", &hosts.pending}};
+  for (const auto& [name, value] : states) {
+    const std::optional<std::int64_t> read = host_count(*count, name);
+    if (!read) {
+      age.hosts_problem = std::string("data.count holds no count of ") + name + " hosts";
+      return;
+    }
+    *value = *read;
+    if (__builtin_add_overflow(hosts.total, *read, &hosts.total)) {
+      age.hosts_problem = "the host counts are too large";
+      return;
+    }
+  }
+  age.hosts = hosts;
 }
 
 struct JsonBody {
@@ -71,13 +113,13 @@ DataAge read_data_age(std::string_view text) {
   age.query_time_ms = field(*result, "query_time");
   age.last_update_ms = field(*result, "last_data_update");
   age.program_start_ms = field(*result, "program_start");
-  if (!age.program_start_ms) {
-    const auto data = document.find("data");
-    if (data != document.end() && data->is_object()) {
-      const auto status = data->find("programstatus");
-      if (status != data->end()) age.program_start_ms = field(*status, "program_start");
-    }
+  const auto data = document.find("data");
+  const bool has_data = data != document.end() && data->is_object();
+  if (!age.program_start_ms && has_data) {
+    const auto status = data->find("programstatus");
+    if (status != data->end()) age.program_start_ms = field(*status, "program_start");
   }
+  read_visible_hosts(has_data ? &*data : nullptr, age);
   if (!age.query_time_ms || !age.last_update_ms) {
     age.problem = !age.query_time_ms && !age.last_update_ms ? "the answer holds neither query_time nor last_data_update"
                   : !age.query_time_ms                      ? "the answer holds no query_time"
@@ -91,7 +133,18 @@ DataAge read_data_age(std::string_view text) {
     age.problem = "query_time and last_data_update are too far apart";
     return age;
   }
-  age.age_ms = difference;
+  // Data written after the answer's own time: a moment's difference is the
+  // two clock readings; more is a clock stepped back, and counting such data
+  // as fresh would keep a stopped program's picture current until the clock
+  // caught up, hours later.
+  if (difference < -AHEAD_TOLERANCE_MS) {
+    age.written_ahead = true;
+    age.problem = "last_data_update lies " + std::to_string(-(difference / 1000)) +
+                  " s after query_time: the server's clock stepped back, or its status data was written in the "
+                  "future";
+    return age;
+  }
+  age.age_ms = difference < 0 ? 0 : difference;
   return age;
 }
 
@@ -123,4 +176,11 @@ std::optional<std::string> data_age_banner(const DataAge& age, std::uint32_t max
   if (age_ms <= static_cast<std::int64_t>(max_age) * 1000) return std::nullopt;
   if (age_ms < 60 * 1000) return " Server data is " + std::to_string(age_ms / 1000) + " s old! ";
   return " Server data is " + std::to_string(age_ms / (60 * 1000)) + " min old! ";
+}
+
+std::optional<std::string> status_data_banner(const DataAge& age, std::uint32_t max_age) {
+  // An old or unknown age first: the count comes from that same data.
+  if (std::optional<std::string> stale = data_age_banner(age, max_age)) return stale;
+  if (age.hosts && age.hosts->total == 0) return std::string(NO_HOSTS_TEXT);
+  return std::nullopt;
 }

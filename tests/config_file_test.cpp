@@ -164,7 +164,7 @@ TEST(ConfigParse, MaxAgeIsSecondsMinutesOrHours) {
   };
   for (const Case& c : cases) EXPECT_EQ(parse_config(c.text).max_age, c.max_age) << c.text;
   const Settings s = parse_config("server https://nagios.example/nagios\nmaxage 5m\n");
-  EXPECT_EQ(s.data_age_url, "https://nagios.example/nagios/cgi-bin/statusjson.cgi?query=programstatus");
+  EXPECT_EQ(s.data_age_url, "https://nagios.example/nagios/cgi-bin/statusjson.cgi?query=hostcount");
   EXPECT_EQ(s.max_age_value, "5m");
   EXPECT_EQ(s.status_url, "https://nagios.example/nagios/cgi-bin/statuswml.cgi?style=uprobs");
 }

@@ -5,9 +5,10 @@ StatusBed writes a lighttpd configuration into a temporary folder and runs
 /cgi-bin/statuswml.cgi answers with whatever the test last asked for through
 a control file (page, HTTP status, delay, slow drip, short body), and logs
 every request that gets through authentication. The JSON CGI at
-/cgi-bin/statusjson.cgi answers the program status with status data as old
-as the test asks (or leaves fields out, fails, or sends garbage), behind the
-same authentication, and logs its requests apart.
+/cgi-bin/statusjson.cgi answers the host count (per user) and the program
+status with status data as old as the test asks (or leaves fields out,
+fails, or sends garbage), behind the same authentication, and logs its
+requests apart.
 
 SilentServer accepts connections and never answers.
 
@@ -223,22 +224,26 @@ CONTROL_CGI = textwrap.dedent(
 )
 
 
-# The JSON CGI behind /cgi-bin/statusjson.cgi: the program status with the
-# age of the status data that its control file asks for. It logs requests
-# apart from the status CGI's.
+# The JSON CGI behind /cgi-bin/statusjson.cgi, answering as the monitoring
+# server's does: "hostcount" with the hosts the requesting user may see (as
+# the control file gives them per user), "programstatus" with the program's
+# status; both with the age of the status data that the control file asks
+# for. It logs requests apart from the status CGI's.
 DATA_AGE_CGI = textwrap.dedent(
     r'''
     import json, os, sys, time
+    from urllib.parse import parse_qs
 
     CONTROL = %(control)r
     LOG = %(log)r
 
     now = time.time()
+    user = os.environ.get("REMOTE_USER", "")
     with open(LOG, "a") as log:
         log.write(json.dumps({
             "time": now,
             "uri": os.environ.get("REQUEST_URI", ""),
-            "user": os.environ.get("REMOTE_USER", ""),
+            "user": user,
             "auth": os.environ.get("AUTH_TYPE", ""),
         }) + "\n")
     try:
@@ -248,12 +253,13 @@ DATA_AGE_CGI = textwrap.dedent(
         control = {}
     if control.get("delay"):
         time.sleep(control["delay"])
+    query = parse_qs(os.environ.get("QUERY_STRING", "")).get("query", [""])[0]
     query_ms = int(now * 1000)
     result = {
         "query_time": query_ms,
         "cgi": "statusjson.cgi",
-        "user": os.environ.get("REMOTE_USER", ""),
-        "query": "programstatus",
+        "user": user,
+        "query": query,
         "query_status": "released",
         "program_start": query_ms - int(control.get("uptime", 86400) * 1000),
         "last_data_update": query_ms - int(control.get("age", 3) * 1000),
@@ -261,11 +267,19 @@ DATA_AGE_CGI = textwrap.dedent(
         "type_text": "Success",
         "message": "",
     }
+    if query == "hostcount":
+        hosts = control.get("hosts", {})
+        up, down, unreachable, pending = hosts.get(user, hosts.get("*", [5, 1, 0, 0]))
+        data = {"count": {"up": up, "down": down, "unreachable": unreachable, "pending": pending}}
+    elif query == "programstatus":
+        data = {"programstatus": {"version": "4.x.y", "daemon_mode": True,
+                                  "program_start": result["program_start"]}}
+    else:
+        result.update(type_code=1, type_text="Error", message="Unknown query (%%s)" %% query)
+        data = {}
     for name in control.get("missing", []):
         del result[name]
-    answer = {"format_version": 0, "result": result,
-              "data": {"programstatus": {"version": "4.x.y", "daemon_mode": True,
-                                         "program_start": result.get("program_start")}}}
+    answer = {"format_version": 0, "result": result, "data": data}
     body = control.get("body")
     body = body.encode() if body is not None else json.dumps(answer, indent=2).encode()
     out = sys.stdout.buffer
@@ -434,14 +448,21 @@ class StatusBed:
             _write_atomic(control["page"], page)
         _write_atomic(self.control_path, json.dumps(control))
 
-    def set_data_age(self, age=3, status=200, missing=(), body=None, delay=0, uptime=86400):
+    def set_data_age(self, age=3, status=200, missing=(), body=None, delay=0, uptime=86400, hosts=None):
         """How the JSON CGI answers from now on: status data `age` seconds
-        old (fresh by default), the program started `uptime` seconds ago;
-        missing: result fields left out; body: this text in place of the
-        JSON; delay: seconds before answering."""
+        old (fresh by default; below 0 written after the answer's time),
+        the program started `uptime` seconds ago; missing: result fields
+        left out; body: this text in place of the JSON; delay: seconds
+        before answering; hosts: {user: (up, down, unreachable, pending)}
+        that hostcount counts for that user ("*" for any other user; 5 up
+        and 1 down by default)."""
         _write_atomic(self.data_age_control_path, json.dumps({
             "age": age, "status": status, "missing": list(missing), "body": body, "delay": delay,
-            "uptime": uptime}))
+            "uptime": uptime, "hosts": {user: list(count) for user, count in (hosts or {}).items()}}))
+
+    def remove_json_cgi(self):
+        """The server without a JSON CGI (an older one): its URL gives 404."""
+        os.remove(os.path.join(self.dir, "www", "cgi-bin", "statusjson.cgi"))
 
     def data_age_requests(self):
         """Requests that reached the JSON CGI, oldest first."""

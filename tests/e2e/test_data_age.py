@@ -1,18 +1,23 @@
 """maxage: after each fetch of a list that would be drawn, the monitor asks
-the JSON CGI how old the server's status data is, with the same credentials
-and authentication; data older than maxage, or of unknown age, shows a
-banner in place of the report. Without maxage nothing is asked."""
+the JSON CGI how old the server's status data is and how many hosts the user
+may see, with the same credentials and authentication; data older than
+maxage, or of unknown age (also data written after the server's own time),
+and a user who may see no host show a banner in place of the report.
+Without maxage nothing is asked. orvek -t asks once in any case and names
+the hosts the user may see."""
 
 import subprocess
 import time
 import unittest
 
 from statusbed import status_page
-from support import ONE_PROBLEM_PAGE, E2ETestCase, ExpectedScreen, one_problem_screen, write_config
+from support import ONE_PROBLEM_PAGE, E2ETestCase, ExpectedScreen, blank_screen, one_problem_screen, write_config
 from terminal import BLACK, RED, WHITE
 
-AGE_PATH = "/cgi-bin/statusjson.cgi?query=programstatus"
+AGE_PATH = "/cgi-bin/statusjson.cgi?query=hostcount"
 UNKNOWN = " Server data age unknown! "
+NO_HOSTS = " Server shows this user no hosts! "
+NONE_VISIBLE = (0, 0, 0, 0)
 
 
 def age_banner_screen(text, width=80, height=24):
@@ -68,6 +73,40 @@ class DataAgeTest(E2ETestCase):
         bed.set_page(status_page([]))
         bed.set_data_age(age=7200)
         self.assertScreen(terminal, age_banner_screen(" Server data is 120 min old! "))
+
+    def test_status_data_written_after_the_servers_time(self):
+        # The server's clock stepped back three hours: its status data was
+        # last written "in the future". No age can be told: never fresh.
+        bed = self.bed()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        bed.set_data_age(age=-3 * 3600)
+        terminal = self.watch(bed, 300)
+        self.assertScreen(terminal, age_banner_screen(UNKNOWN), what="the unknown age, three hours ahead")
+        # Within a minute ahead: the clocks read at different moments; fresh.
+        bed.set_data_age(age=-45)
+        self.assertScreen(terminal, one_problem_screen(), what="the report, 45 s ahead")
+        bed.set_data_age(age=-90)
+        self.assertScreen(terminal, age_banner_screen(UNKNOWN), what="the unknown age, 90 s ahead")
+
+    def test_a_user_who_may_see_no_host(self):
+        # The server gives such a user an empty list: no all-clear.
+        bed = self.bed(auth="basic", users={"ops": "n0c-pass", "guest": "gu3st"})
+        bed.set_page(status_page([]))
+        bed.set_data_age(age=3, hosts={"guest": NONE_VISIBLE, "ops": (40, 0, 0, 0)})
+        guest = self.watch(bed, 300, username="guest", password="gu3st")
+        self.assertScreen(guest, age_banner_screen(NO_HOSTS), what="the banner for a user who sees no host")
+        ops = self.watch(bed, 300, username="ops", password="n0c-pass")
+        self.assertScreen(ops, blank_screen(), what="the all-clear of a user who sees hosts")
+        # One pending host is a host: the all-clear again. And stale data
+        # says so before the count does.
+        bed.set_data_age(age=3, hosts={"guest": (0, 0, 0, 1)})
+        self.assertScreen(guest, blank_screen(), what="the all-clear with one pending host")
+        bed.set_data_age(age=3600, hosts={"guest": NONE_VISIBLE})
+        self.assertScreen(guest, age_banner_screen(" Server data is 60 min old! "), what="the old data first")
+        # A count the monitor cannot read leaves the age to decide.
+        bed.set_data_age(age=3, body='{"format_version": 0, "result": {"query_time": 2000, "last_data_update": 1000}, '
+                                     '"data": {"count": {"up": "none"}}}')
+        self.assertScreen(guest, blank_screen(), what="the all-clear without a count")
 
     def test_nothing_asked_without_maxage_nor_after_a_failed_list(self):
         bed = self.bed()
@@ -127,7 +166,7 @@ class CheckDataAgeTest(E2ETestCase):
                     self.assertTrue(facts["program start"].startswith(start), text)
                     self.assertTrue(facts["program start"].endswith(" UTC"), text)
 
-    def test_a_maxage_that_is_no_number_is_named_and_nothing_asked(self):
+    def test_a_maxage_that_is_no_number_is_named_and_the_age_not_checked(self):
         bed = self.bed()
         bed.set_page(ONE_PROBLEM_PAGE)
         bed.set_data_age(age=3600)
@@ -135,7 +174,10 @@ class CheckDataAgeTest(E2ETestCase):
         code, facts, text = self.check(conf)
         self.assertEqual(code, 1, text)
         self.assertIn("the maxage value \"5x\" is no number of seconds", facts["pitfall"])
-        self.assertEqual(bed.data_age_requests(), [])
+        # The JSON CGI is asked once, for the hosts only.
+        self.assertEqual([r["uri"] for r in bed.data_age_requests()], [AGE_PATH])
+        self.assertNotIn("data age", facts)
+        self.assertEqual(facts["hosts visible to (no user name)"], "6", text)
         # Minutes are read as users write them, and shown in seconds.
         code, facts, text = self.check(with_max_age(write_config(self.folder(), bed.base_url), "5m"))
         self.assertEqual(facts["maxage"], "300 s", text)
@@ -145,6 +187,76 @@ class CheckDataAgeTest(E2ETestCase):
         self.assertEqual(code, 0, text)
         self.assertNotIn("data age", text)
         self.assertNotIn("maxage", text)
+
+    def test_data_written_after_the_servers_time_is_explained(self):
+        bed = self.bed()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        bed.set_data_age(age=-3 * 3600)
+        code, facts, text = self.check(with_max_age(write_config(self.folder(), bed.base_url), 300))
+        self.assertEqual(code, 1, text)
+        self.assertEqual(facts["data age"], "unknown: last_data_update lies 10800 s after query_time: the server's "
+                                            "clock stepped back, or its status data was written in the future", text)
+        self.assertTrue(facts["verdict"].startswith(
+            'FAIL: the monitor would show the banner " Server data age unknown! ": the status data was last written '
+            "after the server's own time: the server's clock stepped back"), text)
+        bed.set_data_age(age=-30)
+        code, facts, text = self.check(with_max_age(write_config(self.folder(), bed.base_url), 300))
+        self.assertEqual((code, facts["data age"]), (0, "0 s, within maxage 300 s"), text)
+
+    def test_the_hosts_the_user_may_see(self):
+        bed = self.bed(auth="digest", users={"ops": "n0c-pass", "guest": "gu3st"})
+        bed.set_page(status_page([]))
+        bed.set_data_age(age=3, hosts={"ops": (120, 2, 1, 4), "guest": NONE_VISIBLE})
+        calm = "OK: the monitor would draw this page as its report, an empty black screen (all clear)"
+        meaningless = ("FAIL: the server shows this user no hosts (none up, down, unreachable or pending), so its "
+                       "list is always empty and an all-clear would mean nothing")
+        # (user, maxage line, exit status, the hosts line, verdict begins)
+        cases = (
+            ("ops", None, 0, "127", calm),
+            ("ops", 300, 0, "127", calm),
+            ("guest", None, 1, "0", meaningless),
+            ("guest", 300, 1, "0", 'FAIL: the monitor would show the banner "%s": the server shows this user no '
+                                   "hosts" % NO_HOSTS),
+        )
+        for user, max_age, status, hosts, verdict in cases:
+            with self.subTest(user=user, max_age=max_age):
+                before = len(bed.data_age_requests())
+                conf = write_config(self.folder(), bed.base_url, username=user,
+                                    password={"ops": "n0c-pass", "guest": "gu3st"}[user], digest=True)
+                code, facts, text = self.check(with_max_age(conf, max_age) if max_age else conf)
+                self.assertEqual(code, status, text)
+                self.assertEqual(facts["hosts visible to %s" % user], hosts, text)
+                self.assertTrue(facts["verdict"].startswith(verdict), text)
+                # Asked once, as that user.
+                asked = bed.data_age_requests()[before:]
+                self.assertEqual([(r["uri"], r["user"]) for r in asked], [(AGE_PATH, user)], text)
+
+        # A list the monitor would not draw: the hosts are still named, the
+        # verdict is the banner's.
+        bed.respond(status=500)
+        conf = write_config(self.folder(), bed.base_url, username="guest", password="gu3st", digest=True)
+        code, facts, text = self.check(conf)
+        self.assertEqual((code, facts["hosts visible to guest"]), (1, "0"), text)
+        self.assertTrue(facts["verdict"].startswith('FAIL: the monitor would show the banner " No connection'), text)
+
+    def test_a_server_without_the_json_cgi_draws_no_warning(self):
+        bed = self.bed()
+        bed.set_page(status_page([]))
+        bed.remove_json_cgi()
+        code, facts, text = self.check(write_config(self.folder(), bed.base_url))
+        self.assertEqual(code, 0, text)
+        self.assertNotIn("hosts visible", text)
+        self.assertNotIn("pitfall", text)
+        self.assertNotIn("hint", text)
+        self.assertTrue(facts["verdict"].startswith("OK: "), text)
+        # An answer that is JSON but holds no count is named, and no more.
+        other = self.bed()
+        other.set_page(status_page([]))
+        other.set_data_age(body='{"format_version": 0, "result": {"query_time": 1, "last_data_update": 1}}')
+        code, facts, text = self.check(write_config(self.folder(), other.base_url))
+        self.assertEqual(code, 0, text)
+        self.assertEqual(facts["hosts visible to (no user name)"], "unknown: the answer holds no data.count object",
+                         text)
 
 
 if __name__ == "__main__":
