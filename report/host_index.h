@@ -16,7 +16,7 @@
 
 inline constexpr std::uint32_t NO_HOST = UINT32_MAX;
 
-// A polynomial hash of the case-folded text, so that windows can be rolled.
+// A hash of the case-folded text.
 std::uint64_t folded_hash(std::string_view text);
 
 struct HostTable {

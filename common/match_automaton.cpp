@@ -1,0 +1,122 @@
+#include "common/match_automaton.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "common/text_search.h"
+
+namespace {
+
+constexpr std::uint32_t ROOT = 0;
+// Up to this many children are searched one by one; more by bisection.
+constexpr std::uint32_t LINEAR_CHILDREN = 8;
+
+// The child of a node other than the root by its edge byte, or ROOT for none.
+std::uint32_t child_of(const MatchAutomaton& a, std::uint32_t node, unsigned char byte) {
+  const std::uint32_t begin = a.first_child[node];
+  const std::uint32_t end = a.first_child[node + 1];
+  if (end - begin <= LINEAR_CHILDREN) {
+    for (std::uint32_t c = begin; c < end; ++c)
+      if (a.label[c] == byte) return c;
+    return ROOT;
+  }
+  const auto first = a.label.begin() + begin;
+  const auto at = std::lower_bound(first, a.label.begin() + end, byte);
+  return (at != a.label.begin() + end && *at == byte) ? begin + static_cast<std::uint32_t>(at - first) : ROOT;
+}
+
+// Where the automaton goes from node on byte: the child, or else the child of
+// the longest suffix that has one, or the root.
+std::uint32_t step(const MatchAutomaton& a, std::uint32_t node, unsigned char byte) {
+  while (node != ROOT) {
+    const std::uint32_t child = child_of(a, node, byte);
+    if (child != ROOT) return child;
+    node = a.fail[node];
+  }
+  return a.root_next[byte];
+}
+
+// The patterns sharing the prefix of a node, as a range of the sorted ones.
+struct Range {
+  std::uint32_t begin;
+  std::uint32_t end;
+};
+
+}  // namespace
+
+MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patterns) {
+  MatchAutomaton a;
+  a.pattern_count = patterns.size();
+  // Sorted by their folded bytes (equal ones by their number), the patterns
+  // of a node's subtree are a range, split among its children in byte order,
+  // and those that end at the node come first in it.
+  std::vector<std::uint32_t> order(patterns.size());
+  std::iota(order.begin(), order.end(), 0u);
+  const auto folded_less = [&](std::uint32_t x, std::uint32_t y) {
+    const std::string_view p = patterns[x], q = patterns[y];
+    const auto [i, j] = std::mismatch(p.begin(), p.end(), q.begin(), q.end(),
+                                      [](char l, char r) { return fold_ascii(l) == fold_ascii(r); });
+    if (i == p.end()) return j != q.end() || x < y;
+    if (j == q.end()) return false;
+    return fold_ascii(*i) < fold_ascii(*j);
+  };
+  std::sort(order.begin(), order.end(), folded_less);
+  const auto text = [&](std::uint32_t i) { return patterns[order[i]]; };
+
+  std::uint32_t first = 0;
+  if (!order.empty() && text(0).empty()) a.empty_pattern = order[0];
+  while (first < order.size() && text(first).empty()) ++first;
+
+  a.fail.push_back(ROOT);
+  a.label.push_back(0);
+  a.pattern.push_back(NO_PATTERN);
+  a.shorter.push_back(ROOT);
+  std::vector<Range> level{{first, static_cast<std::uint32_t>(order.size())}};
+  std::vector<Range> next;
+  std::uint32_t node = ROOT;
+  // Breadth first, a level at a time: a child's fail link leads to a node of
+  // a lower level, whose children are all known by then.
+  for (std::size_t depth = 0; !level.empty(); ++depth, level.swap(next)) {
+    next.clear();
+    for (Range range : level) {
+      a.first_child.push_back(static_cast<std::uint32_t>(a.label.size()));
+      // The patterns that end here sort first; the rest go on past depth.
+      while (range.begin < range.end && text(range.begin).size() == depth) ++range.begin;
+      for (std::uint32_t i = range.begin; i < range.end;) {
+        const unsigned char byte = fold_ascii(text(i)[depth]);
+        std::uint32_t j = i + 1;
+        while (j < range.end && fold_ascii(text(j)[depth]) == byte) ++j;
+        const std::uint32_t suffix = node == ROOT ? ROOT : step(a, a.fail[node], byte);
+        a.fail.push_back(suffix);
+        a.label.push_back(byte);
+        a.pattern.push_back(text(i).size() == depth + 1 ? order[i] : NO_PATTERN);
+        a.shorter.push_back(a.pattern[suffix] != NO_PATTERN ? suffix : a.shorter[suffix]);
+        next.push_back({i, j});
+        i = j;
+      }
+      if (node == ROOT)
+        for (std::uint32_t c = 1; c < a.label.size(); ++c) a.root_next[a.label[c]] = c;
+      ++node;
+    }
+  }
+  a.first_child.push_back(static_cast<std::uint32_t>(a.label.size()));
+  return a;
+}
+
+void find_patterns(const MatchAutomaton& a, std::string_view text, std::vector<std::uint32_t>& named,
+                   std::uint32_t stamp, std::vector<std::uint32_t>& found) {
+  const auto name = [&](std::uint32_t pattern) {
+    if (named[pattern] == stamp) return false;
+    named[pattern] = stamp;
+    found.push_back(pattern);
+    return true;
+  };
+  if (a.empty_pattern != NO_PATTERN) name(a.empty_pattern);
+  if (a.label.size() <= 1) return;
+  std::uint32_t node = ROOT;
+  for (const char c : text) {
+    node = step(a, node, fold_ascii(c));
+    for (std::uint32_t at = a.pattern[node] != NO_PATTERN ? node : a.shorter[node]; at != ROOT; at = a.shorter[at])
+      if (!name(a.pattern[at])) break;
+  }
+}
