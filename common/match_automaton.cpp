@@ -67,6 +67,24 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
   if (!order.empty() && text(0).empty()) a.empty_pattern = order[0];
   while (first < order.size() && text(first).empty()) ++first;
 
+  // The trie has at most one node per distinct prefix; reserving that many
+  // keeps the arrays from growing by doubling, which on hostile pages of
+  // long names costs more than the building.
+  std::size_t bound = 1;
+  for (std::uint32_t i = first; i < order.size(); ++i) {
+    std::size_t shared = 0;
+    if (i > first) {
+      const std::string_view p = text(i), q = text(i - 1);
+      while (shared < p.size() && shared < q.size() && fold_ascii(p[shared]) == fold_ascii(q[shared])) ++shared;
+    }
+    bound += text(i).size() - shared;
+  }
+  a.first_child.reserve(bound + 1);
+  a.fail.reserve(bound);
+  a.label.reserve(bound);
+  a.pattern.reserve(bound);
+  a.shorter.reserve(bound);
+
   a.fail.push_back(ROOT);
   a.label.push_back(0);
   a.pattern.push_back(NO_PATTERN);

@@ -46,12 +46,34 @@ std::uint32_t HostTable::insert(string_view text) {
   return id;
 }
 
-// For each host, whether its name lies inside a DOWN or UNREACHABLE host's
-// name: one automaton over all host names, run once over every such name,
-// so the cost is the names' lengths, not their product.
-std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
-  std::vector<bool> inside(hosts.names.size(), false);
-  if (down_hosts.empty() || hosts.names.empty()) return inside;
+namespace {
+
+// Every window of every DOWN or UNREACHABLE name looked up among the hosts of
+// its length, one length at a time: the fastest way while the hosts have
+// few lengths, as on the server's pages, but it costs lengths times names.
+void mark_inside_by_windows(const HostTable& hosts, const std::vector<string_view>& down_hosts,
+                            std::vector<bool>& inside) {
+  for (std::size_t length = 1; length < hosts.has_length.size(); ++length) {
+    if (!hosts.has_length[length]) continue;
+    std::uint64_t top = 1;  // HASH_BASE^(length - 1)
+    for (std::size_t i = 1; i < length; ++i) top *= HASH_BASE;
+    for (const string_view down : down_hosts) {
+      if (down.size() < length) continue;
+      std::uint64_t hash = folded_hash(down.substr(0, length));
+      for (std::size_t start = 0;; ++start) {
+        const std::uint32_t id = hosts.find(down.substr(start, length), hash);
+        if (id != NO_HOST) inside[id] = true;
+        if (start + length == down.size()) break;
+        hash = (hash - fold_ascii(down[start]) * top) * HASH_BASE + fold_ascii(down[start + length]);
+      }
+    }
+  }
+}
+
+// One automaton over all host names, run once over every DOWN or
+// UNREACHABLE name: the cost is the names' lengths, whatever their number.
+void mark_inside_by_automaton(const HostTable& hosts, const std::vector<string_view>& down_hosts,
+                              std::vector<bool>& inside) {
   const MatchAutomaton automaton = build_match_automaton(hosts.names);
   std::vector<std::uint32_t> named(hosts.names.size(), NO_PATTERN);
   std::vector<std::uint32_t> found;
@@ -60,6 +82,49 @@ std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_
     for (const std::uint32_t host : found) inside[host] = true;
     found.clear();
   }
+}
+
+// An automaton step costs about as much as this many window lookups.
+constexpr std::size_t AUTOMATON_STEP_COST = 8;
+
+// The empty name lies inside every name.
+std::vector<bool> none_inside_but_empty(const HostTable& hosts) {
+  std::vector<bool> inside(hosts.names.size(), false);
+  if (const std::uint32_t id = hosts.find({}, 0); id != NO_HOST) inside[id] = true;
+  return inside;
+}
+
+}  // namespace
+
+std::vector<bool> hosts_inside_by_windows(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  if (down_hosts.empty()) return std::vector<bool>(hosts.names.size(), false);
+  std::vector<bool> inside = none_inside_but_empty(hosts);
+  mark_inside_by_windows(hosts, down_hosts, inside);
+  return inside;
+}
+
+std::vector<bool> hosts_inside_by_automaton(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  if (down_hosts.empty()) return std::vector<bool>(hosts.names.size(), false);
+  std::vector<bool> inside = none_inside_but_empty(hosts);
+  mark_inside_by_automaton(hosts, down_hosts, inside);
+  return inside;
+}
+
+// For each host, whether its name lies inside a DOWN or UNREACHABLE host's
+// name. Both ways read every name a fixed number of times per host length;
+// the windows are taken while the lengths are few, so that a page of many
+// lengths (hostile) never costs more than the automaton.
+std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  if (down_hosts.empty() || hosts.names.empty()) return std::vector<bool>(hosts.names.size(), false);
+  std::vector<bool> inside = none_inside_but_empty(hosts);
+  std::size_t lengths = 0, host_bytes = 0, down_bytes = 0;
+  for (std::size_t length = 1; length < hosts.has_length.size(); ++length) lengths += hosts.has_length[length];
+  for (const string_view name : hosts.names) host_bytes += name.size();
+  for (const string_view down : down_hosts) down_bytes += down.size();
+  if (lengths * down_bytes <= AUTOMATON_STEP_COST * (host_bytes + down_bytes))
+    mark_inside_by_windows(hosts, down_hosts, inside);
+  else
+    mark_inside_by_automaton(hosts, down_hosts, inside);
   return inside;
 }
 

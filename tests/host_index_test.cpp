@@ -58,7 +58,9 @@ TEST_P(HostsInside, AsAPlainSearchOfEveryDownName) {
   const HostTable hosts = table_of(c.hosts);
   ASSERT_EQ(hosts.names.size(), c.hosts.size()) << "the case's hosts are distinct without regard to case";
   EXPECT_EQ(hosts_inside(hosts, c.down), c.inside);
-  EXPECT_EQ(hosts_inside(hosts, c.down), plain_inside(hosts, c.down));
+  EXPECT_EQ(hosts_inside_by_windows(hosts, c.down), c.inside);
+  EXPECT_EQ(hosts_inside_by_automaton(hosts, c.down), c.inside);
+  EXPECT_EQ(c.inside, plain_inside(hosts, c.down));
 }
 
 const InsideCase inside_cases[] = {
@@ -76,6 +78,23 @@ const InsideCase inside_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, HostsInside, testing::ValuesIn(inside_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Hosts of many lengths inside a long DOWN name, and others nowhere: enough
+// lengths for hosts_inside to take the automaton.
+TEST(HostsInside, ManyLengthsAsAPlainSearch) {
+  std::mt19937 random(23);
+  std::string down;
+  for (int i = 0; i < 3000; ++i) down.push_back("abAB"[random() % 4]);
+  std::vector<std::string> names;
+  for (std::size_t length = 1; length <= 60; ++length) {
+    names.push_back(down.substr(random() % (down.size() - length), length));
+    names.push_back(std::string(length, 'b') + "x");
+  }
+  const HostTable hosts = table_of(std::vector<std::string_view>(names.begin(), names.end()));
+  const std::vector<std::string_view> downs{down, "zz"};
+  EXPECT_EQ(hosts_inside(hosts, downs), plain_inside(hosts, downs));
+  EXPECT_EQ(hosts_inside_by_windows(hosts, downs), plain_inside(hosts, downs));
+}
 
 // Lines of "value='...'/>" pieces nested and repeated, many more than the
 // few the server writes, so that the lines go through the automaton as well
