@@ -10,6 +10,10 @@ namespace {
 constexpr std::uint32_t ROOT = 0;
 // Up to this many children are searched one by one; more by bisection.
 constexpr std::uint32_t LINEAR_CHILDREN = 8;
+// The nodes with rows of transitions: 1 MiB of them at most.
+constexpr std::uint32_t ROW_NODES = 1024;
+
+std::uint32_t row_nodes(const MatchAutomaton& a) { return static_cast<std::uint32_t>(a.rows.size() / 256); }
 
 // The child of a node other than the root by its edge byte, or ROOT for none.
 std::uint32_t child_of(const MatchAutomaton& a, std::uint32_t node, unsigned char byte) {
@@ -26,14 +30,16 @@ std::uint32_t child_of(const MatchAutomaton& a, std::uint32_t node, unsigned cha
 }
 
 // Where the automaton goes from node on byte: the child, or else the child of
-// the longest suffix that has one, or the root.
+// the longest suffix that has one, or the root. Suffixes are shorter and so
+// numbered lower: the walk ends at a node with a row.
 std::uint32_t step(const MatchAutomaton& a, std::uint32_t node, unsigned char byte) {
-  while (node != ROOT) {
+  const std::uint32_t rows = row_nodes(a);
+  while (node >= rows) {
     const std::uint32_t child = child_of(a, node, byte);
     if (child != ROOT) return child;
     node = a.fail[node];
   }
-  return a.root_next[byte];
+  return a.rows[std::size_t{node} * 256 + byte];
 }
 
 // The patterns sharing the prefix of a node, as a range of the sorted ones.
@@ -80,6 +86,7 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
     bound += text(i).size() - shared;
   }
   a.first_child.reserve(bound + 1);
+  a.rows.reserve(std::min<std::size_t>(bound, ROW_NODES) * 256);
   a.fail.reserve(bound);
   a.label.reserve(bound);
   a.pattern.reserve(bound);
@@ -112,8 +119,14 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
         next.push_back({i, j});
         i = j;
       }
-      if (node == ROOT)
-        for (std::uint32_t c = 1; c < a.label.size(); ++c) a.root_next[a.label[c]] = c;
+      // A node's row is its longest suffix's, with its own children over it;
+      // that suffix was done before it.
+      if (node < ROW_NODES) {
+        const std::size_t row = a.rows.size();
+        a.rows.resize(row + 256, ROOT);
+        if (node != ROOT) std::copy_n(a.rows.begin() + std::size_t{a.fail[node]} * 256, 256, a.rows.begin() + row);
+        for (std::uint32_t c = a.first_child[node]; c < a.label.size(); ++c) a.rows[row + a.label[c]] = c;
+      }
       ++node;
     }
   }
@@ -130,7 +143,7 @@ void find_patterns(const MatchAutomaton& a, std::string_view text, std::vector<s
     return true;
   };
   if (a.empty_pattern != NO_PATTERN) name(a.empty_pattern);
-  if (a.label.size() <= 1) return;
+  if (a.label.size() <= 1) return;  // only the root
   std::uint32_t node = ROOT;
   for (const char c : text) {
     node = step(a, node, fold_ascii(c));

@@ -13,8 +13,9 @@
 //
 // Nodes are numbered breadth first, the children of a node being the
 // consecutive nodes first_child[v] .. first_child[v + 1] - 1 in increasing
-// order of their edge byte; only the root has a table of 256 transitions.
-#include <array>
+// order of their edge byte. The first nodes (the shallow ones, which a
+// search keeps falling back to) have a row of 256 finished transitions, so
+// that a failed step costs one look-up there instead of a walk.
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -23,7 +24,7 @@ inline constexpr std::uint32_t NO_PATTERN = UINT32_MAX;
 
 struct MatchAutomaton {
   std::uint32_t empty_pattern = NO_PATTERN;    // an empty pattern, which occurs in every text
-  std::array<std::uint32_t, 256> root_next{};  // child of the root by byte, 0 for none
+  std::vector<std::uint32_t> rows;              // 256 transitions for each of the first nodes
   std::vector<std::uint32_t> first_child;       // per node, and one past the last node
   std::vector<std::uint32_t> fail;              // longest proper suffix that is a node
   std::vector<unsigned char> label;             // folded byte on the edge into the node
