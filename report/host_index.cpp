@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/match_automaton.h"
 #include "common/text_search.h"
 
 using std::string_view;
@@ -11,9 +12,11 @@ namespace {
 constexpr string_view KEY_START = "value='";
 constexpr string_view KEY_END = "'/>";
 
-// Lines holding more (key start, key end) pairs than this are matched the
-// slow way, so that a hostile line cannot make the index quadratic.
-constexpr std::size_t PAIR_BUDGET = 1u << 14;
+// Lines holding more (key start, key end) pairs than this go through the
+// automaton over all keys. The server's lines hold two or three of each; a
+// pair costs a hash of its window, so the budget keeps a line to a few
+// passes over it.
+constexpr std::size_t PAIR_BUDGET = 16;
 
 constexpr std::uint64_t HASH_BASE = 0x100000001b3ULL;
 
@@ -43,18 +46,15 @@ std::uint32_t HostTable::insert(string_view text) {
   return id;
 }
 
-// For each host, which of its names lie inside a DOWN or UNREACHABLE host's
-// name: every window of every such name is looked up among the hosts of its
-// length, one length at a time.
-std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
-  std::vector<bool> inside(hosts.names.size(), false);
-  if (down_hosts.empty()) return inside;
-  for (std::size_t length = 0; length < hosts.has_length.size(); ++length) {
+namespace {
+
+// Every window of every DOWN or UNREACHABLE name looked up among the hosts of
+// its length, one length at a time: the fastest way while the hosts have
+// few lengths, as on the server's pages, but it costs lengths times names.
+void mark_inside_by_windows(const HostTable& hosts, const std::vector<string_view>& down_hosts,
+                            std::vector<bool>& inside) {
+  for (std::size_t length = 1; length < hosts.has_length.size(); ++length) {
     if (!hosts.has_length[length]) continue;
-    if (length == 0) {  // the empty text lies inside every name
-      if (const std::uint32_t id = hosts.find({}, 0); id != NO_HOST) inside[id] = true;
-      continue;
-    }
     std::uint64_t top = 1;  // HASH_BASE^(length - 1)
     for (std::size_t i = 1; i < length; ++i) top *= HASH_BASE;
     for (const string_view down : down_hosts) {
@@ -68,18 +68,79 @@ std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_
       }
     }
   }
+}
+
+// One automaton over all host names, run once over every DOWN or
+// UNREACHABLE name: the cost is the names' lengths, whatever their number.
+void mark_inside_by_automaton(const HostTable& hosts, const std::vector<string_view>& down_hosts,
+                              std::vector<bool>& inside) {
+  const MatchAutomaton automaton = build_match_automaton(hosts.names);
+  std::vector<std::uint32_t> named(hosts.names.size(), NO_PATTERN);
+  std::vector<std::uint32_t> found;
+  for (const string_view down : down_hosts) {
+    find_patterns(automaton, down, named, 0, found);
+    for (const std::uint32_t host : found) inside[host] = true;
+    found.clear();
+  }
+}
+
+// An automaton step costs about as much as this many window lookups.
+constexpr std::size_t AUTOMATON_STEP_COST = 8;
+
+// The empty name lies inside every name.
+std::vector<bool> none_inside_but_empty(const HostTable& hosts) {
+  std::vector<bool> inside(hosts.names.size(), false);
+  if (const std::uint32_t id = hosts.find({}, 0); id != NO_HOST) inside[id] = true;
+  return inside;
+}
+
+}  // namespace
+
+std::vector<bool> hosts_inside_by_windows(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  if (down_hosts.empty()) return std::vector<bool>(hosts.names.size(), false);
+  std::vector<bool> inside = none_inside_but_empty(hosts);
+  mark_inside_by_windows(hosts, down_hosts, inside);
+  return inside;
+}
+
+std::vector<bool> hosts_inside_by_automaton(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  if (down_hosts.empty()) return std::vector<bool>(hosts.names.size(), false);
+  std::vector<bool> inside = none_inside_but_empty(hosts);
+  mark_inside_by_automaton(hosts, down_hosts, inside);
+  return inside;
+}
+
+// For each host, whether its name lies inside a DOWN or UNREACHABLE host's
+// name. Both ways read every name a fixed number of times per host length;
+// the windows are taken while the lengths are few, so that a page of many
+// lengths (hostile) never costs more than the automaton.
+std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  if (down_hosts.empty() || hosts.names.empty()) return std::vector<bool>(hosts.names.size(), false);
+  std::vector<bool> inside = none_inside_but_empty(hosts);
+  std::size_t lengths = 0, host_bytes = 0, down_bytes = 0;
+  for (std::size_t length = 1; length < hosts.has_length.size(); ++length) lengths += hosts.has_length[length];
+  for (const string_view name : hosts.names) host_bytes += name.size();
+  for (const string_view down : down_hosts) down_bytes += down.size();
+  if (lengths * down_bytes <= AUTOMATON_STEP_COST * (host_bytes + down_bytes))
+    mark_inside_by_windows(hosts, down_hosts, inside);
+  else
+    mark_inside_by_automaton(hosts, down_hosts, inside);
   return inside;
 }
 
 // A key "value='<host>'/>" can only start right after a "value='" of the
-// line and end at one of its "'/>", and both are anchored at a quote, so each
-// line is read once and only the pairs of such places whose distance is a
-// host's length are looked up.
+// line and end at one of its "'/>", both anchored at a quote. Where a line
+// has few such places, only the pairs of them whose distance is a host's
+// length are looked up; a line with more (a hostile one) is read through
+// one automaton over all keys, so no line costs more than a few passes.
 ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const std::vector<bool>& read,
                                  const HostTable& hosts) {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> filed;  // (host, line), in line order
   std::vector<std::uint32_t> last_line(hosts.names.size(), NO_HOST);
-  std::vector<std::string> keys;  // built only if some line is too tangled for the index
+  // Built only if some line is too tangled for the pairs.
+  std::string keys;
+  MatchAutomaton by_key;
+  std::vector<std::uint32_t> found;
   std::vector<std::size_t> value_starts, key_ends;
   const auto file = [&](std::uint32_t host, std::uint32_t line) {
     if (last_line[host] == line) return;
@@ -99,10 +160,20 @@ ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const st
       if (text.compare(quote, KEY_END.size(), KEY_END) == 0) key_ends.push_back(quote);
     }
     if (value_starts.size() * key_ends.size() > PAIR_BUDGET) {
-      if (keys.empty())
-        for (const string_view name : hosts.names) keys.push_back(std::string(KEY_START) + std::string(name) + std::string(KEY_END));
-      for (std::uint32_t host = 0; host < keys.size(); ++host)
-        if (contains_ignoring_case(text, keys[host])) file(host, l);
+      if (keys.empty() && !hosts.names.empty()) {
+        std::vector<std::size_t> ends;
+        for (const string_view name : hosts.names) {
+          keys.append(KEY_START).append(name).append(KEY_END);
+          ends.push_back(keys.size());
+        }
+        std::vector<string_view> views;
+        for (std::size_t h = 0, begin = 0; h < ends.size(); begin = ends[h++])
+          views.push_back(string_view(keys).substr(begin, ends[h] - begin));
+        by_key = build_match_automaton(views);
+      }
+      found.clear();
+      find_patterns(by_key, text, last_line, l, found);
+      for (const std::uint32_t host : found) filed.emplace_back(host, l);
       continue;
     }
     for (const std::size_t value : value_starts)

@@ -16,7 +16,7 @@
 
 inline constexpr std::uint32_t NO_HOST = UINT32_MAX;
 
-// A polynomial hash of the case-folded text, so that windows can be rolled.
+// A hash of the case-folded text.
 std::uint64_t folded_hash(std::string_view text);
 
 struct HostTable {
@@ -33,6 +33,10 @@ struct HostTable {
 // For each host, whether its name lies inside some DOWN or UNREACHABLE
 // host's name, without regard to case.
 std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
+// The two ways hosts_inside chooses between by their cost: every window of
+// the DOWN names looked up per host length, or one automaton over all hosts.
+std::vector<bool> hosts_inside_by_windows(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
+std::vector<bool> hosts_inside_by_automaton(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
 
 // The service lines of each host, in table order.
 struct ServiceIndex {

@@ -1,0 +1,168 @@
+#!/usr/bin/python3
+"""Writes a page built to hurt the report, just under the fetch's size bound,
+for the frame benchmark: each shape puts the most work on one step of the
+report for the bytes it spends.
+
+Shapes (--shape):
+  long-down       one DOWN line whose host name is 1.65 MB, beside 1,680
+                  service lines whose hosts have 1, 2, ... 1,680 characters,
+                  each cut from the DOWN name (postfield form, --newcgi)
+  long-down-same  the same with every name made of one letter repeated, so
+                  every host lies inside every longer one at every place
+  extra-pairs     2,200 service lines, each with 130 extra "value=''/>" pairs
+                  after its fields (postfield form, --newcgi)
+  nested-keys     service lines whose hosts hold each other's keys:
+                  x, value='x'/>, value='value='x'/>'/>, ... every line holds
+                  the keys of all shorter hosts (postfield form, --newcgi)
+  open-quotes     1,300 rows of 200 cells whose tags open a quote that never
+                  closes
+  open-rows       lines that start a row ("<tr><td>") and never end it, each
+                  with a status token and many cells
+  many-down       DOWN lines with host names of 200 characters, beside as
+                  many service lines whose hosts are cut from them
+                  (postfield form, --newcgi)
+  cell-tangle     table-cell form (without --newcgi) with every line holding
+                  many "'>", "&service=" and "</A></TD>" pieces
+
+The output depends only on the options.
+"""
+
+import argparse
+import random
+import sys
+
+LIMIT = 3510720
+
+HEADER = (
+    '<?xml version="1.0"?>\n'
+    "<wml>\n"
+    "<card id='card1' title='Problems'>\n"
+    "<p align='left' mode='nowrap'>\n"
+)
+FOOTER = "</p>\n</card>\n</wml>\n"
+# Letters that spell no status token and no "#comments".
+SAFE = "abeghijlmopqstvxyz"
+
+
+def safe_name(rng, length):
+    return "".join(rng.choice(SAFE) for _ in range(length))
+
+
+def down_line(host):
+    return (f"<anchor>DWN <go href='statuswml.cgi?style=hostinfo' method='post'>"
+            f"<postfield name='host' value='{host}'/></go>x</anchor><br/>\n")
+
+
+def service_line(host, service, extra=""):
+    return (f"<anchor>WRN <go href='statuswml.cgi?style=serviceinfo' method='post'>"
+            f"<postfield name='host' value='{host}'/><postfield name='service' value='{service}'/>"
+            f"{extra}</go>x</anchor><br/>\n")
+
+
+def long_down(rng, same):
+    hosts = 1680
+    down = "a" * 1650000 if same else safe_name(rng, 1650000)
+    lines = [down_line(down)]
+    for length in range(1, hosts + 1):
+        if same:
+            host = "a" * length
+        else:
+            start = rng.randrange(len(down) - length)
+            # Every other host lies inside the DOWN name, the rest nowhere.
+            host = down[start:start + length] if length % 2 else safe_name(rng, length - 1) + "n"
+        lines.append(service_line(host, "Load"))
+    return lines
+
+
+def extra_pairs(rng):
+    extra = "value=''/>" * 130
+    return [service_line(f"host{k:05d}", "Load", extra) for k in range(2200)]
+
+
+def nested_keys(rng):
+    lines = []
+    host = "x"
+    used = len(HEADER) + len(FOOTER)
+    while True:
+        line = service_line(host, "Load")
+        # Each host once per line, the longest last, so the page fills up.
+        if used + len(line) * 3 > LIMIT:
+            break
+        for _ in range(3):
+            lines.append(line)
+            used += len(line)
+        host = f"value='{host}'/>"
+    return lines
+
+
+def open_quotes(rng):
+    cell = "<td '>a</td>"
+    return [f"<tr><td>WRN</td>{cell * 200}<td>host{k}/Load</td></tr>\n" for k in range(1300)]
+
+
+def open_rows(rng):
+    cells = "<td>ab</td>" * 250
+    return [f"<tr><td>WRN</td>{cells}<td>host{k}/Load</td>\n" for k in range(1200)]
+
+
+def many_down(rng):
+    lines, services = [], []
+    for k in range(6000):
+        name = safe_name(rng, 200)
+        lines.append(down_line(name))
+        start = rng.randrange(150)
+        services.append(service_line(name[start:start + 40], "Load"))
+    return lines + services
+
+
+def cell_tangle(rng):
+    tangle = "'>&service=</A></TD>" * 60
+    lines = []
+    for k in range(2400):
+        lines.append(f"<postfield name='host' value='host{k}'/><postfield name='type' value='2'/>"
+                     f"<TD ALIGN=LEFT valign=center CLASS='Load'><A HREF='extinfo.cgi?type=2&host=host{k}"
+                     f"&service=Load'>{tangle}Load</A></TD><TD>WRN</TD>\n")
+    return lines
+
+
+SHAPES = {
+    "long-down": lambda rng: long_down(rng, False),
+    "long-down-same": lambda rng: long_down(rng, True),
+    "extra-pairs": extra_pairs,
+    "nested-keys": nested_keys,
+    "open-quotes": open_quotes,
+    "open-rows": open_rows,
+    "many-down": many_down,
+    "cell-tangle": cell_tangle,
+}
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--shape", choices=sorted(SHAPES), required=True)
+    parser.add_argument("--seed", type=int, default=1, help="random seed (default 1)")
+    parser.add_argument("--output", "-o", help="output file (default standard output)")
+    args = parser.parse_args(argv)
+    rng = random.Random(args.seed)
+    lines = SHAPES[args.shape](rng)
+    # Lines past the bound are left out, so every shape stays a page the
+    # fetch accepts.
+    page, used = [HEADER], len(HEADER) + len(FOOTER)
+    for line in lines:
+        if used + len(line) > LIMIT:
+            break
+        page.append(line)
+        used += len(line)
+    page.append(FOOTER)
+    data = "".join(page).encode("ascii")
+    if args.output:
+        with open(args.output, "wb") as out:
+            out.write(data)
+    else:
+        sys.stdout.buffer.write(data)
+    print(f"make_hostile_page: bytes={len(data)} lines={len(page) - 2}", file=sys.stderr)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/match_automaton.h"
+#include "common/text_search.h"
+
+namespace {
+
+// The plain definition: every pattern found inside the text, without regard
+// to case; of patterns equal without regard to case only the first.
+std::vector<std::uint32_t> plain_matches(const std::vector<std::string_view>& patterns, std::string_view text) {
+  std::vector<std::uint32_t> found;
+  for (std::uint32_t p = 0; p < patterns.size(); ++p) {
+    bool earlier_equal = false;
+    for (std::uint32_t q = 0; q < p; ++q) earlier_equal = earlier_equal || equal_ignoring_case(patterns[q], patterns[p]);
+    if (!earlier_equal && contains_ignoring_case(text, patterns[p])) found.push_back(p);
+  }
+  return found;
+}
+
+std::vector<std::uint32_t> automaton_matches(const std::vector<std::string_view>& patterns, std::string_view text) {
+  const MatchAutomaton automaton = build_match_automaton(patterns);
+  std::vector<std::uint32_t> named(patterns.size(), NO_PATTERN), found;
+  find_patterns(automaton, text, named, 7, found);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+struct MatchCase {
+  const char* name;
+  std::vector<std::string_view> patterns;
+  std::string_view text;
+};
+
+void PrintTo(const MatchCase& c, std::ostream* out) { *out << c.name; }
+
+class MatchAutomatonCases : public testing::TestWithParam<MatchCase> {};
+
+TEST_P(MatchAutomatonCases, NamesWhatAPlainSearchFinds) {
+  const MatchCase& c = GetParam();
+  EXPECT_EQ(automaton_matches(c.patterns, c.text), plain_matches(c.patterns, c.text));
+}
+
+const MatchCase match_cases[] = {
+    {"none", {}, "web01"},
+    {"inside", {"eb0"}, "web01"},
+    {"not_inside", {"web02"}, "web01"},
+    {"whole_text", {"web01"}, "web01"},
+    {"longer_than_text", {"web011"}, "web01"},
+    {"case_of_letters", {"WEB"}, "xWeb01"},
+    {"no_folding_beyond_ascii_letters", {"\xc3\x89"}, "\xc3\xa9"},
+    {"bytes_other_than_letters", {"[", "{"}, "a{b"},
+    {"empty_pattern_in_any_text", {"", "zz"}, "a"},
+    {"empty_pattern_in_empty_text", {""}, ""},
+    {"nothing_in_empty_text", {"a"}, ""},
+    {"equal_but_for_case_named_once", {"Web", "wEB", "web"}, "WEB"},
+    {"overlapping", {"aba", "bab", "abab"}, "xababx"},
+    {"suffixes_of_each_other", {"a", "aa", "aaa", "aaaa"}, "baaab"},
+    {"prefixes_of_each_other", {"web", "web1", "web12"}, "web12"},
+    {"found_only_through_fail_links", {"abcd", "bce", "cx"}, "abcex"},
+    {"many_children", {"a1", "a2", "a3", "a4", "a5", "a6", "a7", "a8", "a9", "aa", "ab"}, "a5a9ab"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, MatchAutomatonCases, testing::ValuesIn(match_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Small alphabets make patterns overlap and nest in every way.
+TEST(MatchAutomaton, AgreesWithThePlainSearchOnRandomTexts) {
+  std::mt19937 random(23);
+  const std::string alphabet = "abAB'";
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> owned(random() % 12);
+    for (std::string& p : owned)
+      for (std::size_t n = random() % 6; n > 0; --n) p.push_back(alphabet[random() % alphabet.size()]);
+    std::string text;
+    for (std::size_t n = random() % 40; n > 0; --n) text.push_back(alphabet[random() % alphabet.size()]);
+    const std::vector<std::string_view> patterns(owned.begin(), owned.end());
+    ASSERT_EQ(automaton_matches(patterns, text), plain_matches(patterns, text)) << "round " << round << " text " << text;
+  }
+}
+
+// One stamp over several texts names each pattern once among them all; a
+// new stamp names them again.
+TEST(MatchAutomaton, AStampNamesEachPatternOnce) {
+  const std::vector<std::string_view> patterns{"a", "aa", "b"};
+  const MatchAutomaton automaton = build_match_automaton(patterns);
+  std::vector<std::uint32_t> named(patterns.size(), NO_PATTERN), found;
+  find_patterns(automaton, "aaa", named, 1, found);
+  find_patterns(automaton, "aab", named, 1, found);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::uint32_t>{0, 1, 2}));
+  found.clear();
+  find_patterns(automaton, "ba", named, 2, found);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::uint32_t>{0, 2}));
+}
+
+}  // namespace
