@@ -24,8 +24,11 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   std::string config_file;
-  std::optional<Settings> settings =
-      find_config_file(program.options.config_path, config_search_directories(), &config_file);
+  // The text as read, for a check from the shell to tell of without reading
+  // the file again.
+  ConfigText config_text;
+  std::optional<Settings> settings = find_config_file(program.options.config_path, config_search_directories(),
+                                                      &config_file, program.options.check ? &config_text : nullptr);
   if (!settings) {
     std::puts(CONFIG_NOT_FOUND.data());
     // Only a check from the shell says why; the monitor keeps to its message.
@@ -40,7 +43,7 @@ int main(int argc, char* argv[]) {
   if (program.options.check) {
     // The check ends as a check plugin does, also when it cannot finish.
     try {
-      return check_from_shell(program, config_file);
+      return check_from_shell(program, config_file, config_text);
     } catch (const std::exception& failure) {
       std::printf("ORVEK UNKNOWN - the check could not finish: %s\n", shown(failure.what(), {}).c_str());
       return CHECK_UNFINISHED;

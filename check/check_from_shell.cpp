@@ -401,9 +401,9 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   return result;
 }
 
-SetUpNotes read_set_up_notes(const Program& program, string_view config_file) {
+SetUpNotes read_set_up_notes(const Program& program, const ConfigText& config_text) {
   SetUpNotes notes;
-  if (const auto text = read_text_file(string(config_file).c_str(), CONFIG_READ_LIMIT)) notes.config = diagnose_config(*text);
+  notes.config = diagnose_config(config_text.text, config_text.reading);
   if (program.options.exclude_path) {
     if (const auto text = read_text_file(program.options.exclude_path, EXCLUDE_READ_LIMIT))
       notes.excludes = diagnose_exclude_file(*text);
@@ -413,7 +413,7 @@ SetUpNotes read_set_up_notes(const Program& program, string_view config_file) {
   return notes;
 }
 
-int check_from_shell(Program& program, string_view config_file) {
+int check_from_shell(Program& program, string_view config_file, const ConfigText& config_text) {
   // The JSON CGI is asked once whenever the server answered: for the data's
   // age (maxage) and, in any case, for the hosts this user may see.
   const RefreshRecord record = refresh(program, nullptr, true);
@@ -422,7 +422,7 @@ int check_from_shell(Program& program, string_view config_file) {
   std::optional<CertificateLook> look;
   if (needs_second_look(program.settings, record.transfer)) look = look_at_certificate(program.settings.status_url);
   const CheckReport report =
-      explain_refresh(program, config_file, record, look ? &*look : nullptr, read_set_up_notes(program, config_file));
+      explain_refresh(program, config_file, record, look ? &*look : nullptr, read_set_up_notes(program, config_text));
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// orvek -t: one fetch made exactly as a refresh makes it, read as a refresh
+// orvek -t: one refresh made exactly as the monitor makes it, read as it
 // reads it, and explained on standard output, one fact a line, so that a
 // set-up can be checked from a shell, a pipe or cron. Never starts curses.
 #include <string>
@@ -8,6 +8,7 @@
 #include "config/line_notes.h"
 
 struct CertificateLook;
+struct ConfigText;
 struct Program;
 struct RefreshRecord;
 
@@ -41,8 +42,10 @@ struct SetUpNotes {
 CheckReport explain_refresh(const Program& program, std::string_view config_file, const RefreshRecord& record,
                             const CertificateLook* second_look = nullptr, const SetUpNotes& notes = {});
 
-// The second look at the files themselves.
-SetUpNotes read_set_up_notes(const Program& program, std::string_view config_file);
+// The notes on the configuration as the reader met it, and a second look at
+// the exclude file.
+SetUpNotes read_set_up_notes(const Program& program, const ConfigText& config_text);
 
 // Refreshes once, prints the report, and returns its exit status.
-int check_from_shell(Program& program, std::string_view config_file);
+// config_text: the configuration file as the reader met it.
+int check_from_shell(Program& program, std::string_view config_file, const ConfigText& config_text);
