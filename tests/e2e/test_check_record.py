@@ -29,7 +29,8 @@ class AlternatingProxy:
     """TLS on 127.0.0.1 in front of a plain http server, showing each new
     connection the next certificate of pattern (names of certificates, taken
     in turn). Each connection is logged with the certificate it showed and
-    whether a request came through it."""
+    whether a request came through it, and whether that request asked the
+    JSON CGI (which -t asks after the list, on a connection of its own)."""
 
     def __init__(self, backend_port, certificates, pattern):
         self.backend_port = backend_port
@@ -41,7 +42,7 @@ class AlternatingProxy:
         self.contexts = [(name, contexts[name]) for name in pattern]
         self.listener = socket.create_server(("127.0.0.1", 0))
         self.port = self.listener.getsockname()[1]
-        self.log = []  # [name, request seen], one per connection
+        self.log = []  # [name, request seen, JSON CGI asked], one per connection
         self.lock = threading.Lock()
         self.thread = threading.Thread(target=self._accept, daemon=True)
 
@@ -69,7 +70,7 @@ class AlternatingProxy:
                 return
             with self.lock:
                 name, context = self.contexts[len(self.log) % len(self.contexts)]
-                entry = [name, False]
+                entry = [name, False, False]
                 self.log.append(entry)
             threading.Thread(target=self._serve, args=(client, context, entry), daemon=True).start()
 
@@ -96,11 +97,29 @@ class AlternatingProxy:
         try:
             while data := tls.recv(65536):
                 with self.lock:
+                    if not entry[1]:
+                        entry[2] = b"statusjson.cgi" in data
                     entry[1] = True
                 backend.sendall(data)
         except (ssl.SSLError, OSError):
             pass
         backend.close()
+
+
+def list_connection(connections, list_answered):
+    """(server, carried) of the connection that carried the list's answer or
+    refused it, among one run's connections: -t asks the JSON CGI after the
+    list, on connections of its own. A connection refused before its request
+    tells no path, so the status CGI's log says whether the list came."""
+    lists = [i for i, c in enumerate(connections) if c[1] and not c[2]]
+    if list_answered:
+        chosen = lists[-1]
+    elif lists:
+        # The leg after the last one that carried (a 401) was refused.
+        chosen = min(lists[-1] + 1, len(connections) - 1)
+    else:
+        chosen = 0
+    return connections[chosen][:2]
 
 
 class CheckRecordTest(E2ETestCase):
@@ -136,7 +155,7 @@ class CheckRecordTest(E2ETestCase):
         pattern = ["genuine", "genuine", "impostor", "genuine", "impostor"]
         proxy = AlternatingProxy(bed.port, self.certificates, pattern).__enter__()
         self.addCleanup(proxy.__exit__, None, None, None)
-        return proxy
+        return bed, proxy
 
     def test_the_certificate_shown_is_the_one_that_carried_the_request(self):
         genuine, impostor = self.pins["genuine"], self.pins["impostor"]
@@ -162,19 +181,21 @@ class CheckRecordTest(E2ETestCase):
         ]
         for case, line, expected in cases:
             with self.subTest(case):
-                proxy = self.alternating()
+                bed, proxy = self.alternating()
                 conf = write_config(self.folder(), proxy.base_url, username=USER, password=PASSWORD)
                 with open(conf, "a") as f:
                     f.write(line + "\n")
                 seen = set()
                 for _ in range(5):
                     before = len(proxy.connections())
+                    answered = len(bed.requests())
                     result = self.check(conf)
                     out = result.stdout.decode()
                     connections = proxy.connections()[before:]
                     self.assertTrue(connections, out)
-                    # The last connection carried the answer, or was refused.
-                    server, carried = connections[-1]
+                    # The list's last connection carried the answer, or was
+                    # refused; the JSON CGI's come after it.
+                    server, carried = list_connection(connections, len(bed.requests()) > answered)
                     seen.add(server)
                     status, present, absent = expected[server]
                     self.assertEqual(result.returncode, status, out)

@@ -193,7 +193,7 @@ class CheckDataAgeTest(E2ETestCase):
         bed.set_page(ONE_PROBLEM_PAGE)
         bed.set_data_age(age=-3 * 3600)
         code, facts, text = self.check(with_max_age(write_config(self.folder(), bed.base_url), 300))
-        self.assertEqual(code, 1, text)
+        self.assertEqual(code, 2, text)
         self.assertEqual(facts["data age"], "unknown: last_data_update lies 10800 s after query_time: the server's "
                                             "clock stepped back, or its status data was written in the future", text)
         self.assertTrue(facts["verdict"].startswith(
@@ -215,7 +215,7 @@ class CheckDataAgeTest(E2ETestCase):
             ("ops", None, 0, "127", calm),
             ("ops", 300, 0, "127", calm),
             ("guest", None, 1, "0", meaningless),
-            ("guest", 300, 1, "0", 'FAIL: the monitor would show the banner "%s": the server shows this user no '
+            ("guest", 300, 2, "0", 'FAIL: the monitor would show the banner "%s": the server shows this user no '
                                    "hosts" % NO_HOSTS),
         )
         for user, max_age, status, hosts, verdict in cases:
@@ -236,7 +236,7 @@ class CheckDataAgeTest(E2ETestCase):
         bed.respond(status=500)
         conf = write_config(self.folder(), bed.base_url, username="guest", password="gu3st", digest=True)
         code, facts, text = self.check(conf)
-        self.assertEqual((code, facts["hosts visible to guest"]), (1, "0"), text)
+        self.assertEqual((code, facts["hosts visible to guest"]), (2, "0"), text)
         self.assertTrue(facts["verdict"].startswith('FAIL: the monitor would show the banner " No connection'), text)
 
     def test_a_server_without_the_json_cgi_draws_no_warning(self):
