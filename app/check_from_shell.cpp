@@ -282,13 +282,28 @@ void explain_report(const Program& program, const Answer& answer, const SetUpNot
                           "name cell that orvek knows");
 }
 
-string_view kind_words(PageKind kind) {
+string kind_words(PageKind kind, string_view body) {
   switch (kind) {
-    case PageKind::STATUS_DOCUMENT: return "the status document (a WML card)";
+    case PageKind::PROBLEMS_CARD: return "the status document (the WML card of problems)";
     case PageKind::HTML_RENDITION: return "the plain HTML rendition of the list";
+    case PageKind::INDEX_CARD: return "the server's index card (links to its views), not its list of problems";
+    case PageKind::OTHER_CARD: {
+      const string title = card_title(body);
+      return "a WML card" + (title.empty() ? string() : " titled \"" + title + "\"") +
+             " without the \"Host Problems:\" and \"Svc Problems:\" tables (a host's card, the process card or "
+             "the totals), not the list of problems";
+    }
     case PageKind::OTHER: break;
   }
   return "another page (neither the status document nor the plain HTML rendition)";
+}
+
+// What to mend when the server answered one of its other cards.
+string other_card_words(PageKind kind, bool has_query) {
+  const string got = kind == PageKind::INDEX_CARD ? "the server's index card" : "another card of the server";
+  return "no list of problems: " + got +
+         (has_query ? ": remove the query from the server value"
+                    : ": the status path must be statuswml.cgi?style=uprobs");
 }
 
 }  // namespace
@@ -318,12 +333,31 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
   Answer answer;
   if (fetched.ok()) {
     answer = read_answer(program.body, program.excludes, program.settings.newcgi);
-    lines.add("kind of page", kind_words(page_kind(received_body(program.body))));
+    const PageKind kind = page_kind(received_body(program.body));
+    lines.add("kind of page", lines.outside(kind_words(kind, received_body(program.body))));
     switch (answer.verdict) {
       case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;
       case PageVerdict::NO_CARD:
-        lines.add("page", "no list of problems: no problem line, and no complete status document (a WML card "
-                          "outside comments, or the HTML rendition's two tables and its end)");
+        lines.add("page", "no list of problems: no problem line, and no complete list (the WML card with its "
+                          "\"Host Problems:\" and \"Svc Problems:\" tables outside comments, or the HTML "
+                          "rendition's two tables and its end)");
+        break;
+      case PageVerdict::ZERO_BYTE:
+        lines.add("page", "no status page: a zero byte at offset " +
+                              std::to_string(received_body(program.body).find('\0')) +
+                              " (counted from 0) of the body");
+        break;
+      case PageVerdict::OTHER_CARD:
+        lines.add("page", other_card_words(kind, string_view(program.settings.status_url).find('?') <
+                                                       program.settings.status_url.size() - STATUS_PATH.size()));
+        break;
+      case PageVerdict::NOT_WHOLE:
+        lines.add("page", "not read whole: nothing to show, yet " +
+                              (answer.unread_status_cell
+                                   ? string("a table cell holds a status token on a row that gave no problem")
+                                   : counted(answer.report.unmatched, "problem yields", "problems yield") +
+                                         " no host name") +
+                              ": a calm screen would say more than the page");
         break;
       case PageVerdict::CUT_SHORT: lines.add("page", "cut short: a WML document without its </wml>"); break;
       case PageVerdict::NO_NAMES:

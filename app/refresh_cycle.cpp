@@ -14,6 +14,7 @@
 #include "fetch/status_fetch.h"
 #include "report/clock_note.h"
 #include "report/hidden_note.h"
+#include "report/html_names.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
@@ -69,12 +70,20 @@ CycleEnd wait_for_next_fetch(Program& program) {
 
 Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi) {
   Answer answer;
-  answer.lines = split_problem_lines(received_text(body));
+  PageLines page = read_page_lines(received_text(body));
+  answer.lines = std::move(page.lines);
+  answer.unread_status_cell = page.unread_status_cell;
   answer.names = read_names(answer.lines, newcgi);
   bool has_names = false;
   for (const LineNames& names : answer.names) has_names = has_names || names.any();
   answer.verdict = check_page(received_body(body), !answer.lines.empty(), has_names);
-  if (answer.verdict == PageVerdict::STATUS_PAGE) answer.report = render_problems(answer.lines, answer.names, excludes);
+  if (answer.verdict != PageVerdict::STATUS_PAGE) return answer;
+  std::shared_ptr<const std::string> decoded;
+  if (is_html_page(received_text(body))) decoded = decode_html_names(answer.names);
+  answer.report = render_problems(answer.lines, answer.names, excludes);
+  answer.report.decoded_names = std::move(decoded);
+  answer.verdict = check_calm(answer.verdict, answer.report.items.empty(), answer.report.unmatched,
+                              answer.unread_status_cell);
   return answer;
 }
 

@@ -21,6 +21,7 @@ struct Answer {
   std::vector<LineNames> names;
   PageVerdict verdict = PageVerdict::NO_CARD;
   Report report;
+  bool unread_status_cell = false;  // a status cell that gave no problem (problem_lines.h)
 };
 Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi);
 

@@ -62,23 +62,121 @@ LineMarks mark_line(std::string_view line) {
   return marks;
 }
 
-std::vector<ProblemLine> split_problem_lines(std::string_view body) {
-  std::vector<ProblemLine> lines;
-  std::size_t start = 0;
-  while (start < body.size()) {
-    const void* newline = std::memchr(body.data() + start, '\n', body.size() - start);
-    if (!newline) break;
-    const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(newline) - body.data()) + 1;
-    const std::string_view line = body.substr(start, end - start);
-    start = end;
-    // A row is read by its cells alone: tokens and "#comments" inside its
-    // names change nothing, and a row without a status token is no problem.
-    if (const TableRow row = read_table_row(line); row.is_row) {
-      if (row.status) lines.push_back({line, row.status, true, row.name_cell});
-      continue;
-    }
-    const LineMarks marks = mark_line(line);
-    if (marks.tokens != 0 && !marks.has_comments) lines.push_back({line, marks.tokens, false, {}});
-  }
-  return lines;
+namespace {
+
+using std::string_view;
+constexpr auto npos = string_view::npos;
+
+// The tag at body[at] (a '<') is "<NAME" followed by '>', a blank or '/'.
+bool opens(string_view body, std::size_t at, string_view name) {
+  const std::size_t after = at + 1 + name.size();
+  if (after >= body.size() || !equal_ignoring_case(body.substr(at + 1, name.size()), name)) return false;
+  const char c = body[after];
+  return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
+
+bool closes(string_view body, std::size_t at, string_view tag) {
+  return equal_ignoring_case(body.substr(at, tag.size()), tag);
+}
+
+// What one forward pass over the body keeps track of.
+struct Scan {
+  string_view body;
+  std::size_t last_newline = npos;  // npos: no line at all
+  std::size_t outside_from = 0; // text before this was read already
+  std::size_t row = npos;       // the open "<tr", if any
+  std::size_t cell = npos;      // where the open cell's text starts, if any
+  std::vector<string_view> cells;  // the open row's cells
+  PageLines page;
+
+  // The lines of the text outside rows in [outside_from, end). A piece cut
+  // off by a row is a line when its line ends later in the body.
+  void read_lines(std::size_t end) {
+    std::size_t start = outside_from;
+    outside_from = end;
+    while (start < end) {
+      const void* newline = std::memchr(body.data() + start, '\n', end - start);
+      std::size_t stop = newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - body.data()) + 1 : end;
+      if (!newline && (last_newline == npos || last_newline < end)) return;
+      const string_view line = body.substr(start, stop - start);
+      start = stop;
+      const LineMarks marks = mark_line(line);
+      if (marks.tokens != 0 && !marks.has_comments) page.lines.push_back({line, marks.tokens, false, {}});
+    }
+  }
+
+  void end_cell(std::size_t at) {
+    if (cell == npos) return;
+    const string_view content = body.substr(cell, at - cell);
+    cell = npos;
+    if (row != npos)
+      cells.push_back(content);
+    else if (cell_status(cell_own_text(content)))
+      // A status cell outside any row: not read as a row.
+      page.unread_status_cell = true;
+  }
+
+  // A row that is not closed: its text stays for the lines.
+  void drop_row() {
+    for (const string_view content : cells)
+      if (cell_status(cell_own_text(content))) page.unread_status_cell = true;
+    cells.clear();
+    row = npos;
+  }
+
+  void end_row(std::size_t end) {
+    read_lines(row);
+    const TableRow read = read_row_cells(cells);
+    if (read.status) page.lines.push_back({body.substr(row, end - row), read.status, true, read.name_cell});
+    page.unread_status_cell = page.unread_status_cell || read.unread_status;
+    outside_from = end;
+    cells.clear();
+    row = npos;
+  }
+};
+
+}  // namespace
+
+PageLines read_page_lines(string_view body) {
+  Scan scan;
+  scan.body = body;
+  scan.last_newline = body.rfind('\n');
+  std::size_t at = 0;
+  while (at < body.size()) {
+    const void* found = std::memchr(body.data() + at, '<', body.size() - at);
+    if (!found) break;
+    const auto tag = static_cast<std::size_t>(static_cast<const char*>(found) - body.data());
+    at = tag + 1;
+    if (closes(body, tag, "<!--")) {
+      // Rows and cells inside a comment are none; one that never ends runs
+      // to the end of the body.
+      const std::size_t end = body.find("-->", tag + 4);
+      at = end == npos ? body.size() : end + 3;
+    } else if (opens(body, tag, "tr")) {
+      scan.end_cell(tag);
+      if (scan.row != npos) scan.drop_row();
+      scan.row = tag;
+    } else if (opens(body, tag, "td")) {
+      scan.end_cell(tag);
+      // The cell's text starts after the first '>': a '>' inside a quoted
+      // attribute of a cell is not written by the server.
+      const void* close = std::memchr(body.data() + tag, '>', body.size() - tag);
+      if (!close) break;
+      at = static_cast<std::size_t>(static_cast<const char*>(close) - body.data()) + 1;
+      scan.cell = at;
+    } else if (closes(body, tag, "</td>")) {
+      scan.end_cell(tag);
+      at = tag + 5;
+    } else if (closes(body, tag, "</tr>")) {
+      scan.end_cell(tag);
+      at = tag + 5;
+      if (scan.row != npos) scan.end_row(at);
+    }
+  }
+  scan.end_cell(body.size());
+  if (scan.row != npos) scan.drop_row();
+  scan.read_lines(body.size());
+  return std::move(scan.page);
+}
+
+std::vector<ProblemLine> split_problem_lines(string_view body) { return read_page_lines(body).lines; }
