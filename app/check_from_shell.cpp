@@ -338,7 +338,7 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
     switch (answer.verdict) {
       case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;
       case PageVerdict::NO_CARD:
-        lines.add("page", "no list of problems: no problem line, and no complete list (the WML card with its "
+        lines.add("page", "no list of problems: no problem line, and no complete status document (the WML card with its "
                           "\"Host Problems:\" and \"Svc Problems:\" tables outside comments, or the HTML "
                           "rendition's two tables and its end)");
         break;

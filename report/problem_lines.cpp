@@ -157,11 +157,12 @@ PageLines read_page_lines(string_view body) {
       if (scan.row != npos) scan.drop_row();
       scan.row = tag;
     } else if (opens(body, tag, "td")) {
-      scan.end_cell(tag);
       // The cell's text starts after the first '>': a '>' inside a quoted
-      // attribute of a cell is not written by the server.
+      // attribute of a cell is not written by the server. A tag that never
+      // ends is none, and no later one can end either.
       const void* close = std::memchr(body.data() + tag, '>', body.size() - tag);
       if (!close) break;
+      scan.end_cell(tag);
       at = static_cast<std::size_t>(static_cast<const char*>(close) - body.data()) + 1;
       scan.cell = at;
     } else if (closes(body, tag, "</td>")) {
