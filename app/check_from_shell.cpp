@@ -298,12 +298,25 @@ string kind_words(PageKind kind, string_view body) {
   return "another page (neither the status document nor the plain HTML rendition)";
 }
 
-// What to mend when the server answered one of its other cards.
-string other_card_words(PageKind kind, bool has_query) {
-  const string got = kind == PageKind::INDEX_CARD ? "the server's index card" : "another card of the server";
+// What the server answered in place of its list, and what to mend. The
+// query of the server value tells which of its cards the CGI chose.
+string other_card_words(PageKind kind, string_view server, string_view body) {
+  const std::size_t query = server.find('?');
+  const string_view asked = query == string_view::npos ? string_view() : server.substr(query);
+  string got;
+  if (kind == PageKind::INDEX_CARD)
+    got = "the server's index card";
+  else if (contains_ignoring_case(asked, "host="))
+    got = "a host's card";
+  else if (contains_ignoring_case(asked, "style=processinfo"))
+    got = "the server's process card";
+  else if (const string title = card_title(body); !title.empty())
+    got = "the server's card \"" + title + "\"";
+  else
+    got = "another card of the server";
   return "no list of problems: " + got +
-         (has_query ? ": remove the query from the server value"
-                    : ": the status path must be statuswml.cgi?style=uprobs");
+         (query != string_view::npos ? ": remove the query from the server value"
+                                     : ": the status path must lead to statuswml.cgi?style=uprobs");
 }
 
 }  // namespace
@@ -348,8 +361,11 @@ CheckReport explain_fetch(const Program& program, string_view config_file, const
                               " (counted from 0) of the body");
         break;
       case PageVerdict::OTHER_CARD:
-        lines.add("page", other_card_words(kind, string_view(program.settings.status_url).find('?') <
-                                                       program.settings.status_url.size() - STATUS_PATH.size()));
+        lines.add("page", lines.outside(other_card_words(
+                              kind,
+                              string_view(program.settings.status_url)
+                                  .substr(0, program.settings.status_url.size() - STATUS_PATH.size()),
+                              received_body(program.body))));
         break;
       case PageVerdict::NOT_WHOLE:
         lines.add("page", "not read whole: nothing to show, yet " +

@@ -165,9 +165,8 @@ class OtherCardsTest(E2ETestCase):
         cases = [
             ("", None, None),
             ("?", "index", "the server's index card: remove the query from the server value"),
-            ("?host=", "host", "another card of the server: remove the query from the server value"),
-            ("?style=processinfo&x=", "process",
-             "another card of the server: remove the query from the server value"),
+            ("?host=", "host", "a host's card: remove the query from the server value"),
+            ("?style=processinfo&x=", "process", "the server's process card: remove the query from the server value"),
         ]
         for query, card, words in cases:
             with self.subTest(query=query):
