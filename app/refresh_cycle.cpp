@@ -70,7 +70,8 @@ CycleEnd wait_for_next_fetch(Program& program) {
 
 Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi) {
   Answer answer;
-  PageLines page = read_page_lines(received_text(body));
+  // The cells outside rows are looked at only where nothing is shown.
+  PageLines page = read_page_lines(received_text(body), false);
   answer.lines = std::move(page.lines);
   answer.unread_status_cell = page.unread_status_cell;
   answer.names = read_names(answer.lines, newcgi);
@@ -82,6 +83,8 @@ Answer read_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool 
   if (is_html_page(received_text(body))) decoded = decode_html_names(answer.names);
   answer.report = render_problems(answer.lines, answer.names, excludes);
   answer.report.decoded_names = std::move(decoded);
+  if (answer.report.items.empty() && !answer.unread_status_cell)
+    answer.unread_status_cell = read_page_lines(received_text(body), true).unread_status_cell;
   answer.verdict = check_calm(answer.verdict, answer.report.items.empty(), answer.report.unmatched,
                               answer.unread_status_cell);
   return answer;

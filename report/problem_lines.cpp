@@ -79,6 +79,42 @@ bool closes(string_view body, std::size_t at, string_view tag) {
   return equal_ignoring_case(body.substr(at, tag.size()), tag);
 }
 
+// The next '<' at or after at that may open a row, a cell or a comment or
+// close one: followed by 't', 'T', '/' or '!'. Most tags of a page are
+// none of these (postfield elements, anchors), so they are passed over
+// sixteen bytes at a time where the processor allows.
+std::size_t next_tag(string_view body, std::size_t at) {
+  // "<t", "</t" or "<!"; the bytes past the end count as none of these.
+  const auto candidate = [&](std::size_t i) {
+    if (body[i] != '<' || i + 1 >= body.size()) return false;
+    const char next = body[i + 1];
+    return fold_ascii(next) == 't' || next == '!' || (next == '/' && i + 2 < body.size() && fold_ascii(body[i + 2]) == 't');
+  };
+#if defined(__SSE2__)
+  const __m128i open = _mm_set1_epi8('<'), t = _mm_set1_epi8('t'), slash = _mm_set1_epi8('/');
+  const __m128i bang = _mm_set1_epi8('!'), case_bit = _mm_set1_epi8(0x20);
+  for (; at + 18 <= body.size(); at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at + 1));
+    const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at + 2));
+    // Setting the case bit folds upper-case letters, and only 'T' reaches 't'.
+    const __m128i closing = _mm_and_si128(_mm_cmpeq_epi8(next, slash), _mm_cmpeq_epi8(_mm_or_si128(third, case_bit), t));
+    const __m128i wanted =
+        _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(next, case_bit), t), _mm_or_si128(closing, _mm_cmpeq_epi8(next, bang)));
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(bytes, open), wanted)));
+    if (bits) return at + static_cast<std::size_t>(__builtin_ctz(bits));
+  }
+#endif
+  for (; at < body.size(); ++at)
+    if (candidate(at)) return at;
+  return npos;
+}
+
+// Whether a cell's own text is a status token. Cells outside rows are many
+// on pages of the older layouts, and few hold a token at all: the quick
+// token scan rules those out first.
+bool holds_status(string_view content) { return mark_line(content).tokens != 0 && cell_status(cell_own_text(content)); }
+
 // What one forward pass over the body keeps track of.
 struct Scan {
   string_view body;
@@ -87,6 +123,7 @@ struct Scan {
   std::size_t row = npos;       // the open "<tr", if any
   std::size_t cell = npos;      // where the open cell's text starts, if any
   std::vector<string_view> cells;  // the open row's cells
+  bool every_cell = true;          // look at the cells outside rows too
   PageLines page;
 
   // The lines of the text outside rows in [outside_from, end). A piece cut
@@ -111,15 +148,16 @@ struct Scan {
     cell = npos;
     if (row != npos)
       cells.push_back(content);
-    else if (cell_status(cell_own_text(content)))
+    else if (every_cell && holds_status(content))
       // A status cell outside any row: not read as a row.
       page.unread_status_cell = true;
   }
 
   // A row that is not closed: its text stays for the lines.
   void drop_row() {
-    for (const string_view content : cells)
-      if (cell_status(cell_own_text(content))) page.unread_status_cell = true;
+    if (every_cell)
+      for (const string_view content : cells)
+        if (holds_status(content)) page.unread_status_cell = true;
     cells.clear();
     row = npos;
   }
@@ -137,26 +175,28 @@ struct Scan {
 
 }  // namespace
 
-PageLines read_page_lines(string_view body) {
+PageLines read_page_lines(string_view body, bool every_cell) {
   Scan scan;
+  scan.every_cell = every_cell;
   scan.body = body;
   scan.last_newline = body.rfind('\n');
   std::size_t at = 0;
   while (at < body.size()) {
-    const void* found = std::memchr(body.data() + at, '<', body.size() - at);
-    if (!found) break;
-    const auto tag = static_cast<std::size_t>(static_cast<const char*>(found) - body.data());
+    const std::size_t tag = next_tag(body, at);
+    if (tag == npos) break;
     at = tag + 1;
-    if (closes(body, tag, "<!--")) {
+    const unsigned char kind = fold_ascii(body[at]);
+    if (kind == '!') {
+      if (!closes(body, tag, "<!--")) continue;
       // Rows and cells inside a comment are none; one that never ends runs
       // to the end of the body.
       const std::size_t end = body.find("-->", tag + 4);
       at = end == npos ? body.size() : end + 3;
-    } else if (opens(body, tag, "tr")) {
+    } else if (kind == 't' && opens(body, tag, "tr")) {
       scan.end_cell(tag);
       if (scan.row != npos) scan.drop_row();
       scan.row = tag;
-    } else if (opens(body, tag, "td")) {
+    } else if (kind == 't' && opens(body, tag, "td")) {
       // The cell's text starts after the first '>': a '>' inside a quoted
       // attribute of a cell is not written by the server. A tag that never
       // ends is none, and no later one can end either.
@@ -165,10 +205,10 @@ PageLines read_page_lines(string_view body) {
       scan.end_cell(tag);
       at = static_cast<std::size_t>(static_cast<const char*>(close) - body.data()) + 1;
       scan.cell = at;
-    } else if (closes(body, tag, "</td>")) {
+    } else if (kind == '/' && closes(body, tag, "</td>")) {
       scan.end_cell(tag);
       at = tag + 5;
-    } else if (closes(body, tag, "</tr>")) {
+    } else if (kind == '/' && closes(body, tag, "</tr>")) {
       scan.end_cell(tag);
       at = tag + 5;
       if (scan.row != npos) scan.end_row(at);
@@ -180,4 +220,4 @@ PageLines read_page_lines(string_view body) {
   return std::move(scan.page);
 }
 
-std::vector<ProblemLine> split_problem_lines(string_view body) { return read_page_lines(body).lines; }
+std::vector<ProblemLine> split_problem_lines(string_view body) { return read_page_lines(body, false).lines; }

@@ -33,7 +33,9 @@ struct LineMarks {
 LineMarks mark_line(std::string_view line);
 
 // The problems of a page, and whether it holds a table cell whose text is a
-// status token that gave no problem: then the page was not read whole.
+// status token that gave no problem: then the page was not read whole. A
+// cell outside rows counts only when read_page_lines is asked to look at
+// every cell.
 struct PageLines {
   std::vector<ProblemLine> lines;
   bool unread_status_cell = false;
@@ -47,7 +49,9 @@ struct PageLines {
 // form no line. A "<tr>" that another "<tr>" or the end of the body meets
 // before its "</tr>" makes no row: its text is read as lines. Rows and
 // cells inside comments count for nothing. Problems come in page order.
-PageLines read_page_lines(std::string_view body);
+// every_cell false leaves out the cells outside rows, which matter only to a
+// page that shows nothing.
+PageLines read_page_lines(std::string_view body, bool every_cell = true);
 
 // The problems alone.
 std::vector<ProblemLine> split_problem_lines(std::string_view body);
