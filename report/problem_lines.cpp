@@ -110,6 +110,28 @@ std::size_t next_tag(string_view body, std::size_t at) {
   return npos;
 }
 
+// Whether body holds "<tr" in any case anywhere. Pages in the older
+// layouts hold none, and then the lines are all there is to read.
+bool may_hold_rows(string_view body) {
+  std::size_t at = 0;
+#if defined(__SSE2__)
+  const __m128i open = _mm_set1_epi8('<'), t = _mm_set1_epi8('t'), r = _mm_set1_epi8('r');
+  const __m128i case_bit = _mm_set1_epi8(0x20);
+  for (; at + 18 <= body.size(); at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at + 1));
+    const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at + 2));
+    const __m128i found = _mm_and_si128(_mm_cmpeq_epi8(bytes, open),
+                                        _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(next, case_bit), t),
+                                                      _mm_cmpeq_epi8(_mm_or_si128(third, case_bit), r)));
+    if (_mm_movemask_epi8(found)) return true;
+  }
+#endif
+  for (; at + 2 < body.size(); ++at)
+    if (body[at] == '<' && fold_ascii(body[at + 1]) == 't' && fold_ascii(body[at + 2]) == 'r') return true;
+  return false;
+}
+
 // Whether a cell's own text is a status token. Cells outside rows are many
 // on pages of the older layouts, and few hold a token at all: the quick
 // token scan rules those out first.
@@ -180,7 +202,9 @@ PageLines read_page_lines(string_view body, bool every_cell) {
   scan.every_cell = every_cell;
   scan.body = body;
   scan.last_newline = body.rfind('\n');
-  std::size_t at = 0;
+  // Without rows, and without a look at the cells outside them, the text
+  // is lines alone.
+  std::size_t at = every_cell || may_hold_rows(body) ? 0 : body.size();
   while (at < body.size()) {
     const std::size_t tag = next_tag(body, at);
     if (tag == npos) break;
