@@ -15,6 +15,7 @@
 #include "fetch/status_fetch.h"
 #include "report/clock_note.h"
 #include "report/hidden_note.h"
+#include "report/html_names.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"

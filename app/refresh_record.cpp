@@ -1,16 +1,22 @@
 #include "app/refresh_record.h"
 
 #include <ctime>
+#include <memory>
+#include <string>
 #include <utility>
 
 #include "fetch/banner_reason.h"
+#include "report/html_names.h"
 #include "report/report_pass.h"
 
 namespace {
 
 Answer read_answer(const ReceiveBuffer& body, bool newcgi) {
   Answer answer;
-  answer.lines = split_problem_lines(received_text(body));
+  // The cells outside rows are looked at only where nothing is shown.
+  PageLines page = read_page_lines(received_text(body), false);
+  answer.lines = std::move(page.lines);
+  answer.unread_status_cell = page.unread_status_cell;
   answer.names = read_names(answer.lines, newcgi);
   bool has_names = false;
   for (const LineNames& names : answer.names) has_names = has_names || names.any();
@@ -24,10 +30,22 @@ RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const 
                            const ExcludeList& excludes, bool newcgi) {
   RefreshRecord record{std::move(credentials), std::move(transfer), {}, std::nullopt, {}};
   if (!record.transfer.ok()) return record;
-  record.answer = read_answer(body, newcgi);
-  if (record.answer.verdict == PageVerdict::STATUS_PAGE) {
+  Answer& answer = record.answer;
+  answer = read_answer(body, newcgi);
+  if (answer.verdict != PageVerdict::STATUS_PAGE) return record;
+  std::shared_ptr<const std::string> decoded;
+  if (is_html_page(received_text(body))) decoded = decode_html_names(answer.names);
+  Report report = render_problems(answer.lines, answer.names, excludes);
+  report.decoded_names = std::move(decoded);
+  answer.unmatched = report.unmatched;
+  // A page that would show nothing is calm only when every status cell on
+  // it, outside rows too, gave its problem.
+  if (report.items.empty() && !answer.unread_status_cell)
+    answer.unread_status_cell = read_page_lines(received_text(body), true).unread_status_cell;
+  answer.verdict = check_calm(answer.verdict, report.items.empty(), report.unmatched, answer.unread_status_cell);
+  if (answer.verdict == PageVerdict::STATUS_PAGE) {
     record.outcome.banner = false;
-    record.outcome.report = render_problems(record.answer.lines, record.answer.names, excludes);
+    record.outcome.report = std::move(report);
   }
   return record;
 }

@@ -289,13 +289,41 @@ string plugin_line(int status, string_view summary, const FetchResult& fetched, 
   return line + "\n";
 }
 
-string_view kind_words(PageKind kind) {
+string kind_words(PageKind kind, string_view body) {
   switch (kind) {
-    case PageKind::STATUS_DOCUMENT: return "the status document (a WML card)";
+    case PageKind::PROBLEMS_CARD: return "the status document (the WML card of problems)";
     case PageKind::HTML_RENDITION: return "the plain HTML rendition of the list";
+    case PageKind::INDEX_CARD: return "the server's index card (links to its views), not its list of problems";
+    case PageKind::OTHER_CARD: {
+      const string title = card_title(body);
+      return "a WML card" + (title.empty() ? string() : " titled \"" + title + "\"") +
+             " without the \"Host Problems:\" and \"Svc Problems:\" tables (a host's card, the process card or "
+             "the totals), not the list of problems";
+    }
     case PageKind::OTHER: break;
   }
   return "another page (neither the status document nor the plain HTML rendition)";
+}
+
+// What the server answered in place of its list, and what to mend. The
+// query of the server value tells which of its cards the CGI chose.
+string other_card_words(PageKind kind, string_view server, string_view body) {
+  const std::size_t query = server.find('?');
+  const string_view asked = query == string_view::npos ? string_view() : server.substr(query);
+  string got;
+  if (kind == PageKind::INDEX_CARD)
+    got = "the server's index card";
+  else if (contains_ignoring_case(asked, "host="))
+    got = "a host's card";
+  else if (contains_ignoring_case(asked, "style=processinfo"))
+    got = "the server's process card";
+  else if (const string title = card_title(body); !title.empty())
+    got = "the server's card \"" + title + "\"";
+  else
+    got = "another card of the server";
+  return "no list of problems: " + got +
+         (query != string_view::npos ? ": remove the query from the server value"
+                                     : ": the status path must lead to statuswml.cgi?style=uprobs");
 }
 
 }  // namespace
@@ -329,12 +357,33 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.secrets));
 
   if (fetched.ok()) {
-    lines.add("kind of page", kind_words(page_kind(received_body(program.body))));
+    const PageKind kind = page_kind(received_body(program.body));
+    lines.add("kind of page", lines.outside(kind_words(kind, received_body(program.body))));
     switch (answer.verdict) {
       case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;
       case PageVerdict::NO_CARD:
-        lines.add("page", "no list of problems: no problem line, and no complete status document (a WML card "
-                          "outside comments, or the HTML rendition's two tables and its end)");
+        lines.add("page", "no list of problems: no problem line, and no complete status document (the WML card with its "
+                          "\"Host Problems:\" and \"Svc Problems:\" tables outside comments, or the HTML "
+                          "rendition's two tables and its end)");
+        break;
+      case PageVerdict::ZERO_BYTE:
+        lines.add("page", "no status page: a zero byte at offset " +
+                              std::to_string(received_body(program.body).find('\0')) +
+                              " (counted from 0) of the body");
+        break;
+      case PageVerdict::OTHER_CARD:
+        lines.add("page", lines.outside(other_card_words(
+                              kind,
+                              server_text(program.settings),
+                              received_body(program.body))));
+        break;
+      case PageVerdict::NOT_WHOLE:
+        lines.add("page", "not read whole: nothing to show, yet " +
+                              (answer.unread_status_cell
+                                   ? string("a table cell holds a status token on a row that gave no problem")
+                                   : counted(answer.unmatched, "problem yields", "problems yield") +
+                                         " no host name") +
+                              ": a calm screen would say more than the page");
         break;
       case PageVerdict::CUT_SHORT: lines.add("page", "cut short: a WML document without its </wml>"); break;
       case PageVerdict::NO_NAMES:

@@ -3,7 +3,9 @@
 // what the monitor shows and the terminal, so that a frame can be checked
 // cell by cell without one.
 #include <limits>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -64,6 +66,9 @@ struct Frame {
   int columns;
   ColourRole background = NORMAL_ROLE;  // ALARM_ROLE while a host is DOWN or UNREACHABLE
   std::vector<Label> labels;
+  // Text the labels may point into besides the page: names decoded from
+  // character references, kept as long as the frame.
+  std::shared_ptr<const std::string> kept_text;
   // Where the next label of the report goes; a new frame starts at the top left.
   ReportCursor report_cursor;
   // Where the service name of the last status label goes; negative when that

@@ -14,6 +14,11 @@ std::string page_reason(PageVerdict verdict, std::string_view body) {
     case PageVerdict::CUT_SHORT: return "page cut short: no </wml>";
     case PageVerdict::NO_NAMES: return "not the list of problems: status words, no names";
     case PageVerdict::NO_CARD: return "not the list of problems: " + std::string(answer_kind(body));
+    case PageVerdict::ZERO_BYTE: return "not the list of problems: a zero byte in the page";
+    case PageVerdict::OTHER_CARD:
+      return page_kind(body) == PageKind::INDEX_CARD ? "not the list of problems: the server's index card"
+                                                     : "not the list of problems: another card of the server";
+    case PageVerdict::NOT_WHOLE: return "page not read whole: a status without its name";
   }
   return {};
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <curses.h>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include "fetch/status_fetch.h"
 #include "fuzz_check.h"
 #include "report/hidden_note.h"
+#include "report/html_names.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
@@ -86,6 +88,7 @@ PageVerdict plain_page_check(std::string_view body, bool has_problem_lines, bool
   for (char& c : folded)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   const auto npos = std::string::npos;
+  if (body.find('\0') != npos) return PageVerdict::ZERO_BYTE;
   const std::size_t wml = folded.find("<wml");
   if (wml != npos) {
     const std::size_t end = folded.rfind("</wml>");
@@ -103,9 +106,16 @@ PageVerdict plain_page_check(std::string_view body, bool has_problem_lines, bool
     at = close + 3;
   }
   const bool document = in_order(text, {"<wml", "<card", "</card>"}, "</wml>");
+  const bool problems_card = in_order(text,
+                                      {"<wml", "<card", "host problems:", "<table", "</table>", "svc problems:",
+                                       "<table", "</table>", "</card>"},
+                                      "</wml>");
   const bool rendition =
       in_order(text, {"<html", "host problems:", "<table", "</table>", "svc problems:", "<table", "</table>"}, "</html>");
-  return document || rendition ? PageVerdict::STATUS_PAGE : PageVerdict::NO_CARD;
+  // Only the list of problems is an all-clear; another card is none.
+  if (problems_card) return PageVerdict::STATUS_PAGE;
+  if (document) return PageVerdict::OTHER_CARD;
+  return rendition ? PageVerdict::STATUS_PAGE : PageVerdict::NO_CARD;
 }
 
 bool same_labels(const Frame& a, const Frame& b) {
@@ -221,20 +231,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The rest of a successful cycle.
   wclear(stdscr);
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
-  const std::vector<ProblemLine> lines = split_problem_lines(text);
-  const std::vector<LineNames> names = read_names(lines, newcgi);
+  const PageLines page = read_page_lines(text);
+  const std::vector<ProblemLine>& lines = page.lines;
+  std::vector<LineNames> names = read_names(lines, newcgi);
   const bool has_names = std::any_of(names.begin(), names.end(), [](const LineNames& n) { return n.any(); });
   Frame frame(screen.rows, screen.columns);
   const int unmatched = lay_out_answer(buffer, excludes, newcgi, frame);
-  const PageVerdict verdict = check_page(received_body(buffer), !lines.empty(), has_names);
+  PageVerdict verdict = check_page(received_body(buffer), !lines.empty(), has_names);
   FUZZ_CHECK(verdict == plain_page_check(received_body(buffer), !lines.empty(), has_names));
+  Report made;
+  std::shared_ptr<const std::string> decoded;
+  if (verdict == PageVerdict::STATUS_PAGE) {
+    if (is_html_page(text)) decoded = decode_html_names(names);
+    made = render_problems(lines, names, excludes);
+    verdict = check_calm(verdict, made.items.empty(), made.unmatched, page.unread_status_cell);
+  }
   if (verdict == PageVerdict::STATUS_PAGE) {
     // Never calm unless the server's own list said so: a page drawn has a
-    // name read, or is a complete status document without problems.
-    FUZZ_CHECK(lines.empty() ? page_kind(received_body(buffer)) != PageKind::OTHER : has_names);
+    // name read, or is the list of problems without problems; nothing shown
+    // only when every problem was read.
+    const PageKind kind = page_kind(received_body(buffer));
+    FUZZ_CHECK(lines.empty() ? kind == PageKind::PROBLEMS_CARD || kind == PageKind::HTML_RENDITION : has_names);
+    FUZZ_CHECK(!made.items.empty() || (made.unmatched == 0 && !page.unread_status_cell));
+    FUZZ_CHECK(text.size() == received_body(buffer).size());
     // The report, as the layout makes it from the page alone.
     Frame report(screen.rows, screen.columns);
-    const Report made = render_problems(lines, names, excludes);
     lay_out_report(made, report);
     FUZZ_CHECK(unmatched == made.unmatched);
     FUZZ_CHECK(same_labels(frame, report) && frame.background == report.background);

@@ -33,11 +33,20 @@ LineNames read_line_names(const ProblemLine& line, bool newcgi) {
   if (line.row) {
     // newcgi makes no difference: the row says where each name stands.
     const CellNames cell = split_cell_names(line.name_cell);
-    optional<string_view> host = postfield_value(line.text, "host");
+    const optional<string_view> host_element = postfield_value(line.text, "host");
+    optional<string_view> host = host_element;
     if (!host && !cell.host.empty()) host = cell.host;
+    // A problem without its host is no problem that can be shown: it counts
+    // as a line without names.
+    if (!host || host->empty()) return names;
     set_host(names, host, true);
     if (service_line) {
-      optional<string_view> service = postfield_value(line.text, "service");
+      // The service element follows the host's; a host's value may hold
+      // anything but the "'/>" that ends it.
+      const string_view after_host =
+          host_element ? line.text.substr(static_cast<std::size_t>(host_element->data() - line.text.data()))
+                       : line.text;
+      optional<string_view> service = postfield_value(after_host, "service");
       if (!service) service = cell.service;
       set_service(names, service);
     }

@@ -3,7 +3,7 @@
 //
 // A row names its host in its host postfield element and its service in its
 // service postfield element, or, where an element is missing, in its name
-// cell ("HOST" or "HOST/SERVICE"). Any other line is read by the extraction
+// cell ("HOST" or "HOST/SERVICE"); a row without a host names nothing. Any other line is read by the extraction
 // patterns, and where a pattern finds nothing, by its last table cell in the
 // same way. Names read from cells or rows are whole names, compared exactly;
 // names read by the patterns keep the patterns' rules (a host's service lines

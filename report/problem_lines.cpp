@@ -62,23 +62,186 @@ LineMarks mark_line(std::string_view line) {
   return marks;
 }
 
-std::vector<ProblemLine> split_problem_lines(std::string_view body) {
-  std::vector<ProblemLine> lines;
-  std::size_t start = 0;
-  while (start < body.size()) {
-    const void* newline = std::memchr(body.data() + start, '\n', body.size() - start);
-    if (!newline) break;
-    const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(newline) - body.data()) + 1;
-    const std::string_view line = body.substr(start, end - start);
-    start = end;
-    // A row is read by its cells alone: tokens and "#comments" inside its
-    // names change nothing, and a row without a status token is no problem.
-    if (const TableRow row = read_table_row(line); row.is_row) {
-      if (row.status) lines.push_back({line, row.status, true, row.name_cell});
-      continue;
-    }
-    const LineMarks marks = mark_line(line);
-    if (marks.tokens != 0 && !marks.has_comments) lines.push_back({line, marks.tokens, false, {}});
-  }
-  return lines;
+namespace {
+
+using std::string_view;
+constexpr auto npos = string_view::npos;
+
+// The tag at body[at] (a '<') is "<NAME" followed by '>', a blank or '/'.
+bool opens(string_view body, std::size_t at, string_view name) {
+  const std::size_t after = at + 1 + name.size();
+  if (after >= body.size() || !equal_ignoring_case(body.substr(at + 1, name.size()), name)) return false;
+  const char c = body[after];
+  return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
+
+bool closes(string_view body, std::size_t at, string_view tag) {
+  return equal_ignoring_case(body.substr(at, tag.size()), tag);
+}
+
+// The next '<' at or after at that may open a row, a cell or a comment or
+// close one: followed by 't', 'T', '/' or '!'. Most tags of a page are
+// none of these (postfield elements, anchors), so they are passed over
+// sixteen bytes at a time where the processor allows.
+std::size_t next_tag(string_view body, std::size_t at) {
+  // "<t", "</t" or "<!"; the bytes past the end count as none of these.
+  const auto candidate = [&](std::size_t i) {
+    if (body[i] != '<' || i + 1 >= body.size()) return false;
+    const char next = body[i + 1];
+    return fold_ascii(next) == 't' || next == '!' || (next == '/' && i + 2 < body.size() && fold_ascii(body[i + 2]) == 't');
+  };
+#if defined(__SSE2__)
+  const __m128i open = _mm_set1_epi8('<'), t = _mm_set1_epi8('t'), slash = _mm_set1_epi8('/');
+  const __m128i bang = _mm_set1_epi8('!'), case_bit = _mm_set1_epi8(0x20);
+  for (; at + 18 <= body.size(); at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at + 1));
+    const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at + 2));
+    // Setting the case bit folds upper-case letters, and only 'T' reaches 't'.
+    const __m128i closing = _mm_and_si128(_mm_cmpeq_epi8(next, slash), _mm_cmpeq_epi8(_mm_or_si128(third, case_bit), t));
+    const __m128i wanted =
+        _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(next, case_bit), t), _mm_or_si128(closing, _mm_cmpeq_epi8(next, bang)));
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(bytes, open), wanted)));
+    if (bits) return at + static_cast<std::size_t>(__builtin_ctz(bits));
+  }
+#endif
+  for (; at < body.size(); ++at)
+    if (candidate(at)) return at;
+  return npos;
+}
+
+// Whether body holds "<tr" in any case anywhere. Pages in the older
+// layouts hold none, and then the lines are all there is to read.
+bool may_hold_rows(string_view body) {
+  std::size_t at = 0;
+#if defined(__SSE2__)
+  const __m128i open = _mm_set1_epi8('<'), t = _mm_set1_epi8('t'), r = _mm_set1_epi8('r');
+  const __m128i case_bit = _mm_set1_epi8(0x20);
+  for (; at + 18 <= body.size(); at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at + 1));
+    const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(body.data() + at + 2));
+    const __m128i found = _mm_and_si128(_mm_cmpeq_epi8(bytes, open),
+                                        _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(next, case_bit), t),
+                                                      _mm_cmpeq_epi8(_mm_or_si128(third, case_bit), r)));
+    if (_mm_movemask_epi8(found)) return true;
+  }
+#endif
+  for (; at + 2 < body.size(); ++at)
+    if (body[at] == '<' && fold_ascii(body[at + 1]) == 't' && fold_ascii(body[at + 2]) == 'r') return true;
+  return false;
+}
+
+// Whether a cell's own text is a status token. Cells outside rows are many
+// on pages of the older layouts, and few hold a token at all: the quick
+// token scan rules those out first.
+bool holds_status(string_view content) { return mark_line(content).tokens != 0 && cell_status(cell_own_text(content)); }
+
+// What one forward pass over the body keeps track of.
+struct Scan {
+  string_view body;
+  std::size_t last_newline = npos;  // npos: no line at all
+  std::size_t outside_from = 0; // text before this was read already
+  std::size_t row = npos;       // the open "<tr", if any
+  std::size_t cell = npos;      // where the open cell's text starts, if any
+  std::vector<string_view> cells;  // the open row's cells
+  bool every_cell = true;          // look at the cells outside rows too
+  PageLines page;
+
+  // The lines of the text outside rows in [outside_from, end). A piece cut
+  // off by a row is a line when its line ends later in the body.
+  void read_lines(std::size_t end) {
+    std::size_t start = outside_from;
+    outside_from = end;
+    while (start < end) {
+      const void* newline = std::memchr(body.data() + start, '\n', end - start);
+      std::size_t stop = newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - body.data()) + 1 : end;
+      if (!newline && (last_newline == npos || last_newline < end)) return;
+      const string_view line = body.substr(start, stop - start);
+      start = stop;
+      const LineMarks marks = mark_line(line);
+      if (marks.tokens != 0 && !marks.has_comments) page.lines.push_back({line, marks.tokens, false, {}});
+    }
+  }
+
+  void end_cell(std::size_t at) {
+    if (cell == npos) return;
+    const string_view content = body.substr(cell, at - cell);
+    cell = npos;
+    if (row != npos)
+      cells.push_back(content);
+    else if (every_cell && holds_status(content))
+      // A status cell outside any row: not read as a row.
+      page.unread_status_cell = true;
+  }
+
+  // A row that is not closed: its text stays for the lines.
+  void drop_row() {
+    if (every_cell)
+      for (const string_view content : cells)
+        if (holds_status(content)) page.unread_status_cell = true;
+    cells.clear();
+    row = npos;
+  }
+
+  void end_row(std::size_t end) {
+    read_lines(row);
+    const TableRow read = read_row_cells(cells);
+    if (read.status) page.lines.push_back({body.substr(row, end - row), read.status, true, read.name_cell});
+    page.unread_status_cell = page.unread_status_cell || read.unread_status;
+    outside_from = end;
+    cells.clear();
+    row = npos;
+  }
+};
+
+}  // namespace
+
+PageLines read_page_lines(string_view body, bool every_cell) {
+  Scan scan;
+  scan.every_cell = every_cell;
+  scan.body = body;
+  scan.last_newline = body.rfind('\n');
+  // Without rows, and without a look at the cells outside them, the text
+  // is lines alone.
+  std::size_t at = every_cell || may_hold_rows(body) ? 0 : body.size();
+  while (at < body.size()) {
+    const std::size_t tag = next_tag(body, at);
+    if (tag == npos) break;
+    at = tag + 1;
+    const unsigned char kind = fold_ascii(body[at]);
+    if (kind == '!') {
+      if (!closes(body, tag, "<!--")) continue;
+      // Rows and cells inside a comment are none; one that never ends runs
+      // to the end of the body.
+      const std::size_t end = body.find("-->", tag + 4);
+      at = end == npos ? body.size() : end + 3;
+    } else if (kind == 't' && opens(body, tag, "tr")) {
+      scan.end_cell(tag);
+      if (scan.row != npos) scan.drop_row();
+      scan.row = tag;
+    } else if (kind == 't' && opens(body, tag, "td")) {
+      // The cell's text starts after the first '>': a '>' inside a quoted
+      // attribute of a cell is not written by the server. A tag that never
+      // ends is none, and no later one can end either.
+      const void* close = std::memchr(body.data() + tag, '>', body.size() - tag);
+      if (!close) break;
+      scan.end_cell(tag);
+      at = static_cast<std::size_t>(static_cast<const char*>(close) - body.data()) + 1;
+      scan.cell = at;
+    } else if (kind == '/' && closes(body, tag, "</td>")) {
+      scan.end_cell(tag);
+      at = tag + 5;
+    } else if (kind == '/' && closes(body, tag, "</tr>")) {
+      scan.end_cell(tag);
+      at = tag + 5;
+      if (scan.row != npos) scan.end_row(at);
+    }
+  }
+  scan.end_cell(body.size());
+  if (scan.row != npos) scan.drop_row();
+  scan.read_lines(body.size());
+  return std::move(scan.page);
+}
+
+std::vector<ProblemLine> split_problem_lines(string_view body) { return read_page_lines(body, false).lines; }

@@ -13,10 +13,11 @@ enum StatusToken : unsigned {
 };
 inline constexpr unsigned SERVICE_TOKENS = TOKEN_WRN | TOKEN_CRI | TOKEN_UNK;
 
-// One selected line of the page: a view into the received body, newline
-// included, and the status tokens it carries. A line in the row form
-// (table_row.h) carries exactly its row's status token and is read by its
-// cells; any other line carries every token found anywhere in it.
+// One problem of the page: a table row ("<tr" up to its "</tr>"), or a line
+// of the text outside rows, newline included; a view into the received
+// body, and the status tokens it carries. A row carries exactly its status
+// token and is read by its cells (table_row.h); a line carries every token
+// found anywhere in it.
 struct ProblemLine {
   std::string_view text;
   unsigned tokens;
@@ -31,8 +32,26 @@ struct LineMarks {
 };
 LineMarks mark_line(std::string_view line);
 
-// Cuts body into newline-ended lines and keeps, in page order, the rows whose
-// token cell holds a status token, and the other lines that hold a status
-// token and no "#comments". Bytes after the last newline form no line. The
-// body comes already cut at its first zero byte (received_text).
+// The problems of a page, and whether it holds a table cell whose text is a
+// status token that gave no problem: then the page was not read whole. A
+// cell outside rows counts only when read_page_lines is asked to look at
+// every cell.
+struct PageLines {
+  std::vector<ProblemLine> lines;
+  bool unread_status_cell = false;
+};
+
+// Reads body once from the start: every "<tr>" ... "</tr>" (any case, any
+// line ends, cells on any number of lines, anything before or after it on
+// its line) is a row, kept when its token cell holds a status token. The
+// text outside rows is cut into newline-ended lines; a line that holds a
+// status token and no "#comments" is kept. Bytes after the last newline
+// form no line. A "<tr>" that another "<tr>" or the end of the body meets
+// before its "</tr>" makes no row: its text is read as lines. Rows and
+// cells inside comments count for nothing. Problems come in page order.
+// every_cell false leaves out the cells outside rows, which matter only to a
+// page that shows nothing.
+PageLines read_page_lines(std::string_view body, bool every_cell = true);
+
+// The problems alone.
 std::vector<ProblemLine> split_problem_lines(std::string_view body);

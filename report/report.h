@@ -2,6 +2,8 @@
 // The report as data: what the screen shows, in the order it is shown,
 // before anything is placed. The report pass makes it from the problem
 // lines; the layout places it into a Frame; a check from the shell counts it.
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,4 +39,7 @@ struct Report {
   int unread_services = 0;        // service items shown without a name, as it could not be read
   int excluded_hosts = 0;         // DOWN and UNREACHABLE host lines the exclude list hides
   int excluded_services = 0;      // service problem lines it hides, by their host or their name
+  // Names decoded from the HTML rendition's character references, which the
+  // items' names then point into instead of the page; shared by copies.
+  std::shared_ptr<const std::string> decoded_names;
 };

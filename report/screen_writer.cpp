@@ -94,6 +94,7 @@ void put_status(Frame& frame, ServiceStatus status, std::string_view service) {
 
 void lay_out_report(const Report& report, Frame& frame) {
   if (report.alarm) frame.background = ALARM_ROLE;
+  if (report.decoded_names) frame.kept_text = report.decoded_names;
   for (const ReportItem& item : report.items) {
     switch (item.kind) {
       case ReportItemKind::HOST: put_host(frame, item.name); break;

@@ -8,17 +8,6 @@ namespace {
 using std::string_view;
 constexpr auto npos = string_view::npos;
 
-constexpr string_view ROW_START = "<tr><td>";
-constexpr string_view ROW_END = "</td></tr>";
-
-bool starts_with_ignoring_case(string_view text, string_view prefix) {
-  return text.size() >= prefix.size() && equal_ignoring_case(text.substr(0, prefix.size()), prefix);
-}
-
-bool ends_with_ignoring_case(string_view text, string_view suffix) {
-  return text.size() >= suffix.size() && equal_ignoring_case(text.substr(text.size() - suffix.size()), suffix);
-}
-
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // How tags are read: a quoted attribute value may hold '>'; but a name
@@ -106,6 +95,30 @@ Cells find_cells(string_view text, Quotes quotes) {
   return cells;
 }
 
+// A cell's text: the text outside its tags, from the first to the last byte
+// that is no blank, tags between them kept. Quoted values may hold '>'; a
+// lone quote in a value written unescaped makes the first '>' end the tag.
+string_view text_of(string_view content) {
+  for (const Quotes quotes : {Quotes::HONOURED, Quotes::IGNORED}) {
+    TextSpan span;
+    std::size_t at = 0;
+    bool whole = true;
+    for (;;) {
+      const std::size_t tag = content.find('<', at);
+      span.take(content, at, tag == npos ? content.size() : tag);
+      if (tag == npos) break;
+      const std::size_t end = tag + 1 < content.size() ? tag_end(content, tag, quotes) : npos;
+      if (end == npos) {
+        whole = false;
+        break;
+      }
+      at = end;
+    }
+    if (whole || quotes == Quotes::IGNORED) return span.in(content);
+  }
+  return {};
+}
+
 }  // namespace
 
 unsigned cell_status(string_view text) {
@@ -132,28 +145,38 @@ unsigned cell_status(string_view text) {
   return status;
 }
 
-TableRow read_table_row(string_view line) {
+TableRow read_row_cells(const std::vector<string_view>& cells) {
   TableRow row;
-  std::size_t begin = line.find_first_not_of(" \t");
-  if (begin == npos) return row;
-  string_view body = line.substr(begin);
-  if (body.ends_with('\n')) body.remove_suffix(1);
-  if (body.ends_with('\r')) body.remove_suffix(1);
-  if (!starts_with_ignoring_case(body, ROW_START) || !ends_with_ignoring_case(body, ROW_END)) return row;
-  for (const Quotes quotes : {Quotes::HONOURED, Quotes::IGNORED}) {
-    const Cells cells = find_cells(body, quotes);
-    if (!cells.complete || cells.count == 0) continue;
-    row.is_row = true;
-    if ((row.status = cell_status(cells.first))) {
-      row.name_cell = cells.count > 1 ? cells.last : string_view{};
-      return row;
-    }
-    if (cells.count > 1 && (row.status = cell_status(cells.last))) {
-      row.name_cell = cells.first;
-      return row;
-    }
+  if (cells.empty()) return row;
+  if ((row.status = cell_status(cell_own_text(cells.front())))) {
+    // Later cells ("since 3h") name nothing.
+    if (cells.size() > 1) row.name_cell = text_of(cells[1]);
+    return row;
   }
+  if (cells.size() > 1 && (row.status = cell_status(cell_own_text(cells.back())))) {
+    row.name_cell = text_of(cells.front());
+    return row;
+  }
+  for (const string_view cell : cells)
+    if (cell_status(cell_own_text(cell))) row.unread_status = true;
   return row;
+}
+
+string_view cell_own_text(string_view content) {
+  // The anchor's title comes before the token and may hold anything but
+  // "<go"; the token stands between the anchor's '>' and "<go".
+  for (std::size_t go = find_ignoring_case(content, "<go"); go != npos;
+       go = find_ignoring_case(content, "<go", go + 1)) {
+    const std::size_t after = go + 3;
+    if (after < content.size() && content[after] != '>' && content[after] != '/' && !is_blank(content[after]))
+      continue;
+    const std::size_t tag_close = go == 0 ? npos : content.rfind('>', go - 1);
+    const std::size_t from = tag_close == npos ? 0 : tag_close + 1;
+    TextSpan span;
+    span.take(content, from, go);
+    return span.in(content);
+  }
+  return text_of(content);
 }
 
 std::optional<string_view> last_cell_text(string_view line) {

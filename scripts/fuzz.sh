@@ -5,7 +5,7 @@
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [BUILD_DIR]
 #
 # SECONDS_PER_TARGET defaults to 60, BUILD_DIR to build-fuzz. Environment:
-#   FUZZ_TARGETS   the targets to run (default: all four)
+#   FUZZ_TARGETS   the targets to run (default: all five)
 #   FUZZ_PARALLEL  how many targets run at once, each single-threaded (default 1)
 #
 # Prints executions, final coverage and crashes per target, writes the same as
@@ -17,7 +17,7 @@ seconds="${1:-60}"
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${2:-build-fuzz}"
 case "$build" in /*) ;; *) build="$repo/$build" ;; esac
-targets=(${FUZZ_TARGETS:-fuzz_config fuzz_exclude fuzz_command_line fuzz_frame})
+targets=(${FUZZ_TARGETS:-fuzz_config fuzz_exclude fuzz_command_line fuzz_frame fuzz_rows})
 parallel="${FUZZ_PARALLEL:-1}"
 
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then

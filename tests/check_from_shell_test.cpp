@@ -491,4 +491,67 @@ TEST(CertificateLines, OfferAPinOnlyForAKeyThatPassedEveryCheck) {
   }
 }
 
+// What -t says of a page that is not the list of problems, or that could
+// not be read whole: the card it got, the place of a zero byte.
+struct PageWordsCase {
+  const char* name;
+  std::string server;
+  std::string body;
+  std::string page_line;
+};
+
+void PrintTo(const PageWordsCase& c, std::ostream* out) { *out << c.name; }
+
+std::string wml_card(const std::string& title, const std::string& text) {
+  return "<?xml version='1.0'?>\n<wml>\n<card id='card1' title='" + title + "'>\n<p>\n" + text +
+         "</p>\n</card>\n</wml>\n";
+}
+
+const std::string CGI = "http://monitor.example/cgi-bin/statuswml.cgi";
+const std::string INDEX = wml_card("Main Menu", "<a href='statuswml.cgi?style=uprobs'>1</a>\n"
+                                                "<a href='statuswml.cgi?style=aprobs'>2</a>\n"
+                                                "<a href='statuswml.cgi?style=processinfo'>3</a>\n");
+const std::string TABLES = "<b>Host Problems:</b><table>\n<tr><td>No problems</td></tr>\n</table>\n"
+                           "<b>Svc Problems:</b><table>\n<tr><td>No problems</td></tr>\n</table>\n";
+
+class PageWords : public testing::TestWithParam<PageWordsCase> {};
+
+TEST_P(PageWords, NamesWhatCameInsteadOfTheList) {
+  const PageWordsCase& c = GetParam();
+  Program program = program_for("server " + c.server + "\nusername alice\npassword " + PASSWORD + "\n");
+  for (const char ch : c.body) on_body_chunk(const_cast<char*>(&ch), 1, 1, &program.body);
+  FetchResult fetched;
+  fetched.status = 200;
+  fetched.body_size = c.body.size();
+  const CheckReport report = explain(program, fetched);
+  EXPECT_EQ(lines_with(report.text, "page"), "page: " + c.page_line + "\n") << report.text;
+  EXPECT_EQ(report.status, CHECK_BANNER);
+  EXPECT_EQ(report.text.find("all clear"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PageWords,
+    testing::Values(
+        PageWordsCase{"index_card", CGI + "?", INDEX,
+                      "no list of problems: the server's index card: remove the query from the server value"},
+        PageWordsCase{"host_card", CGI + "?host=", wml_card("Host Status", "Up<br/>\n"),
+                      "no list of problems: a host's card: remove the query from the server value"},
+        PageWordsCase{"process_card", CGI + "?style=processinfo&x=", wml_card("Process Info", "pid 1<br/>\n"),
+                      "no list of problems: the server's process card: remove the query from the server value"},
+        PageWordsCase{"titled_card", "http://monitor.example", wml_card("Quick Look", "3 up<br/>\n"),
+                      "no list of problems: the server's card \"Quick Look\": the status path must lead to "
+                      "statuswml.cgi?style=uprobs"},
+        PageWordsCase{"zero_byte", "http://monitor.example", wml_card("Problems", TABLES + std::string(1, '\0')),
+                      "no status page: a zero byte at offset " +
+                          std::to_string(wml_card("Problems", TABLES).find("</p>")) + " (counted from 0) of the body"},
+        PageWordsCase{"row_without_host", "http://monitor.example",
+                      wml_card("Problems", TABLES + "<table><tr><td>CRI</td><td>/Load</td></tr></table>\n"),
+                      "no list of problems: 1 line carries a status token, but not one of them yields a host or "
+                      "service name"},
+        PageWordsCase{"status_cell_unread", "http://monitor.example",
+                      wml_card("Problems", TABLES + "<table><tr><td>web1</td><td>CRI</td><td>Load</td></tr></table>\n"),
+                      "not read whole: nothing to show, yet a table cell holds a status token on a row that gave no "
+                      "problem: a calm screen would say more than the page"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

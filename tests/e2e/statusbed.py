@@ -71,8 +71,13 @@ PAGE_HEAD = (
     "<card id='card1' title='Problems'>\n"
     "<p>\n"
 )
-PAGE_TAIL = "</p>\n</card>\n</wml>\n"
 NO_PROBLEMS_ROW = "<tr><td>No problems</td></tr>\n"
+# The card's two problem tables, empty, which make a card the list of
+# problems; status_page puts them after its problem lines.
+EMPTY_TABLES = ("<b>Host Problems:</b><table columns='2' align='LL'>\n" + NO_PROBLEMS_ROW + "</table>\n"
+                "<b>Svc Problems:</b><table columns='2' align='LL'>\n" + NO_PROBLEMS_ROW + "</table>\n")
+CARD_END = "</p>\n</card>\n</wml>\n"
+PAGE_TAIL = EMPTY_TABLES + CARD_END
 
 
 TOKENS = {"down": "DWN", "unreachable": "UNR", "warning": "WRN", "critical": "CRI", "unknown": "UNK"}
@@ -92,8 +97,43 @@ def row_page(problems):
     """The status CGI's whole page in rows: problems as for status_page."""
     hosts = "".join(cgi_row(*p) for p in problems if p[0] in ("down", "unreachable")) or NO_PROBLEMS_ROW
     services = "".join(cgi_row(*p) for p in problems if p[0] not in ("down", "unreachable")) or NO_PROBLEMS_ROW
-    return (PAGE_HEAD + "<b>Host Problems</b><br/><table columns='2' align='LL'>\n" + hosts + "</table>\n"
-            + "<b>Service Problems</b><br/><table columns='2' align='LL'>\n" + services + "</table>\n" + PAGE_TAIL)
+    return (PAGE_HEAD + "<b>Host Problems:</b><table columns='2' align='LL'>\n" + hosts + "</table>\n"
+            + "<b>Svc Problems:</b><table columns='2' align='LL'>\n" + services + "</table>\n" + CARD_END)
+
+
+def card_page(title, text):
+    """A WML document of one card."""
+    return ("<?xml version='1.0'?>\n<wml>\n<card id='card1' title='%s'>\n<p align='left' mode='nowrap'>\n%s"
+            % (title, text) + CARD_END)
+
+
+def index_card():
+    """The status CGI's answer to a query it does not know: its index, a
+    card of links to its views."""
+    links = (("uprobs", "Unhandled Problems"), ("aprobs", "All Problems"), ("processinfo", "Process Info"),
+             ("hostsummary", "Host Summary"), ("servicesummary", "Service Summary"))
+    return card_page("Main Menu", "<b>Monitoring</b><br/>\n" + "".join(
+        "<anchor title='%s'><go href='statuswml.cgi?style=%s'/>%s</anchor><br/>\n" % (words, style, words)
+        for style, words in links))
+
+
+def host_card(host):
+    """A host's card, as the CGI answers "host=NAME"."""
+    return card_page("Host Status", "<b>Host '%s'</b><br/>\n<b>Status:</b> Up<br/>\n"
+                     "<b>Last Check:</b> 2026-12-10 08:00:00<br/>\n" % host)
+
+
+def process_card():
+    """The card of the monitoring process, as the CGI answers "style=processinfo"."""
+    return card_page("Process Info", "<b>Process Information</b><br/>\n<table columns='2' align='LL'>\n"
+                     "<tr><td>Process ID:</td><td>1234</td></tr>\n<tr><td>Notifications:</td><td>Enabled</td></tr>\n"
+                     "</table>\n")
+
+
+def totals_page():
+    """The totals of hosts and services, as words."""
+    return card_page("Status Summary", "<b>Host Totals</b>:<br/>\n3 UNREACHABLE<br/>\n1 DOWN<br/>\n"
+                     "<b>Service Totals</b>:<br/>\n21 CRITICAL<br/>\n4 WARNING<br/>\n2 UNKNOWN<br/>\n")
 
 
 def rendition_page(problems):
@@ -192,7 +232,19 @@ CONTROL_CGI = textwrap.dedent(
             control = json.load(f)
     except (OSError, ValueError):
         control = {}
-    with open(control.get("page", PAGE), "rb") as f:
+    page = control.get("page", PAGE)
+    cards = control.get("cards")
+    if cards:
+        # As the status CGI answers its query: the list of problems only for
+        # style=uprobs, a host's card for host=, its index for anything else.
+        fields = dict(part.partition("=")[::2] for part in os.environ.get("QUERY_STRING", "").split("&"))
+        if "host" in fields:
+            page = cards["host"]
+        elif fields.get("style") in cards:
+            page = cards[fields["style"]]
+        elif fields.get("style") != "uprobs":
+            page = cards["index"]
+    with open(page, "rb") as f:
         body = f.read()
 
     if control.get("delay"):
@@ -425,6 +477,19 @@ class StatusBed:
     def set_page(self, page):
         """The body of the next answers (text or bytes)."""
         _write_atomic(self.page_path, page)
+
+    def answer_by_query(self, page):
+        """The CGI answers as the status CGI does by its query: page for
+        style=uprobs, host_card for host=, process_card for
+        style=processinfo, totals_page for style=hostsummary, index_card
+        otherwise."""
+        control = {"cards": {}}
+        for name, body in (("uprobs", page), ("host", host_card("web1")), ("processinfo", process_card()),
+                           ("hostsummary", totals_page()), ("index", index_card())):
+            path = os.path.join(self.dir, "card-%s.wml" % name)
+            _write_atomic(path, body)
+            control["cards"][name] = path
+        _write_atomic(self.control_path, json.dumps(control))
 
     def respond(self, status=200, delay=0, drip=None, claim_extra=0, headers=(), page=None, length=True):
         """How the next answers are made.

@@ -16,8 +16,8 @@ HEAD = ('<?xml version="1.0"?>\n'
         '<!DOCTYPE wml PUBLIC "-//WAPFORUM//DTD WML 1.1//EN" "http://www.wapforum.org/DTD/wml_1.1.xml">\n'
         '<wml>\n<head>\n<meta forua="true" http-equiv="Cache-Control" content="max-age=0"/>\n</head>\n')
 CARD_START = ("<card id='card1' title='Unhandled Problems'>\n<p align='center' mode='nowrap'>\n"
-              "<b>Host Problems</b><br/><table columns='2' align='LL'>\n")
-CARD_MIDDLE = "</table>\n<b>Service Problems</b><br/><table columns='2' align='LL'>\n"
+              "<b>Host Problems:</b><table columns='2' align='LL'>\n")
+CARD_MIDDLE = "</table>\n<b>Svc Problems:</b><table columns='2' align='LL'>\n"
 CARD_END = "</table>\n</p>\n</card>\n</wml>\n"
 NO_PROBLEMS = "<tr><td>No problems</td></tr>\n"
 

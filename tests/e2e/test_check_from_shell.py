@@ -134,7 +134,7 @@ class CheckFromShellTest(E2ETestCase):
              [], 1),
             # Rows are read by their cells, whatever newcgi says: no hint.
             ("rows, newcgi absent", lambda: self.basic_bed(page=ROW_PAGE), {"newcgi": False}, [], 0,
-             ["kind of page: the status document (a WML card)\n", "problem: WARNING sunrise / DNS unresolved\n",
+             ["kind of page: the status document (the WML card of problems)\n", "problem: WARNING sunrise / DNS unresolved\n",
               "problem: DOWN web10\n", "problem: CRITICAL web1 / Load\n", "hosts with service problems: 2\n",
               "verdict: OK: the monitor would draw this page as its report, on a red screen"], ["hint"], 1),
             ("the plain HTML rendition", lambda: self.basic_bed(page=rendition_page([("down", "db1"),

@@ -1,0 +1,170 @@
+// The row reader against a plain one written for this target: the tags
+// found one by one, rows as a "<tr" whose next row tag is a "</tr>", cells
+// running to the next cell or row tag, and the text outside rows cut into
+// lines by hand. Both must give the same problems, in the same order, as the
+// same views, and the same verdict on status cells left unread.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/text_search.h"
+#include "fuzz_check.h"
+#include "report/problem_lines.h"
+#include "report/table_row.h"
+
+namespace {
+
+using std::string_view;
+constexpr auto npos = string_view::npos;
+
+enum class Tag { ROW, CELL, CELL_END, ROW_END };
+
+struct Event {
+  std::size_t at;    // where the tag starts
+  Tag tag;
+  std::size_t text;  // CELL: where the cell's text starts
+};
+
+bool starts_ignoring_case(string_view body, std::size_t at, string_view text) {
+  return body.size() - at >= text.size() && equal_ignoring_case(body.substr(at, text.size()), text);
+}
+
+bool opening(string_view body, std::size_t at, string_view name) {
+  if (!starts_ignoring_case(body, at, name)) return false;
+  if (at + name.size() >= body.size()) return false;
+  const char c = body[at + name.size()];
+  return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::vector<Event> events_of(string_view body) {
+  std::vector<Event> events;
+  std::size_t i = 0;
+  while (i < body.size()) {
+    if (body[i] != '<') {
+      ++i;
+    } else if (body.substr(i, 4) == "<!--") {
+      const std::size_t end = body.find("-->", i + 4);
+      i = end == npos ? body.size() : end + 3;
+    } else if (opening(body, i, "<tr")) {
+      events.push_back({i, Tag::ROW, 0});
+      ++i;
+    } else if (opening(body, i, "<td")) {
+      const std::size_t close = body.find('>', i);
+      if (close == npos) break;
+      events.push_back({i, Tag::CELL, close + 1});
+      i = close + 1;
+    } else if (starts_ignoring_case(body, i, "</td>")) {
+      events.push_back({i, Tag::CELL_END, 0});
+      i += 5;
+    } else if (starts_ignoring_case(body, i, "</tr>")) {
+      events.push_back({i, Tag::ROW_END, 0});
+      i += 5;
+    } else {
+      ++i;
+    }
+  }
+  return events;
+}
+
+unsigned tokens_of(string_view piece, bool& comments) {
+  std::string lower;
+  for (const char c : piece) lower += static_cast<char>(fold_ascii(c));
+  comments = lower.find("#comments") != std::string::npos;
+  unsigned tokens = 0;
+  const std::pair<const char*, unsigned> all[] = {
+      {"wrn", TOKEN_WRN}, {"cri", TOKEN_CRI}, {"unk", TOKEN_UNK}, {"dwn", TOKEN_DWN}, {"unr", TOKEN_UNR}};
+  for (const auto& [token, bit] : all)
+    if (lower.find(token) != std::string::npos) tokens |= bit;
+  return tokens;
+}
+
+PageLines plain_reader(string_view body) {
+  PageLines page;
+  const std::vector<Event> events = events_of(body);
+  std::vector<bool> in_row(body.size(), false);
+  struct Row {
+    std::size_t start, end;
+    std::vector<string_view> cells;
+  };
+  std::vector<Row> rows;
+  // Each cell's text runs to the next tag of the four, or the end.
+  const auto cell_text = [&](std::size_t k) {
+    const std::size_t end = k + 1 < events.size() ? events[k + 1].at : body.size();
+    return body.substr(events[k].text, end - events[k].text);
+  };
+  std::vector<bool> cell_in_row(events.size(), false);
+  for (std::size_t k = 0; k < events.size(); ++k) {
+    if (events[k].tag != Tag::ROW) continue;
+    std::size_t m = k + 1;
+    while (m < events.size() && events[m].tag != Tag::ROW && events[m].tag != Tag::ROW_END) ++m;
+    if (m == events.size() || events[m].tag != Tag::ROW_END) continue;
+    Row row{events[k].at, events[m].at + 5, {}};
+    for (std::size_t c = k + 1; c < m; ++c)
+      if (events[c].tag == Tag::CELL) {
+        row.cells.push_back(cell_text(c));
+        cell_in_row[c] = true;
+      }
+    for (std::size_t b = row.start; b < row.end; ++b) in_row[b] = true;
+    rows.push_back(std::move(row));
+  }
+  for (std::size_t k = 0; k < events.size(); ++k)
+    if (events[k].tag == Tag::CELL && !cell_in_row[k] && cell_status(cell_own_text(cell_text(k))))
+      page.unread_status_cell = true;
+
+  // Rows and the pieces of lines outside them, in page order.
+  const bool any_newline_after = body.find('\n') != npos;
+  std::size_t next_row = 0;
+  std::size_t i = 0;
+  while (i < body.size()) {
+    if (next_row < rows.size() && rows[next_row].start == i) {
+      const Row& row = rows[next_row++];
+      const TableRow read = read_row_cells(row.cells);
+      if (read.status) page.lines.push_back({body.substr(row.start, row.end - row.start), read.status, true, read.name_cell});
+      if (read.unread_status) page.unread_status_cell = true;
+      i = row.end;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < body.size() && !in_row[j] && body[j] != '\n') ++j;
+    const bool ends_line = j < body.size() && body[j] == '\n';
+    if (ends_line) ++j;
+    const string_view piece = body.substr(i, j - i);
+    // A piece cut off by a row is a line when a line end follows later.
+    const bool line = ends_line || (j < body.size() && any_newline_after && body.find('\n', j) != npos);
+    bool comments = false;
+    const unsigned tokens = tokens_of(piece, comments);
+    if (line && tokens && !comments) page.lines.push_back({piece, tokens, false, {}});
+    i = j;
+  }
+  return page;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const string_view body(reinterpret_cast<const char*>(data), size);
+  const PageLines fast = read_page_lines(body);
+  const PageLines plain = plain_reader(body);
+  FUZZ_CHECK(fast.unread_status_cell == plain.unread_status_cell);
+  FUZZ_CHECK(fast.lines.size() == plain.lines.size());
+  for (std::size_t k = 0; k < fast.lines.size(); ++k) {
+    const ProblemLine& a = fast.lines[k];
+    const ProblemLine& b = plain.lines[k];
+    FUZZ_CHECK(a.text.data() == b.text.data() && a.text.size() == b.text.size());
+    FUZZ_CHECK(a.tokens == b.tokens && a.row == b.row);
+    FUZZ_CHECK(a.name_cell.data() == b.name_cell.data() && a.name_cell.size() == b.name_cell.size());
+  }
+  // Without the cells outside rows, the same problems (a page without
+  // "<tr" is read as lines alone).
+  const PageLines rows_only = read_page_lines(body, false);
+  FUZZ_CHECK(rows_only.lines.size() == fast.lines.size());
+  for (std::size_t k = 0; k < fast.lines.size(); ++k) {
+    FUZZ_CHECK(rows_only.lines[k].text.data() == fast.lines[k].text.data());
+    FUZZ_CHECK(rows_only.lines[k].text.size() == fast.lines[k].text.size());
+    FUZZ_CHECK(rows_only.lines[k].name_cell.data() == fast.lines[k].name_cell.data());
+  }
+  FUZZ_CHECK(!rows_only.unread_status_cell || fast.unread_status_cell);
+  return 0;
+}
