@@ -121,7 +121,7 @@ PageLines plain_reader(string_view body) {
     if (next_row < rows.size() && rows[next_row].start == i) {
       const Row& row = rows[next_row++];
       const TableRow read = read_row_cells(row.cells);
-      if (read.status) page.lines.push_back({body.substr(row.start, row.end - row.start), read.status, true, read.name_cell});
+      if (read.status) page.lines.push_back({body.substr(row.start, row.end - row.start), read.status, LineForm::ROW, read.name_cell});
       if (read.unread_status) page.unread_status_cell = true;
       i = row.end;
       continue;
@@ -135,7 +135,7 @@ PageLines plain_reader(string_view body) {
     const bool line = ends_line || (j < body.size() && any_newline_after && body.find('\n', j) != npos);
     bool comments = false;
     const unsigned tokens = tokens_of(piece, comments);
-    if (line && tokens && !comments) page.lines.push_back({piece, tokens, false, {}});
+    if (line && tokens && !comments) page.lines.push_back({piece, tokens, LineForm::PATTERNS, {}});
     i = j;
   }
   return page;
@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ProblemLine& a = fast.lines[k];
     const ProblemLine& b = plain.lines[k];
     FUZZ_CHECK(a.text.data() == b.text.data() && a.text.size() == b.text.size());
-    FUZZ_CHECK(a.tokens == b.tokens && a.row == b.row);
+    FUZZ_CHECK(a.tokens == b.tokens && a.form == b.form);
     FUZZ_CHECK(a.name_cell.data() == b.name_cell.data() && a.name_cell.size() == b.name_cell.size());
   }
   // Without the cells outside rows, the same problems (a page without

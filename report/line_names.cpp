@@ -27,10 +27,10 @@ void set_service(LineNames& names, optional<string_view> service) {
 
 LineNames read_line_names(const ProblemLine& line, bool newcgi) {
   LineNames names;
-  names.whole = line.row;
+  names.whole = line.form == LineForm::ROW;
   const bool host_line = line.tokens & (TOKEN_DWN | TOKEN_UNR);
   const bool service_line = line.tokens & SERVICE_TOKENS;
-  if (line.row) {
+  if (line.form == LineForm::ROW) {
     // newcgi makes no difference: the row says where each name stands.
     const CellNames cell = split_cell_names(line.name_cell);
     const optional<string_view> host_element = postfield_value(line.text, "host");

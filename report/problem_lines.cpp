@@ -160,7 +160,7 @@ struct Scan {
       const string_view line = body.substr(start, stop - start);
       start = stop;
       const LineMarks marks = mark_line(line);
-      if (marks.tokens != 0 && !marks.has_comments) page.lines.push_back({line, marks.tokens, false, {}});
+      if (marks.tokens != 0 && !marks.has_comments) page.lines.push_back({line, marks.tokens, LineForm::PATTERNS, {}});
     }
   }
 
@@ -187,7 +187,7 @@ struct Scan {
   void end_row(std::size_t end) {
     read_lines(row);
     const TableRow read = read_row_cells(cells);
-    if (read.status) page.lines.push_back({body.substr(row, end - row), read.status, true, read.name_cell});
+    if (read.status) page.lines.push_back({body.substr(row, end - row), read.status, LineForm::ROW, read.name_cell});
     page.unread_status_cell = page.unread_status_cell || read.unread_status;
     outside_from = end;
     cells.clear();

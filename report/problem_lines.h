@@ -18,10 +18,14 @@ inline constexpr unsigned SERVICE_TOKENS = TOKEN_WRN | TOKEN_CRI | TOKEN_UNK;
 // body, and the status tokens it carries. A row carries exactly its status
 // token and is read by its cells (table_row.h); a line carries every token
 // found anywhere in it.
+// How a problem's names are read: a row by its cells and postfield values,
+// compared whole; a line of the text outside rows by the older patterns.
+enum class LineForm { PATTERNS, ROW };
+
 struct ProblemLine {
   std::string_view text;
   unsigned tokens;
-  bool row = false;
+  LineForm form = LineForm::PATTERNS;
   std::string_view name_cell;  // row only: the text of the cell that names the problem
 };
 

@@ -97,11 +97,11 @@ TEST_P(RowReader, FindsEveryRowByItsTags) {
   const RowCase& c = GetParam();
   const PageLines page = read_page_lines(c.body);
   std::vector<Read> read;
-  for (const ProblemLine& line : page.lines) read.push_back({line.tokens, line.row, std::string(line.name_cell)});
+  for (const ProblemLine& line : page.lines) read.push_back({line.tokens, line.form == LineForm::ROW, std::string(line.name_cell)});
   EXPECT_EQ(read, c.read);
   EXPECT_EQ(page.unread_status_cell, c.unread_status_cell);
   for (const ProblemLine& line : page.lines)
-    if (line.row) {
+    if (line.form == LineForm::ROW) {
       EXPECT_TRUE(line.text.starts_with("<") && line.text.ends_with(">")) << line.text;
     }
 }
@@ -165,7 +165,7 @@ TEST(RowSelection, TokenCellDecides) {
   const auto lines = split_problem_lines(body);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].tokens, TOKEN_CRI);
-  EXPECT_TRUE(lines[0].row);
+  EXPECT_EQ(lines[0].form, LineForm::ROW);
   EXPECT_EQ(lines[1].tokens, TOKEN_WRN);
 }
 
