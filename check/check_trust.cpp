@@ -121,6 +121,7 @@ bool needs_second_look(const Settings& settings, const FetchResult& fetched) {
   if (!uses_https(settings) || fetched.certificate.seen()) return false;
   switch (fetched.failure) {
     case FetchFailure::NO_HANDLE:
+    case FetchFailure::PASSWORD_FILE:
     case FetchFailure::UNUSABLE_SETTINGS: return false;
     case FetchFailure::TRANSPORT:
       return fetched.status != 0 || trust_failure_of(fetched) != TrustFailure::NONE ||

@@ -159,6 +159,7 @@ DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credent
   switch (fetched.failure) {
     case FetchFailure::NONE: result.age = read_data_age(body.text); break;
     case FetchFailure::NO_HANDLE: result.age.problem = "libcurl could not start a transfer"; break;
+    case FetchFailure::PASSWORD_FILE:
     case FetchFailure::UNUSABLE_SETTINGS: result.age.problem = fetched.error; break;
     case FetchFailure::BODY_TOO_LARGE:
       result.age.problem = "the answer is larger than " + std::to_string(DATA_AGE_BODY_LIMIT) + " bytes";

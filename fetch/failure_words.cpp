@@ -216,9 +216,8 @@ Failure failure_of(const FetchResult& result) {
     case FetchFailure::BODY_TOO_LARGE: return Failure::BODY_TOO_LARGE;
     case FetchFailure::HEADER_UNFINISHED: return Failure::HEADER_UNFINISHED;
     case FetchFailure::TRANSPORT: return transport_failure(result);
-    case FetchFailure::UNUSABLE_SETTINGS:
-      return result.error.starts_with(PASSWORD_FILE_FAULT) ? Failure::PASSWORD_FILE_UNREADABLE
-                                                           : Failure::SETTINGS_UNUSABLE;
+    case FetchFailure::PASSWORD_FILE: return Failure::PASSWORD_FILE_UNREADABLE;
+    case FetchFailure::UNUSABLE_SETTINGS: return Failure::SETTINGS_UNUSABLE;
   }
   return Failure::TRANSFER_FAILED;
 }

@@ -128,7 +128,6 @@ CURLcode on_tls_context(CURL*, void* context, void* kept) {
 // Returns why the settings cannot be used; empty when the handle is set.
 std::string set_up(CURL* handle, const Settings& settings, const Credentials& credentials, const std::string& url,
                    char* error, const volatile std::sig_atomic_t* stop) {
-  if (!credentials.fault.empty()) return credentials.fault;
   if (std::string fault = set_trust_options(handle, settings); !fault.empty()) return fault;
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -164,7 +163,7 @@ Credentials read_credentials(const Settings& settings) {
   if (credentials.file->password)
     credentials.password = *credentials.file->password;
   else
-    credentials.fault = std::string(PASSWORD_FILE_FAULT) + settings.passwordfile + " cannot be read: " + credentials.file->reason;
+    credentials.fault = "the password file " + settings.passwordfile + " cannot be read: " + credentials.file->reason;
   return credentials;
 }
 
@@ -210,6 +209,11 @@ FetchResult run_server_transfer(const Settings& settings, const Credentials& cre
   const TransferHandle handle(curl_easy_init());
   if (!handle) {
     result.failure = FetchFailure::NO_HANDLE;
+    return result;
+  }
+  if (!credentials.fault.empty()) {
+    result.failure = FetchFailure::PASSWORD_FILE;
+    result.error = credentials.fault;
     return result;
   }
   CURL* h = handle.get();

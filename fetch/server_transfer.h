@@ -14,10 +14,6 @@
 
 struct Settings;
 
-// How the fault of a password file that cannot be read begins, so that the
-// failure's words can tell it from a trust line's.
-inline constexpr std::string_view PASSWORD_FILE_FAULT = "the password file ";
-
 // The password a refresh sends, read once for all of its transfers: the
 // password file's first line when there is a passwordfile line, else the
 // password line. A password an operator rotates in the file is taken at the
@@ -45,7 +41,7 @@ struct BodySink {
 // libcurl decodes. When stop is given, the transfer is abandoned within
 // about a second of *stop turning non-zero. Settings that cannot be used (a
 // password file that cannot be read, a malformed pin line) make no transfer
-// and fail as UNUSABLE_SETTINGS.
+// and fail as PASSWORD_FILE or UNUSABLE_SETTINGS.
 FetchResult run_server_transfer(const Settings& settings, const Credentials& credentials, const std::string& url,
                                 const BodySink& body, const volatile std::sig_atomic_t* stop);
 

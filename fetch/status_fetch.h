@@ -44,7 +44,8 @@ enum class FetchFailure {
   BODY_TOO_LARGE,     // the body outgrew RECEIVE_LIMIT
   HEADER_UNFINISHED,  // the answer ended before its header section did
   HTTP_STATUS,        // the final answer's status was no 2xx
-  UNUSABLE_SETTINGS,  // no transfer: a password file or trust line cannot be used; see error
+  PASSWORD_FILE,      // no transfer: the password file cannot be read; see error
+  UNUSABLE_SETTINGS,  // no transfer: a trust line cannot be used; see error
 };
 
 // The server's own certificate as the last TLS handshake of a transfer got

@@ -42,8 +42,8 @@ TEST(BannerReason, EachFailureInAFewWords) {
     FetchResult fetched;
     std::string reason;
   };
-  FetchResult password_file = failed(FetchFailure::UNUSABLE_SETTINGS);
-  password_file.error = std::string(PASSWORD_FILE_FAULT) + "/etc/orvek/pw cannot be read: Permission denied";
+  FetchResult password_file = failed(FetchFailure::PASSWORD_FILE);
+  password_file.error = "the password file /etc/orvek/pw cannot be read: Permission denied";
   FetchResult pin_line = failed(FetchFailure::UNUSABLE_SETTINGS);
   pin_line.error = "the pin line is malformed";
   const Case cases[] = {

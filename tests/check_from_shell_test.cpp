@@ -219,7 +219,7 @@ TEST(CheckReport, NeverShowsThePassword) {
 TEST(CheckReport, AnUnreadablePasswordFileIsNamedAsText) {
   const Program program = program_for("server https://mon.example\npasswordfile /run/pw\r\n");
   FetchResult fetched;
-  fetched.failure = FetchFailure::UNUSABLE_SETTINGS;
+  fetched.failure = FetchFailure::PASSWORD_FILE;
   fetched.error = "the password file /run/pw\r cannot be read: No such file or directory";
   const std::string text = explain(program, fetched).text;
   EXPECT_EQ(lines_with(text, "answer"),
