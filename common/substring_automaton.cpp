@@ -3,32 +3,17 @@
 #include <algorithm>
 
 #include "common/text_search.h"
+#include "common/trie_child.h"
 
 namespace {
 
 constexpr std::uint32_t ROOT = 0;
-// Up to this many children are searched one by one; more by bisection.
-constexpr std::uint32_t LINEAR_CHILDREN = 8;
-
-// The child of a node other than the root by its edge byte, or ROOT for none.
-std::uint32_t child_of(const SubstringAutomaton& a, std::uint32_t node, unsigned char byte) {
-  const std::uint32_t begin = a.first_child[node];
-  const std::uint32_t end = a.first_child[node + 1];
-  if (end - begin <= LINEAR_CHILDREN) {
-    for (std::uint32_t c = begin; c < end; ++c)
-      if (a.label[c] == byte) return c;
-    return ROOT;
-  }
-  const auto first = a.label.begin() + begin;
-  const auto at = std::lower_bound(first, a.label.begin() + end, byte);
-  return (at != a.label.begin() + end && *at == byte) ? begin + static_cast<std::uint32_t>(at - first) : ROOT;
-}
 
 // Where the automaton goes from node on byte: the child, or else the child of
 // the longest suffix that has one, or the root.
 std::uint32_t step(const SubstringAutomaton& a, std::uint32_t node, unsigned char byte) {
   while (node != ROOT) {
-    const std::uint32_t child = child_of(a, node, byte);
+    const std::uint32_t child = trie_child(a.first_child, a.label, node, byte);
     if (child != ROOT) return child;
     node = a.fail[node];
   }
