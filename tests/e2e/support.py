@@ -254,5 +254,18 @@ class E2ETestCase(unittest.TestCase):
         except AssertionError as error:
             raise AssertionError("%s\nfirst differences:\n  %s" % (error, "\n  ".join(last[:15]))) from None
 
+    def assertEachPageFrame(self, cases):
+        """cases: (name, page, expected screen). One monitor reads each page
+        in turn from the bed, as the server would hand it out, and each must
+        show its screen cell by cell."""
+        bed = self.bed()
+        bed.respond(page=cases[0][1])
+        terminal = self.monitor(bed.base_url, "-s", "0", newcgi=False)
+        for case, page, expected in cases:
+            with self.subTest(case):
+                bed.respond(page=page)
+                self.wait_for_cycles(bed, 2, terminal)
+                self.assertScreen(terminal, expected, what="the frame of %s" % case)
+
     def assertBanner(self, terminal, width=80, height=24, timeout=10.0):
         return self.assertScreen(terminal, banner_screen(width, height), timeout, "the banner")

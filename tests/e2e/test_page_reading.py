@@ -82,14 +82,7 @@ CASES = [
 
 class PageReadingTest(E2ETestCase):
     def test_each_page_as_the_server_wrote_it(self):
-        bed = self.bed()
-        bed.respond(page=CASES[0][1])
-        terminal = self.monitor(bed.base_url, "-s", "0", newcgi=False)
-        for case, page, expected in CASES:
-            with self.subTest(case):
-                bed.respond(page=page)
-                self.wait_for_cycles(bed, 2, terminal)
-                self.assertScreen(terminal, expected, what="the frame of %s" % case)
+        self.assertEachPageFrame(CASES)
 
 
 if __name__ == "__main__":

@@ -125,14 +125,7 @@ def as_rendition(problems):
 
 class RowReadingTest(E2ETestCase):
     def test_each_page_row_as_the_server_wrote_it(self):
-        bed = self.bed()
-        bed.respond(page=CASES[0][1])
-        terminal = self.monitor(bed.base_url, "-s", "0", newcgi=False)
-        for case, page, expected in CASES:
-            with self.subTest(case):
-                bed.respond(page=page)
-                self.wait_for_cycles(bed, 2, terminal)
-                self.assertScreen(terminal, expected, what="the frame of %s" % case)
+        self.assertEachPageFrame(CASES)
 
     def test_random_names_from_the_printable_set(self):
         rng = random.Random(2212)
