@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -11,14 +10,8 @@
 #include "app/refresh_record.h"
 #include "common/frame.h"
 #include "report/banner.h"
-#include "fetch/data_age.h"
-#include "fetch/status_fetch.h"
 #include "report/clock_note.h"
 #include "report/hidden_note.h"
-#include "report/html_names.h"
-#include "report/page_check.h"
-#include "report/problem_lines.h"
-#include "report/report_pass.h"
 #include "report/screen_writer.h"
 
 namespace {
