@@ -11,25 +11,42 @@
 // the text's length plus the number of patterns it names, even where
 // patterns lie inside each other at every place of the text.
 //
-// Nodes are numbered breadth first, the children of a node being the
-// consecutive nodes first_child[v] .. first_child[v + 1] - 1 in increasing
-// order of their edge byte. The first nodes (the shallow ones, which a
-// search keeps falling back to) have a row of 256 finished transitions, so
-// that a failed step costs one look-up there instead of a walk.
+// Nodes are numbered breadth first, the children of a node being
+// consecutive nodes in increasing order of their edge byte. Each node is one
+// 16-byte record holding all a step needs (its children, its first child's
+// byte, its fail link, its matches), so that following a long pattern costs
+// one cache line per byte: on pages of long names the automaton has millions
+// of nodes, far more than the caches hold. The first nodes (the shallow
+// ones, which a search keeps falling back to) also have a row of 256
+// finished transitions, so that a failed step costs one look-up there
+// instead of a walk.
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 inline constexpr std::uint32_t NO_PATTERN = UINT32_MAX;
 
+struct MatchNode {
+  std::uint32_t first_child = 0;  // the children are first_child .. first_child + children - 1
+  std::uint32_t fail = 0;         // longest proper suffix that is a node
+  std::uint32_t match = NO_PATTERN;  // the node's or its nearest suffix's entry of matches, or NO_PATTERN
+  std::uint16_t children = 0;
+  unsigned char first_label = 0;  // folded byte on the edge into the first child
+  unsigned char label = 0;        // folded byte on the edge into the node
+};
+
+// A pattern spelled by a node, and the entry of the nearest proper suffix
+// of that node that spells one (NO_PATTERN for none).
+struct PatternMatch {
+  std::uint32_t pattern;
+  std::uint32_t shorter;
+};
+
 struct MatchAutomaton {
-  std::uint32_t empty_pattern = NO_PATTERN;    // an empty pattern, which occurs in every text
-  std::vector<std::uint32_t> rows;              // 256 transitions for each of the first nodes
-  std::vector<std::uint32_t> first_child;       // per node, and one past the last node
-  std::vector<std::uint32_t> fail;              // longest proper suffix that is a node
-  std::vector<unsigned char> label;             // folded byte on the edge into the node
-  std::vector<std::uint32_t> pattern;           // the pattern spelled by the node, or NO_PATTERN
-  std::vector<std::uint32_t> shorter;           // nearest proper suffix that spells a pattern, 0 for none
+  std::uint32_t empty_pattern = NO_PATTERN;  // an empty pattern, which occurs in every text
+  std::vector<std::uint32_t> rows;            // 256 transitions for each of the first nodes
+  std::vector<MatchNode> nodes;
+  std::vector<PatternMatch> matches;          // one per node that spells a pattern
   std::size_t pattern_count = 0;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 #include <string>
 #include <string_view>
@@ -81,6 +82,36 @@ TEST(MatchAutomaton, AgreesWithThePlainSearchOnRandomTexts) {
     for (std::size_t n = random() % 40; n > 0; --n) text.push_back(alphabet[random() % alphabet.size()]);
     const std::vector<std::string_view> patterns(owned.begin(), owned.end());
     ASSERT_EQ(automaton_matches(patterns, text), plain_matches(patterns, text)) << "round " << round << " text " << text;
+  }
+}
+
+// Enough long patterns for a trie of thousands of nodes: past the first
+// nodes (those with rows of transitions), where long single paths are laid
+// out apart from the rest. Copies in other cases, prefixes of each other
+// and texts cut from the patterns put matches at the ends and in the middle
+// of such paths.
+TEST(MatchAutomaton, AgreesWithThePlainSearchOnLargeTries) {
+  std::mt19937 random(2311);
+  const std::string alphabet = "abcAB";
+  for (int round = 0; round < 12; ++round) {
+    std::vector<std::string> owned(40 + random() % 40);
+    for (std::string& p : owned)
+      for (std::size_t n = 1 + random() % 120; n > 0; --n) p.push_back(alphabet[random() % alphabet.size()]);
+    for (std::size_t k = 0; k < 10; ++k) {
+      std::string copy = owned[random() % owned.size()];
+      for (char& c : copy) c = static_cast<char>(random() % 2 ? std::toupper(c) : std::tolower(c));
+      owned.push_back(copy);
+      owned.push_back(copy.substr(0, random() % (copy.size() + 1)));
+    }
+    std::string text;
+    while (text.size() < 3000) {
+      const std::string& p = owned[random() % owned.size()];
+      const std::size_t from = p.empty() ? 0 : random() % p.size();
+      text += p.substr(from, random() % 150);
+      text.push_back(alphabet[random() % alphabet.size()]);
+    }
+    const std::vector<std::string_view> patterns(owned.begin(), owned.end());
+    ASSERT_EQ(automaton_matches(patterns, text), plain_matches(patterns, text)) << "round " << round;
   }
 }
 
