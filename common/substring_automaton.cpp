@@ -3,11 +3,29 @@
 #include <algorithm>
 
 #include "common/text_search.h"
-#include "common/trie_child.h"
 
 namespace {
 
 constexpr std::uint32_t ROOT = 0;
+
+// Up to this many children are searched one by one; more by bisection.
+constexpr std::uint32_t TRIE_LINEAR_CHILDREN = 8;
+
+// The child of node by its edge byte, or 0 (the root, which is no one's
+// child) for none.
+std::uint32_t trie_child(const std::vector<std::uint32_t>& first_child, const std::vector<unsigned char>& label,
+                         std::uint32_t node, unsigned char byte) {
+  const std::uint32_t begin = first_child[node];
+  const std::uint32_t end = first_child[node + 1];
+  if (end - begin <= TRIE_LINEAR_CHILDREN) {
+    for (std::uint32_t c = begin; c < end; ++c)
+      if (label[c] == byte) return c;
+    return 0;
+  }
+  const auto first = label.begin() + begin;
+  const auto at = std::lower_bound(first, label.begin() + end, byte);
+  return (at != label.begin() + end && *at == byte) ? begin + static_cast<std::uint32_t>(at - first) : 0;
+}
 
 // Where the automaton goes from node on byte: the child, or else the child of
 // the longest suffix that has one, or the root.
