@@ -103,9 +103,11 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
   for (std::uint32_t i = static_cast<std::uint32_t>(order.size()); i-- > first;)
     if (equal_until[i] == 0) equal_until[i] = equal_until[i + 1];
   a.rows.reserve(std::min<std::size_t>(bound, ROW_NODES) * 256);
-  a.nodes.reserve(bound);
+  // Made whole at once: the nodes of a tail are numbered before they are
+  // filled in.
+  a.nodes.resize(bound);
+  std::uint32_t made = 1;  // the root
 
-  a.nodes.emplace_back();
   std::vector<Pending> level{{first, static_cast<std::uint32_t>(order.size()), ROOT}};
   std::vector<Pending> next;
   std::vector<std::size_t> tails;  // places in next of the children that start a tail
@@ -124,7 +126,7 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
       const std::uint32_t node = pending.node;
       // The patterns that end here sort first; the rest go on past depth.
       while (pending.begin < pending.end && text(pending.begin).size() == depth) ++pending.begin;
-      const std::uint32_t first_child = pending.tail_child != NO_NODE ? pending.tail_child : static_cast<std::uint32_t>(a.nodes.size());
+      const std::uint32_t first_child = pending.tail_child != NO_NODE ? pending.tail_child : made;
       std::uint32_t children = 0;
       tails.clear();
       for (std::uint32_t i = pending.begin; i < pending.end;) {
@@ -140,21 +142,20 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
           child.match = static_cast<std::uint32_t>(a.matches.size() - 1);
         }
         const std::uint32_t id = first_child + children++;
+        a.nodes[id] = child;
         if (pending.tail_child != NO_NODE) {
-          a.nodes[id] = child;
           next.push_back({i, j, id, id + 1});
         } else {
-          a.nodes.push_back(child);
-          if (a.nodes.size() > ROW_NODES && text(i).size() > depth + 2 && equal_until[i] >= j)
-            tails.push_back(next.size());
+          ++made;
+          if (made > ROW_NODES && text(i).size() > depth + 2 && equal_until[i] >= j) tails.push_back(next.size());
           next.push_back({i, j, id});
         }
         i = j;
       }
       // Each tail's path below its first node, in a row after the siblings.
       for (const std::size_t t : tails) {
-        next[t].tail_child = static_cast<std::uint32_t>(a.nodes.size());
-        a.nodes.resize(a.nodes.size() + text(next[t].begin).size() - (depth + 1));
+        next[t].tail_child = made;
+        made += static_cast<std::uint32_t>(text(next[t].begin).size() - (depth + 1));
       }
       MatchNode& parent = a.nodes[node];
       parent.first_child = first_child;

@@ -107,9 +107,9 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const std:
     if (line.excluded && !(tokens & HOST_TOKENS)) ++report.excluded_services;
     if (host == last_host) continue;
     if (line.excluded) continue;
-    if (tokens & TOKEN_DWN) report.items.push_back({ReportItemKind::DOWN_HOST, host, {}});
+    if (tokens & TOKEN_DWN) report.items.push_back({host, ReportItemKind::DOWN_HOST, {}});
     if (tokens & TOKEN_UNR) {
-      report.items.push_back({ReportItemKind::UNREACHABLE_HOST, host, {}});
+      report.items.push_back({host, ReportItemKind::UNREACHABLE_HOST, {}});
       continue;
     }
     if (tokens & TOKEN_DWN) continue;
@@ -128,10 +128,10 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const std:
         continue;
       }
       if (!header_made) {
-        report.items.push_back({ReportItemKind::HOST, host, {}});
+        report.items.push_back({host, ReportItemKind::HOST, {}});
         last_host = host;
       }
-      report.items.push_back({ReportItemKind::SERVICE, names[j].service, service_status(problem_lines[j].tokens)});
+      report.items.push_back({names[j].service, ReportItemKind::SERVICE, service_status(problem_lines[j].tokens)});
       report.unread_services += !names[j].service_read;
       header_made = true;
     }

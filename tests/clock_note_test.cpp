@@ -24,7 +24,7 @@ Report unreachable_hosts(int count) {
   for (int i = 0; i < count; ++i) names.push_back(std::string("u").append(std::to_string(i)));
   Report report;
   report.alarm = count > 0;
-  for (const std::string& name : names) report.items.push_back({ReportItemKind::UNREACHABLE_HOST, name, {}});
+  for (const std::string& name : names) report.items.push_back({name, ReportItemKind::UNREACHABLE_HOST, {}});
   return report;
 }
 

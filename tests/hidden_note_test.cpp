@@ -17,7 +17,7 @@ Report down_hosts(int count) {
   for (int i = 0; i < count; ++i) names.push_back(std::string("h").append(std::to_string(i)));
   Report report;
   report.alarm = true;
-  for (const std::string& name : names) report.items.push_back({ReportItemKind::DOWN_HOST, name, {}});
+  for (const std::string& name : names) report.items.push_back({name, ReportItemKind::DOWN_HOST, {}});
   return report;
 }
 
@@ -71,9 +71,9 @@ TEST(HiddenNote, NothingWhenEverythingFits) {
 // at or beyond the right edge, or of which only the leading space fits; a
 // green host label does not, its services do.
 TEST(HiddenNote, CountsLabelsOfWhichNoTextShows) {
-  constexpr ReportItem U0{ReportItemKind::UNREACHABLE_HOST, "u0", {}}, U1{ReportItemKind::UNREACHABLE_HOST, "u1", {}};
-  constexpr ReportItem D0{ReportItemKind::DOWN_HOST, "d0", {}}, D1{ReportItemKind::DOWN_HOST, "d1", {}};
-  constexpr ReportItem HOST{ReportItemKind::HOST, "b", {}}, SERVICE{ReportItemKind::SERVICE, "B", ServiceStatus::CRITICAL};
+  constexpr ReportItem U0{"u0", ReportItemKind::UNREACHABLE_HOST, {}}, U1{"u1", ReportItemKind::UNREACHABLE_HOST, {}};
+  constexpr ReportItem D0{"d0", ReportItemKind::DOWN_HOST, {}}, D1{"d1", ReportItemKind::DOWN_HOST, {}};
+  constexpr ReportItem HOST{"b", ReportItemKind::HOST, {}}, SERVICE{"B", ReportItemKind::SERVICE, ServiceStatus::CRITICAL};
   struct Case {
     int rows, columns;
     std::vector<ReportItem> items;
@@ -126,7 +126,7 @@ TEST(HiddenNote, LastRowEndsWithTheNote) {
     for (int i = 0; i < c.hosts; ++i) names.push_back(std::string("u").append(std::to_string(i)));
     Report report;
     report.alarm = true;
-    for (const std::string& name : names) report.items.push_back({ReportItemKind::UNREACHABLE_HOST, name, {}});
+    for (const std::string& name : names) report.items.push_back({name, ReportItemKind::UNREACHABLE_HOST, {}});
     Frame frame(c.rows, c.columns);
     lay_out_report(report, frame);
     HiddenNoteText text;
@@ -147,7 +147,7 @@ TEST(HiddenNote, StubsInTheLastColumnCount) {
   names.clear();
   for (int i = 0; i < 30; ++i) names.push_back(std::string("u").append(std::to_string(i)));
   Report report;
-  for (const std::string& name : names) report.items.push_back({ReportItemKind::UNREACHABLE_HOST, name, {}});
+  for (const std::string& name : names) report.items.push_back({name, ReportItemKind::UNREACHABLE_HOST, {}});
   Frame frame(10, 51);
   lay_out_report(report, frame);
   HiddenNoteText text;

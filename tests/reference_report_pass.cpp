@@ -65,11 +65,11 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
       if (whole ? names[d].host == host : contains_ignoring_case(names[d].host, host)) host_down = true;
     }
     if (down) {
-      report.items.push_back({ReportItemKind::DOWN_HOST, host, {}});
+      report.items.push_back({host, ReportItemKind::DOWN_HOST, {}});
       host_down = true;
     }
     if (unreachable) {
-      report.items.push_back({ReportItemKind::UNREACHABLE_HOST, host, {}});
+      report.items.push_back({host, ReportItemKind::UNREACHABLE_HOST, {}});
       continue;
     }
     if (host_down) continue;
@@ -88,10 +88,10 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
         continue;
       }
       if (!header_made) {
-        report.items.push_back({ReportItemKind::HOST, host, {}});
+        report.items.push_back({host, ReportItemKind::HOST, {}});
         last_host = host;
       }
-      report.items.push_back({ReportItemKind::SERVICE, service, service_status(problem_lines[j].tokens)});
+      report.items.push_back({service, ReportItemKind::SERVICE, service_status(problem_lines[j].tokens)});
       report.unread_services += !names[j].service_read;
       header_made = true;
     }
