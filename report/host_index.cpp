@@ -161,6 +161,9 @@ ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const st
     }
     if (value_starts.size() * key_ends.size() > PAIR_BUDGET) {
       if (keys.empty() && !hosts.names.empty()) {
+        std::size_t length = 0;
+        for (const string_view name : hosts.names) length += KEY_START.size() + name.size() + KEY_END.size();
+        keys.reserve(length);
         std::vector<std::size_t> ends;
         for (const string_view name : hosts.names) {
           keys.append(KEY_START).append(name).append(KEY_END);

@@ -47,8 +47,6 @@ struct WholeHosts {
 Report render_problems(const std::vector<ProblemLine>& problem_lines, const std::vector<LineNames>& names,
                        const ExcludeList& excludes) {
   Report report;
-  // Most pages list each problem line once; growing past that is rare.
-  report.items.reserve(problem_lines.size());
   const std::size_t count = problem_lines.size();
   std::vector<LineHost> line_hosts(count);
   std::vector<bool> excluded_service(count, false);
@@ -97,6 +95,9 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const std:
   const std::vector<bool> inside_down = hosts_inside(by_pattern, down_by_pattern);
   const ServiceIndex pattern_index = index_service_lines(problem_lines, read_by_pattern, by_pattern);
   std::vector<bool> counted(count, false);  // excluded service lines already counted
+  // Most pages show each group once: a line and a header per service found.
+  // Reserving that keeps a long report from being copied as it grows.
+  report.items.reserve(count + whole.index.line.size() + pattern_index.line.size());
 
   // Phase 2: the items, in page order.
   string_view last_host;  // the host whose service group was made last
