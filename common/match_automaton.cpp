@@ -48,8 +48,6 @@ std::uint32_t step(const MatchAutomaton& a, std::uint32_t node, unsigned char by
 }
 
 constexpr std::uint32_t NO_NODE = UINT32_MAX;
-// Tails start no higher than this depth.
-constexpr std::size_t TAIL_DEPTH = 12;
 
 // A node waiting for its children: the patterns sharing its prefix, as a
 // range of the sorted ones, and where its only child goes when the node
