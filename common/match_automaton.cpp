@@ -30,7 +30,8 @@ std::uint32_t child(const MatchAutomaton& a, const MatchNode& n, unsigned char b
       if (c->label == byte) return static_cast<std::uint32_t>(c - a.nodes.data());
     return ROOT;
   }
-  const MatchNode* at = std::lower_bound(first, last, byte, [](const MatchNode& c, unsigned char b) { return c.label < b; });
+  const MatchNode* at =
+      std::lower_bound(first, last, byte, [](const MatchNode& c, unsigned char b) { return c.label < b; });
   return at != last && at->label == byte ? static_cast<std::uint32_t>(at - a.nodes.data()) : ROOT;
 }
 
