@@ -43,7 +43,7 @@ std::size_t tag_end(string_view text, std::size_t at, Quotes quotes) {
 
 // "<td>" or "<td ...>", and "</td>", without regard to case.
 bool opens_cell(string_view tag) {
-  return tag.size() >= 4 && equal_ignoring_case(tag.substr(0, 3), "<td") && (tag[3] == '>' || is_blank(tag[3]));
+  return tag.size() >= 4 && tag_at(tag, 0, "<td") && (tag[3] == '>' || is_blank(tag[3]));
 }
 bool closes_cell(string_view tag) { return equal_ignoring_case(tag, "</td>"); }
 
@@ -165,8 +165,7 @@ TableRow read_row_cells(const std::vector<string_view>& cells) {
 string_view cell_own_text(string_view content) {
   // The anchor's title comes before the token and may hold anything but
   // "<go"; the token stands between the anchor's '>' and "<go".
-  for (std::size_t go = find_ignoring_case(content, "<go"); go != npos;
-       go = find_ignoring_case(content, "<go", go + 1)) {
+  for (std::size_t go = find_tag(content, "<go"); go != npos; go = find_tag(content, "<go", go + 1)) {
     const std::size_t after = go + 3;
     if (after < content.size() && content[after] != '>' && content[after] != '/' && !is_blank(content[after]))
       continue;
