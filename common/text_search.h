@@ -44,6 +44,13 @@ inline constexpr bool tag_at(std::string_view text, std::size_t at, std::string_
   return at <= text.size() && equal_ignoring_case(text.substr(at, tag.size()), tag);
 }
 
+// One past the "-->" that ends the comment whose "<!--" starts at at; npos
+// when it never ends.
+inline std::size_t comment_end(std::string_view text, std::size_t at) {
+  const std::size_t end = text.find("-->", at + 4);
+  return end == std::string_view::npos ? end : end + 3;
+}
+
 // White space as C's isspace knows it in the "C" locale: space, tab, line
 // feed, carriage return, form feed, vertical tab.
 constexpr bool is_white_space(char c) {

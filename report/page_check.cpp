@@ -22,9 +22,8 @@ std::string without_comments(string_view body) {
   std::size_t at = 0;
   for (std::size_t open = body.find("<!--"); open != npos; open = body.find("<!--", at)) {
     text.append(body.substr(at, open - at));
-    const std::size_t close = body.find("-->", open + 4);
-    if (close == npos) return text;
-    at = close + 3;
+    at = comment_end(body, open);
+    if (at == npos) return text;
   }
   text.append(body.substr(at));
   return text;

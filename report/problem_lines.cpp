@@ -1,5 +1,6 @@
 #include "report/problem_lines.h"
 
+#include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -210,8 +211,7 @@ PageLines read_page_lines(string_view body, bool every_cell) {
       if (!tag_at(body, tag, "<!--")) continue;
       // Rows and cells inside a comment are none; one that never ends runs
       // to the end of the body.
-      const std::size_t end = body.find("-->", tag + 4);
-      at = end == npos ? body.size() : end + 3;
+      at = std::min(comment_end(body, tag), body.size());
     } else if (kind == 't' && opens(body, tag, "<tr")) {
       scan.end_cell(tag);
       if (scan.row != npos) scan.drop_row();

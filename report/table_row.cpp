@@ -18,10 +18,7 @@ enum class Quotes { HONOURED, IGNORED };
 // One past the '>' that ends the tag opening at text[at]; a comment runs to
 // its "-->". npos: the tag never ends.
 std::size_t tag_end(string_view text, std::size_t at, Quotes quotes) {
-  if (text[at + 1] == '!' && text.compare(at, 4, "<!--") == 0) {
-    const std::size_t end = text.find("-->", at + 4);
-    return end == npos ? npos : end + 3;
-  }
+  if (text[at + 1] == '!' && text.compare(at, 4, "<!--") == 0) return comment_end(text, at);
   if (quotes == Quotes::IGNORED) {
     const std::size_t end = text.find('>', at + 1);
     return end == npos ? npos : end + 1;

@@ -52,4 +52,11 @@ TEST(TagSearch, TagAtAPlace) {
   EXPECT_FALSE(tag_at("<td", 4, "<td"));  // beyond the end
 }
 
+TEST(TagSearch, CommentEnd) {
+  EXPECT_EQ(comment_end("x<!-- <tr> -->y", 1), 14u);
+  EXPECT_EQ(comment_end("<!---->", 0), 7u);
+  EXPECT_EQ(comment_end("<!-->", 0), npos);  // its own "--" closes nothing
+  EXPECT_EQ(comment_end("<!-- never", 0), npos);
+}
+
 }  // namespace
