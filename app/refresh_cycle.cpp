@@ -2,17 +2,13 @@
 
 #include <cstdio>
 #include <ctime>
-#include <string>
 #include <unistd.h>
 
 #include "app/curses_screen.h"
+#include "app/frame_composition.h"
 #include "app/program.h"
 #include "app/refresh_record.h"
 #include "common/frame.h"
-#include "report/banner.h"
-#include "report/clock_note.h"
-#include "report/hidden_note.h"
-#include "report/screen_writer.h"
 
 namespace {
 
@@ -22,14 +18,9 @@ constexpr int TERMINAL_FD = STDOUT_FILENO;
 // Lays out what is shown for the terminal's current size and shows it.
 void show(const Outcome& shown, const Options& options) {
   Frame frame(LINES, COLS);
-  lay_out_outcome(shown, frame);
   // The notes' labels point here until the painting.
-  HiddenNoteText note;
-  const ClockText clock = options.show_clock ? clock_text(shown.fetched_at) : ClockText{};
-  const std::string reason =
-      options.show_clock && shown.banner ? reason_since_text(shown.reason, shown.failing_since) : std::string();
-  show_reason_line(frame, reason);
-  put_last_row_notes(frame, clock.view(), options.show_hidden, note);
+  NoteTexts texts;
+  compose_frame(shown, options, frame, texts);
   paint_frame(frame);
   wrefresh(stdscr);
 }
@@ -64,21 +55,6 @@ CycleEnd wait_for_next_fetch(Program& program) {
 }
 
 }  // namespace
-
-void lay_out_outcome(const Outcome& shown, Frame& frame) {
-  if (shown.banner && !shown.banner_text.empty())
-    show_banner(frame, shown.banner_text);
-  else if (shown.banner)
-    show_no_connection(frame);
-  else
-    lay_out_report(shown.report, frame);
-}
-
-int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame) {
-  const RefreshRecord record = read_refresh({}, {}, body, excludes, newcgi);
-  lay_out_outcome(record.outcome, frame);
-  return record.outcome.report.unmatched;
-}
 
 void print_no_match(int count) {
   for (int i = 0; i < count; ++i) std::fputs("No match!", stdout);

@@ -1,18 +1,6 @@
 #pragma once
 
-struct ExcludeList;
-struct Frame;
-struct Outcome;
 struct Program;
-struct ReceiveBuffer;
-
-// Lays out what is shown: the report, or the banner.
-void lay_out_outcome(const Outcome& shown, Frame& frame);
-
-// The page in body read as a refresh reads it, and laid out as the screen
-// shows it: the frame the refresh cycle, the frame benchmark and the frame
-// fuzz target all compose. Returns how many problem lines yield no name.
-int lay_out_answer(const ReceiveBuffer& body, const ExcludeList& excludes, bool newcgi, Frame& frame);
 
 // Says "No match!" once for each problem line that yields no name.
 void print_no_match(int count);

@@ -1,9 +1,9 @@
 // orvek-frame-bench: times what one refresh cycle does with a page once the
-// transfer is over (select the problem lines, lay out the report, paint it
+// transfer is over (select the problem lines, compose the frame, paint it
 // into curses, refresh the terminal), on a page read from a file.
 //
 //   orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS]
-//                     [--exclude FILE]
+//                     [--exclude FILE] [--notes]
 //
 // Prints one line to standard error:
 //   frame_ms=<median milliseconds per frame> lines=<selected problem lines>
@@ -17,17 +17,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <ctime>
+#include <limits>
+#include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/curses_screen.h"
-#include "app/refresh_cycle.h"
+#include "app/frame_composition.h"
+#include "app/refresh_record.h"
 #include "common/frame.h"
 #include "config/exclude_list.h"
+#include "config/text_file.h"
 #include "fetch/status_fetch.h"
 #include "report/problem_lines.h"
 
@@ -40,6 +42,7 @@ struct BenchOptions {
   const char* page_path = nullptr;
   const char* exclude_path = nullptr;
   bool newcgi = false;
+  bool notes = false;  // the last row's notes, as with -m and -u
   int repeat = 20;
   int rows = 24;
   int columns = 80;
@@ -49,7 +52,7 @@ struct BenchOptions {
   std::fprintf(stderr, "orvek-frame-bench: %s\n", message);
   std::fprintf(stderr,
                "usage: orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS] "
-               "[--exclude FILE]\n");
+               "[--exclude FILE] [--notes]\n");
   std::exit(2);
 }
 
@@ -80,6 +83,8 @@ BenchOptions parse_arguments(int argc, char* argv[]) {
     const std::string argument = argv[k];
     if (argument == "--newcgi") {
       options.newcgi = true;
+    } else if (argument == "--notes") {
+      options.notes = true;
     } else if (argument == "--repeat") {
       if (++k == argc || !parse_positive(argv[k], options.repeat)) usage("--repeat needs a positive number");
     } else if (argument == "--size") {
@@ -103,20 +108,19 @@ BenchOptions parse_arguments(int argc, char* argv[]) {
 // Loads the page the way the transfer does: an empty body, then the file in
 // libcurl-sized chunks through the write function, with its size bound.
 void receive_page(const char* path, ReceiveBuffer& buffer) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  std::optional<std::string> page = read_text_file(path, std::numeric_limits<std::size_t>::max());
+  if (!page) {
     std::fprintf(stderr, "orvek-frame-bench: cannot read %s\n", path);
     std::exit(1);
   }
-  std::vector<char> page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   reset_received_body(buffer);
-  for (std::size_t offset = 0; offset < page.size(); offset += CHUNK_BYTES) {
-    const std::size_t n = std::min(CHUNK_BYTES, page.size() - offset);
-    if (on_body_chunk(page.data() + offset, 1, n, &buffer) != n) {
+  for (std::size_t offset = 0; offset < page->size(); offset += CHUNK_BYTES) {
+    const std::size_t n = std::min(CHUNK_BYTES, page->size() - offset);
+    if (on_body_chunk(page->data() + offset, 1, n, &buffer) != n) {
       std::fprintf(stderr,
                    "orvek-frame-bench: %s is %zu bytes, over the %zu-byte limit of a transfer "
                    "(the monitor would show the no-connection banner)\n",
-                   path, page.size(), RECEIVE_LIMIT);
+                   path, page->size(), RECEIVE_LIMIT);
       std::exit(1);
     }
   }
@@ -127,8 +131,7 @@ void receive_page(const char* path, ReceiveBuffer& buffer) {
 // Returns the milliseconds the loading took.
 double load_excludes(const char* path, ExcludeList& excludes) {
   if (!path) return 0;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error) || !std::ifstream(path, std::ios::binary)) {
+  if (!read_text_file(path, 0)) {
     std::fprintf(stderr, "orvek-frame-bench: cannot read %s\n", path);
     std::exit(1);
   }
@@ -146,6 +149,9 @@ int main(int argc, char* argv[]) {
   ExcludeList excludes;
   const double load_ms = load_excludes(options.exclude_path, excludes);
   const std::size_t selected = split_problem_lines(received_text(buffer)).size();
+  Options wall;
+  wall.show_hidden = options.notes;
+  wall.show_clock = options.notes;
 
   // A terminal that shows nothing. With no real terminal behind the output,
   // curses would take its size from these; the terminal is resized anyway.
@@ -163,13 +169,16 @@ int main(int argc, char* argv[]) {
   for (int k = 0; k < options.repeat; ++k) {
     const auto start = std::chrono::steady_clock::now();
     // As the cycle does: a cleared screen on the normal background, the
-    // report laid out from the top left and painted, then one refresh.
+    // page read and its frame composed and painted, then one refresh.
     wclear(stdscr);
     wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
     Frame frame(LINES, COLS);
     // "No match!" is not printed: that would time the writer behind
     // standard output, not the report.
-    lay_out_answer(buffer, excludes, options.newcgi, frame);
+    RefreshRecord record = read_refresh({}, {}, buffer, excludes, options.newcgi);
+    record.outcome.fetched_at = std::time(nullptr);
+    NoteTexts texts;
+    compose_frame(record.outcome, wall, frame, texts);
     paint_frame(frame);
     wrefresh(stdscr);
     const auto end = std::chrono::steady_clock::now();

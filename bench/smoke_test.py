@@ -149,6 +149,7 @@ class FrameBenchTest(unittest.TestCase):
             ("cell", []),
             ("postfield", []),  # every service line misses: "No match!" must not leak out
             ("postfield", ["--newcgi", "--size", "50x200", "--repeat", "3"]),
+            ("postfield", ["--newcgi", "--notes", "--size", "10x40"]),  # the last row's notes, labels hidden
         ]
         for form, options in cases:
             with self.subTest(form=form, options=options):
@@ -200,7 +201,7 @@ class FrameBenchTest(unittest.TestCase):
         page = self.write("page.wml", b"")
         for arguments in ([], [page, "--repeat", "0"], [page, "--size", "24"], [page, "--frobnicate"],
                           [page, "--exclude"],
-                          [os.path.join(self.folder.name, "missing.wml")]):
+                          [os.path.join(self.folder.name, "missing.wml")], [self.folder.name]):
             with self.subTest(arguments=arguments):
                 result = self.bench(*arguments)
                 self.assertNotEqual(result.returncode, 0)

@@ -10,6 +10,7 @@
 #include "app/refresh_record.h"
 #include "check/server_value.h"
 #include "check/shown_text.h"
+#include "common/shown_limits.h"
 #include "common/text_search.h"
 #include "config/config_diagnosis.h"
 #include "config/exclude_diagnosis.h"
@@ -186,9 +187,8 @@ void explain_refusal(const Program& program, const FetchResult& fetched, Lines& 
 // The problems as read, before exclusions, one a line: what the page says,
 // so that a name read wrongly shows at once.
 void list_problems(const Answer& answer, Lines& lines) {
-  constexpr std::size_t SHOWN = 20;
   const std::size_t count = answer.lines.size();
-  for (std::size_t i = 0; i < count && i < SHOWN; ++i) {
+  for (std::size_t i = 0; i < count && i < SHOWN_LINES_LIMIT; ++i) {
     const unsigned tokens = answer.lines[i].tokens;
     const LineNames& names = answer.names[i];
     const string host = names.host_read ? lines.outside(names.host) : "(no host name)";
@@ -205,7 +205,8 @@ void list_problems(const Answer& answer, Lines& lines) {
     if (!names.any()) text += ": no name can be read (\"No match!\")";
     lines.add("problem", text);
   }
-  if (count > SHOWN) lines.add("problem", "... and " + std::to_string(count - SHOWN) + " more");
+  if (count > SHOWN_LINES_LIMIT)
+    lines.add("problem", "... and " + std::to_string(count - SHOWN_LINES_LIMIT) + " more");
 }
 
 // What the report holds, and whether the newcgi setting fits the page.

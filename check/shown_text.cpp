@@ -1,5 +1,6 @@
 #include "check/shown_text.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "common/text_search.h"
@@ -87,17 +88,9 @@ string_view contents_end(string_view tag) {
   static constexpr std::pair<string_view, string_view> ELEMENTS[] = {{"<script", "</script"}, {"<style", "</style"}};
   if (tag.ends_with("/>")) return {};
   for (const auto& [opening, closing] : ELEMENTS)
-    if (equal_ignoring_case(tag.substr(0, opening.size()), opening) && !is_letter(tag[opening.size()]))
+    if (tag_at(tag, 0, opening) && !is_letter(tag[opening.size()]))
       return closing;
   return {};
-}
-
-// Where tag starts in text at or after from, without regard to case; the
-// end of text when it never does.
-std::size_t find_tag(string_view text, string_view tag, std::size_t from) {
-  for (std::size_t i = text.find('<', from); i != string_view::npos; i = text.find('<', i + 1))
-    if (equal_ignoring_case(text.substr(i, tag.size()), tag)) return i;
-  return text.size();
 }
 
 // The page's text: tags out, white space runs made one space, trimmed.
@@ -110,7 +103,8 @@ string page_text(string_view body) {
       const std::size_t close = body.find('>', i);
       if (close == string_view::npos) break;
       const string_view end_tag = contents_end(body.substr(i, close + 1 - i));
-      i = end_tag.empty() ? close + 1 : find_tag(body, end_tag, close + 1);
+      // Contents that never end run to the end of the body.
+      i = end_tag.empty() ? close + 1 : std::min(find_tag(body, end_tag, close + 1), body.size());
       pending_space = true;
     } else if (is_white_space(body[i])) {
       pending_space = true;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/shown_limits.h"
+
 // The password as it could come back from a server that echoes what it got:
 // as typed, and inside a Basic Authorization header. None without a password.
 std::vector<std::string> password_forms(std::string_view username, std::string_view password);
@@ -19,5 +21,4 @@ std::string shown(std::string_view text, const std::vector<std::string>& secrets
 // of white space made one space, at most PAGE_EXCERPT_LIMIT characters
 // (UTF-8 sequences kept whole), "..." when cut. Each of secrets is masked
 // before the cut, so no part of one can show.
-inline constexpr std::size_t PAGE_EXCERPT_LIMIT = 200;
 std::string page_excerpt(std::string_view body, const std::vector<std::string>& secrets);

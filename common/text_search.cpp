@@ -10,3 +10,17 @@ std::size_t find_ignoring_case(std::string_view haystack, std::string_view needl
       return i;
   return std::string_view::npos;
 }
+
+std::size_t find_tag(std::string_view text, std::string_view tag, std::size_t from) {
+  for (std::size_t i = text.find('<', from); i != std::string_view::npos; i = text.find('<', i + 1))
+    if (tag_at(text, i, tag)) return i;
+  return std::string_view::npos;
+}
+
+std::size_t find_last_tag(std::string_view text, std::string_view tag) {
+  for (std::size_t i = text.rfind('<'); i != std::string_view::npos; i = text.rfind('<', i - 1)) {
+    if (tag_at(text, i, tag)) return i;
+    if (i == 0) break;
+  }
+  return std::string_view::npos;
+}

@@ -29,6 +29,28 @@ inline bool contains_ignoring_case(std::string_view haystack, std::string_view n
   return find_ignoring_case(haystack, needle) != std::string_view::npos;
 }
 
+// Where tag ("<card", "</table>") stands in text at or after from, without
+// regard to case; npos when it never does. Tags start with '<', which has no
+// case, so only the places of that byte are compared.
+std::size_t find_tag(std::string_view text, std::string_view tag, std::size_t from = 0);
+
+// The last place of tag in text; npos when none. A page closes its document
+// near its end, so on a real page the search stops early.
+std::size_t find_last_tag(std::string_view text, std::string_view tag);
+
+// tag stands in text at at, without regard to case. Inline: the row reader
+// asks at every tag of a multi-megabyte page.
+inline constexpr bool tag_at(std::string_view text, std::size_t at, std::string_view tag) {
+  return at <= text.size() && equal_ignoring_case(text.substr(at, tag.size()), tag);
+}
+
+// One past the "-->" that ends the comment whose "<!--" starts at at; npos
+// when it never ends.
+inline std::size_t comment_end(std::string_view text, std::size_t at) {
+  const std::size_t end = text.find("-->", at + 4);
+  return end == std::string_view::npos ? end : end + 3;
+}
+
 // White space as C's isspace knows it in the "C" locale: space, tab, line
 // feed, carriage return, form feed, vertical tab.
 constexpr bool is_white_space(char c) {

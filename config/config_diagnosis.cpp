@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/shown_limits.h"
 #include "common/text_search.h"
 #include "config/config_file.h"
 #include "config/text_file.h"
@@ -39,7 +40,6 @@ bool is_secret(string_view key) {
 constexpr string_view SECRET_KEY = CONFIG_KEYS[key_of("password")].name;
 
 // A line shown in a note is cut here, so that a stray megabyte stays a line.
-constexpr std::size_t SHOWN_LINE_LIMIT = 120;
 
 // The blank (other than the space the reader takes) that starts at text[at]:
 // its byte length and its name; length 0 when there is none.
@@ -180,10 +180,7 @@ string shown_line(string_view raw, string_view key, std::size_t key_end) {
       if (equal_ignoring_case(word.substr(0, hint.size()), hint)) return shown_line(raw, SECRET_KEY, start + hint.size());
     at = end;
   }
-  if (raw.size() <= SHOWN_LINE_LIMIT) return string(raw);
-  std::size_t cut = SHOWN_LINE_LIMIT;
-  while (cut > 0 && (static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80) --cut;
-  return string(raw.substr(0, cut)) + "...";
+  return shown_line_start(raw);
 }
 
 bool means_on(string_view value) {
@@ -377,7 +374,7 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
     for (const std::size_t k : keys_of(line))
       if (CONFIG_KEYS[k].secret) masking = string(CONFIG_KEYS[k].name);
     // Past the notes listed, a line is only counted: its text is not made.
-    const bool listed = result.notes.size() < LINE_NOTE_LIMIT;
+    const bool listed = result.notes.size() < SHOWN_LINES_LIMIT;
     const string shown = listed ? shown_line(raw, masking, std::min(key_end, raw.size())) : string();
 
     const std::vector<string> why =

@@ -5,19 +5,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/shown_limits.h"
+
 namespace {
 
 using std::string;
 using std::string_view;
-
-constexpr std::size_t SHOWN_LINE_LIMIT = 120;
-
-string shown_line(string_view raw) {
-  if (raw.size() <= SHOWN_LINE_LIMIT) return string(raw);
-  std::size_t cut = SHOWN_LINE_LIMIT;
-  while (cut > 0 && (static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80) --cut;
-  return string(raw.substr(0, cut)) + "...";
-}
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -32,7 +25,7 @@ LineNotes diagnose_exclude_file(string_view text) {
     ++number;
     const std::size_t newline = text.find('\n', start);
     if (newline == string_view::npos) {
-      add_note(result, number, shown_line(text.substr(start)), "the last line has no line end: it is no entry");
+      add_note(result, number, shown_line_start(text.substr(start)), "the last line has no line end: it is no entry");
       break;
     }
     const string_view entry = text.substr(start, newline - start);
@@ -42,7 +35,7 @@ LineNotes diagnose_exclude_file(string_view text) {
     const bool blank_edge = !entry.empty() && (entry.back() == '\r' || is_blank(entry.back()) || is_blank(entry.front()));
     if (fresh && !entry.empty() && !blank_edge) continue;
     // Past the notes shown only the count goes on.
-    if (result.notes.size() >= LINE_NOTE_LIMIT) {
+    if (result.notes.size() >= SHOWN_LINES_LIMIT) {
       ++result.more;
       continue;
     }
@@ -71,7 +64,7 @@ LineNotes diagnose_exclude_file(string_view text) {
     if (why.empty()) continue;
     string because;
     for (const string& part : why) because.append(because.empty() ? "" : "; ").append(part);
-    add_note(result, number, shown_line(entry), because);
+    add_note(result, number, shown_line_start(entry), because);
   }
   return result;
 }

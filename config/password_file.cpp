@@ -2,41 +2,28 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "config/regular_file.h"
 
 namespace {
 
 PasswordFileRead refused(std::string reason) { return {std::nullopt, std::move(reason)}; }
 
-// Closes the descriptor however the read ends.
-struct OpenFile {
-  int fd;
-  ~OpenFile() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 }  // namespace
 
 PasswordFileRead read_password_file(const std::string& path) {
   if (path.empty()) return refused("no file named");
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const OpenFile file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-  if (file.fd < 0) return refused(std::strerror(errno));
-  struct stat status;
-  if (::fstat(file.fd, &status) != 0) return refused(std::strerror(errno));
-  if (S_ISDIR(status.st_mode)) return refused(std::strerror(EISDIR));
-  if (!S_ISREG(status.st_mode)) return refused("not a regular file");
+  const RegularFile file = open_regular_file(path.c_str());
+  if (file.kind == FileKind::UNOPENED) return refused(std::strerror(file.error));
+  if (file.kind == FileKind::DIRECTORY) return refused(std::strerror(EISDIR));
+  if (file.kind != FileKind::REGULAR) return refused("not a regular file");
 
   std::string text;
   char chunk[512];
   // One byte past the limit tells a line that is too long from one that fits.
   while (text.size() <= PASSWORD_FILE_LINE_LIMIT && text.find('\n') == std::string::npos) {
-    const ssize_t n = ::read(file.fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = read_some(file, chunk, sizeof chunk);
     if (n < 0) return refused(std::strerror(errno));
     if (n == 0) break;
     text.append(chunk, static_cast<std::size_t>(n));

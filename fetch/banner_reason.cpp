@@ -44,8 +44,8 @@ std::string_view answer_kind(std::string_view body) {
   if (first == std::string_view::npos) return body.empty() ? "an empty page" : "a page of blanks";
   start.remove_prefix(first);
   if (start.starts_with("\xEF\xBB\xBF")) start.remove_prefix(3);
-  if (contains_ignoring_case(start, "<wml")) return "a WML page without its card";
-  if (contains_ignoring_case(start, "<html") || contains_ignoring_case(start, "<!doctype html"))
+  if (find_tag(start, "<wml") != std::string_view::npos) return "a WML page without its card";
+  if (find_tag(start, "<html") != std::string_view::npos || find_tag(start, "<!doctype html") != std::string_view::npos)
     return "an HTML page";
   if (start.front() == '{' || start.front() == '[') return "a JSON answer";
   if (start.front() == '<') return "an XML page";

@@ -1,15 +1,17 @@
 // One whole frame from any bytes: the first byte picks the screen size, the
 // newcgi setting, the exclude list, how the transfer cuts the body into
-// chunks, the character set and whether -m is given; the rest is the page
-// body, appended as libcurl would append it and then drawn as a successful
-// cycle draws it (the page check, then the report or the banner), into an
-// off-screen curses screen.
+// chunks, the character set and whether -m is given (a body of odd length
+// adds -u); the rest is the page body, appended as libcurl would append it,
+// read as a refresh reads it and then composed and drawn as the cycle does
+// (the report or the banner, the reason under it, the last row's notes),
+// into an off-screen curses screen.
 #include <algorithm>
 #include <clocale>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <curses.h>
 #include <memory>
 #include <string>
@@ -17,14 +19,17 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/curses_screen.h"
-#include "app/refresh_cycle.h"
+#include "app/frame_composition.h"
+#include "app/refresh_record.h"
 #include "common/frame.h"
 #include "config/exclude_list.h"
+#include "fetch/banner_reason.h"
 #include "report/banner.h"
 #include "fetch/status_fetch.h"
 #include "fuzz_check.h"
-#include "report/hidden_note.h"
+#include "report/clock_note.h"
 #include "report/html_names.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
@@ -44,6 +49,10 @@ constexpr ScreenSize SCREEN_SIZES[] = {{1, 1}, {24, 80}, {200, 500}};
 
 // libcurl hands over at most 16 KiB at a time, often much less.
 constexpr std::size_t CHUNK_SIZES[] = {1, 7, 512, 16384};
+
+// When the fetch ended, and when the run of failures began.
+constexpr std::time_t FETCHED_AT = 1796991296;
+constexpr std::time_t FAILING_SINCE = FETCHED_AT - 3600;
 
 ExcludeList sample_excludes() { return make_exclude_list({"printer3", "Backup"}); }
 
@@ -118,9 +127,10 @@ PageVerdict plain_page_check(std::string_view body, bool has_problem_lines, bool
   return rendition ? PageVerdict::STATUS_PAGE : PageVerdict::NO_CARD;
 }
 
-bool same_labels(const Frame& a, const Frame& b) {
-  if (a.labels.size() != b.labels.size()) return false;
-  for (std::size_t i = 0; i < a.labels.size(); ++i) {
+// The labels of b begin the labels of a.
+bool labels_begin_with(const Frame& a, const Frame& b) {
+  if (a.labels.size() < b.labels.size()) return false;
+  for (std::size_t i = 0; i < b.labels.size(); ++i) {
     const Label& x = a.labels[i];
     const Label& y = b.labels[i];
     if (x.row != y.row || x.column != y.column || x.text != y.text || x.role != y.role || x.bold != y.bold ||
@@ -235,8 +245,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<ProblemLine>& lines = page.lines;
   std::vector<LineNames> names = read_names(lines, newcgi);
   const bool has_names = std::any_of(names.begin(), names.end(), [](const LineNames& n) { return n.any(); });
+  // The frame as the wall composes it, the reason under a banner as the
+  // refresh words it.
+  RefreshRecord record = read_refresh({}, {}, buffer, excludes, newcgi);
+  Outcome& shown = record.outcome;
+  shown.fetched_at = FETCHED_AT;
+  if (shown.banner) {
+    shown.reason = banner_reason({record.transfer, record.answer.verdict, received_body(buffer)});
+    shown.failing_since = FAILING_SINCE;
+    // A banner always says why.
+    FUZZ_CHECK(!shown.reason.empty());
+  }
+  Options wall;
+  wall.show_hidden = show_hidden;
+  wall.show_clock = body.size() % 2;
   Frame frame(screen.rows, screen.columns);
-  const int unmatched = lay_out_answer(buffer, excludes, newcgi, frame);
+  NoteTexts texts;
+  compose_frame(shown, wall, frame, texts);
+  const int unmatched = shown.report.unmatched;
   PageVerdict verdict = check_page(received_body(buffer), !lines.empty(), has_names);
   FUZZ_CHECK(verdict == plain_page_check(received_body(buffer), !lines.empty(), has_names));
   Report made;
@@ -246,6 +272,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     made = render_problems(lines, names, excludes);
     verdict = check_calm(verdict, made.items.empty(), made.unmatched, page.unread_status_cell);
   }
+  // What the report or the banner lays out alone, before the notes.
+  Frame alone(screen.rows, screen.columns);
   if (verdict == PageVerdict::STATUS_PAGE) {
     // Never calm unless the server's own list said so: a page drawn has a
     // name read, or is the list of problems without problems; nothing shown
@@ -255,23 +283,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!made.items.empty() || (made.unmatched == 0 && !page.unread_status_cell));
     FUZZ_CHECK(text.size() == received_body(buffer).size());
     // The report, as the layout makes it from the page alone.
-    Frame report(screen.rows, screen.columns);
-    lay_out_report(made, report);
+    lay_out_report(made, alone);
+    FUZZ_CHECK(!shown.banner);
     FUZZ_CHECK(unmatched == made.unmatched);
-    FUZZ_CHECK(same_labels(frame, report) && frame.background == report.background);
+    FUZZ_CHECK(frame.background == alone.background);
   } else {
     // Anything but the server's list of problems: the banner and nothing else.
-    Frame banner(screen.rows, screen.columns);
-    show_no_connection(banner);
-    FUZZ_CHECK(unmatched == 0);
-    FUZZ_CHECK(same_labels(frame, banner) && frame.background == NORMAL_ROLE && frame.hidden_labels == 0);
+    show_no_connection(alone);
+    FUZZ_CHECK(shown.banner && unmatched == 0);
+    FUZZ_CHECK(frame.background == NORMAL_ROLE && alone.hidden_labels == 0);
   }
-  HiddenNoteText note;
-  const std::size_t report_labels = frame.labels.size();
-  const int hidden_before = frame.hidden_labels;
-  // -u as well for bodies of odd length: the clock left of the note.
-  const std::string_view clock = body.size() % 2 ? std::string_view(" 12:34:56 ") : std::string_view();
-  if (show_hidden || !clock.empty()) put_last_row_notes(frame, clock, show_hidden, note);
+  FUZZ_CHECK(labels_begin_with(frame, alone));
+  std::size_t report_labels = alone.labels.size();
+  const int hidden_before = alone.hidden_labels;
+  if (wall.show_clock && shown.banner && screen.rows / 2 + 1 < screen.rows) {
+    // -u: the reason in the row under the banner, in the background's colours.
+    FUZZ_CHECK(frame.labels.size() > report_labels);
+    const Label& reason = frame.labels[report_labels++];
+    FUZZ_CHECK(reason.row == screen.rows / 2 + 1 && reason.column >= 0 && reason.role == TEXT_ROLE && !reason.bold);
+    FUZZ_CHECK(reason.text.starts_with(shown.reason));
+  }
+  const ClockText clock_shown = wall.show_clock ? clock_text(FETCHED_AT) : ClockText{};
+  const std::string_view clock = clock_shown.view();
   // The notes only ever add to the count, by labels they cover.
   FUZZ_CHECK(frame.hidden_labels >= hidden_before);
   FUZZ_CHECK(frame.hidden_labels - hidden_before <= static_cast<int>(report_labels));
@@ -289,10 +322,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!clock.empty() && note_column > 0) {
     // The clock's right-hand part ends where the note begins.
     ++notes;
-    const Label& shown = frame.labels[frame.labels.size() - notes];
-    FUZZ_CHECK(shown.row == screen.rows - 1 && shown.column >= 0 && shown.role == TEXT_ROLE && !shown.bold);
-    FUZZ_CHECK(shown.column + static_cast<int>(shown.text.size()) == note_column);
-    FUZZ_CHECK(clock.ends_with(shown.text));
+    const Label& shown_clock = frame.labels[frame.labels.size() - notes];
+    FUZZ_CHECK(shown_clock.row == screen.rows - 1 && shown_clock.column >= 0 && shown_clock.role == TEXT_ROLE &&
+               !shown_clock.bold);
+    FUZZ_CHECK(shown_clock.column + static_cast<int>(shown_clock.text.size()) == note_column);
+    FUZZ_CHECK(clock.ends_with(shown_clock.text));
   }
   FUZZ_CHECK(frame.labels.size() == report_labels + notes);
   paint_frame(frame);

@@ -102,13 +102,10 @@ std::shared_ptr<const std::string> decode_html_names(std::vector<LineNames>& nam
 }
 
 bool is_html_page(string_view body) {
-  bool html = false;
   for (std::size_t at = body.find('<'); at != npos; at = body.find('<', at + 1)) {
-    const string_view tag = body.substr(at + 1, 4);
-    if (equal_ignoring_case(tag.substr(0, 3), "wml")) return false;
-    if (equal_ignoring_case(tag, "html")) html = true;
+    if (tag_at(body, at, "<wml")) return false;
     // The document's element opens near the start; its kind is known then.
-    if (html) return true;
+    if (tag_at(body, at, "<html")) return true;
   }
   return false;
 }

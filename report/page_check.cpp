@@ -9,29 +9,9 @@ namespace {
 using std::string_view;
 constexpr auto npos = string_view::npos;
 
-// The first and the last place of a tag in text, without regard to case.
-// Tags start with '<', which has no case, so only the places of that byte
-// are compared. The server's page opens its document near the start and
-// closes it near the end, so both searches stop early on a real page.
-std::size_t first_tag(string_view text, string_view tag, std::size_t from = 0) {
-  for (std::size_t i = text.find('<', from); i != npos; i = text.find('<', i + 1))
-    if (equal_ignoring_case(text.substr(i, tag.size()), tag)) return i;
-  return npos;
-}
-
-std::size_t last_tag(string_view text, string_view tag) {
-  std::size_t i = text.rfind('<');
-  while (i != npos) {
-    if (equal_ignoring_case(text.substr(i, tag.size()), tag)) return i;
-    if (i == 0) break;
-    i = text.rfind('<', i - 1);
-  }
-  return npos;
-}
-
 // An opening tag followed, somewhere later, by its closing tag.
 bool opened_and_closed(string_view body, std::size_t opened, string_view closing) {
-  const std::size_t closed = last_tag(body, closing);
+  const std::size_t closed = find_last_tag(body, closing);
   return closed != npos && closed > opened;
 }
 
@@ -42,9 +22,8 @@ std::string without_comments(string_view body) {
   std::size_t at = 0;
   for (std::size_t open = body.find("<!--"); open != npos; open = body.find("<!--", at)) {
     text.append(body.substr(at, open - at));
-    const std::size_t close = body.find("-->", open + 4);
-    if (close == npos) return text;
-    at = close + 3;
+    at = comment_end(body, open);
+    if (at == npos) return text;
   }
   text.append(body.substr(at));
   return text;
@@ -58,20 +37,20 @@ std::size_t problem_tables(string_view text, std::size_t at) {
     if (at == npos) return npos;
     at = find_ignoring_case(text, heading, at);
     if (at == npos) return npos;
-    at = first_tag(text, "<table", at);
+    at = find_tag(text, "<table", at);
     if (at == npos) return npos;
-    at = first_tag(text, "</table>", at);
+    at = find_tag(text, "</table>", at);
   }
   return at;
 }
 
 // A complete WML card: "<wml" ... "<card" ... "</card>" ... "</wml>".
 std::size_t card_start(string_view text) {
-  const std::size_t wml = first_tag(text, "<wml");
+  const std::size_t wml = find_tag(text, "<wml");
   if (wml == npos) return npos;
-  const std::size_t card = first_tag(text, "<card", wml);
+  const std::size_t card = find_tag(text, "<card", wml);
   if (card == npos) return npos;
-  const std::size_t card_end = first_tag(text, "</card>", card);
+  const std::size_t card_end = find_tag(text, "</card>", card);
   return card_end != npos && opened_and_closed(text, card_end, "</wml>") ? card : npos;
 }
 
@@ -87,7 +66,7 @@ bool is_index_card(string_view text, std::size_t card) {
 // "<html" ... "Host Problems:" <table> ... </table> ... "Svc Problems:"
 // <table> ... </table> ... "</html>", in this order.
 bool is_html_rendition(string_view text) {
-  const std::size_t html = first_tag(text, "<html");
+  const std::size_t html = find_tag(text, "<html");
   if (html == npos) return false;
   const std::size_t end = problem_tables(text, html);
   return end != npos && opened_and_closed(text, end, "</html>");
@@ -100,7 +79,7 @@ PageKind page_kind(string_view body) {
   if (const std::size_t card = card_start(text); card != npos) {
     // The tables inside the card, the card's end after them.
     const std::size_t tables = problem_tables(text, card);
-    if (tables != npos && first_tag(text, "</card>", tables) != npos) return PageKind::PROBLEMS_CARD;
+    if (tables != npos && find_tag(text, "</card>", tables) != npos) return PageKind::PROBLEMS_CARD;
     return is_index_card(text, card) ? PageKind::INDEX_CARD : PageKind::OTHER_CARD;
   }
   if (is_html_rendition(text)) return PageKind::HTML_RENDITION;
@@ -109,7 +88,7 @@ PageKind page_kind(string_view body) {
 
 std::string card_title(string_view body) {
   const std::string text = without_comments(body);
-  const std::size_t card = first_tag(text, "<card");
+  const std::size_t card = find_tag(text, "<card");
   if (card == npos) return {};
   const std::size_t tag_end = text.find('>', card);
   const string_view tag = string_view(text).substr(card, tag_end == npos ? npos : tag_end - card);
@@ -123,7 +102,7 @@ std::string card_title(string_view body) {
 
 PageVerdict check_page(string_view body, bool has_problem_lines, bool has_names) {
   if (body.find('\0') != npos) return PageVerdict::ZERO_BYTE;
-  if (const std::size_t wml = first_tag(body, "<wml"); wml != npos && !opened_and_closed(body, wml, "</wml>"))
+  if (const std::size_t wml = find_tag(body, "<wml"); wml != npos && !opened_and_closed(body, wml, "</wml>"))
     return PageVerdict::CUT_SHORT;
   if (has_problem_lines) return has_names ? PageVerdict::STATUS_PAGE : PageVerdict::NO_NAMES;
   switch (page_kind(body)) {

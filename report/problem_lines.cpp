@@ -1,5 +1,6 @@
 #include "report/problem_lines.h"
 
+#include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -67,16 +68,12 @@ namespace {
 using std::string_view;
 constexpr auto npos = string_view::npos;
 
-// The tag at body[at] (a '<') is "<NAME" followed by '>', a blank or '/'.
-bool opens(string_view body, std::size_t at, string_view name) {
-  const std::size_t after = at + 1 + name.size();
-  if (after >= body.size() || !equal_ignoring_case(body.substr(at + 1, name.size()), name)) return false;
+// The tag at body[at] is tag ("<tr") followed by '>', a blank or '/'.
+bool opens(string_view body, std::size_t at, string_view tag) {
+  const std::size_t after = at + tag.size();
+  if (after >= body.size() || !tag_at(body, at, tag)) return false;
   const char c = body[after];
   return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool closes(string_view body, std::size_t at, string_view tag) {
-  return equal_ignoring_case(body.substr(at, tag.size()), tag);
 }
 
 // The next '<' at or after at that may open a row, a cell or a comment or
@@ -211,16 +208,15 @@ PageLines read_page_lines(string_view body, bool every_cell) {
     at = tag + 1;
     const unsigned char kind = fold_ascii(body[at]);
     if (kind == '!') {
-      if (!closes(body, tag, "<!--")) continue;
+      if (!tag_at(body, tag, "<!--")) continue;
       // Rows and cells inside a comment are none; one that never ends runs
       // to the end of the body.
-      const std::size_t end = body.find("-->", tag + 4);
-      at = end == npos ? body.size() : end + 3;
-    } else if (kind == 't' && opens(body, tag, "tr")) {
+      at = std::min(comment_end(body, tag), body.size());
+    } else if (kind == 't' && opens(body, tag, "<tr")) {
       scan.end_cell(tag);
       if (scan.row != npos) scan.drop_row();
       scan.row = tag;
-    } else if (kind == 't' && opens(body, tag, "td")) {
+    } else if (kind == 't' && opens(body, tag, "<td")) {
       // The cell's text starts after the first '>': a '>' inside a quoted
       // attribute of a cell is not written by the server. A tag that never
       // ends is none, and no later one can end either.
@@ -229,10 +225,10 @@ PageLines read_page_lines(string_view body, bool every_cell) {
       scan.end_cell(tag);
       at = static_cast<std::size_t>(static_cast<const char*>(close) - body.data()) + 1;
       scan.cell = at;
-    } else if (kind == '/' && closes(body, tag, "</td>")) {
+    } else if (kind == '/' && tag_at(body, tag, "</td>")) {
       scan.end_cell(tag);
       at = tag + 5;
-    } else if (kind == '/' && closes(body, tag, "</tr>")) {
+    } else if (kind == '/' && tag_at(body, tag, "</tr>")) {
       scan.end_cell(tag);
       at = tag + 5;
       if (scan.row != npos) scan.end_row(at);

@@ -18,10 +18,7 @@ enum class Quotes { HONOURED, IGNORED };
 // One past the '>' that ends the tag opening at text[at]; a comment runs to
 // its "-->". npos: the tag never ends.
 std::size_t tag_end(string_view text, std::size_t at, Quotes quotes) {
-  if (text[at + 1] == '!' && text.compare(at, 4, "<!--") == 0) {
-    const std::size_t end = text.find("-->", at + 4);
-    return end == npos ? npos : end + 3;
-  }
+  if (text[at + 1] == '!' && text.compare(at, 4, "<!--") == 0) return comment_end(text, at);
   if (quotes == Quotes::IGNORED) {
     const std::size_t end = text.find('>', at + 1);
     return end == npos ? npos : end + 1;
@@ -43,7 +40,7 @@ std::size_t tag_end(string_view text, std::size_t at, Quotes quotes) {
 
 // "<td>" or "<td ...>", and "</td>", without regard to case.
 bool opens_cell(string_view tag) {
-  return tag.size() >= 4 && equal_ignoring_case(tag.substr(0, 3), "<td") && (tag[3] == '>' || is_blank(tag[3]));
+  return tag.size() >= 4 && tag_at(tag, 0, "<td") && (tag[3] == '>' || is_blank(tag[3]));
 }
 bool closes_cell(string_view tag) { return equal_ignoring_case(tag, "</td>"); }
 
@@ -165,8 +162,7 @@ TableRow read_row_cells(const std::vector<string_view>& cells) {
 string_view cell_own_text(string_view content) {
   // The anchor's title comes before the token and may hold anything but
   // "<go"; the token stands between the anchor's '>' and "<go".
-  for (std::size_t go = find_ignoring_case(content, "<go"); go != npos;
-       go = find_ignoring_case(content, "<go", go + 1)) {
+  for (std::size_t go = find_tag(content, "<go"); go != npos; go = find_tag(content, "<go", go + 1)) {
     const std::size_t after = go + 3;
     if (after < content.size() && content[after] != '>' && content[after] != '/' && !is_blank(content[after]))
       continue;

@@ -123,8 +123,8 @@ TEST(ConfigDiagnosis, AThousandBadLinesAreCountedNotListed) {
   std::string file = "Server http://a\n";
   for (int i = 0; i < 1000; ++i) file += "username u\n";
   const LineNotes notes = diagnose_config(file);
-  EXPECT_EQ(notes.notes.size(), LINE_NOTE_LIMIT);
-  EXPECT_EQ(notes.more, 1001 - LINE_NOTE_LIMIT);
+  EXPECT_EQ(notes.notes.size(), SHOWN_LINES_LIMIT);
+  EXPECT_EQ(notes.more, 1001 - SHOWN_LINES_LIMIT);
 }
 
 // Whatever shape a password line has, its value never shows in a note.
@@ -216,8 +216,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ExcludeDiagnosis, testing::ValuesIn(exclude_case
 
 TEST(ExcludeDiagnosis, MillionsOfEmptyLinesAreCounted) {
   const LineNotes notes = diagnose_exclude_file(std::string(1 << 20, '\n'));
-  EXPECT_EQ(notes.notes.size(), LINE_NOTE_LIMIT);
-  EXPECT_EQ(notes.more, (1u << 20) - LINE_NOTE_LIMIT);
+  EXPECT_EQ(notes.notes.size(), SHOWN_LINES_LIMIT);
+  EXPECT_EQ(notes.more, (1u << 20) - SHOWN_LINES_LIMIT);
 }
 
 TEST(IntervalWords, TellHowMinusSWasRead) {

@@ -1,0 +1,30 @@
+#include "app/frame_composition.h"
+
+#include "app/command_line.h"
+#include "app/program.h"
+#include "common/frame.h"
+#include "report/banner.h"
+#include "report/screen_writer.h"
+
+namespace {
+
+// The report, or the banner.
+void lay_out_outcome(const Outcome& shown, Frame& frame) {
+  if (shown.banner && !shown.banner_text.empty())
+    show_banner(frame, shown.banner_text);
+  else if (shown.banner)
+    show_no_connection(frame);
+  else
+    lay_out_report(shown.report, frame);
+}
+
+}  // namespace
+
+void compose_frame(const Outcome& shown, const Options& options, Frame& frame, NoteTexts& texts) {
+  lay_out_outcome(shown, frame);
+  texts.clock = options.show_clock ? clock_text(shown.fetched_at) : ClockText{};
+  texts.reason =
+      options.show_clock && shown.banner ? reason_since_text(shown.reason, shown.failing_since) : std::string();
+  show_reason_line(frame, texts.reason);
+  put_last_row_notes(frame, texts.clock.view(), options.show_hidden, texts.hidden);
+}
