@@ -35,7 +35,7 @@ struct Range {
 
 }  // namespace
 
-MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patterns) {
+MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patterns, StopFlag stop) {
   MatchAutomaton a;
   a.pattern_count = patterns.size();
   // Sorted by their folded bytes (equal ones by their number), the patterns
@@ -89,6 +89,7 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
   for (std::size_t depth = 0; !level.empty(); ++depth, level.swap(next)) {
     next.clear();
     for (Range range : level) {
+      if (node % STOP_CHECK_STEPS == 0 && stop_asked(stop)) return MatchAutomaton{};
       a.first_child.push_back(static_cast<std::uint32_t>(a.label.size()));
       // The patterns that end here sort first; the rest go on past depth.
       while (range.begin < range.end && text(range.begin).size() == depth) ++range.begin;
@@ -120,7 +121,7 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
 }
 
 void find_patterns(const MatchAutomaton& a, std::string_view text, std::vector<std::uint32_t>& named,
-                   std::uint32_t stamp, std::vector<std::uint32_t>& found) {
+                   std::uint32_t stamp, std::vector<std::uint32_t>& found, StopFlag stop) {
   const auto name = [&](std::uint32_t pattern) {
     if (named[pattern] == stamp) return false;
     named[pattern] = stamp;
@@ -130,7 +131,9 @@ void find_patterns(const MatchAutomaton& a, std::string_view text, std::vector<s
   if (a.empty_pattern != NO_PATTERN) name(a.empty_pattern);
   if (a.label.size() <= 1) return;  // only the root
   std::uint32_t node = ROOT;
+  std::size_t steps = 0;
   for (const char c : text) {
+    if (++steps % STOP_CHECK_STEPS == 0 && stop_asked(stop)) return;
     node = step(a, node, fold_ascii(c));
     for (std::uint32_t at = a.pattern[node] != NO_PATTERN ? node : a.shorter[node]; at != ROOT; at = a.shorter[at])
       if (!name(a.pattern[at])) break;

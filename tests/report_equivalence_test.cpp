@@ -112,7 +112,7 @@ TEST(ReportEquivalence, SameFrameAsTheStraightforwardPassOnGeneratedPages) {
     const ExcludeList excludes = maker.excludes();
     const int rows = maker.number(1, 30), columns = maker.number(1, 200);
     const std::vector<ProblemLine> lines = split_problem_lines(body);
-    const Drawn fast = draw(render_problems, lines, excludes, newcgi, rows, columns);
+    const Drawn fast = draw([](const auto& l, const auto& n, const auto& e) { return render_problems(l, n, e); }, lines, excludes, newcgi, rows, columns);
     const Drawn slow = draw(reference_render_problems, lines, excludes, newcgi, rows, columns);
     ASSERT_EQ(fast.labels, slow.labels) << "round " << round << " page:\n" << body;
     ASSERT_EQ(fast.background, slow.background) << "round " << round;
