@@ -11,13 +11,15 @@
 
 namespace {
 
-Answer read_answer(const ReceiveBuffer& body, bool newcgi) {
+Answer read_answer(const ReceiveBuffer& body, bool newcgi, StopFlag stop) {
   Answer answer;
   // The cells outside rows are looked at only where nothing is shown.
   PageLines page = read_page_lines(received_text(body), false);
   answer.lines = std::move(page.lines);
   answer.unread_status_cell = page.unread_status_cell;
+  if (stop_asked(stop)) return answer;
   answer.names = read_names(answer.lines, newcgi);
+  if (stop_asked(stop)) return answer;
   bool has_names = false;
   for (const LineNames& names : answer.names) has_names = has_names || names.any();
   answer.verdict = check_page(received_body(body), !answer.lines.empty(), has_names);
@@ -27,15 +29,18 @@ Answer read_answer(const ReceiveBuffer& body, bool newcgi) {
 }  // namespace
 
 RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
-                           const ExcludeList& excludes, bool newcgi) {
+                           const ExcludeList& excludes, bool newcgi, StopFlag stop) {
   RefreshRecord record{std::move(credentials), std::move(transfer), {}, std::nullopt, {}};
   if (!record.transfer.ok()) return record;
   Answer& answer = record.answer;
-  answer = read_answer(body, newcgi);
-  if (answer.verdict != PageVerdict::STATUS_PAGE) return record;
+  answer = read_answer(body, newcgi, stop);
+  // A reading cut short leaves the outcome a banner: no part of a report is
+  // ever shown as if it were the whole.
+  if (stop_asked(stop) || answer.verdict != PageVerdict::STATUS_PAGE) return record;
   std::shared_ptr<const std::string> decoded;
   if (is_html_page(received_text(body))) decoded = decode_html_names(answer.names);
-  Report report = render_problems(answer.lines, answer.names, excludes);
+  Report report = render_problems(answer.lines, answer.names, excludes, stop);
+  if (stop_asked(stop)) return record;
   report.decoded_names = std::move(decoded);
   answer.unmatched = report.unmatched;
   // A page that would show nothing is calm only when every status cell on
@@ -68,7 +73,7 @@ RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop, 
   // The time a resize lays out again is that of this fetch, not its own.
   const std::time_t fetched_at = std::time(nullptr);
   RefreshRecord record =
-      read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes, settings.newcgi);
+      read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes, settings.newcgi, stop);
   record.outcome.fetched_at = fetched_at;
   if (!(stop && *stop)) {
     if (!record.outcome.banner && settings.max_age)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "common/stop_flag.h"
 #include "fetch/data_age.h"
 #include "fetch/server_transfer.h"
 #include "fetch/status_fetch.h"
@@ -37,9 +38,10 @@ struct RefreshRecord {
 };
 
 // Reads the page the transfer left in body and decides what is shown,
-// without the data age.
+// without the data age. When *stop turns non-zero the reading ends early
+// and the outcome stays a banner: an unfinished report is never shown.
 RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
-                           const ExcludeList& excludes, bool newcgi);
+                           const ExcludeList& excludes, bool newcgi, StopFlag stop = nullptr);
 
 // Takes the data age's answer into the record: the report gives way to a
 // banner when the data is older than max_age seconds or its age unknown.
@@ -49,5 +51,6 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
 // read, the data age fetched when it counts. ask_json: ask the JSON CGI
 // (the data's age, the hosts this user may see) whenever the server
 // answered, as orvek -t does, even where the screen would not use it. When
-// stop is given, a transfer is abandoned soon after *stop turns non-zero.
+// stop is given, a transfer or the reading of a page is abandoned soon
+// after *stop turns non-zero.
 RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop = nullptr, bool ask_json = false);

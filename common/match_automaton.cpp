@@ -62,7 +62,7 @@ struct Pending {
 
 }  // namespace
 
-MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patterns) {
+MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patterns, StopFlag stop) {
   MatchAutomaton a;
   a.pattern_count = patterns.size();
   // Sorted by their folded bytes (equal ones by their number), the patterns
@@ -108,6 +108,7 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
   // filled in.
   a.nodes.resize(bound);
   std::uint32_t made = 1;  // the root
+  std::size_t processed = 0;  // nodes given their children, for the stop flag's checks
 
   std::vector<Pending> level{{first, static_cast<std::uint32_t>(order.size()), ROOT}};
   std::vector<Pending> next;
@@ -124,6 +125,7 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
   for (std::size_t depth = 0; !level.empty(); ++depth, level.swap(next)) {
     next.clear();
     for (Pending pending : level) {
+      if (processed++ % STOP_CHECK_STEPS == 0 && stop_asked(stop)) return MatchAutomaton{};
       const std::uint32_t node = pending.node;
       // The patterns that end here sort first; the rest go on past depth.
       while (pending.begin < pending.end && text(pending.begin).size() == depth) ++pending.begin;
@@ -176,7 +178,7 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
 }
 
 void find_patterns(const MatchAutomaton& a, std::string_view text, std::vector<std::uint32_t>& named,
-                   std::uint32_t stamp, std::vector<std::uint32_t>& found) {
+                   std::uint32_t stamp, std::vector<std::uint32_t>& found, StopFlag stop) {
   const auto name = [&](std::uint32_t pattern) {
     if (named[pattern] == stamp) return false;
     named[pattern] = stamp;
@@ -186,7 +188,9 @@ void find_patterns(const MatchAutomaton& a, std::string_view text, std::vector<s
   if (a.empty_pattern != NO_PATTERN) name(a.empty_pattern);
   if (a.nodes.size() <= 1) return;  // only the root
   std::uint32_t node = ROOT;
+  std::size_t steps = 0;
   for (const char c : text) {
+    if (++steps % STOP_CHECK_STEPS == 0 && stop_asked(stop)) return;
     node = step(a, node, fold_ascii(c));
     for (std::uint32_t m = a.nodes[node].match; m != NO_PATTERN; m = a.matches[m].shorter)
       if (!name(a.matches[m].pattern)) break;

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/stop_flag.h"
+
 inline constexpr std::uint32_t NO_PATTERN = UINT32_MAX;
 
 struct MatchNode {
@@ -53,11 +55,14 @@ struct MatchAutomaton {
 // Patterns are numbered by their place in patterns. Of patterns equal
 // without regard to case only the first is ever named. The patterns' total
 // length must stay under 4 GiB; the automaton keeps no text.
-MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patterns);
+// When *stop turns non-zero the building ends early with an automaton
+// that finds nothing; the caller, seeing the flag, throws the result away.
+MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patterns, StopFlag stop = nullptr);
 
 // Appends to found the number of every pattern that occurs in text and whose
 // named[pattern] is not yet stamp, and sets its named[pattern] to stamp.
 // named has one entry per pattern; the same stamp over several texts names
 // each pattern once among them all.
+// When *stop turns non-zero the search ends early, having named only part.
 void find_patterns(const MatchAutomaton& automaton, std::string_view text, std::vector<std::uint32_t>& named,
-                   std::uint32_t stamp, std::vector<std::uint32_t>& found);
+                   std::uint32_t stamp, std::vector<std::uint32_t>& found, StopFlag stop = nullptr);

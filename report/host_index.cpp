@@ -52,15 +52,17 @@ namespace {
 // its length, one length at a time: the fastest way while the hosts have
 // few lengths, as on the server's pages, but it costs lengths times names.
 void mark_inside_by_windows(const HostTable& hosts, const std::vector<string_view>& down_hosts,
-                            std::vector<bool>& inside) {
+                            std::vector<bool>& inside, StopFlag stop = nullptr) {
   for (std::size_t length = 1; length < hosts.has_length.size(); ++length) {
     if (!hosts.has_length[length]) continue;
+    if (stop_asked(stop)) return;
     std::uint64_t top = 1;  // HASH_BASE^(length - 1)
     for (std::size_t i = 1; i < length; ++i) top *= HASH_BASE;
     for (const string_view down : down_hosts) {
       if (down.size() < length) continue;
       std::uint64_t hash = folded_hash(down.substr(0, length));
       for (std::size_t start = 0;; ++start) {
+        if (start % STOP_CHECK_STEPS == 0 && stop_asked(stop)) return;
         const std::uint32_t id = hosts.find(down.substr(start, length), hash);
         if (id != NO_HOST) inside[id] = true;
         if (start + length == down.size()) break;
@@ -73,12 +75,13 @@ void mark_inside_by_windows(const HostTable& hosts, const std::vector<string_vie
 // One automaton over all host names, run once over every DOWN or
 // UNREACHABLE name: the cost is the names' lengths, whatever their number.
 void mark_inside_by_automaton(const HostTable& hosts, const std::vector<string_view>& down_hosts,
-                              std::vector<bool>& inside) {
-  const MatchAutomaton automaton = build_match_automaton(hosts.names);
+                              std::vector<bool>& inside, StopFlag stop = nullptr) {
+  const MatchAutomaton automaton = build_match_automaton(hosts.names, stop);
   std::vector<std::uint32_t> named(hosts.names.size(), NO_PATTERN);
   std::vector<std::uint32_t> found;
   for (const string_view down : down_hosts) {
-    find_patterns(automaton, down, named, 0, found);
+    if (stop_asked(stop)) return;
+    find_patterns(automaton, down, named, 0, found, stop);
     for (const std::uint32_t host : found) inside[host] = true;
     found.clear();
   }
@@ -114,7 +117,7 @@ std::vector<bool> hosts_inside_by_automaton(const HostTable& hosts, const std::v
 // name. Both ways read every name a fixed number of times per host length;
 // the windows are taken while the lengths are few, so that a page of many
 // lengths (hostile) never costs more than the automaton.
-std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_view>& down_hosts, StopFlag stop) {
   if (down_hosts.empty() || hosts.names.empty()) return std::vector<bool>(hosts.names.size(), false);
   std::vector<bool> inside = none_inside_but_empty(hosts);
   std::size_t lengths = 0, host_bytes = 0, down_bytes = 0;
@@ -122,9 +125,9 @@ std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_
   for (const string_view name : hosts.names) host_bytes += name.size();
   for (const string_view down : down_hosts) down_bytes += down.size();
   if (lengths * down_bytes <= AUTOMATON_STEP_COST * (host_bytes + down_bytes))
-    mark_inside_by_windows(hosts, down_hosts, inside);
+    mark_inside_by_windows(hosts, down_hosts, inside, stop);
   else
-    mark_inside_by_automaton(hosts, down_hosts, inside);
+    mark_inside_by_automaton(hosts, down_hosts, inside, stop);
   return inside;
 }
 
@@ -134,7 +137,7 @@ std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_
 // length are looked up; a line with more (a hostile one) is read through
 // one automaton over all keys, so no line costs more than a few passes.
 ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const std::vector<bool>& read,
-                                 const HostTable& hosts) {
+                                 const HostTable& hosts, StopFlag stop) {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> filed;  // (host, line), in line order
   std::vector<std::uint32_t> last_line(hosts.names.size(), NO_HOST);
   // Built only if some line is too tangled for the pairs.
@@ -149,6 +152,7 @@ ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const st
   };
 
   for (std::uint32_t l = 0; l < lines.size(); ++l) {
+    if (stop_asked(stop)) break;
     if (!(lines[l].tokens & SERVICE_TOKENS) || !read[l]) continue;
     const string_view text = lines[l].text;
     value_starts.clear();
@@ -172,10 +176,10 @@ ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const st
         std::vector<string_view> views;
         for (std::size_t h = 0, begin = 0; h < ends.size(); begin = ends[h++])
           views.push_back(string_view(keys).substr(begin, ends[h] - begin));
-        by_key = build_match_automaton(views);
+        by_key = build_match_automaton(views, stop);
       }
       found.clear();
-      find_patterns(by_key, text, last_line, l, found);
+      find_patterns(by_key, text, last_line, l, found, stop);
       for (const std::uint32_t host : found) filed.emplace_back(host, l);
       continue;
     }

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/stop_flag.h"
 #include "report/problem_lines.h"
 
 inline constexpr std::uint32_t NO_HOST = UINT32_MAX;
@@ -31,8 +32,10 @@ struct HostTable {
 };
 
 // For each host, whether its name lies inside some DOWN or UNREACHABLE
-// host's name, without regard to case.
-std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
+// host's name, without regard to case. When *stop turns non-zero the
+// answer is left unfinished, for the caller to throw away.
+std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<std::string_view>& down_hosts,
+                               StopFlag stop = nullptr);
 // The two ways hosts_inside chooses between by their cost: every window of
 // the DOWN names looked up per host length, or one automaton over all hosts.
 std::vector<bool> hosts_inside_by_windows(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
@@ -48,6 +51,7 @@ struct ServiceIndex {
 ServiceIndex index_by_host(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& filed, std::size_t host_count);
 
 // The index of the service lines that read[l] allows: a line belongs to a
-// host when it holds "value='<host>'/>" without regard to case.
+// host when it holds "value='<host>'/>" without regard to case. When *stop
+// turns non-zero the index is left unfinished, for the caller to throw away.
 ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const std::vector<bool>& read,
-                                 const HostTable& hosts);
+                                 const HostTable& hosts, StopFlag stop = nullptr);

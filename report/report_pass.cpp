@@ -45,12 +45,14 @@ struct WholeHosts {
 }  // namespace
 
 Report render_problems(const std::vector<ProblemLine>& problem_lines, const std::vector<LineNames>& names,
-                       const ExcludeList& excludes) {
+                       const ExcludeList& excludes, StopFlag stop) {
   Report report;
   const std::size_t count = problem_lines.size();
   std::vector<LineHost> line_hosts(count);
   std::vector<bool> excluded_service(count, false);
   for (std::size_t i = 0; i < count; ++i) {
+    // A line's names may be long and the exclude list too: looked at per line.
+    if (stop_asked(stop)) return report;
     line_hosts[i].excluded = host_is_excluded(excludes, names[i].host);
     if (problem_lines[i].tokens & SERVICE_TOKENS) excluded_service[i] = service_is_excluded(excludes, names[i].service);
     if (!names[i].any()) ++report.unmatched;
@@ -92,8 +94,10 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const std:
   whole.index = index_by_host(filed, whole.number.size());
   std::vector<bool> read_by_pattern(count);
   for (std::size_t i = 0; i < count; ++i) read_by_pattern[i] = !names[i].whole;
-  const std::vector<bool> inside_down = hosts_inside(by_pattern, down_by_pattern);
-  const ServiceIndex pattern_index = index_service_lines(problem_lines, read_by_pattern, by_pattern);
+  const std::vector<bool> inside_down = hosts_inside(by_pattern, down_by_pattern, stop);
+  if (stop_asked(stop)) return report;
+  const ServiceIndex pattern_index = index_service_lines(problem_lines, read_by_pattern, by_pattern, stop);
+  if (stop_asked(stop)) return report;
   std::vector<bool> counted(count, false);  // excluded service lines already counted
   // Most pages show each group once: a line and a header per service found.
   // Reserving that keeps a long report from being copied as it grows.
@@ -102,6 +106,8 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const std:
   // Phase 2: the items, in page order.
   string_view last_host;  // the host whose service group was made last
   for (std::size_t i = 0; i < count; ++i) {
+    // A line may bring a long group of service lines: looked at per line.
+    if (stop_asked(stop)) return report;
     const unsigned tokens = problem_lines[i].tokens;
     const LineHost& line = line_hosts[i];
     const string_view host = names[i].host;

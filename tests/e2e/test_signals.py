@@ -5,11 +5,13 @@ ignored."""
 
 import os
 import signal
+import subprocess
 import time
 import unittest
 
-from statusbed import status_page
+from statusbed import PYTHON, status_page
 from support import ONE_PROBLEM_PAGE, E2ETestCase, one_problem_screen, write_config
+from terminal import RED
 
 # The pane's shell after the monitor: an interactive one, to type into.
 SHELL_AFTER = "exec /bin/sh -i"
@@ -80,6 +82,27 @@ class EndBySignalTest(E2ETestCase):
         time.sleep(0.5)
         os.kill(terminal.program_pids()[0], signal.SIGTERM)
         status, screen = terminal.exit_status(timeout=5)
+        self.assertEqual(status, 1)
+        self.assertRestored(terminal, screen)
+
+    def test_a_page_slow_to_read_does_not_hold_the_end_back(self):
+        # One DOWN host of a 1.65 MB name beside hosts of every length up to
+        # 1,680: reading it takes far longer than fetching it, so with no
+        # pause between refreshes the signal comes while a page is read.
+        path = os.path.join(self.folder(), "long-down.wml")
+        generator = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench",
+                                 "make_hostile_page.py")
+        subprocess.run([PYTHON, generator, "--shape", "long-down", "-o", path], check=True, capture_output=True)
+        with open(path, "rb") as f:
+            page = f.read()
+        bed = self.bed()
+        bed.set_page(page)
+        terminal = self.monitor(bed.base_url, "-s", "0", keeps_running=False, then=SHELL_AFTER)
+        # The alarm of the first page read, then a few more pages asked for.
+        terminal.wait_for(lambda s: sum(cell.bg == RED for _, _, cell in s.cells()) > 1000, 60, "the red screen")
+        self.wait_for_cycles(bed, 3, terminal, timeout=60)
+        os.kill(terminal.program_pids()[0], signal.SIGTERM)
+        status, screen = terminal.exit_status(timeout=10)
         self.assertEqual(status, 1)
         self.assertRestored(terminal, screen)
 
