@@ -36,8 +36,8 @@ std::uint32_t child(const MatchAutomaton& a, const MatchNode& n, unsigned char b
 }
 
 // Where the automaton goes from node on byte: the child, or else the child of
-// the longest suffix that has one, or the root. Suffixes are shorter and so
-// numbered lower: the walk ends at a node with a row.
+// the longest suffix that has one, or the root. Each fail link leads to a
+// shorter suffix, so the walk reaches the root at the latest, which has a row.
 std::uint32_t step(const MatchAutomaton& a, std::uint32_t node, unsigned char byte) {
   const std::uint32_t rows = row_nodes(a);
   while (node >= rows) {
@@ -85,27 +85,27 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
   if (!order.empty() && text(0).empty()) a.empty_pattern = order[0];
   while (first < order.size() && text(first).empty()) ++first;
 
-  // The trie has one node per distinct prefix; reserving that many keeps
-  // the arrays from growing by doubling, which on hostile pages of long
-  // names costs more than the building. equal_until[i]: the sorted patterns
-  // i .. equal_until[i] - 1 are one text.
+  // The trie has one node per distinct prefix: the patterns' lengths less
+  // what each shares with the one sorted before it. equal_until[i]: the
+  // sorted patterns i .. equal_until[i] - 1 are one text.
   std::size_t bound = 1;
-  std::vector<std::uint32_t> equal_until(order.size());
+  std::vector<bool> equals_previous(order.size(), false);
   for (std::uint32_t i = first; i < order.size(); ++i) {
     std::size_t shared = 0;
-    equal_until[i] = i + 1;
     if (i > first) {
       const std::string_view p = text(i), q = text(i - 1);
       while (shared < p.size() && shared < q.size() && fold_ascii(p[shared]) == fold_ascii(q[shared])) ++shared;
-      if (shared == p.size() && shared == q.size()) equal_until[i - 1] = 0;  // for the pass below
+      equals_previous[i] = shared == p.size() && shared == q.size();
     }
     bound += text(i).size() - shared;
   }
+  std::vector<std::uint32_t> equal_until(order.size() + 1, static_cast<std::uint32_t>(order.size()));
   for (std::uint32_t i = static_cast<std::uint32_t>(order.size()); i-- > first;)
-    if (equal_until[i] == 0) equal_until[i] = equal_until[i + 1];
+    equal_until[i] = i + 1 < order.size() && equals_previous[i + 1] ? equal_until[i + 1] : i + 1;
   a.rows.reserve(std::min<std::size_t>(bound, ROW_NODES) * 256);
-  // Made whole at once: the nodes of a tail are numbered before they are
-  // filled in.
+  // Made whole at once, as the nodes of a tail are numbered before they are
+  // filled in; never grown by doubling, which on hostile pages of long names
+  // would cost more than the building.
   a.nodes.resize(bound);
   std::uint32_t made = 1;  // the root
   std::size_t processed = 0;  // nodes given their children, for the stop flag's checks
