@@ -115,6 +115,34 @@ TEST(MatchAutomaton, AgreesWithThePlainSearchOnLargeTries) {
   }
 }
 
+// Nodes past the first ones have no rows: a step there looks among the
+// node's children, one by one up to a few and by bisection beyond. Here
+// nodes 1,500 bytes deep have up to 60 children, and the texts step
+// into each of them, past them, and fall back from them.
+TEST(MatchAutomaton, AgreesWithThePlainSearchAtWideDeepNodes) {
+  std::mt19937 random(2312);
+  const std::string branches = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ!#$%&()*+,-./:;<=>?@[]^_{|}~";
+  for (int round = 0; round < 6; ++round) {
+    std::string stem;
+    for (int n = 0; n < 1600; ++n) stem.push_back("ab"[random() % 2]);
+    std::vector<std::string> owned;
+    const std::size_t width = 3 + random() % 58;
+    for (std::size_t b = 0; b < width; ++b) {
+      std::string p = stem.substr(0, 1500 + random() % 3) + branches[random() % branches.size()];
+      for (std::size_t n = random() % 4; n > 0; --n) p.push_back("ab"[random() % 2]);
+      owned.push_back(p);
+    }
+    std::string text;
+    for (int piece = 0; piece < 12; ++piece) {
+      const std::string& p = owned[random() % owned.size()];
+      text += p.substr(0, p.size() - random() % 3);
+      text.push_back(branches[random() % branches.size()]);
+    }
+    const std::vector<std::string_view> patterns(owned.begin(), owned.end());
+    ASSERT_EQ(automaton_matches(patterns, text), plain_matches(patterns, text)) << "round " << round;
+  }
+}
+
 // One stamp over several texts names each pattern once among them all; a
 // new stamp names them again.
 TEST(MatchAutomaton, AStampNamesEachPatternOnce) {
