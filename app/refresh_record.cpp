@@ -66,7 +66,7 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
   record.data_age = std::move(data_age);
 }
 
-RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop, bool ask_json) {
+RefreshRecord refresh(Program& program, StopFlag stop, bool ask_json) {
   const Settings& settings = program.settings;
   Credentials credentials = read_credentials(settings);
   FetchResult transfer = fetch_problems(settings, credentials, program.body, stop);
@@ -75,7 +75,7 @@ RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop, 
   RefreshRecord record =
       read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes, settings.newcgi, stop);
   record.outcome.fetched_at = fetched_at;
-  if (!(stop && *stop)) {
+  if (!stop_asked(stop)) {
     if (!record.outcome.banner && settings.max_age)
       take_data_age(record, fetch_data_age(settings, record.credentials, stop), *settings.max_age);
     else if (ask_json && record.transfer.status != 0)

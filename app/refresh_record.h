@@ -2,7 +2,6 @@
 // One refresh, as one record: the transfer, the page as read, the data
 // age's answer and what the screen shows. The refresh cycle paints it;
 // orvek -t prints it. Nothing in it is read, fetched or decided twice.
-#include <csignal>
 #include <optional>
 #include <vector>
 
@@ -53,4 +52,4 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
 // answered, as orvek -t does, even where the screen would not use it. When
 // stop is given, a transfer or the reading of a page is abandoned soon
 // after *stop turns non-zero.
-RefreshRecord refresh(Program& program, const volatile std::sig_atomic_t* stop = nullptr, bool ask_json = false);
+RefreshRecord refresh(Program& program, StopFlag stop = nullptr, bool ask_json = false);

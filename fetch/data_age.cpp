@@ -149,7 +149,7 @@ DataAge read_data_age(std::string_view text) {
 }
 
 DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credentials,
-                            const volatile std::sig_atomic_t* stop) {
+                            StopFlag stop) {
   DataAgeFetch result;
   JsonBody body;
   result.fetched = run_server_transfer(settings, credentials, settings.data_age_url,

@@ -8,12 +8,12 @@
 // shows: a list read from data that an hour-old program left behind is no
 // current list. The same answer counts the hosts this user may see: a user
 // who sees none gets an empty list, which is no all-clear.
-#include <csignal>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "common/stop_flag.h"
 #include "fetch/status_fetch.h"
 
 struct Credentials;
@@ -62,7 +62,7 @@ inline constexpr std::size_t DATA_AGE_BODY_LIMIT = 1 << 20;
 // (the same credentials, authentication, TLS, time bounds), then read. When
 // stop is given, the transfer is abandoned soon after *stop turns non-zero.
 DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credentials,
-                            const volatile std::sig_atomic_t* stop = nullptr);
+                            StopFlag stop = nullptr);
 
 // The banner that shows instead of the report when the data is older than
 // max_age seconds (" Server data is N min old! ", or under a minute

@@ -95,7 +95,7 @@ FetchFailure failure_of(CURLcode code, bool body_refused, long status, const Hea
 // libcurl calls this at least once a second during a transfer; non-zero
 // ends it.
 int on_progress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return *static_cast<const volatile std::sig_atomic_t*>(stop) != 0;
+  return stop_asked(static_cast<StopFlag>(stop));
 }
 
 // OpenSSL's check of the chain, as libcurl asked for it, with the server's
@@ -127,7 +127,7 @@ CURLcode on_tls_context(CURL*, void* context, void* kept) {
 
 // Returns why the settings cannot be used; empty when the handle is set.
 std::string set_up(CURL* handle, const Settings& settings, const Credentials& credentials, const std::string& url,
-                   char* error, const volatile std::sig_atomic_t* stop) {
+                   char* error, StopFlag stop) {
   if (std::string fault = set_trust_options(handle, settings); !fault.empty()) return fault;
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -204,7 +204,7 @@ void keep_certificate(void* handle, PeerCertificate& kept) {
 }
 
 FetchResult run_server_transfer(const Settings& settings, const Credentials& credentials, const std::string& url,
-                                const BodySink& body, const volatile std::sig_atomic_t* stop) {
+                                const BodySink& body, StopFlag stop) {
   FetchResult result;
   const TransferHandle handle(curl_easy_init());
   if (!handle) {

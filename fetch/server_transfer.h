@@ -3,12 +3,12 @@
 // it asks: the same credentials, authentication, TLS options and time
 // bounds, so that an answer from one CGI is as trustworthy as from another;
 // one run of the transfer, and one reading of how it ended.
-#include <csignal>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "common/stop_flag.h"
 #include "config/password_file.h"
 #include "fetch/status_fetch.h"
 
@@ -43,7 +43,7 @@ struct BodySink {
 // password file that cannot be read, a malformed pin line) make no transfer
 // and fail as PASSWORD_FILE or UNUSABLE_SETTINGS.
 FetchResult run_server_transfer(const Settings& settings, const Credentials& credentials, const std::string& url,
-                                const BodySink& body, const volatile std::sig_atomic_t* stop);
+                                const BodySink& body, StopFlag stop);
 
 // Has every TLS handshake on the libcurl easy handle keep the server's
 // certificate and OpenSSL's verdict on its chain into kept, the last

@@ -36,7 +36,7 @@ std::string_view received_text(const ReceiveBuffer& buffer) {
 }
 
 FetchResult fetch_problems(const Settings& settings, const Credentials& credentials, ReceiveBuffer& buffer,
-                           const volatile std::sig_atomic_t* stop) {
+                           StopFlag stop) {
   reset_received_body(buffer);
   FetchResult result =
       run_server_transfer(settings, credentials, settings.status_url, {on_body_chunk, &buffer, &buffer.refused}, stop);

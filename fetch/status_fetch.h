@@ -1,10 +1,11 @@
 #pragma once
-#include <csignal>
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/stop_flag.h"
 
 struct Credentials;
 struct Settings;
@@ -86,7 +87,7 @@ struct FetchResult {
 // failure) within about a second of *stop turning non-zero, so that a
 // signal to end is not kept waiting.
 FetchResult fetch_problems(const Settings& settings, const Credentials& credentials, ReceiveBuffer& buffer,
-                           const volatile std::sig_atomic_t* stop = nullptr);
+                           StopFlag stop = nullptr);
 
 // Adds the schemes of a WWW-Authenticate value ("Digest realm=\"x\",
 // qop=\"auth\", Basic realm=\"y\"" holds Digest and Basic) that schemes lacks,
