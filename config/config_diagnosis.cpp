@@ -39,8 +39,6 @@ bool is_secret(string_view key) {
 // The key a word that starts a secret's usual names stands for.
 constexpr string_view SECRET_KEY = CONFIG_KEYS[key_of("password")].name;
 
-// A line shown in a note is cut here, so that a stray megabyte stays a line.
-
 // The blank (other than the space the reader takes) that starts at text[at]:
 // its byte length and its name; length 0 when there is none.
 struct Blank {
