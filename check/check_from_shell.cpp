@@ -52,13 +52,15 @@ string counted(long n, string_view one, string_view many) {
 }
 
 // The report under construction. What the server or libcurl sent passes
-// through outside(), which masks the password where it stands as the
-// password and shows control bytes as ^X; what the user wrote (paths, the
-// URL, other values) through written(), which only shows control bytes: a
-// password that happens to be a word of a path must not garble it, nor
-// point at itself.
+// through outside(), which masks the password in every form it hides and
+// shows control bytes as ^X; what the user wrote (paths, the URL, other
+// values) through written(), which only shows control bytes: a password
+// that happens to be a word of a path must not garble it, nor point at
+// itself. The user name is the exception: it is not shown at all where it
+// holds a password (see password_hidden).
 struct Lines {
-  std::vector<string> secrets;
+  PasswordMask mask;
+  bool user_hidden = false;
   string text;
   bool noted = false;  // a line not taken, or a pitfall: the wall works, but not quite as written
   string first_note;
@@ -71,7 +73,7 @@ struct Lines {
     if (!noted) first_note = what;
     noted = true;
   }
-  string outside(string_view value) const { return shown(value, secrets); }
+  string outside(string_view value) const { return shown(value, mask); }
   static string written(string_view value) { return shown(value, {}); }
   // "line N: "TEXT": why", one a line, for the file just named.
   void add_notes(const LineNotes& notes) {
@@ -101,7 +103,6 @@ bool offers(const FetchResult& fetched, string_view scheme) {
 
 void explain_settings(const Program& program, string_view config_file, const Credentials& credentials,
                       const SetUpNotes& notes, Lines& lines) {
-  const string& password = credentials.password;
   const Settings& settings = program.settings;
   lines.add("configuration", lines.written(config_file));
   lines.add_notes(notes.config);
@@ -119,10 +120,8 @@ void explain_settings(const Program& program, string_view config_file, const Cre
   lines.add("interval", interval);
   if (interval_unsound(program.options.refresh_interval)) lines.note("interval " + interval);
   lines.add("URL", lines.written(without_credentials(settings.status_url)));
-  // Only a user name that is the password itself would give it away.
-  const bool user_is_password = !password.empty() && settings.username == password;
   lines.add("user name", settings.username.empty() ? "none"
-                         : user_is_password        ? "not shown: it is the password"
+                         : lines.user_hidden       ? "not shown"
                                                    : lines.written(settings.username));
   lines.add("authentication", settings.digest ? "Digest only (" + switch_on("digest") + ")"
                                               : "whichever scheme the server asks for (Basic, Digest and others)");
@@ -335,12 +334,12 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   const Answer& answer = record.answer;
   const Report& report = record.outcome.report;
   Lines lines;
-  // The password where it could come back: as sent, and in the Authorization
-  // header that carried it; the password line's too where a file won over it.
-  lines.secrets = password_forms(program.settings.username, record.credentials.password);
-  if (program.settings.password != record.credentials.password)
-    for (string& form : password_forms(program.settings.username, program.settings.password))
-      lines.secrets.push_back(std::move(form));
+  // The password as sent, and the password line's too where a file won
+  // over it. A user name that holds either, in any form hidden, would give
+  // it away: it is not shown, and no reason is given, which would.
+  const string& username = program.settings.username;
+  lines.mask = password_mask(username, {record.credentials.password, program.settings.password});
+  lines.user_hidden = masked(username, lines.mask) != username;
   explain_settings(program, config_file, record.credentials, notes, lines);
 
   const string took = seconds_text(fetched.seconds);
@@ -355,7 +354,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
   const ShownCertificate certificate = shown_certificate(program.settings, fetched, second_look);
-  if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.secrets));
+  if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.mask));
 
   if (fetched.ok()) {
     const PageKind kind = page_kind(received_body(program.body));
@@ -398,7 +397,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   // The text of a login or redirect answer says nothing the lines above do not.
   const bool says_more = fetched.status != 401 && fetched.status != 407 && !(fetched.status >= 300 && fetched.status <= 399);
   if (answered && says_more && (!fetched.ok() || answer.verdict != PageVerdict::STATUS_PAGE)) {
-    const string excerpt = page_excerpt(received_body(program.body), lines.secrets);
+    const string excerpt = page_excerpt(received_body(program.body), lines.mask);
     lines.add("page text", !excerpt.empty()        ? "\"" + excerpt + "\""
                            : fetched.body_size == 0 ? "none (an empty body)"
                                                     : "none (markup only)");
@@ -406,14 +405,18 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
 
   const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
   if (drawn) explain_report(program, answer, report, notes, lines);
-  const DataAgeExplained age = explain_data_age(program.settings, record.data_age ? &*record.data_age : nullptr, drawn);
-  // The data age URL and the user name in a key are the user's, unless the
-  // name is the password itself; the rest is the server's answer.
-  const bool user_is_password =
-      !record.credentials.password.empty() && program.settings.username == record.credentials.password;
+  const DataAgeExplained age =
+      explain_data_age(program.settings, record.data_age ? &*record.data_age : nullptr, drawn, lines.user_hidden);
+  // The data age URL and the keys are the user's; the rest is the server's answer.
   for (const auto& [key, value] : age.lines)
-    lines.add(user_is_password ? lines.outside(key) : lines.written(key),
-              key == "data age URL" ? lines.written(value) : lines.outside(value));
+    lines.add(lines.written(key), key == "data age URL" ? lines.written(value) : lines.outside(value));
+  if (record.data_age) {
+    const std::vector<CheckLine> impostor = json_certificate_lines(program.settings, record.data_age->fetched, lines.mask);
+    lines.add(impostor);
+    // The wall without maxage never asks there; still, someone answers in the server's place.
+    if (!impostor.empty())
+      lines.note("the JSON status CGI's connection failed its certificate check: someone else may be answering");
+  }
   lines.add(exposure_warnings(program.settings, config_file, certificate));
 
   CheckReport result;

@@ -183,10 +183,10 @@ std::vector<CheckLine> trust_setting_lines(const Settings& settings, const Crede
 }
 
 std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchResult& fetched,
-                                         const ShownCertificate& certificate, const std::vector<string>& secrets) {
+                                         const ShownCertificate& certificate, const PasswordMask& mask) {
   std::vector<CheckLine> lines;
   if (!certificate.facts) {
-    lines.push_back({"certificate", "could not be looked at: " + shown(certificate.error, secrets)});
+    lines.push_back({"certificate", "could not be looked at: " + shown(certificate.error, mask)});
     return lines;
   }
   // A second handshake's certificate may not be the one the transfer was
@@ -194,10 +194,10 @@ std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchRe
   const string unchecked = certificate.checked ? "" : " (not checked)";
   const auto add = [&](string key, string value) { lines.push_back({std::move(key), std::move(value) + unchecked}); };
   const CertificateFacts& facts = *certificate.facts;
-  add("certificate subject", shown(facts.subject, secrets));
-  add("certificate names", facts.alt_names.empty() ? "none (no subject alternative names)" : shown(facts.alt_names, secrets));
-  add("certificate issuer", shown(facts.issuer, secrets));
-  string validity = "from " + shown(facts.not_before, secrets) + " to " + shown(facts.not_after, secrets);
+  add("certificate subject", shown(facts.subject, mask));
+  add("certificate names", facts.alt_names.empty() ? "none (no subject alternative names)" : shown(facts.alt_names, mask));
+  add("certificate issuer", shown(facts.issuer, mask));
+  string validity = "from " + shown(facts.not_before, mask) + " to " + shown(facts.not_after, mask);
   if (facts.not_yet_valid) validity += " (not valid yet)";
   else if (facts.expired)
     validity += facts.days_left < 0 ? " (expired " + std::to_string(-facts.days_left) +
@@ -233,9 +233,22 @@ std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchRe
     // A pin would change nothing here: the chain must hold as well.
     lines.push_back({"hint", (!settings.cafile.empty() ? "the CA file " + written(settings.cafile) + " does"
                                                        : string("the system's CA certificates do")) +
-                                 " not vouch for this certificate's issuer, " + shown(facts.issuer, secrets)});
+                                 " not vouch for this certificate's issuer, " + shown(facts.issuer, mask)});
   else if (passed && settings.pin.empty() && !facts.pin.empty())
     lines.push_back({"hint", "to accept this server and no other, add: pin " + facts.pin});
+  return lines;
+}
+
+std::vector<CheckLine> json_certificate_lines(const Settings& settings, const FetchResult& json,
+                                              const PasswordMask& mask) {
+  if (trust_failure_of(json) == TrustFailure::NONE) return {};
+  ShownCertificate certificate;
+  certificate.asked = true;
+  if (json.certificate.seen()) certificate.facts = read_certificate(json.certificate.der);
+  if (!certificate.facts) certificate.error = trust_failure_words(json);
+  std::vector<CheckLine> lines = certificate_lines(settings, json, certificate, mask);
+  for (CheckLine& line : lines)
+    if (line.key.starts_with("certificate")) line.key.insert(0, "JSON ");
   return lines;
 }
 

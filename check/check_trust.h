@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check/password_mask.h"
 #include "fetch/certificate.h"
 
 struct Credentials;
@@ -44,10 +45,18 @@ ShownCertificate shown_certificate(const Settings& settings, const FetchResult& 
 // read it.
 std::vector<CheckLine> trust_setting_lines(const Settings& settings, const Credentials& credentials);
 
-// The certificate, and whether and how the transfer checked it. secrets:
-// what to mask in the certificate's own texts, which the server sent.
+// The certificate, and whether and how the transfer checked it. mask: the
+// password, hidden in the certificate's own texts, which the server sent.
 std::vector<CheckLine> certificate_lines(const Settings& settings, const FetchResult& fetched,
-                                         const ShownCertificate& certificate, const std::vector<std::string>& secrets);
+                                         const ShownCertificate& certificate, const PasswordMask& mask);
+
+// Where the JSON status CGI's transfer (data age, visible hosts) failed a
+// certificate check although the list's got through: someone else answered
+// that connection. Its certificate, from that connection, as for the list
+// ("JSON certificate subject", ...), and what to make of it; nothing when no
+// check failed there.
+std::vector<CheckLine> json_certificate_lines(const Settings& settings, const FetchResult& json,
+                                              const PasswordMask& mask);
 
 // Warnings about the exposure of the password and an expiring certificate.
 std::vector<CheckLine> exposure_warnings(const Settings& settings, std::string_view config_file,

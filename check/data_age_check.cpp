@@ -38,14 +38,16 @@ string duration(std::int64_t ms) {
 
 // "hosts visible to USER: N" when the JSON CGI counted them; with none, why
 // a calm screen would mean nothing.
-void explain_visible_hosts(const Settings& settings, const DataAgeFetch* fetched, DataAgeExplained& result) {
+void explain_visible_hosts(const Settings& settings, const DataAgeFetch* fetched, bool user_hidden,
+                           DataAgeExplained& result) {
   if (!fetched || !fetched->fetched.ok()) return;
   const DataAge& age = fetched->age;
   // No JSON status CGI there (or something else answering at its URL):
   // an older server, which says nothing of its users.
   if (!age.hosts && age.hosts_problem.empty()) return;
-  const string key =
-      "hosts visible to " + (settings.username.empty() ? string("(no user name)") : settings.username);
+  const string key = "hosts visible to " + (settings.username.empty() ? string("(no user name)")
+                                            : user_hidden              ? string("the user")
+                                                                       : settings.username);
   if (!age.hosts) {
     result.lines.emplace_back(key, "unknown: " + age.hosts_problem);
     return;
@@ -64,10 +66,11 @@ void explain_visible_hosts(const Settings& settings, const DataAgeFetch* fetched
 
 }  // namespace
 
-DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched, bool drawn) {
+DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched, bool drawn,
+                                  bool user_hidden) {
   DataAgeExplained result;
   auto add = [&result](string key, string value) { result.lines.emplace_back(std::move(key), std::move(value)); };
-  explain_visible_hosts(settings, fetched, result);
+  explain_visible_hosts(settings, fetched, user_hidden, result);
   // Without a maxage line the check says nothing of the age, as the monitor
   // asks nothing.
   if (!settings.max_age) {

@@ -23,5 +23,7 @@ struct DataAgeExplained {
 // answered the list; nothing otherwise. drawn: the monitor would draw the
 // list (only then would it ask for the age). Without a maxage line nothing
 // is said of the age; the hosts the user may see are named whenever the
-// JSON CGI gave its answer, and never when the server has no such CGI.
-DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched, bool drawn);
+// JSON CGI gave its answer, and never when the server has no such CGI;
+// user_hidden: the user name is not shown there ("the user" instead).
+DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched, bool drawn,
+                                  bool user_hidden = false);

@@ -10,28 +10,8 @@ namespace {
 using std::string;
 using std::string_view;
 
-constexpr string_view MASK = "********";
 // Page text beyond this is not looked at for the excerpt.
 constexpr std::size_t EXCERPT_SCAN_LIMIT = 1 << 16;
-
-string base64(string_view bytes) {
-  static constexpr char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  string out;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    const std::size_t n = bytes.size() - i < 3 ? bytes.size() - i : 3;
-    unsigned long group = 0;
-    for (std::size_t k = 0; k < 3; ++k)
-      group = (group << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-    for (std::size_t k = 0; k < 4; ++k) out.push_back(k <= n ? ALPHABET[(group >> (18 - 6 * k)) & 63] : '=');
-  }
-  return out;
-}
-
-void mask(string& text, const std::vector<string>& secrets) {
-  for (const string& secret : secrets)
-    for (std::size_t at = text.find(secret); at != string::npos; at = text.find(secret, at + MASK.size()))
-      text.replace(at, secret.size(), MASK);
-}
 
 // The length of the well-formed UTF-8 sequence at text[at], 0 when the byte
 // there starts none.
@@ -132,20 +112,10 @@ string first_characters(string_view text, std::size_t limit, bool& cut) {
 
 }  // namespace
 
-std::vector<string> password_forms(string_view username, string_view password) {
-  if (password.empty()) return {};
-  return {string(password), base64(string(username) + ":" + string(password))};
-}
+string shown(string_view text, const PasswordMask& mask) { return printable(masked(text, mask)); }
 
-string shown(string_view text, const std::vector<string>& secrets) {
-  string masked(text);
-  mask(masked, secrets);
-  return printable(masked);
-}
-
-string page_excerpt(string_view body, const std::vector<string>& secrets) {
-  string text = page_text(body);
-  mask(text, secrets);
+string page_excerpt(string_view body, const PasswordMask& mask) {
+  const string text = page_text(masked(body, mask));
   bool cut = false;
   string excerpt = first_characters(text, PAGE_EXCERPT_LIMIT, cut);
   return printable(excerpt) + (cut ? "..." : "");

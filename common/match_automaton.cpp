@@ -196,3 +196,14 @@ void find_patterns(const MatchAutomaton& a, std::string_view text, std::vector<s
       if (!name(a.matches[m].pattern)) break;
   }
 }
+
+void find_longest_ends(const MatchAutomaton& a, std::string_view text,
+                       const std::function<void(std::size_t end, std::uint32_t pattern)>& found) {
+  if (a.nodes.size() <= 1) return;  // only the root
+  std::uint32_t node = ROOT;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    node = step(a, node, fold_ascii(text[i]));
+    // The node's own pattern, or its nearest suffix's: the longest.
+    if (const std::uint32_t m = a.nodes[node].match; m != NO_PATTERN) found(i + 1, a.matches[m].pattern);
+  }
+}

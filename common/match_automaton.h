@@ -21,6 +21,7 @@
 // finished transitions, so that a failed step costs one look-up there
 // instead of a walk.
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -66,3 +67,10 @@ MatchAutomaton build_match_automaton(const std::vector<std::string_view>& patter
 // When *stop turns non-zero the search ends early, having named only part.
 void find_patterns(const MatchAutomaton& automaton, std::string_view text, std::vector<std::uint32_t>& named,
                    std::uint32_t stamp, std::vector<std::uint32_t>& found, StopFlag stop = nullptr);
+
+// Calls found(end, pattern) for every end (one past a byte of text) at which
+// a pattern ends, in increasing order of end, with the longest pattern
+// ending there: the shorter ones lie inside it. One pass over the text,
+// one call per end at most. The empty pattern is never reported.
+void find_longest_ends(const MatchAutomaton& automaton, std::string_view text,
+                       const std::function<void(std::size_t end, std::uint32_t pattern)>& found);

@@ -159,4 +159,24 @@ TEST(MatchAutomaton, AStampNamesEachPatternOnce) {
   EXPECT_EQ(found, (std::vector<std::uint32_t>{0, 2}));
 }
 
+// Against the plain definition: at each end, the longest pattern ending
+// there, letters without regard to case; nothing where none ends.
+TEST(MatchAutomaton, NamesTheLongestPatternAtEachEnd) {
+  const std::vector<std::string_view> patterns = {"he", "SHE", "hers", "his", "e", "aaa", "a"};
+  for (const std::string_view text : {"ushers", "aaaaa hHiS she", "", "xyz", "hershe"}) {
+    std::vector<std::pair<std::size_t, std::uint32_t>> expected, found;
+    for (std::size_t end = 1; end <= text.size(); ++end) {
+      std::uint32_t longest = NO_PATTERN;
+      for (std::uint32_t p = 0; p < patterns.size(); ++p)
+        if (patterns[p].size() <= end && equal_ignoring_case(text.substr(end - patterns[p].size(), patterns[p].size()), patterns[p]) &&
+            (longest == NO_PATTERN || patterns[p].size() > patterns[longest].size()))
+          longest = p;
+      if (longest != NO_PATTERN) expected.emplace_back(end, longest);
+    }
+    find_longest_ends(build_match_automaton(patterns), text,
+                      [&](std::size_t end, std::uint32_t pattern) { found.emplace_back(end, pattern); });
+    EXPECT_EQ(found, expected) << text;
+  }
+}
+
 }  // namespace
