@@ -246,9 +246,13 @@ std::vector<CheckLine> json_certificate_lines(const Settings& settings, const Fe
   certificate.asked = true;
   if (json.certificate.seen()) certificate.facts = read_certificate(json.certificate.der);
   if (!certificate.facts) certificate.error = trust_failure_words(json);
-  std::vector<CheckLine> lines = certificate_lines(settings, json, certificate, mask);
-  for (CheckLine& line : lines)
-    if (line.key.starts_with("certificate")) line.key.insert(0, "JSON ");
+  std::vector<CheckLine> lines;
+  // The list's hints fit no key that another connection passed: this is no
+  // key change nor an authority to add, but someone else answering.
+  for (CheckLine& line : certificate_lines(settings, json, certificate, mask))
+    if (line.key.starts_with("certificate")) lines.push_back({"JSON " + line.key, std::move(line.value)});
+  lines.push_back({"hint", "the list's connection passed the same checks and this one did not: someone else "
+                           "answered at the server's address; find who before trusting this network path"});
   return lines;
 }
 

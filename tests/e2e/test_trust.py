@@ -7,10 +7,14 @@ own; and the warnings -t gives about what exposes the password."""
 
 import base64
 import grp
+import http.server
+import json
 import os
 import shutil
+import ssl
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -36,6 +40,73 @@ SPACED_PASSWORD = "s3cret pass #1; it's"
 def secret_forms(user, password):
     return {"password": password.encode(),
             "Basic credentials": base64.b64encode(("%s:%s" % (user, password)).encode())}
+
+
+class SwitchingServer:
+    """HTTPS with Basic authentication on 127.0.0.1, in a thread of the
+    test: the genuine certificate until the list has been answered, then
+    the impostor's on every new connection, as someone taking over the
+    server's address between two connections would. The JSON CGI answers
+    fresh data to whoever gets through."""
+
+    def __init__(self, genuine, impostor):
+        contexts = []
+        for certificate, key in (genuine, impostor):
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(certificate, key)
+            contexts.append(context)
+        switch = self
+        self.list_answered = False
+        self.json_answered = 0
+        expected = "Basic " + base64.b64encode(("%s:%s" % (USER, PASSWORD)).encode()).decode()
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                if self.headers.get("Authorization") != expected:
+                    return self._answer(401, b"", [("WWW-Authenticate", 'Basic realm="switch"')])
+                if "statusjson.cgi" in self.path:
+                    switch.json_answered += 1
+                    now = int(time.time() * 1000)
+                    body = json.dumps({"result": {"query_time": now, "program_start": now - 86400000,
+                                                  "last_data_update": now - 3000},
+                                       "data": {"count": {"up": 5, "down": 1, "unreachable": 0, "pending": 0}}})
+                    return self._answer(200, body.encode(), [("Content-Type", "application/json")])
+                self._answer(200, ONE_PROBLEM_PAGE.encode(), [("Content-Type", "text/vnd.wap.wml")])
+                switch.list_answered = True
+
+            def _answer(self, status, body, headers):
+                self.send_response(status)
+                self.send_header("Content-Length", str(len(body)))
+                for name, value in headers:
+                    self.send_header(name, value)
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        class Server(http.server.ThreadingHTTPServer):
+            def get_request(self):
+                connection, address = self.socket.accept()
+                context = contexts[1 if switch.list_answered else 0]
+                # The handshake in the handler's thread: a refused one ends only that.
+                return context.wrap_socket(connection, server_side=True, do_handshake_on_connect=False), address
+
+            def handle_error(self, request, client_address):
+                pass  # a client that refused the certificate
+
+        self.httpd = Server(("127.0.0.1", 0), Handler)
+        self._thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self._thread.start()
+
+    @property
+    def base_url(self):
+        return "https://127.0.0.1:%d" % self.httpd.server_address[1]
+
+    def stop(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+        self._thread.join(2)
 
 
 class TrustTest(E2ETestCase):
@@ -265,6 +336,40 @@ class TrustTest(E2ETestCase):
         terminal = self.run_orvek("-c", self.config(impostor.base_url, lines), "-s", "1")
         self.assertBanner(terminal)
         self.assertEqual(len(impostor.data_age_requests()), count)
+
+    def test_an_impostor_on_the_json_connection_is_named(self):
+        # The list's connection meets the genuine server, the JSON CGI's the
+        # impostor: -t names it with that connection's certificate, with or
+        # without maxage; without, the wall draws the report, so it warns.
+        trust = {"pin": ["pin %s" % self.pins["genuine"]], "cafile": ["cafile %s" % self.authority]}
+        failure = {"pin": PIN, "cafile": UNKNOWN_CA}
+        for name, lines in trust.items():
+            for max_age in (False, True):
+                with self.subTest(trust=name, maxage=max_age):
+                    server = SwitchingServer(self.certificates["genuine"], self.certificates["impostor"])
+                    self.addCleanup(server.stop)
+                    result = self.check(self.config(server.base_url, lines + (["maxage 300"] if max_age else [])))
+                    out = result.stdout.decode()
+                    self.assertTrue(server.list_answered, out)
+                    self.assertEqual(server.json_answered, 0, out)
+                    self.assertEqual(result.returncode, 2 if max_age else 1, out)
+                    for text in ["certificate pin: %s\n" % self.pins["genuine"],
+                                 "certificate checked: passed (",
+                                 "JSON certificate checked: FAILED: %s: " % failure[name],
+                                 "JSON certificate self-signed: yes\n",
+                                 "JSON certificate pin: %s\n" % self.pins["impostor"],
+                                 "hint: the list's connection passed the same checks and this one did not: "]:
+                        self.assertIn(text, out)
+                    # No invitation to pin or trust the impostor.
+                    self.assertNotIn("make the pin line", out)
+                    self.assertNotIn("do not vouch for", out)
+                    if max_age:
+                        self.assertTrue(out.startswith('ORVEK CRITICAL - the monitor would show the banner '
+                                                       '" Server data age unknown! "'), out)
+                    else:
+                        self.assertTrue(out.startswith("ORVEK WARNING - the monitor draws the report, but the JSON "
+                                                       "status CGI's connection failed its certificate check"), out)
+                    self.assertNoSecret(result.stdout)
 
     def test_password_file_is_read_at_every_fetch(self):
         bed = self.bed(auth="basic", users={USER: SPACED_PASSWORD})
