@@ -157,7 +157,8 @@ void explain_settings(const Program& program, string_view config_file, const Cre
   if (!settings.digest && settings.username.find(':') != string::npos)
     lines.add("pitfall", "the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
                          "against Basic the server sees the user " +
-                             lines.written(settings.username.substr(0, settings.username.find(':'))) +
+                             (lines.user_hidden ? string("name's part before it")
+                                                : lines.written(settings.username.substr(0, settings.username.find(':')))) +
                              "; set " + switch_on("digest") + " if the server offers Digest");
 }
 

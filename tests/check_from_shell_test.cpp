@@ -242,12 +242,16 @@ TEST(CheckReport, AUserNameHoldingThePasswordIsNotShown) {
       {"username ZGVtbw\npassword demo\n", "user name: not shown\n"},  // its base64
       {"username alice\npassword demo\n", "user name: alice\n"},
       {"username demo\npassword demo-ops\n", "user name: demo\n"},
+      {"username demo:x\npassword demo\n", "user name: not shown\n"},  // nor its part before the ':'
   };
   for (const auto& c : cases) {
     const Program program = program_for(std::string("server http://mon.example\n") + c.config);
     const std::string text = explain(program, failed(FetchFailure::NO_HANDLE)).text;
     EXPECT_EQ(lines_with(text, "user name"), c.user_line) << c.config;
     EXPECT_EQ(text.find("the password\n"), std::string::npos) << text;
+    if (c.user_line == std::string("user name: not shown\n")) {
+      EXPECT_EQ(text.find("demo"), std::string::npos) << text;
+    }
   }
 }
 
