@@ -57,7 +57,7 @@ string counted(long n, string_view one, string_view many) {
 // values) through written(), which only shows control bytes: a password
 // that happens to be a word of a path must not garble it, nor point at
 // itself. The user name is the exception: it is not shown at all where it
-// holds a password (see password_hidden).
+// holds a password (user_hidden).
 struct Lines {
   PasswordMask mask;
   bool user_hidden = false;
