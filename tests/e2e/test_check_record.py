@@ -1,7 +1,8 @@
 """orvek -t tells what the refresh itself did: the certificate it shows is
 the one of the connection that carried the request (or was refused), with
 that connection's verdict, against a server that answers every other
-connection with a self-signed impostor under the same names; the password
+connection with a self-signed impostor under the same names, and the JSON
+CGI's connection that met the impostor is named with its own; the password
 is masked only where the server sends it back, never in what the user
 wrote; and the first line follows the check-plugin convention."""
 
@@ -107,10 +108,10 @@ class AlternatingProxy:
 
 
 def list_connection(connections, list_answered):
-    """(server, carried) of the connection that carried the list's answer or
-    refused it, among one run's connections: -t asks the JSON CGI after the
-    list, on connections of its own. A connection refused before its request
-    tells no path, so the status CGI's log says whether the list came."""
+    """The place of the connection that carried the list's answer or refused
+    it, among one run's connections: -t asks the JSON CGI after the list, on
+    connections of its own. A connection refused before its request tells no
+    path, so the status CGI's log says whether the list came."""
     lists = [i for i, c in enumerate(connections) if c[1] and not c[2]]
     if list_answered:
         chosen = lists[-1]
@@ -119,7 +120,7 @@ def list_connection(connections, list_answered):
         chosen = min(lists[-1] + 1, len(connections) - 1)
     else:
         chosen = 0
-    return connections[chosen][:2]
+    return chosen
 
 
 class CheckRecordTest(E2ETestCase):
@@ -195,17 +196,27 @@ class CheckRecordTest(E2ETestCase):
                     self.assertTrue(connections, out)
                     # The list's last connection carried the answer, or was
                     # refused; the JSON CGI's come after it.
-                    server, carried = list_connection(connections, len(bed.requests()) > answered)
+                    index = list_connection(connections, len(bed.requests()) > answered)
+                    server, carried = connections[index][:2]
                     seen.add(server)
                     status, present, absent = expected[server]
+                    # The JSON CGI's connections, after the list's: one
+                    # that met the impostor is named, and warned of.
+                    if status == 0 and any(c[0] == "impostor" for c in connections[index + 1:]):
+                        status = 1
+                        present = present + ["JSON certificate pin: %s\n" % impostor,
+                                             "JSON certificate checked: FAILED: "]
+                        absent = [text for text in absent if text != impostor]
+                    else:
+                        absent = absent + ["JSON certificate"]
                     self.assertEqual(result.returncode, status, out)
                     self.assertIn("certificate pin: %s\n" % self.pins[server], out)
                     for text in present:
                         self.assertIn(text, out)
                     for text in absent:
                         self.assertNotIn(text, out)
-                    self.assertEqual(carried, status == 0, "a request only past every check: %s" % out)
-                    self.assertTrue(out.startswith("ORVEK %s - " % ("OK" if status == 0 else "CRITICAL")), out)
+                    self.assertEqual(carried, status != 2, "a request only past every check: %s" % out)
+                    self.assertTrue(out.startswith("ORVEK %s - " % ("OK", "WARNING", "CRITICAL")[status]), out)
                 self.assertEqual(seen, {"genuine", "impostor"}, "both servers answered")
 
     def test_the_password_is_masked_only_where_the_server_sends_it(self):
