@@ -750,6 +750,40 @@ class SilentServer:
             self._held.append(connection)
 
 
+def send_answer(handler, status, body, headers=(), content_type="text/vnd.wap.wml"):
+    """Answers an http.server request: status, the body (bytes), headers."""
+    handler.send_response(status)
+    handler.send_header("Content-Type", content_type)
+    handler.send_header("Content-Length", str(len(body)))
+    for name, value in headers:
+        handler.send_header(name, value)
+    handler.end_headers()
+    handler.wfile.write(body)
+
+
+class ThreadedServer:
+    """An http.server on 127.0.0.1 serving handler in a thread of the test,
+    from the start until stop(). server_class: an http.server class (one
+    that wraps its connections in TLS for https)."""
+
+    def __init__(self, handler, server_class=None, scheme="http"):
+        import http.server
+
+        self.httpd = (server_class or http.server.ThreadingHTTPServer)(("127.0.0.1", 0), handler)
+        self.scheme = scheme
+        self._thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self._thread.start()
+
+    @property
+    def base_url(self):
+        return "%s://127.0.0.1:%d" % (self.scheme, self.httpd.server_address[1])
+
+    def stop(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+        self._thread.join(2)
+
+
 class DigestServer:
     """HTTP Digest (MD5, qop auth) on 127.0.0.1, in a thread of the test.
 
@@ -778,13 +812,7 @@ class DigestServer:
                                   % (REALM, server.NONCE)))
 
             def _answer(self, status, body, *headers):
-                self.send_response(status)
-                self.send_header("Content-Type", "text/vnd.wap.wml")
-                self.send_header("Content-Length", str(len(body)))
-                for name, value in headers:
-                    self.send_header(name, value)
-                self.end_headers()
-                self.wfile.write(body)
+                send_answer(self, status, body, headers)
 
             def log_message(self, *args):
                 pass

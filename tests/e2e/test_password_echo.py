@@ -11,10 +11,10 @@ import html
 import http.server
 import os
 import subprocess
-import threading
 import unittest
 import urllib.parse
 
+from statusbed import ThreadedServer, send_answer
 from support import E2ETestCase, write_config
 
 PASSWORD = "Pa&ss <x> s3cret pass"
@@ -69,53 +69,30 @@ ROWS = [
 ]
 
 
-class EchoServer:
-    """Basic authentication on 127.0.0.1, in a thread of the test: a request
-    without the right credentials gets a 401 and the challenge; one for the
-    list with them gets row's answer, made from the password it carried."""
+def echo_server(row):
+    """Basic authentication: a request without the right credentials gets a
+    401 and the challenge; one for the list with them gets row's answer,
+    made from the password it carried. Returns the server and the count of
+    the rows it answered."""
+    _, status, headers, body = row
+    answered = []
 
-    def __init__(self, row):
-        _, status, headers, body = row
-        server = self
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            header = self.headers.get("Authorization", "")
+            got = base64.b64decode(header[6:]).decode() if header.startswith("Basic ") else ""
+            if got != "%s:%s" % (USER, PASSWORD):
+                return send_answer(self, 401, b"<p>log in</p>", [("WWW-Authenticate", 'Basic realm="echo"')])
+            if "statuswml.cgi" not in self.path:
+                return send_answer(self, 404, b"")  # no JSON status CGI
+            answered.append(self.path)
+            password = got.split(":", 1)[1]
+            send_answer(self, status, body(password).encode(), headers(password), "text/html")
 
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                header = self.headers.get("Authorization", "")
-                got = base64.b64decode(header[6:]).decode() if header.startswith("Basic ") else ""
-                if got != "%s:%s" % (USER, PASSWORD):
-                    return self._answer(401, [("WWW-Authenticate", 'Basic realm="echo"')], "<p>log in</p>")
-                if "statuswml.cgi" not in self.path:
-                    return self._answer(404, [], "")  # no JSON status CGI
-                server.answered += 1
-                password = got.split(":", 1)[1]
-                self._answer(status, headers(password), body(password))
+        def log_message(self, *args):
+            pass
 
-            def _answer(self, code, extra, text):
-                data = text.encode()
-                self.send_response(code)
-                self.send_header("Content-Type", "text/html")
-                self.send_header("Content-Length", str(len(data)))
-                for name, value in extra:
-                    self.send_header(name, value)
-                self.end_headers()
-                self.wfile.write(data)
-
-            def log_message(self, *args):
-                pass
-
-        self.answered = 0
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self._thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self._thread.start()
-
-    @property
-    def base_url(self):
-        return "http://127.0.0.1:%d" % self.httpd.server_address[1]
-
-    def stop(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
-        self._thread.join(2)
+    return ThreadedServer(Handler), answered
 
 
 class PasswordEchoTest(E2ETestCase):
@@ -147,11 +124,11 @@ class PasswordEchoTest(E2ETestCase):
         for row in ROWS:
             case = row[0]
             with self.subTest(case):
-                server = EchoServer(row)
+                server, answered = echo_server(row)
                 self.addCleanup(server.stop)
                 result = self.check(server.base_url)
                 out = result.stdout.decode()
-                self.assertEqual(server.answered, 1, out)
+                self.assertEqual(len(answered), 1, out)
                 self.assertIn(shown[case], out)
                 self.assertIn("user name: plain\n", out)
                 for form, secret in forms().items():

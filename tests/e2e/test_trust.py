@@ -14,11 +14,10 @@ import shutil
 import ssl
 import subprocess
 import tempfile
-import threading
 import time
 import unittest
 
-from statusbed import Authority, free_port, public_key_pin
+from statusbed import Authority, ThreadedServer, free_port, public_key_pin, send_answer
 from support import (ONE_PROBLEM_PAGE, PASSWORD, USER, E2ETestCase, ExpectedScreen, banner_screen,
                      one_problem_screen, write_config)
 from terminal import BLACK, RED, WHITE
@@ -42,7 +41,7 @@ def secret_forms(user, password):
             "Basic credentials": base64.b64encode(("%s:%s" % (user, password)).encode())}
 
 
-class SwitchingServer:
+class SwitchingServer(ThreadedServer):
     """HTTPS with Basic authentication on 127.0.0.1, in a thread of the
     test: the genuine certificate until the list has been answered, then
     the impostor's on every new connection, as someone taking over the
@@ -63,24 +62,16 @@ class SwitchingServer:
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
                 if self.headers.get("Authorization") != expected:
-                    return self._answer(401, b"", [("WWW-Authenticate", 'Basic realm="switch"')])
+                    return send_answer(self, 401, b"", [("WWW-Authenticate", 'Basic realm="switch"')])
                 if "statusjson.cgi" in self.path:
                     switch.json_answered += 1
                     now = int(time.time() * 1000)
                     body = json.dumps({"result": {"query_time": now, "program_start": now - 86400000,
                                                   "last_data_update": now - 3000},
                                        "data": {"count": {"up": 5, "down": 1, "unreachable": 0, "pending": 0}}})
-                    return self._answer(200, body.encode(), [("Content-Type", "application/json")])
-                self._answer(200, ONE_PROBLEM_PAGE.encode(), [("Content-Type", "text/vnd.wap.wml")])
+                    return send_answer(self, 200, body.encode(), content_type="application/json")
+                send_answer(self, 200, ONE_PROBLEM_PAGE.encode())
                 switch.list_answered = True
-
-            def _answer(self, status, body, headers):
-                self.send_response(status)
-                self.send_header("Content-Length", str(len(body)))
-                for name, value in headers:
-                    self.send_header(name, value)
-                self.end_headers()
-                self.wfile.write(body)
 
             def log_message(self, *args):
                 pass
@@ -95,18 +86,7 @@ class SwitchingServer:
             def handle_error(self, request, client_address):
                 pass  # a client that refused the certificate
 
-        self.httpd = Server(("127.0.0.1", 0), Handler)
-        self._thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self._thread.start()
-
-    @property
-    def base_url(self):
-        return "https://127.0.0.1:%d" % self.httpd.server_address[1]
-
-    def stop(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
-        self._thread.join(2)
+        super().__init__(Handler, Server, "https")
 
 
 class TrustTest(E2ETestCase):
