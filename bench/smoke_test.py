@@ -3,7 +3,8 @@
 line forms the report reads, and a bench that loads them, runs and reports
 in the expected form. Timing is never checked here.
 
-The bench binary comes from $ORVEK_FRAME_BENCH (ctest sets it).
+The bench binary comes from $ORVEK_FRAME_BENCH, the masking bench from
+$ORVEK_MASK_BENCH (ctest sets both).
 """
 
 import os
@@ -19,6 +20,7 @@ import make_page  # noqa: E402
 from support import RECEIVE_LIMIT  # noqa: E402
 
 BENCH = os.environ.get("ORVEK_FRAME_BENCH", os.path.join(HERE, "..", "build", "bench", "orvek-frame-bench"))
+MASK_BENCH = os.environ.get("ORVEK_MASK_BENCH", os.path.join(HERE, "..", "build", "bench", "orvek-mask-bench"))
 RESULT_LINE = re.compile(r"frame_ms=(\d+\.\d{3}) lines=(\d+)\n")
 EXCLUDE_RESULT_LINE = re.compile(r"frame_ms=(\d+\.\d{3}) lines=(\d+) entries=(\d+) load_ms=(\d+\.\d{3})\n")
 
@@ -206,6 +208,18 @@ class FrameBenchTest(unittest.TestCase):
                 result = self.bench(*arguments)
                 self.assertNotEqual(result.returncode, 0)
                 self.assertNotIn(b"frame_ms=", result.stderr)
+
+
+@unittest.skipUnless(os.access(MASK_BENCH, os.X_OK), f"no masking bench at {MASK_BENCH}")
+class MaskBenchTest(unittest.TestCase):
+    def test_every_shape_is_measured(self):
+        result = subprocess.run([MASK_BENCH, "--repeat", "1"], capture_output=True, timeout=240)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        lines = result.stdout.decode().splitlines()
+        self.assertEqual(len(lines), 6, lines)
+        for line in lines:
+            self.assertRegex(line, r"^[^:]+: forms=\d+ build_ms=\d+\.\d mask_ms=\d+\.\d excerpt_ms=\d+\.\d$")
+        self.assertNotEqual(subprocess.run([MASK_BENCH, "--frobnicate"], capture_output=True).returncode, 0)
 
 
 if __name__ == "__main__":
