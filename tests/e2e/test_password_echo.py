@@ -40,7 +40,8 @@ def forms(password=PASSWORD, user=USER):
         "hexadecimal references": "".join(c if c.isalnum() else "&#x%x;" % ord(c) for c in password),
         "base64": b64(password),
         "Basic credentials": b64("%s:%s" % (user, password)),
-        # From the fourth character on, the password's bytes alone.
+        # The characters that carry the password's bytes alone ("bob:" fills
+        # the first five and part of the sixth).
         "behind another user's name": b64("bob:" + password)[6:30],
         # The tag-like part taken out, as the page text was shown before.
         "the rest around its tag": "Pa&ss s3cret pass",
@@ -48,7 +49,7 @@ def forms(password=PASSWORD, user=USER):
 
 
 # (case, status, headers, body): what the server answers a request whose
-# Basic credentials it accepted. {pw} is the password it got.
+# Basic credentials it accepted, each made from pw, the password it got.
 ROWS = [
     ("redirect, form-encoded", 302,
      lambda pw: [("Location", "http://mon.example/login?user=plain&password=" + urllib.parse.quote_plus(pw))],
