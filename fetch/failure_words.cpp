@@ -225,7 +225,9 @@ std::string with_bound(const char* words, Failure failure, const FetchResult& re
   if (failure == Failure::NO_CONNECTION_IN_TIME)
     text += " " + std::to_string(result.connect_bound) + " s" + (check ? " (TLS handshake included)" : "");
   else if (failure == Failure::NO_ANSWER_IN_TIME)
-    text += " " + std::to_string(result.transfer_bound) + " s";
+    // Where a status came, "connected" goes without saying.
+    text = (check && result.status != 0 ? std::string("no complete answer within") : text) + " " +
+           std::to_string(result.transfer_bound) + " s";
   return text;
 }
 
