@@ -52,7 +52,6 @@ Options read_options(int argc, char* argv[], bool loud) {
         result.interval_text = optarg;
         break;
       case 'd':
-        result.deadline_text = optarg;
         if (const std::optional<std::uint32_t> seconds = deadline_seconds(optarg))
           result.check_deadline = *seconds;
         else
@@ -97,8 +96,9 @@ std::string_view usage_text() {
          "                   2 for the banner, 3 when the check cannot be made\n"
          "  -d seconds       with -t: the time all of its transfers together may take\n"
          "                   (default 30)\n"
-         "  -W               with -t: a warning of exposure (password file readable by\n"
-         "                   all, Basic over plain http, verify no) gives status 1\n"
+         "  -W               with -t: a warning of exposure (password readable by\n"
+         "                   others, Basic over plain http, certificate not verified)\n"
+         "                   gives status 1\n"
          "  -V               print the version and exit\n"
          "  -h               print this help and exit\n";
 }

@@ -18,10 +18,8 @@ struct Options {
   bool show_hidden = false;            // -m: say how many labels did not fit
   bool show_clock = false;             // -u: the time of the fetch shown, in the last row
   bool check = false;                  // -t: one fetch, explained on standard output
-  // -d: with -t, the seconds all of its transfers together may take; what
-  // was written, when it was no such number.
+  // -d: with -t, the seconds all of its transfers together may take.
   std::uint32_t check_deadline = CHECK_DEADLINE_SECONDS;
-  const char* deadline_text = nullptr;
   bool warnings_count = false;         // -W: with -t, a warning of exposure gives WARNING
   // The first option not taken (unknown, without its value, or a -d that
   // is no number of seconds): "unknown option -x". A check from the shell

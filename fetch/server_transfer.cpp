@@ -126,7 +126,6 @@ CURLcode on_tls_context(CURL*, void* context, void* kept) {
   return CURLE_OK;
 }
 
-// Returns why the settings cannot be used; empty when the handle is set.
 // The time bounds of this transfer, in milliseconds, with the figures its
 // words quote kept in result: the transfer's own, or the time left before
 // the deadline where that is shorter.
@@ -152,6 +151,7 @@ TimeBounds time_bounds(const Deadline* deadline, FetchResult& result) {
   return bounds;
 }
 
+// Returns why the settings cannot be used; empty when the handle is set.
 std::string set_up(CURL* handle, const Settings& settings, const Credentials& credentials, const std::string& url,
                    char* error, StopFlag stop, const TimeBounds& bounds) {
   if (std::string fault = set_trust_options(handle, settings); !fault.empty()) return fault;
