@@ -1,6 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+// The default of -d: well inside the 60 s a monitoring server gives a
+// check command before it kills it.
+inline constexpr std::uint32_t CHECK_DEADLINE_SECONDS = 30;
+// The longest deadline -d takes.
+inline constexpr std::uint32_t CHECK_DEADLINE_LIMIT = 3600;
 
 // What the command line asks for. The paths point into argv itself.
 struct Options {
@@ -11,13 +18,21 @@ struct Options {
   bool show_hidden = false;            // -m: say how many labels did not fit
   bool show_clock = false;             // -u: the time of the fetch shown, in the last row
   bool check = false;                  // -t: one fetch, explained on standard output
+  // -d: with -t, the seconds all of its transfers together may take.
+  std::uint32_t check_deadline = CHECK_DEADLINE_SECONDS;
+  bool warnings_count = false;         // -W: with -t, a warning of exposure gives WARNING
+  // The first option not taken (unknown, without its value, or a -d that
+  // is no number of seconds): "unknown option -x". A check from the shell
+  // ends UNKNOWN on it; the monitor goes on as getopt left it.
+  std::string fault;
   bool show_version = false;           // -V
   bool show_help = false;              // -h
 };
 
-// Reads -c, -e, -s, -m, -u, -t, -V and -h up to the first operand or "--".
-// Unknown options and options without their argument are reported by getopt
-// and otherwise ignored; a repeated option overrides the earlier one.
+// Reads -c, -e, -s, -m, -u, -t, -d, -W, -V and -h up to the first operand
+// or "--". Unknown options and options without their argument are reported
+// by getopt (except with -t, which reports them itself) and otherwise
+// ignored; a repeated option overrides the earlier one.
 Options read_command_line(int argc, char* argv[]);
 
 // "orvek <version>\n", the version the build names.

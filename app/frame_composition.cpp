@@ -23,8 +23,9 @@ void lay_out_outcome(const Outcome& shown, Frame& frame) {
 void compose_frame(const Outcome& shown, const Options& options, Frame& frame, NoteTexts& texts) {
   lay_out_outcome(shown, frame);
   texts.clock = options.show_clock ? clock_text(shown.fetched_at) : ClockText{};
-  texts.reason =
-      options.show_clock && shown.banner ? reason_since_text(shown.reason, shown.failing_since) : std::string();
+  texts.reason = options.show_clock && shown.banner
+                     ? reason_since_text(shown.reason, shown.failing_since, shown.cause_since)
+                     : std::string();
   show_reason_line(frame, texts.reason);
   put_last_row_notes(frame, texts.clock.view(), options.show_hidden, texts.hidden);
 }

@@ -5,11 +5,11 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "check/check_from_shell.h"
 #include "app/program.h"
 #include "app/refresh_cycle.h"
-#include "check/shown_text.h"
 #include "config/config_diagnosis.h"
 
 int main(int argc, char* argv[]) {
@@ -23,30 +23,35 @@ int main(int argc, char* argv[]) {
     std::fputs(version_text().data(), stdout);
     return 0;
   }
+  // A check from the shell ends as a check plugin does whatever stops it:
+  // UNKNOWN, status 3, and why in its first line.
+  if (program.options.check && !program.options.fault.empty())
+    return write_check(unfinished_check(program.options.fault));
   std::string config_file;
   // The text as read, for a check from the shell to tell of without reading
   // the file again.
   ConfigText config_text;
   std::optional<Settings> settings = find_config_file(program.options.config_path, config_search_directories(),
                                                       &config_file, program.options.check ? &config_text : nullptr);
+  if (!settings && program.options.check) {
+    const std::vector<std::string> failures =
+        config_search_failures(program.options.config_path, config_search_directories());
+    std::string why = "could not find orvek.conf: ";
+    for (std::size_t i = 0; i < failures.size(); ++i) why += (i ? "; " : "") + failures[i];
+    return write_check(unfinished_check(why, failures));
+  }
   if (!settings) {
     std::puts(CONFIG_NOT_FOUND.data());
-    // Only a check from the shell says why; the monitor keeps to its message.
-    if (program.options.check)
-      for (const std::string& failure : config_search_failures(program.options.config_path, config_search_directories()))
-        std::printf("%s\n", shown(failure, {}).c_str());
     return 2;
   }
   program.settings = std::move(*settings);
   program.excludes = load_exclude_list(program.options.exclude_path);
   program.body = make_receive_buffer();
   if (program.options.check) {
-    // The check ends as a check plugin does, also when it cannot finish.
     try {
       return check_from_shell(program, config_file, config_text);
     } catch (const std::exception& failure) {
-      std::printf("ORVEK UNKNOWN - the check could not finish: %s\n", shown(failure.what(), {}).c_str());
-      return CHECK_UNFINISHED;
+      return write_check(unfinished_check(std::string("the check could not finish: ") + failure.what()));
     }
   }
   // The terminal's character set, so that curses shows names in UTF-8 as

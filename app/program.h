@@ -23,6 +23,7 @@ struct Outcome {
   // fetch of this run of failures (-u shows both under the banner).
   std::string reason;
   std::time_t failing_since = 0;
+  std::time_t cause_since = 0;  // the end of the first fetch of this run that gave this reason
 };
 
 struct Program {

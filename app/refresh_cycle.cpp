@@ -72,10 +72,15 @@ CycleEnd run_cycle(Program& program) {
   RefreshRecord record = refresh(program, &program.signals.stop);
   if (program.signals.stop) return CycleEnd::STOPPED;
   print_no_match(record.outcome.report.unmatched);
-  // A run of failures is dated from its first failed fetch.
-  if (record.outcome.banner)
-    record.outcome.failing_since = program.shown.banner && program.shown.failing_since ? program.shown.failing_since
-                                                                                       : record.outcome.fetched_at;
+  // A run of failures is dated from its first failed fetch, its current
+  // cause from the first fetch that gave it.
+  if (record.outcome.banner) {
+    const bool run_goes_on = program.shown.banner && program.shown.failing_since;
+    record.outcome.failing_since = run_goes_on ? program.shown.failing_since : record.outcome.fetched_at;
+    record.outcome.cause_since = run_goes_on && program.shown.reason == record.outcome.reason
+                                     ? program.shown.cause_since
+                                     : record.outcome.fetched_at;
+  }
   program.shown = std::move(record.outcome);
   // A resize during the transfer: the page is laid out for the new size.
   take_resize(program);

@@ -66,20 +66,22 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
   record.data_age = std::move(data_age);
 }
 
-RefreshRecord refresh(Program& program, StopFlag stop, bool ask_json) {
+RefreshRecord refresh(Program& program, StopFlag stop, bool ask_json, const Deadline* deadline) {
   const Settings& settings = program.settings;
   Credentials credentials = read_credentials(settings);
-  FetchResult transfer = fetch_problems(settings, credentials, program.body, stop);
+  FetchResult transfer = fetch_problems(settings, credentials, program.body, stop, deadline);
   // The time a resize lays out again is that of this fetch, not its own.
   const std::time_t fetched_at = std::time(nullptr);
   RefreshRecord record =
       read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes, settings.newcgi, stop);
   record.outcome.fetched_at = fetched_at;
   if (!stop_asked(stop)) {
+    // Never after a list that failed: its time is spent, and a server that
+    // refused or dropped the list says no more to the JSON CGI.
     if (!record.outcome.banner && settings.max_age)
-      take_data_age(record, fetch_data_age(settings, record.credentials, stop), *settings.max_age);
-    else if (ask_json && record.transfer.status != 0)
-      record.data_age = fetch_data_age(settings, record.credentials, stop);
+      take_data_age(record, fetch_data_age(settings, record.credentials, stop, deadline), *settings.max_age);
+    else if (ask_json && record.transfer.ok())
+      record.data_age = fetch_data_age(settings, record.credentials, stop, deadline);
   }
   if (record.outcome.banner)
     record.outcome.reason =

@@ -49,7 +49,8 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
 // One refresh: the credentials read, the list fetched into program.body and
 // read, the data age fetched when it counts. ask_json: ask the JSON CGI
 // (the data's age, the hosts this user may see) whenever the server
-// answered, as orvek -t does, even where the screen would not use it. When
-// stop is given, a transfer or the reading of a page is abandoned soon
-// after *stop turns non-zero.
-RefreshRecord refresh(Program& program, StopFlag stop = nullptr, bool ask_json = false);
+// gave its list, as orvek -t does, even where the screen would not use it.
+// When stop is given, a transfer or the reading of a page is abandoned soon
+// after *stop turns non-zero; a deadline bounds all of the transfers.
+RefreshRecord refresh(Program& program, StopFlag stop = nullptr, bool ask_json = false,
+                      const Deadline* deadline = nullptr);

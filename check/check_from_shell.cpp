@@ -1,6 +1,10 @@
 #include "check/check_from_shell.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "check/check_trust.h"
@@ -272,22 +276,37 @@ void explain_report(const Program& program, const Answer& answer, const Report& 
                           "name cell that orvek knows");
 }
 
-// The check-plugin convention's first line: "ORVEK OK - summary", then
-// performance data after " | ".
-string plugin_line(int status, string_view summary, const FetchResult& fetched, const Report* report) {
+// The check-plugin convention's first line, "ORVEK OK - summary", without
+// its performance data.
+string plugin_line(int status, string_view summary) {
   static constexpr string_view WORDS[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
-  string line = "ORVEK " + string(WORDS[status]) + " - " + string(summary);
-  if (status != CHECK_UNFINISHED) {
-    char time[32];
-    std::snprintf(time, sizeof time, "time=%.3fs", fetched.seconds);
-    line += string(" | ") + time + " size=" + std::to_string(fetched.body_size) + "B";
-    if (report) {
-      std::size_t problems = 0;
-      for (const ReportItem& item : report->items) problems += item.kind != ReportItemKind::HOST;
-      line += " problems=" + std::to_string(problems);
-    }
+  return "ORVEK " + string(WORDS[status]) + " - " + string(summary) + "\n";
+}
+
+// The performance data: the list's transfer, and the problems drawn.
+string performance_data(const FetchResult& fetched, const Report* report) {
+  char time[32];
+  std::snprintf(time, sizeof time, "time=%.3fs", fetched.seconds);
+  string data = string(time) + " size=" + std::to_string(fetched.body_size) + "B";
+  if (report) {
+    std::size_t problems = 0;
+    for (const ReportItem& item : report->items) problems += item.kind != ReportItemKind::HOST;
+    data += " problems=" + std::to_string(problems);
   }
-  return line + "\n";
+  return data;
+}
+
+// Every '|' as the broken bar.
+string without_bars(string_view text) {
+  string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    if (c == '|')
+      result += "\xC2\xA6";
+    else
+      result.push_back(c);
+  }
+  return result;
 }
 
 string kind_words(PageKind kind, string_view body) {
@@ -418,7 +437,25 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     if (!impostor.empty())
       lines.note("the JSON status CGI's connection failed its certificate check: someone else may be answering");
   }
-  lines.add(exposure_warnings(program.settings, config_file, certificate));
+  const std::vector<CheckLine> warnings = exposure_warnings(program.settings, config_file, certificate);
+  lines.add(warnings);
+  // Opt-in: a site that wants exposure checked gets it as a warning status.
+  if (program.options.warnings_count) {
+    for (const CheckLine& line : warnings)
+      if (line.key == "warning") lines.note(line.value);
+    const Settings& settings = program.settings;
+    if (uses_https(settings) && !settings.verify && settings.cafile.empty() && settings.pin.empty()) {
+      const string unverified = "the server's certificate is not verified: anyone on the way to the server can "
+                                "answer in its name; add " + switch_on("verify") + ", a cafile or a pin line";
+      lines.add("warning", unverified);
+      lines.note(unverified);
+    }
+  }
+  if (drawn && program.settings.max_age && !age.hosts_unread.empty()) {
+    lines.add("hint", "with a maxage line a user who may see no host gets the banner; here the count could not be "
+                      "read, so the wall shows its list");
+    lines.note(lines.outside(age.hosts_unread));
+  }
 
   CheckReport result;
   string verdict;
@@ -429,14 +466,16 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     summary = "the check could not finish: libcurl could not start a transfer";
   } else if (!record.outcome.banner && !age.meaningless.empty()) {
     result.status = CHECK_NOTED;
-    verdict = "FAIL: " + lines.outside(age.meaningless);
-    summary = lines.outside(age.meaningless);
+    verdict = "WARNING: " + lines.outside(age.meaningless);
+    summary = "the monitor draws the report, but the server shows this user no hosts";
   } else if (!record.outcome.banner) {
     result.status = lines.noted ? CHECK_NOTED : CHECK_OK;
-    verdict = string("OK: the monitor would draw this page as its report") +
+    // The verdict's first word is the first line's.
+    verdict = string(lines.noted ? "WARNING: " : "OK: ") + "the monitor would draw this page as its report" +
               (report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
                : report.items.empty() ? ", an empty black screen (all clear)"
-                                      : "");
+                                      : "") +
+              (lines.noted ? ", but " + lines.first_note : string());
     summary = lines.noted ? "the monitor draws the report, but " + lines.first_note
                           : "the monitor would draw this page as its report";
   } else if (drawn && age.banner) {
@@ -451,8 +490,46 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
                         : lines.written(failure_words(fetched)));
   }
   lines.add("verdict", verdict);
-  result.text = plugin_line(result.status, summary, fetched, drawn ? &report : nullptr) + lines.text;
+  result.text = plugin_line(result.status, summary) + lines.text;
+  if (result.status != CHECK_UNFINISHED) result.perfdata = performance_data(fetched, drawn ? &report : nullptr);
   return result;
+}
+
+string check_output(const CheckReport& report) {
+  const std::size_t first_end = std::min(report.text.find('\n'), report.text.size());
+  string first = without_bars(string_view(report.text).substr(0, first_end));
+  const string tail = report.perfdata.empty() ? string() : " | " + report.perfdata;
+  // Cut where no UTF-8 sequence is split; the performance data stays whole.
+  static constexpr string_view CUT = "...";
+  if (first.size() + tail.size() > FIRST_LINE_LIMIT) {
+    std::size_t keep = FIRST_LINE_LIMIT > tail.size() + CUT.size() ? FIRST_LINE_LIMIT - tail.size() - CUT.size() : 0;
+    while (keep > 0 && (static_cast<unsigned char>(first[keep]) & 0xC0) == 0x80) --keep;
+    first.resize(keep);
+    first += CUT;
+  }
+  string output = first + tail + "\n";
+  if (first_end < report.text.size()) output += without_bars(string_view(report.text).substr(first_end + 1));
+  return output;
+}
+
+int write_check(const CheckReport& report) {
+  const string output = check_output(report);
+  // A check whose words are lost is no check: a full disk or a closed pipe
+  // ends it UNKNOWN, for whoever reads the status.
+  if (std::fwrite(output.data(), 1, output.size(), stdout) != output.size() || std::fflush(stdout) != 0 ||
+      std::ferror(stdout)) {
+    std::fprintf(stderr, "orvek: standard output cannot be written: %s\n", std::strerror(errno));
+    return CHECK_UNFINISHED;
+  }
+  return report.status;
+}
+
+CheckReport unfinished_check(string_view why, const std::vector<string>& details) {
+  CheckReport report;
+  report.status = CHECK_UNFINISHED;
+  report.text = plugin_line(CHECK_UNFINISHED, Lines::written(why));
+  for (const string& detail : details) report.text += Lines::written(detail) + "\n";
+  return report;
 }
 
 SetUpNotes read_set_up_notes(const Program& program, const ConfigText& config_text) {
@@ -468,15 +545,20 @@ SetUpNotes read_set_up_notes(const Program& program, const ConfigText& config_te
 }
 
 int check_from_shell(Program& program, string_view config_file, const ConfigText& config_text) {
-  // The JSON CGI is asked once whenever the server answered: for the data's
-  // age (maxage) and, in any case, for the hosts this user may see.
-  const RefreshRecord record = refresh(program, nullptr, true);
+  // One deadline for every transfer: a monitoring server kills a check that
+  // outlasts its own timeout, and every word of it is lost.
+  const Deadline deadline = deadline_in(program.options.check_deadline);
+  // The JSON CGI is asked once whenever the list arrived: for the data's age
+  // (maxage) and, in any case, for the hosts this user may see.
+  const RefreshRecord record = refresh(program, nullptr, true, &deadline);
   // A second handshake, unchecked and without a request, only where the
-  // transfer failed before any certificate came.
+  // transfer failed before any certificate came, and time is left for it.
   std::optional<CertificateLook> look;
-  if (needs_second_look(program.settings, record.transfer)) look = look_at_certificate(program.settings.status_url);
+  const long left_ms = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline.at - std::chrono::steady_clock::now()).count());
+  if (needs_second_look(program.settings, record.transfer) && left_ms > 0)
+    look = look_at_certificate(program.settings.status_url, left_ms);
   const CheckReport report =
       explain_refresh(program, config_file, record, look ? &*look : nullptr, read_set_up_notes(program, config_text));
-  std::fwrite(report.text.data(), 1, report.text.size(), stdout);
-  return report.status;
+  return write_check(report);
 }

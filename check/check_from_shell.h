@@ -4,6 +4,7 @@
 // set-up can be checked from a shell, a pipe or cron. Never starts curses.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/line_notes.h"
 
@@ -23,9 +24,32 @@ inline constexpr int CHECK_UNFINISHED = 3;
 
 // What the check tells, and the exit status it ends with.
 struct CheckReport {
-  std::string text;  // "ORVEK OK - ..." and the lines, each ended by '\n'; never the password
+  // "ORVEK OK - ..." and the lines, each ended by '\n'; never the password.
+  // The first line without its performance data.
+  std::string text;
+  std::string perfdata;  // "time=0.012s size=5120B problems=3"; none when the check could not finish
   int status = CHECK_UNFINISHED;
 };
+
+// The longest first line: a monitoring server shows it in its lists, the
+// details under it.
+inline constexpr std::size_t FIRST_LINE_LIMIT = 200;
+
+// The report as written. Every '|' of its text is shown as the broken bar
+// U+00A6, since a monitoring server takes the first '|' for the start of
+// the performance data, and some of them take a "\|" for one too; the
+// one '|' left starts the performance data. A first line too long is cut
+// to FIRST_LINE_LIMIT bytes, its summary ended by "...".
+std::string check_output(const CheckReport& report);
+
+// Writes check_output(report) to standard output; returns the report's
+// status, or CHECK_UNFINISHED (with a line on standard error) when standard
+// output cannot take it.
+int write_check(const CheckReport& report);
+
+// The report of a check that could not be made: "ORVEK UNKNOWN - why" and
+// the details under it, all shown as written (control bytes made visible).
+CheckReport unfinished_check(std::string_view why, const std::vector<std::string>& details = {});
 
 // What a second look at the configuration and the exclude file found.
 struct SetUpNotes {
@@ -46,6 +70,7 @@ CheckReport explain_refresh(const Program& program, std::string_view config_file
 // the exclude file.
 SetUpNotes read_set_up_notes(const Program& program, const ConfigText& config_text);
 
-// Refreshes once, prints the report, and returns its exit status.
+// Refreshes once within the deadline of -d, prints the report, and returns
+// its exit status.
 // config_text: the configuration file as the reader met it.
 int check_from_shell(Program& program, std::string_view config_file, const ConfigText& config_text);

@@ -50,6 +50,7 @@ void explain_visible_hosts(const Settings& settings, const DataAgeFetch* fetched
                                                                        : settings.username);
   if (!age.hosts) {
     result.lines.emplace_back(key, "unknown: " + age.hosts_problem);
+    if (settings.max_age) result.hosts_unread = "the JSON answer's host count cannot be read: " + age.hosts_problem;
     return;
   }
   const VisibleHosts& hosts = *age.hosts;

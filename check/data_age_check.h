@@ -17,6 +17,9 @@ struct DataAgeExplained {
   // Why a drawn report would still mean nothing, where no banner says so
   // (a user who may see no host, without maxage); empty otherwise.
   std::string meaningless;
+  // With maxage: why the JSON answer's count of the hosts the user may see
+  // cannot be read (only a count read as 0 gives the banner); empty otherwise.
+  std::string hosts_unread;
 };
 
 // fetched: the JSON CGI's answer, asked for once whenever the server

@@ -30,6 +30,8 @@ std::string data_age_reason(const DataAgeFetch& age, std::uint32_t max_age) {
     return "the server shows this user no hosts";
   }
   if (!age.fetched.ok()) return "data age unknown: " + wall_failure_words(age.fetched);
+  if (age.age.not_json)
+    return "JSON status: not JSON" + (age.age.answer_kind.empty() ? std::string() : " (" + age.age.answer_kind + ")");
   if (age.age.written_ahead) return "data age unknown: status data written after the server's time";
   return "data age unknown: answer without its times";
 }

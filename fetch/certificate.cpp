@@ -1,5 +1,6 @@
 #include "fetch/certificate.h"
 
+#include <algorithm>
 #include <curl/curl.h>
 #include <memory>
 #include <openssl/asn1.h>
@@ -89,7 +90,7 @@ std::optional<CertificateFacts> read_certificate(std::string_view der) {
   return facts;
 }
 
-CertificateLook look_at_certificate(const std::string& url) {
+CertificateLook look_at_certificate(const std::string& url, long bound_ms) {
   CertificateLook look;
   const std::unique_ptr<CURL, CleanUpCurl> handle(curl_easy_init());
   if (!handle) {
@@ -104,8 +105,9 @@ CertificateLook look_at_certificate(const std::string& url) {
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
   keep_certificate(h, look.certificate);
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
-  curl_easy_setopt(h, CURLOPT_TIMEOUT, CONNECT_TIMEOUT_SECONDS);
+  const long bound = std::max(1L, std::min(bound_ms, CONNECT_TIMEOUT_SECONDS * 1000));
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, bound);
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, bound);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
   const CURLcode code = curl_easy_perform(h);
   if (code != CURLE_OK && !look.certificate.seen()) look.error = error[0] ? error : curl_easy_strerror(code);

@@ -32,5 +32,6 @@ struct CertificateLook {
 };
 
 // Makes a TLS handshake with the host of url without checking anything and
-// without sending a request. Bounded like a fetch's connection.
-CertificateLook look_at_certificate(const std::string& url);
+// without sending a request. Bounded like a fetch's connection, or by
+// bound_ms where that is shorter (a check's deadline).
+CertificateLook look_at_certificate(const std::string& url, long bound_ms = CONNECT_TIMEOUT_SECONDS * 1000);

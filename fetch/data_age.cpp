@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "config/config_file.h"
+#include "fetch/banner_reason.h"
 #include "fetch/server_transfer.h"
 
 namespace {
@@ -64,7 +65,9 @@ void read_visible_hosts(const json* data, DataAge& age) {
   for (const auto& [name, value] : states) {
     const std::optional<std::int64_t> read = host_count(*count, name);
     if (!read) {
-      age.hosts_problem = std::string("data.count holds no count of ") + name + " hosts";
+      age.hosts_problem = std::string("data.count ") +
+                          (count->contains(name) ? std::string("holds ") + name + " as no whole number from 0"
+                                                 : std::string("holds no count of ") + name + " hosts");
       return;
     }
     *value = *read;
@@ -98,7 +101,10 @@ DataAge read_data_age(std::string_view text) {
   DataAge age;
   const json document = json::parse(text.begin(), text.end(), nullptr, false);
   if (document.is_discarded()) {
-    age.problem = "the answer is no JSON";
+    age.not_json = true;
+    // A sign-in page in place of the answer says more than "no JSON".
+    if (const std::string_view kind = answer_kind(text); kind != "a JSON answer") age.answer_kind = kind;
+    age.problem = "the answer is no JSON" + (age.answer_kind.empty() ? std::string() : " (" + age.answer_kind + ")");
     return age;
   }
   const json* result = nullptr;
@@ -149,11 +155,11 @@ DataAge read_data_age(std::string_view text) {
 }
 
 DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credentials,
-                            StopFlag stop) {
+                            StopFlag stop, const Deadline* deadline) {
   DataAgeFetch result;
   JsonBody body;
   result.fetched = run_server_transfer(settings, credentials, settings.data_age_url,
-                                       {on_json_chunk, &body, &body.refused}, stop);
+                                       {on_json_chunk, &body, &body.refused}, stop, deadline);
   FetchResult& fetched = result.fetched;
   fetched.body_size = body.text.size();
   switch (fetched.failure) {

@@ -32,6 +32,10 @@ struct DataAge {
   std::optional<std::int64_t> last_update_ms;
   std::optional<std::int64_t> program_start_ms;  // when the monitoring program started, if said
   std::string problem;                           // why age_ms is missing
+  // The answer could not be read as JSON; what it looked like instead
+  // ("an HTML page"), empty where it looked like JSON.
+  bool not_json = false;
+  std::string answer_kind;
   // last_data_update lies more than AHEAD_TOLERANCE_MS after query_time.
   bool written_ahead = false;
   std::optional<VisibleHosts> hosts;  // data.count, when whole
@@ -62,7 +66,7 @@ inline constexpr std::size_t DATA_AGE_BODY_LIMIT = 1 << 20;
 // (the same credentials, authentication, TLS, time bounds), then read. When
 // stop is given, the transfer is abandoned soon after *stop turns non-zero.
 DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credentials,
-                            StopFlag stop = nullptr);
+                            StopFlag stop = nullptr, const Deadline* deadline = nullptr);
 
 // The banner that shows instead of the report when the data is older than
 // max_age seconds (" Server data is N min old! ", or under a minute

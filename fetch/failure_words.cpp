@@ -66,9 +66,9 @@ constexpr std::array<Words, static_cast<std::size_t>(Failure::COUNT)> WORDS = {{
      "name not resolved: no address for the proxy named in the environment"},
     {Failure::CONNECTION_REFUSED, "connection refused", "connection refused: nothing listens on that port"},
     {Failure::COULD_NOT_CONNECT, "could not connect", "could not connect"},
-    {Failure::NO_CONNECTION_IN_TIME, "no connection within 10 s",
-     "no connection within 10 s (TLS handshake included)"},
-    {Failure::NO_ANSWER_IN_TIME, "no answer within 30 s", "connected, but no complete answer within 30 s"},
+    // With the bound's figure, below.
+    {Failure::NO_CONNECTION_IN_TIME, "no connection within", "no connection within"},
+    {Failure::NO_ANSWER_IN_TIME, "no answer within", "connected, but no complete answer within"},
     {Failure::UNKNOWN_CA, "certificate: unknown CA", ""},
     {Failure::EXPIRED, "certificate expired", ""},
     {Failure::NOT_YET_VALID, "certificate not yet valid", ""},
@@ -178,11 +178,8 @@ Failure transport_failure(const FetchResult& result) {
     case CURLE_COULDNT_CONNECT:
       return result.os_error == ECONNREFUSED ? Failure::CONNECTION_REFUSED : Failure::COULD_NOT_CONNECT;
     case CURLE_OPERATION_TIMEDOUT:
-      // Which bound ended it shows in the time taken. (libcurl's connect
-      // time cannot tell: it stays 0 while a TLS handshake hangs, and the
-      // connect bound covers the handshake.)
-      return result.seconds < (CONNECT_TIMEOUT_SECONDS + TRANSFER_TIMEOUT_SECONDS) / 2.0 ? Failure::NO_CONNECTION_IN_TIME
-                                                                                         : Failure::NO_ANSWER_IN_TIME;
+      // The connect bound covers the TLS handshake, as does "connected".
+      return result.connected ? Failure::NO_ANSWER_IN_TIME : Failure::NO_CONNECTION_IN_TIME;
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_CACERT_BADFILE: return trust_failure(result);
@@ -222,6 +219,18 @@ Failure failure_of(const FetchResult& result) {
   return Failure::TRANSFER_FAILED;
 }
 
+// The words of a failure, the time bound that ended it quoted.
+std::string with_bound(const char* words, Failure failure, const FetchResult& result, bool check) {
+  std::string text = words;
+  if (failure == Failure::NO_CONNECTION_IN_TIME)
+    text += " " + std::to_string(result.connect_bound) + " s" + (check ? " (TLS handshake included)" : "");
+  else if (failure == Failure::NO_ANSWER_IN_TIME)
+    // Where a status came, "connected" goes without saying.
+    text = (check && result.status != 0 ? std::string("no complete answer within") : text) + " " +
+           std::to_string(result.transfer_bound) + " s";
+  return text;
+}
+
 }  // namespace
 
 std::string failure_words(const FetchResult& result) {
@@ -242,7 +251,7 @@ std::string failure_words(const FetchResult& result) {
     case Failure::SETTINGS_UNUSABLE: return result.error;
     default: break;
   }
-  return words_of(failure).check;
+  return with_bound(words_of(failure).check, failure, result, true);
 }
 
 std::string wall_failure_words(const FetchResult& result) {
@@ -250,7 +259,7 @@ std::string wall_failure_words(const FetchResult& result) {
   if (failure == Failure::HTTP_STATUS) return "HTTP " + std::to_string(result.status) + ": " + status_meaning(result.status);
   if (failure == Failure::COULD_NOT_CONNECT && result.os_error)
     return std::string("could not connect: ") + std::strerror(static_cast<int>(result.os_error));
-  return words_of(failure).wall;
+  return with_bound(words_of(failure).wall, failure, result, false);
 }
 
 std::string status_text(long status) {

@@ -1,5 +1,6 @@
 #include "fetch/server_transfer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <curl/curl.h>
@@ -125,9 +126,34 @@ CURLcode on_tls_context(CURL*, void* context, void* kept) {
   return CURLE_OK;
 }
 
+// The time bounds of this transfer, in milliseconds, with the figures its
+// words quote kept in result: the transfer's own, or the time left before
+// the deadline where that is shorter.
+struct TimeBounds {
+  long connect_ms = CONNECT_TIMEOUT_SECONDS * 1000;
+  long transfer_ms = TRANSFER_TIMEOUT_SECONDS * 1000;
+};
+
+TimeBounds time_bounds(const Deadline* deadline, FetchResult& result) {
+  TimeBounds bounds;
+  if (!deadline) return bounds;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline->at - std::chrono::steady_clock::now());
+  // libcurl takes 0 for "no bound": at least a millisecond.
+  const long left_ms = std::max(1L, static_cast<long>(left.count()));
+  if (left_ms < bounds.connect_ms) {
+    bounds.connect_ms = left_ms;
+    result.connect_bound = deadline->seconds;
+  }
+  if (left_ms < bounds.transfer_ms) {
+    bounds.transfer_ms = left_ms;
+    result.transfer_bound = deadline->seconds;
+  }
+  return bounds;
+}
+
 // Returns why the settings cannot be used; empty when the handle is set.
 std::string set_up(CURL* handle, const Settings& settings, const Credentials& credentials, const std::string& url,
-                   char* error, StopFlag stop) {
+                   char* error, StopFlag stop, const TimeBounds& bounds) {
   if (std::string fault = set_trust_options(handle, settings); !fault.empty()) return fault;
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -136,8 +162,8 @@ std::string set_up(CURL* handle, const Settings& settings, const Credentials& cr
   // colon: Digest then gets the whole user name. libcurl keeps its own copy.
   curl_easy_setopt(handle, CURLOPT_USERNAME, settings.username.c_str());
   curl_easy_setopt(handle, CURLOPT_PASSWORD, credentials.password.c_str());
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT, TRANSFER_TIMEOUT_SECONDS);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, bounds.connect_ms);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, bounds.transfer_ms);
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
   if (stop) {
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, on_progress);
@@ -204,7 +230,7 @@ void keep_certificate(void* handle, PeerCertificate& kept) {
 }
 
 FetchResult run_server_transfer(const Settings& settings, const Credentials& credentials, const std::string& url,
-                                const BodySink& body, StopFlag stop) {
+                                const BodySink& body, StopFlag stop, const Deadline* deadline) {
   FetchResult result;
   const TransferHandle handle(curl_easy_init());
   if (!handle) {
@@ -216,9 +242,16 @@ FetchResult run_server_transfer(const Settings& settings, const Credentials& cre
     result.error = credentials.fault;
     return result;
   }
+  const TimeBounds bounds = time_bounds(deadline, result);
+  if (deadline && std::chrono::steady_clock::now() >= deadline->at) {
+    result.failure = FetchFailure::TRANSPORT;
+    result.curl_code = CURLE_OPERATION_TIMEDOUT;
+    result.error = "not begun: the check's deadline had passed";
+    return result;
+  }
   CURL* h = handle.get();
   char error[CURL_ERROR_SIZE] = "";
-  if (std::string fault = set_up(h, settings, credentials, url, error, stop); !fault.empty()) {
+  if (std::string fault = set_up(h, settings, credentials, url, error, stop, bounds); !fault.empty()) {
     result.failure = FetchFailure::UNUSABLE_SETTINGS;
     result.error = std::move(fault);
     return result;
@@ -236,6 +269,11 @@ FetchResult run_server_transfer(const Settings& settings, const Credentials& cre
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.status);
   curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &result.os_error);
   curl_easy_getinfo(h, CURLINFO_SSL_VERIFYRESULT, &result.tls_verify_result);
+  // libcurl's connect time stays 0 until the connection is made, its TLS
+  // handshake included.
+  curl_off_t connect_time = 0;
+  curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connect_time);
+  result.connected = connect_time > 0;
   result.curl_code = code;
   if (code != CURLE_OK) result.error = error[0] ? error : curl_easy_strerror(code);
   result.failure = failure_of(code, *body.refused, result.status, headers);

@@ -39,11 +39,13 @@ struct BodySink {
 // checks asked for, authentication with settings.username and
 // credentials.password, the connect and transfer time bounds, every coding
 // libcurl decodes. When stop is given, the transfer is abandoned within
-// about a second of *stop turning non-zero. Settings that cannot be used (a
+// about a second of *stop turning non-zero; a deadline shortens its time
+// bounds to the time left, and once it has passed no transfer is begun (a
+// TRANSPORT failure, as a timeout). Settings that cannot be used (a
 // password file that cannot be read, a malformed pin line) make no transfer
 // and fail as PASSWORD_FILE or UNUSABLE_SETTINGS.
 FetchResult run_server_transfer(const Settings& settings, const Credentials& credentials, const std::string& url,
-                                const BodySink& body, StopFlag stop);
+                                const BodySink& body, StopFlag stop, const Deadline* deadline = nullptr);
 
 // Has every TLS handshake on the libcurl easy handle keep the server's
 // certificate and OpenSSL's verdict on its chain into kept, the last

@@ -35,11 +35,13 @@ std::string_view received_text(const ReceiveBuffer& buffer) {
   return body.substr(0, body.find('\0'));
 }
 
+Deadline deadline_in(long seconds) { return {std::chrono::steady_clock::now() + std::chrono::seconds(seconds), seconds}; }
+
 FetchResult fetch_problems(const Settings& settings, const Credentials& credentials, ReceiveBuffer& buffer,
-                           StopFlag stop) {
+                           StopFlag stop, const Deadline* deadline) {
   reset_received_body(buffer);
-  FetchResult result =
-      run_server_transfer(settings, credentials, settings.status_url, {on_body_chunk, &buffer, &buffer.refused}, stop);
+  FetchResult result = run_server_transfer(settings, credentials, settings.status_url,
+                                           {on_body_chunk, &buffer, &buffer.refused}, stop, deadline);
   result.body_size = buffer.length;
   return result;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -36,6 +37,11 @@ std::string_view received_body(const ReceiveBuffer& buffer);
 // The received text, up to its first zero byte: the one place the body is
 // cut there.
 std::string_view received_text(const ReceiveBuffer& buffer);
+
+// Time bounds of one transfer, so that a silent server cannot freeze the
+// screen on a stale frame.
+inline constexpr long CONNECT_TIMEOUT_SECONDS = 10;
+inline constexpr long TRANSFER_TIMEOUT_SECONDS = 30;
 
 // Why a fetch gave no page.
 enum class FetchFailure {
@@ -78,27 +84,39 @@ struct FetchResult {
   std::size_t header_bytes = 0;
   std::size_t challenge_headers = 0;  // WWW-Authenticate lines
   PeerCertificate certificate;        // of the connection that carried the answer, or that was refused
+  // The time bounds it ran under, in whole seconds as its words quote them:
+  // a check from the shell's deadline where that came before the
+  // transfer's own bound.
+  long connect_bound = CONNECT_TIMEOUT_SECONDS;
+  long transfer_bound = TRANSFER_TIMEOUT_SECONDS;
+  bool connected = false;  // the connection was made (its TLS handshake included)
   bool ok() const { return failure == FetchFailure::NONE; }
 };
+
+// A time by which every transfer of a check from the shell has ended, so
+// that the monitoring server running it hears its words before it gives up.
+struct Deadline {
+  std::chrono::steady_clock::time_point at;
+  long seconds;  // as given, for the words
+};
+
+// A deadline seconds from now.
+Deadline deadline_in(long seconds);
 
 // One transfer of settings.status_url into buffer, with settings.username
 // and the refresh's credentials, checking the certificate as the trust
 // lines ask. When stop is given, the transfer is abandoned (a TRANSPORT
 // failure) within about a second of *stop turning non-zero, so that a
-// signal to end is not kept waiting.
+// signal to end is not kept waiting. A deadline shortens the transfer's own
+// time bounds to the time left.
 FetchResult fetch_problems(const Settings& settings, const Credentials& credentials, ReceiveBuffer& buffer,
-                           StopFlag stop = nullptr);
+                           StopFlag stop = nullptr, const Deadline* deadline = nullptr);
 
 // Adds the schemes of a WWW-Authenticate value ("Digest realm=\"x\",
 // qop=\"auth\", Basic realm=\"y\"" holds Digest and Basic) that schemes lacks,
 // compared without regard to case; the list stays short whatever the server
 // sends.
 void add_challenge_schemes(std::string_view value, std::vector<std::string>& schemes);
-
-// Time bounds of one transfer, so that a silent server cannot freeze the
-// screen on a stale frame.
-inline constexpr long CONNECT_TIMEOUT_SECONDS = 10;
-inline constexpr long TRANSFER_TIMEOUT_SECONDS = 30;
 
 // libcurl's bounds on an answer's header section: one line (its
 // CURL_MAX_HTTP_HEADER) and all lines together.

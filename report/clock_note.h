@@ -19,5 +19,7 @@ ClockText clock_text(std::time_t when);
 
 // The reason line under the banner: "REASON, since HH:MM:SS", since being
 // the end of the first failed fetch of the run of failures; the reason
-// alone when the time cannot be converted.
-std::string reason_since_text(std::string_view reason, std::time_t since);
+// alone when the time cannot be converted. When the cause changed within
+// the run, cause_since dates the current one and the run's start follows:
+// "REASON, since HH:MM:SS (no list since HH:MM:SS)".
+std::string reason_since_text(std::string_view reason, std::time_t since, std::time_t cause_since = 0);

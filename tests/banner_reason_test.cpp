@@ -46,6 +46,12 @@ TEST(BannerReason, EachFailureInAFewWords) {
   password_file.error = "the password file /etc/orvek/pw cannot be read: Permission denied";
   FetchResult pin_line = failed(FetchFailure::UNUSABLE_SETTINGS);
   pin_line.error = "the pin line is malformed";
+  // Connected, then the bound ran out; and the same under a check's
+  // deadline of 5 s, whose figure the words quote.
+  FetchResult connected = transport(CURLE_OPERATION_TIMEDOUT, 0, 30.0);
+  connected.connected = true;
+  FetchResult deadline_cut = connected;
+  deadline_cut.transfer_bound = 5;
   const Case cases[] = {
       {"401", failed(FetchFailure::HTTP_STATUS, CURLE_OK, 401), "HTTP 401: user or password refused"},
       {"403", failed(FetchFailure::HTTP_STATUS, CURLE_OK, 403), "HTTP 403: access forbidden"},
@@ -59,7 +65,8 @@ TEST(BannerReason, EachFailureInAFewWords) {
        "could not connect: Network is unreachable"},
       {"no name", transport(CURLE_COULDNT_RESOLVE_HOST), "name not resolved"},
       {"connect bound", transport(CURLE_OPERATION_TIMEDOUT, 0, 10.0), "no connection within 10 s"},
-      {"transfer bound", transport(CURLE_OPERATION_TIMEDOUT, 0, 30.0), "no answer within 30 s"},
+      {"transfer bound", connected, "no answer within 30 s"},
+      {"a deadline's bound", deadline_cut, "no answer within 5 s"},
       {"unknown CA", transport(CURLE_PEER_FAILED_VERIFICATION, 0, 0.1, X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT),
        "certificate: unknown CA"},
       {"expired", transport(CURLE_PEER_FAILED_VERIFICATION, 0, 0.1, X509_V_ERR_CERT_HAS_EXPIRED),
@@ -115,10 +122,18 @@ TEST(BannerReason, TheDataAge) {
   refused.fetched = failed(FetchFailure::HTTP_STATUS, CURLE_OK, 404);
   EXPECT_EQ(banner_reason({arrived, PageVerdict::STATUS_PAGE, {}, &refused, 300}),
             "data age unknown: HTTP 404: no status page at that path");
-  DataAgeFetch garbled;
-  garbled.age.problem = "the answer is no JSON";
-  EXPECT_EQ(banner_reason({arrived, PageVerdict::STATUS_PAGE, {}, &garbled, 300}),
+  DataAgeFetch timeless;
+  timeless.age.problem = "the answer holds no query_time";
+  EXPECT_EQ(banner_reason({arrived, PageVerdict::STATUS_PAGE, {}, &timeless, 300}),
             "data age unknown: answer without its times");
+  // What came in place of the JSON, as read.
+  DataAgeFetch sign_in;
+  sign_in.age = read_data_age("<!DOCTYPE html>\n<html><title>Sign in</title></html>\n");
+  EXPECT_EQ(banner_reason({arrived, PageVerdict::STATUS_PAGE, {}, &sign_in, 300}),
+            "JSON status: not JSON (an HTML page)");
+  DataAgeFetch garbled;
+  garbled.age = read_data_age("{\"result\": {\"query_time\": 1");  // cut short
+  EXPECT_EQ(banner_reason({arrived, PageVerdict::STATUS_PAGE, {}, &garbled, 300}), "JSON status: not JSON");
   // The list's own failure comes first: no data age was asked.
   const FetchResult refused_list = transport(CURLE_COULDNT_CONNECT, ECONNREFUSED);
   EXPECT_EQ(banner_reason({refused_list, PageVerdict::NO_CARD, {}, nullptr, 300}), "connection refused");
@@ -167,6 +182,11 @@ TEST(ReasonLine, SinceTheLocalTime) {
   setenv("TZ", "UTC", 1);
   tzset();
   EXPECT_EQ(reason_since_text("connection refused", when), "connection refused, since 14:02:11");
+  // The cause changed within the run: since when it holds, and since when
+  // no list came; one time when it did not change.
+  EXPECT_EQ(reason_since_text("HTTP 401: user or password refused", when, when + 10),
+            "HTTP 401: user or password refused, since 14:02:21 (no list since 14:02:11)");
+  EXPECT_EQ(reason_since_text("connection refused", when, when), "connection refused, since 14:02:11");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // TLS and name failures), the page excerpt, and the server value's pitfalls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <curl/curl.h>
 #include <string>
@@ -56,6 +58,13 @@ FetchResult transport(int code, double seconds, long os_error = 0) {
   return result;
 }
 
+// The connection made, the transfer bound (in seconds) ran out.
+FetchResult connected(FetchResult result, long bound = TRANSFER_TIMEOUT_SECONDS) {
+  result.connected = true;
+  result.transfer_bound = bound;
+  return result;
+}
+
 // A handshake whose chain OpenSSL refused for reason (an X509_V_ERR_ number).
 FetchResult chain_refused(long reason) {
   FetchResult result = transport(CURLE_PEER_FAILED_VERIFICATION, 0.01);
@@ -104,8 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "answer: none: could not connect: No route to host (after 3.10 s)"},
         FailureCase{"connect_bound", transport(CURLE_OPERATION_TIMEDOUT, 10.0),
                     "answer: none: no connection within 10 s (TLS handshake included) (after 10.00 s)"},
-        FailureCase{"transfer_bound", transport(CURLE_OPERATION_TIMEDOUT, 30.0),
+        FailureCase{"transfer_bound", connected(transport(CURLE_OPERATION_TIMEDOUT, 30.0)),
                     "answer: none: connected, but no complete answer within 30 s (after 30.00 s)"},
+        // A check's deadline of 7 s came first: its figure is quoted.
+        FailureCase{"deadline", connected(transport(CURLE_OPERATION_TIMEDOUT, 7.0), 7),
+                    "answer: none: connected, but no complete answer within 7 s (after 7.00 s)"},
         FailureCase{"name", transport(CURLE_COULDNT_RESOLVE_HOST, 0.2),
                     "answer: none: name not resolved: no address for the server's host name (after 0.20 s)"},
         FailureCase{"tls", transport(CURLE_SSL_CONNECT_ERROR, 0.01), "answer: none: TLS handshake failed (after 0.01 s)"},
@@ -445,13 +457,66 @@ TEST(CheckReport, FirstLineAndExitStatusFollowTheCheckPluginConvention) {
     FetchResult fetched = c.fetched;
     fetched.body_size = program.body.length;
     const CheckReport report = explain(program, fetched);
-    EXPECT_EQ(report.status, c.status) << c.name << "\n" << report.text;
-    EXPECT_TRUE(report.text.starts_with(c.first)) << c.name << "\n" << report.text;
-    const std::string first = report.text.substr(0, report.text.find('\n'));
+    const std::string output = check_output(report);
+    EXPECT_EQ(report.status, c.status) << c.name << "\n" << output;
+    EXPECT_TRUE(output.starts_with(c.first)) << c.name << "\n" << output;
+    const std::string first = output.substr(0, output.find('\n'));
     if (c.status <= CHECK_NOTED) {
       EXPECT_TRUE(first.ends_with(" problems=1")) << c.name << ": " << first;
     }
   }
+}
+
+// Valid UTF-8 throughout: no sequence cut.
+bool whole_utf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += length;
+  }
+  return true;
+}
+
+TEST(CheckOutput, OneBarStartsThePerformanceDataAndTheFirstLineStaysShort) {
+  const std::string perfdata = "time=0.012s size=5120B problems=3";
+  struct Case {
+    const char* name;
+    std::string summary;
+    std::string expected_first;  // without " | perfdata"; empty: only its length and end are checked
+  };
+  const std::string long_summary = "the monitor draws the report, but " + std::string(300, 'x');
+  // A two-byte letter across the place of the cut.
+  std::string letters;
+  for (int i = 0; i < 150; ++i) letters += "\xC3\xA9";
+  const Case cases[] = {
+      {"bars in the summary", "page titled Single sign-on | Please log in", "ORVEK WARNING - page titled Single sign-on \xC2\xA6 Please log in"},
+      {"long summary", long_summary, ""},
+      {"letters of two bytes", letters, ""},
+      {"exactly at the limit", std::string(200 - 16 - 3 - perfdata.size(), 'y'),
+       "ORVEK WARNING - " + std::string(200 - 16 - 3 - perfdata.size(), 'y')},
+  };
+  for (const Case& c : cases) {
+    CheckReport report;
+    report.status = CHECK_NOTED;
+    report.text = "ORVEK WARNING - " + c.summary + "\nline 3: \"something|odd\": unknown key\nverdict: WARNING\n";
+    report.perfdata = perfdata;
+    const std::string output = check_output(report);
+    const std::string first = output.substr(0, output.find('\n'));
+    EXPECT_LE(first.size(), FIRST_LINE_LIMIT) << c.name;
+    EXPECT_TRUE(first.ends_with(" | " + perfdata)) << c.name << ": " << first;
+    if (!c.expected_first.empty()) EXPECT_EQ(first, c.expected_first + " | " + perfdata) << c.name;
+    else EXPECT_TRUE(first.ends_with("... | " + perfdata)) << c.name << ": " << first;
+    EXPECT_TRUE(whole_utf8(output)) << c.name;
+    EXPECT_EQ(std::count(output.begin(), output.end(), '|'), 1) << c.name << ": " << output;
+    // The details stay whole, bars shown as such.
+    EXPECT_TRUE(output.ends_with("\nline 3: \"something\xC2\xA6odd\": unknown key\nverdict: WARNING\n")) << c.name;
+  }
+  // Without performance data (the check could not finish): no bar at all.
+  const std::string unknown = check_output(unfinished_check("could not find orvek.conf: /a|b: No such file", {"/a|b: x\x01"}));
+  EXPECT_EQ(unknown, "ORVEK UNKNOWN - could not find orvek.conf: /a\xC2\xA6" "b: No such file\n/a\xC2\xA6" "b: x^A\n");
 }
 
 CertificateFacts facts_of(const std::string& issuer) {

@@ -145,6 +145,39 @@ TEST(CommandLine, ASwitchDoesNotSwallowTheNextWord) {
   EXPECT_STREQ(options.config_path, "site.conf");
 }
 
+TEST(CommandLine, TheCheckTakesADeadlineAndNamesWhatItDidNotTake) {
+  struct Case {
+    std::vector<std::string> args;
+    std::uint32_t deadline;
+    bool warnings_count;
+    std::string fault;
+  };
+  const Case cases[] = {
+      {{"-t"}, 30u, false, ""},
+      {{"-t", "-d", "5", "-W"}, 5u, true, ""},
+      {{"-td5"}, 5u, false, ""},
+      {{"-t", "-d", "3600"}, 3600u, false, ""},
+      {{"-t", "-x"}, 30u, false, "unknown option -x"},
+      {{"-x", "-y", "-t"}, 30u, false, "unknown option -x"},  // the first one
+      {{"-t", "-s"}, 30u, false, "option -s without its value"},
+      {{"-t", "-c"}, 30u, false, "option -c without its value"},
+      {{"-t", "-d", "0"}, 30u, false, "the deadline of -d must be a whole number of seconds from 1 to 3600, not \"0\""},
+      {{"-t", "-d", "3601"}, 30u, false,
+       "the deadline of -d must be a whole number of seconds from 1 to 3600, not \"3601\""},
+      {{"-t", "-d", "5s"}, 30u, false, "the deadline of -d must be a whole number of seconds from 1 to 3600, not \"5s\""},
+      {{"-t", "-d", "99999999999999999999"}, 30u, false,
+       "the deadline of -d must be a whole number of seconds from 1 to 3600, not \"99999999999999999999\""},
+  };
+  for (const Case& c : cases) {
+    std::string words;
+    for (const auto& word : c.args) words += word + ' ';
+    const Options options = parse(c.args);
+    EXPECT_EQ(options.check_deadline, c.deadline) << words;
+    EXPECT_EQ(options.warnings_count, c.warnings_count) << words;
+    EXPECT_EQ(options.fault, c.fault) << words;
+  }
+}
+
 // The program itself, as a shell runs it; its standard output.
 struct ProgramRun {
   std::string out;
@@ -178,9 +211,10 @@ TEST(CommandLine, HelpNamesEveryOptionOnStandardOutput) {
   const ProgramRun run = run_orvek("-h -c /nonexistent.conf");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, usage_text());
-  EXPECT_TRUE(run.out.starts_with("usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] [-t] [-V] [-h]\n"));
+  EXPECT_TRUE(run.out.starts_with(
+      "usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] [-t [-d seconds] [-W]] [-V] [-h]\n"));
   for (const char* option : {"\n  -c config_file ", "\n  -e exclude_file ", "\n  -s seconds ", "\n  -m ", "\n  -u ", "\n  -t ",
-                             "\n  -V ", "\n  -h "})
+                             "\n  -d seconds ", "\n  -W ", "\n  -V ", "\n  -h "})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   // -h wins over -V, and an unknown option beside it changes nothing.
   EXPECT_EQ(run_orvek("-V -h").out, usage_text());

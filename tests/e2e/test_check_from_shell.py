@@ -47,8 +47,6 @@ SSO_PAGE = ('<!DOCTYPE html>\n<html>\n<head>\n<meta name="description" content="
 ROW_PAGE = row_page([("warning", "sunrise", "DNS unresolved"), ("down", "web10"), ("critical", "web1", "Load")])
 MANY_ROWS_PAGE = row_page([("critical", "h%02d" % i, "Load") for i in range(25)])
 
-NOT_FOUND = "Could not find orvek.conf, exiting.\n"
-
 
 def secret_forms(user=USER):
     forms = {"password": PASSWORD.encode(), "password in the URL": URL_PASSWORD.encode()}
@@ -151,7 +149,8 @@ class CheckFromShellTest(E2ETestCase):
              ["kind of page: another page", "page: no list of problems: 2 lines carry a status token, but not one "
               "of them yields a host or service name\n", "no name can be read", "verdict: FAIL"], [], 1),
             ("credentials in the server URL", lambda: self.basic_bed(), {"url": url_with_credentials}, [], 1,
-             ["pitfall: the server URL holds credentials (user:password@)", "verdict: OK"], ["bob"], 1),
+             ["pitfall: the server URL holds credentials (user:password@)",
+              "verdict: WARNING: the monitor would draw this page as its report"], ["bob"], 1),
             ("server value ending in a slash, over https", lambda: self.basic_bed(https=True),
              {"url": lambda url: url + "/"}, [], 1,
              ["URL: https://127.0.0.1:", "//cgi-bin/statuswml.cgi?style=uprobs\n",
@@ -226,8 +225,9 @@ class CheckFromShellTest(E2ETestCase):
     def test_configuration_not_found(self):
         missing = os.path.join(self.folder(), "missing.conf")
         result = self.check("-c", missing)
+        reason = "%s: No such file or directory" % missing
         self.assertEqual((result.returncode, result.stdout.decode(), result.stderr),
-                         (2, NOT_FOUND + "%s: No such file or directory\n" % missing, b""))
+                         (3, "ORVEK UNKNOWN - could not find orvek.conf: %s\n%s\n" % (reason, reason), b""))
 
 
 if __name__ == "__main__":

@@ -23,6 +23,15 @@ C1_PAGE = ("<?xml version=\"1.0\"?>\n<wml>\n<P>Error: \u009b31mred\u009b0m statu
 NOT_FOUND = "Could not find orvek.conf, exiting.\n"
 
 
+def unknown_not_found(reasons):
+    """What -t says of a configuration it cannot find: the reasons, one a
+    line, joined in the first line (cut to 200 bytes) and listed below it."""
+    first = "ORVEK UNKNOWN - could not find orvek.conf: " + "; ".join(reasons.splitlines())
+    if len(first) > 200:
+        first = first[:197] + "..."
+    return first + "\n" + reasons
+
+
 def good_lines(url):
     return ["server %s\n" % url, "username %s\n" % USER, "password %s\n" % PASSWORD]
 
@@ -54,7 +63,7 @@ class CheckMistakesTest(E2ETestCase):
             ("no newcgi line at all: the hint asks for it", good_lines(url), [], None, PAGE, 0,
              ['hint: the service names stand in postfield elements: add the line "newcgi true"'], ["line 4"]),
             ("spaces in the password", good_lines(url)[:2] + ["password Tr0ub4dor -k7Qz\n", "newcgi true\n"], [],
-             None, PAGE, 1, ['line 3: "password ********": spaces and # are dropped from password', "verdict: OK"],
+             None, PAGE, 1, ['line 3: "password ********": spaces and # are dropped from password', "verdict: WARNING"],
              ["Tr0ub4dor", "-k7Qz"]),
             ("key given twice", good_lines(url)[:1] + ["username bob\n"] + good_lines(url)[1:] + ["newcgi true\n"],
              [], None, PAGE, 1, ['line 2: "username bob": username is given again on line 3, which counts'], []),
@@ -126,7 +135,7 @@ class CheckMistakesTest(E2ETestCase):
         self.assertIn('line 2: "username guest2": username is given again on line 3, which counts\n', out)
         self.assertIn('line 4: "password ********": spaces and # are dropped from password', out)
         self.assertNotIn("gu est", out)
-        self.assertIn("verdict: OK", out)
+        self.assertIn("verdict: WARNING: the monitor would draw this page as its report", out)
 
     def test_header_sections_over_libcurls_limits(self):
         # libcurl says "Out of memory" for the one and a size for the other.
@@ -166,9 +175,10 @@ class CheckMistakesTest(E2ETestCase):
                           "/usr/local/etc/orvek.conf: No such file or directory\n"))
         for case, args, reasons in cases:
             with self.subTest(case):
+                # A check ends UNKNOWN: the reasons in its first line, and each below it.
                 result = self.check(*args, cwd=folder)
                 self.assertEqual((result.returncode, result.stdout.decode(), result.stderr),
-                                 (2, NOT_FOUND + reasons, b""))
+                                 (3, unknown_not_found(reasons), b""))
                 # The monitor itself keeps to its one line.
                 plain = subprocess.run([self.binary, *args], cwd=folder, env={"PATH": "/usr/bin:/bin"},
                                        stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
@@ -193,7 +203,7 @@ class CheckMistakesTest(E2ETestCase):
         if result.returncode == 126 or b"Permission denied" in result.stderr:
             self.skipTest("the binary cannot be run as nobody here")
         self.assertEqual((result.returncode, result.stdout.decode()),
-                         (2, NOT_FOUND + "%s: Permission denied\n" % conf))
+                         (3, unknown_not_found("%s: Permission denied\n" % conf)))
 
 
 if __name__ == "__main__":

@@ -269,7 +269,7 @@ class CheckRecordTest(E2ETestCase):
                     self.assertRegex(out.splitlines()[0], r" problems=1$")
                 self.assertTrue(out.splitlines()[-1].startswith("verdict: "), out)
         missing = os.path.join(self.folder(), "missing.conf")
-        self.assertEqual(self.check(missing).returncode, 2, "Could not find orvek.conf stays 2")
+        self.assertEqual(self.check(missing).returncode, 3, "a configuration not found: UNKNOWN")
 
 
 if __name__ == "__main__":

@@ -148,7 +148,7 @@ class CheckDataAgeTest(E2ETestCase):
              'FAIL: the monitor would show the banner " Server data age unknown! ": the JSON status CGI gave no'),
             ("no last_data_update", dict(missing=["last_data_update"]), 2,
              "unknown: the answer holds no last_data_update", 'FAIL: the monitor would show the banner " Server'),
-            ("garbage", dict(body="]]"), 2, "unknown: the answer is no JSON", "FAIL: "),
+            ("garbage", dict(body="]]"), 2, "unknown: the answer is no JSON (a text page)", "FAIL: "),
         )
         for case, answer, status, age, verdict in cases:
             with self.subTest(case):
@@ -208,7 +208,7 @@ class CheckDataAgeTest(E2ETestCase):
         bed.set_page(status_page([]))
         bed.set_data_age(age=3, hosts={"ops": (120, 2, 1, 4), "guest": NONE_VISIBLE})
         calm = "OK: the monitor would draw this page as its report, an empty black screen (all clear)"
-        meaningless = ("FAIL: the server shows this user no hosts (none up, down, unreachable or pending), so its "
+        meaningless = ("WARNING: the server shows this user no hosts (none up, down, unreachable or pending), so its "
                        "list is always empty and an all-clear would mean nothing")
         # (user, maxage line, exit status, the hosts line, verdict begins)
         cases = (
@@ -231,12 +231,15 @@ class CheckDataAgeTest(E2ETestCase):
                 asked = bed.data_age_requests()[before:]
                 self.assertEqual([(r["uri"], r["user"]) for r in asked], [(AGE_PATH, user)], text)
 
-        # A list the monitor would not draw: the hosts are still named, the
-        # verdict is the banner's.
+        # A list that failed: the JSON CGI is not asked (its time is spent,
+        # and it would say no more); the verdict is the banner's.
         bed.respond(status=500)
+        before = len(bed.data_age_requests())
         conf = write_config(self.folder(), bed.base_url, username="guest", password="gu3st", digest=True)
         code, facts, text = self.check(conf)
-        self.assertEqual((code, facts["hosts visible to guest"]), (2, "0"), text)
+        self.assertEqual(code, 2, text)
+        self.assertNotIn("hosts visible to", text)
+        self.assertEqual(len(bed.data_age_requests()), before, text)
         self.assertTrue(facts["verdict"].startswith('FAIL: the monitor would show the banner " No connection'), text)
 
     def test_a_server_without_the_json_cgi_draws_no_warning(self):

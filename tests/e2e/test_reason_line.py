@@ -131,6 +131,46 @@ class ReasonLineTest(E2ETestCase):
         again, _ = self.assertReasonLine(terminal, reason, AGE_BANNER)
         self.assertNear(again, before, time.time())
 
+    def test_a_new_cause_within_the_run(self):
+        bed = self.bed()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        bed.respond(status=503)
+        before = time.time()
+        terminal = self.run_orvek("-c", self.config(bed.base_url), "-u", "-s", "1", env=ZONE)
+        first, _ = self.assertReasonLine(terminal, "HTTP 503: server unavailable")
+        self.assertNear(first, before, time.time())
+        # Another cause, the run going on: since when it holds, and since
+        # when no list came.
+        time.sleep(1.5)
+        before = time.time()
+        bed.respond(status=500)
+        pattern = re.compile(r"^HTTP 500: server error, since (\d\d):(\d\d):(\d\d) "
+                             r"\(no list since (\d\d):(\d\d):(\d\d)\)$")
+        found = {}
+
+        def both_times(screen):
+            line = screen.line(13)
+            text = line.strip()
+            match = pattern.match(text)
+            if match:
+                found["column"] = len(line) - len(line.lstrip())
+                found["text"] = text
+                found["cause"] = clock_seconds(match.groups()[:3])
+                found["run"] = clock_seconds(match.groups()[3:])
+            return bool(match)
+
+        terminal.wait_for(both_times, 15, "the reason line with both times")
+        self.assertEqual(found["run"], first, "the run is dated from its first failed fetch")
+        self.assertNear(found["cause"], before, time.time())
+        self.assertEqual(found["column"], (80 - len(found["text"])) // 2, "centred")
+
+    def test_a_json_answer_that_is_an_html_page(self):
+        bed = self.bed()
+        bed.set_page(ONE_PROBLEM_PAGE)
+        bed.set_data_age(body="<!DOCTYPE html>\n<html><head><title>Sign in</title></head><body></body></html>\n")
+        terminal = self.run_orvek("-c", self.config(bed.base_url, ("maxage 300",)), "-u", "-s", "1", env=ZONE)
+        self.assertReasonLine(terminal, "JSON status: not JSON (an HTML page)", " Server data age unknown! ")
+
     def test_without_u_the_banner_screen_is_unchanged(self):
         bed = self.bed(auth="basic", users={USER: PASSWORD})
         bed.set_page(ONE_PROBLEM_PAGE)
