@@ -6,6 +6,7 @@
 #include "common/shown_limits.h"
 #include "common/text_search.h"
 #include "config/config_file.h"
+#include "config/password_file.h"
 #include "config/text_file.h"
 
 namespace {
@@ -26,6 +27,10 @@ constexpr OtherName OTHER_NAMES[] = {
     {"base", "server"},     {"auth", "digest"},  {"cgi", "newcgi"},      {"new_cgi", "newcgi"},
     {"new-cgi", "newcgi"},
 };
+
+// What some editors write at the start of a UTF-8 file. The reader takes it
+// for text like any other, so it glues itself to the first key.
+constexpr string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 
 // Pieces of the words people write for a password.
 constexpr string_view SECRET_WORD_STARTS[] = {"pass", "pwd", "secret"};
@@ -228,6 +233,7 @@ std::vector<string> value_changes(const LineReading& line, std::size_t key, bool
   // "value # note" is a comment; "ab#cd" loses "#cd".
   const bool inner_spaces = line.spaces_dropped, hash_glued = line.cut_at_hash;
   if (row.secret) {
+    if (in_quotes(line.value)) changes.push_back("the quotes are part of the password");
     if (inner_spaces || hash_glued)
       changes.push_back(string("spaces and # are dropped from ") + string(row.name) +
                         (is_config_key("passwordfile") ? "; use passwordfile" : ""));
@@ -263,14 +269,16 @@ std::vector<std::size_t> keys_of(const LineReading& line) {
   return keys;
 }
 
-// Why the reader took nothing from a line that held text but no key.
+// Why the reader took nothing from a line that held text but no key. bom:
+// the line is the first and starts with a byte-order mark, left out of raw.
 std::vector<string> why_not_taken(const std::vector<LineReading>& lines, std::size_t n, const FirstWord& first,
-                                  string_view raw) {
+                                  string_view raw, bool bom) {
   const LineReading& line = lines[n];
   if (line.fate == LineFate::RUN_ON)
     return {"not read: line " + std::to_string(line.carried_from) +
             " was not taken, and its text runs on into every line after it, so no key is found from there on"};
-  std::vector<string> why = {why_no_key(first, raw)};
+  std::vector<string> why = {bom ? "the file starts with a byte-order mark (EF BB BF): save it without"
+                                 : why_no_key(first, raw)};
   if (!line.ended) {
     why.push_back("and it is the last line, without a line end");
     return why;
@@ -353,7 +361,11 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
   const std::vector<LineReading>& lines = reading.lines;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const LineReading& line = lines[n];
-    const string_view raw = text.substr(std::min(line.start, text.size()), line.length);
+    string_view raw = text.substr(std::min(line.start, text.size()), line.length);
+    // The mark is invisible on a terminal: the line is shown, and its words
+    // read, without it, and the reason names it.
+    const bool bom = line.start == 0 && raw.starts_with(BYTE_ORDER_MARK);
+    if (bom) raw.remove_prefix(BYTE_ORDER_MARK.size());
     const FirstWord first = first_word(raw);
     // The key this line was written for: the one found, else the likely one.
     string key = line.keys != 0 ? string(CONFIG_KEYS[line.first_key].name) : string();
@@ -376,7 +388,7 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
     const string shown = listed ? shown_line(raw, masking, std::min(key_end, raw.size())) : string();
 
     const std::vector<string> why =
-        line.keys == 0 ? why_not_taken(lines, n, first, raw) : why_changed(reading, line, raw, shown);
+        line.keys == 0 ? why_not_taken(lines, n, first, raw, bom) : why_changed(reading, line, raw, shown);
     if (!why.empty()) add_note(result, line.number, shown, joined(why));
   }
   return result;
