@@ -330,7 +330,7 @@ string other_card_words(PageKind kind, string_view server, string_view body) {
 }  // namespace
 
 CheckReport explain_refresh(const Program& program, string_view config_file, const RefreshRecord& record,
-                            const CertificateLook* second_look, const SetUpNotes& notes) {
+                            const CertificateLook* second_look, const SetUpNotes& notes, const RouteLook& route) {
   const FetchResult& fetched = record.transfer;
   const Answer& answer = record.answer;
   const Report& report = record.outcome.report;
@@ -342,6 +342,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     for (string& form : password_forms(program.settings.username, program.settings.password))
       lines.secrets.push_back(std::move(form));
   explain_settings(program, config_file, record.credentials, notes, lines);
+  lines.add(route_lines(route));
 
   const string took = seconds_text(fetched.seconds);
   const string size = grouped(fetched.body_size) + (fetched.body_size == 1 ? " byte" : " bytes");
@@ -350,9 +351,10 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
   else
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
-                            lines.written(failure_words(fetched)) + " (after " + took + ")");
+                            lines.written(failure_on_route(fetched, route)) + " (after " + took + ")");
   if (fetched.failure == FetchFailure::TRANSPORT || fetched.failure == FetchFailure::NO_HANDLE)
     lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
+  lines.add(route_hints(fetched, route));
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
   const ShownCertificate certificate = shown_certificate(program.settings, fetched, second_look);
   if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.secrets));
@@ -444,7 +446,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
     summary = "the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\": " +
               (answered ? fetched.ok() ? string("the page is no list of problems") : status_text(fetched.status)
-                        : lines.written(failure_words(fetched)));
+                        : lines.written(failure_on_route(fetched, route)));
   }
   lines.add("verdict", verdict);
   result.text = plugin_line(result.status, summary, fetched, drawn ? &report : nullptr) + lines.text;
@@ -471,8 +473,9 @@ int check_from_shell(Program& program, string_view config_file, const ConfigText
   // transfer failed before any certificate came.
   std::optional<CertificateLook> look;
   if (needs_second_look(program.settings, record.transfer)) look = look_at_certificate(program.settings.status_url);
-  const CheckReport report =
-      explain_refresh(program, config_file, record, look ? &*look : nullptr, read_set_up_notes(program, config_text));
+  const RouteLook route = look_at_route(program.settings, record.transfer);
+  const CheckReport report = explain_refresh(program, config_file, record, look ? &*look : nullptr,
+                                             read_set_up_notes(program, config_text), route);
   std::fwrite(report.text.data(), 1, report.text.size(), stdout);
   return report.status;
 }

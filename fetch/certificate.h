@@ -34,3 +34,13 @@ struct CertificateLook {
 // Makes a TLS handshake with the host of url without checking anything and
 // without sending a request. Bounded like a fetch's connection.
 CertificateLook look_at_certificate(const std::string& url);
+
+// How long the check from the shell waits for a TLS server's hello on a
+// port it spoke plain HTTP to.
+inline constexpr long TLS_PROBE_SECONDS = 3;
+
+// Whether a TLS server answers a handshake on the host and port of the
+// http:// URL url (the port it names, or 80): a hello that came back with
+// the server's certificate. Connects directly, checks nothing and
+// sends no request and no credentials; bounded by TLS_PROBE_SECONDS.
+bool tls_answers(const std::string& url);
