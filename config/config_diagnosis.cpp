@@ -62,6 +62,7 @@ Blank blank_at(string_view text, std::size_t at) {
     default: break;
   }
   if (rest.starts_with("\xC2\xA0")) return {2, "a no-break space"};
+  if (rest.starts_with(BYTE_ORDER_MARK)) return {BYTE_ORDER_MARK.size(), "a byte-order mark (EF BB BF)"};
   if (rest.starts_with("\xE3\x80\x80")) return {3, "an ideographic space"};
   // U+2000 to U+200A, U+202F, U+205F: the typographic spaces.
   if (rest.size() >= 3 && rest[0] == '\xE2' &&
@@ -166,6 +167,11 @@ string shown_line(string_view raw, string_view key, std::size_t key_end) {
   for (std::size_t at = 0; at < raw.size();) {
     const std::size_t start = raw.find_first_not_of(" \t#", at);
     if (start == string_view::npos) break;
+    // A byte-order mark where two files were joined hides no word after it.
+    if (raw.substr(start).starts_with(BYTE_ORDER_MARK)) {
+      at = start + BYTE_ORDER_MARK.size();
+      continue;
+    }
     std::size_t end = start;
     while (end < raw.size() && raw[end] != ' ' && raw[end] != '\t' && raw[end] != '#') ++end;
     const string_view word = raw.substr(start, end - start);
