@@ -28,10 +28,6 @@ constexpr OtherName OTHER_NAMES[] = {
     {"new-cgi", "newcgi"},
 };
 
-// What some editors write at the start of a UTF-8 file. The reader takes it
-// for text like any other, so it glues itself to the first key.
-constexpr string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
-
 // Pieces of the words people write for a password.
 constexpr string_view SECRET_WORD_STARTS[] = {"pass", "pwd", "secret"};
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/shown_limits.h"
+#include "config/text_file.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ LineNotes diagnose_exclude_file(string_view text) {
     // A line people write as a comment is an entry like any other.
     const std::size_t first_text = entry.find_first_not_of(" \t");
     const bool comment_like = first_text != string_view::npos && entry[first_text] == '#';
-    if (fresh && !entry.empty() && !blank_edge && !comment_like) continue;
+    const bool bom = number == 1 && entry.starts_with(BYTE_ORDER_MARK);
+    if (fresh && !entry.empty() && !blank_edge && !comment_like && !bom) continue;
     // Past the notes shown only the count goes on.
     if (result.notes.size() >= SHOWN_LINES_LIMIT) {
       ++result.more;
@@ -47,6 +49,9 @@ LineNotes diagnose_exclude_file(string_view text) {
       if (fresh) why.push_back("an empty line is an empty entry, which hides every service");
       else why.push_back("another empty line (first on line " + std::to_string(seen->second) + ")");
     } else {
+      if (bom)
+        why.push_back("the file starts with a byte-order mark (EF BB BF), which stays in the first entry: save it "
+                      "without");
       if (comment_like)
         why.push_back("exclude files have no comments: this line hides services whose names contain `" +
                       shown_line_start(entry) + "`");

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "config/regular_file.h"
+#include "config/text_file.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ bool in_quotes(std::string_view value) {
 std::vector<std::string> password_surprises(std::string_view password) {
   std::vector<std::string> found;
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  if (password.starts_with("\xEF\xBB\xBF"))
+  if (password.starts_with(BYTE_ORDER_MARK))
     found.emplace_back("the file starts with a byte-order mark (EF BB BF), which is sent as part of the password: "
                        "save it without");
   if (in_quotes(password)) found.emplace_back("the quotes are part of the password");

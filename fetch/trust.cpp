@@ -6,9 +6,8 @@
 #include <openssl/evp.h>
 #include <openssl/x509_vfy.h>
 
-#include "config/text_file.h"
-
 #include "config/config_file.h"
+#include "config/text_file.h"
 #include "fetch/status_fetch.h"
 
 namespace {

@@ -228,6 +228,8 @@ const DiagnosisCase exclude_cases[] = {
      {{2, "  #x ", {"contain `  #x `", "trailing blanks stay in the entry", "leading blanks",
                     "it equals no host named \"#x\""}}}},
     {"hash_inside_an_entry_is_no_comment", "web#2\n", {}},
+    {"byte_order_mark", "\xEF\xBB\xBF" "db1\nweb\n",
+     {{1, "\xEF\xBB\xBF" "db1", {"the file starts with a byte-order mark (EF BB BF), which stays in the first entry"}}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, ExcludeDiagnosis, testing::ValuesIn(exclude_cases),
