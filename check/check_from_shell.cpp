@@ -349,7 +349,7 @@ string other_card_words(PageKind kind, string_view server, string_view body) {
 }  // namespace
 
 CheckReport explain_refresh(const Program& program, string_view config_file, const RefreshRecord& record,
-                            const CertificateLook* second_look, const SetUpNotes& notes) {
+                            const CertificateLook* second_look, const SetUpNotes& notes, const RouteLook& route) {
   const FetchResult& fetched = record.transfer;
   const Answer& answer = record.answer;
   const Report& report = record.outcome.report;
@@ -361,6 +361,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   lines.mask = password_mask(username, {record.credentials.password, program.settings.password});
   lines.user_hidden = masked(username, lines.mask) != username;
   explain_settings(program, config_file, record.credentials, notes, lines);
+  lines.add(route_lines(route));
 
   const string took = seconds_text(fetched.seconds);
   const string size = grouped(fetched.body_size) + (fetched.body_size == 1 ? " byte" : " bytes");
@@ -369,9 +370,10 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
   else
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
-                            lines.written(failure_words(fetched)) + " (after " + took + ")");
+                            lines.written(failure_on_route(fetched, route)) + " (after " + took + ")");
   if (fetched.failure == FetchFailure::TRANSPORT || fetched.failure == FetchFailure::NO_HANDLE)
     lines.add("libcurl says", lines.outside(fetched.error.empty() ? "nothing" : fetched.error));
+  lines.add(route_hints(fetched, route));
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
   const ShownCertificate certificate = shown_certificate(program.settings, fetched, second_look);
   if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.mask));
@@ -487,7 +489,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
     summary = "the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\": " +
               (answered ? fetched.ok() ? string("the page is no list of problems") : status_text(fetched.status)
-                        : lines.written(failure_words(fetched)));
+                        : lines.written(failure_on_route(fetched, route)));
   }
   lines.add("verdict", verdict);
   result.text = plugin_line(result.status, summary) + lines.text;
@@ -554,11 +556,10 @@ int check_from_shell(Program& program, string_view config_file, const ConfigText
   // A second handshake, unchecked and without a request, only where the
   // transfer failed before any certificate came, and time is left for it.
   std::optional<CertificateLook> look;
-  const long left_ms = static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline.at - std::chrono::steady_clock::now()).count());
-  if (needs_second_look(program.settings, record.transfer) && left_ms > 0)
-    look = look_at_certificate(program.settings.status_url, left_ms);
-  const CheckReport report =
-      explain_refresh(program, config_file, record, look ? &*look : nullptr, read_set_up_notes(program, config_text));
+  if (needs_second_look(program.settings, record.transfer) && ms_left(deadline) > 0)
+    look = look_at_certificate(program.settings.status_url, ms_left(deadline));
+  const RouteLook route = look_at_route(program.settings, record.transfer, deadline);
+  const CheckReport report = explain_refresh(program, config_file, record, look ? &*look : nullptr,
+                                             read_set_up_notes(program, config_text), route);
   return write_check(report);
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check/check_route.h"
 #include "config/line_notes.h"
 
 struct CertificateLook;
@@ -62,9 +63,11 @@ struct SetUpNotes {
 // config_file: the file the settings came from. second_look: the
 // certificate of a second, unchecked handshake, made only where the
 // transfer failed before any came. notes: what a second look at the
-// configuration and exclude file found.
+// configuration and exclude file found. route: the proxy and the TLS probe
+// of look_at_route.
 CheckReport explain_refresh(const Program& program, std::string_view config_file, const RefreshRecord& record,
-                            const CertificateLook* second_look = nullptr, const SetUpNotes& notes = {});
+                            const CertificateLook* second_look = nullptr, const SetUpNotes& notes = {},
+                            const RouteLook& route = {});
 
 // The notes on the configuration as the reader met it, and a second look at
 // the exclude file.

@@ -167,6 +167,9 @@ std::vector<CheckLine> trust_setting_lines(const Settings& settings, const Crede
   if (!settings.cafile.empty()) {
     if (const string reason = why_unreadable(settings.cafile.c_str()); !reason.empty())
       lines.push_back({"pitfall", "the cafile " + written(settings.cafile) + " cannot be read: " + reason});
+    else if (const string fault = ca_file_fault(settings.cafile); !fault.empty())
+      lines.push_back({"pitfall", "the cafile " + written(settings.cafile) + " " + fault +
+                                      ": it must hold the CA's certificates in PEM (-----BEGIN CERTIFICATE-----)"});
   }
 
   if (credentials.file) {
@@ -174,6 +177,8 @@ std::vector<CheckLine> trust_setting_lines(const Settings& settings, const Crede
     string value = "from the password file " + written(settings.passwordfile);
     if (!read.password) value += ", which cannot be read: " + written(read.reason);
     else if (read.password->empty()) value += " (its first line is empty)";
+    else
+      for (const string& surprise : password_surprises(*read.password)) value += "; " + surprise;
     if (!settings.password.empty()) value += "; the file wins over the password line, which is not used";
     lines.push_back({"password", value});
   } else {

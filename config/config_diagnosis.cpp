@@ -6,6 +6,7 @@
 #include "common/shown_limits.h"
 #include "common/text_search.h"
 #include "config/config_file.h"
+#include "config/password_file.h"
 #include "config/text_file.h"
 
 namespace {
@@ -57,6 +58,7 @@ Blank blank_at(string_view text, std::size_t at) {
     default: break;
   }
   if (rest.starts_with("\xC2\xA0")) return {2, "a no-break space"};
+  if (rest.starts_with(BYTE_ORDER_MARK)) return {BYTE_ORDER_MARK.size(), "a byte-order mark (EF BB BF)"};
   if (rest.starts_with("\xE3\x80\x80")) return {3, "an ideographic space"};
   // U+2000 to U+200A, U+202F, U+205F: the typographic spaces.
   if (rest.size() >= 3 && rest[0] == '\xE2' &&
@@ -161,6 +163,11 @@ string shown_line(string_view raw, string_view key, std::size_t key_end) {
   for (std::size_t at = 0; at < raw.size();) {
     const std::size_t start = raw.find_first_not_of(" \t#", at);
     if (start == string_view::npos) break;
+    // A byte-order mark where two files were joined hides no word after it.
+    if (raw.substr(start).starts_with(BYTE_ORDER_MARK)) {
+      at = start + BYTE_ORDER_MARK.size();
+      continue;
+    }
     std::size_t end = start;
     while (end < raw.size() && raw[end] != ' ' && raw[end] != '\t' && raw[end] != '#') ++end;
     const string_view word = raw.substr(start, end - start);
@@ -228,6 +235,7 @@ std::vector<string> value_changes(const LineReading& line, std::size_t key, bool
   // "value # note" is a comment; "ab#cd" loses "#cd".
   const bool inner_spaces = line.spaces_dropped, hash_glued = line.cut_at_hash;
   if (row.secret) {
+    if (in_quotes(line.value)) changes.push_back("the quotes are part of the password");
     if (inner_spaces || hash_glued)
       changes.push_back(string("spaces and # are dropped from ") + string(row.name) +
                         (is_config_key("passwordfile") ? "; use passwordfile" : ""));
@@ -263,14 +271,16 @@ std::vector<std::size_t> keys_of(const LineReading& line) {
   return keys;
 }
 
-// Why the reader took nothing from a line that held text but no key.
+// Why the reader took nothing from a line that held text but no key. bom:
+// the line is the first and starts with a byte-order mark, left out of raw.
 std::vector<string> why_not_taken(const std::vector<LineReading>& lines, std::size_t n, const FirstWord& first,
-                                  string_view raw) {
+                                  string_view raw, bool bom) {
   const LineReading& line = lines[n];
   if (line.fate == LineFate::RUN_ON)
     return {"not read: line " + std::to_string(line.carried_from) +
             " was not taken, and its text runs on into every line after it, so no key is found from there on"};
-  std::vector<string> why = {why_no_key(first, raw)};
+  std::vector<string> why = {bom ? "the file starts with a byte-order mark (EF BB BF): save it without"
+                                 : why_no_key(first, raw)};
   if (!line.ended) {
     why.push_back("and it is the last line, without a line end");
     return why;
@@ -353,7 +363,11 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
   const std::vector<LineReading>& lines = reading.lines;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const LineReading& line = lines[n];
-    const string_view raw = text.substr(std::min(line.start, text.size()), line.length);
+    string_view raw = text.substr(std::min(line.start, text.size()), line.length);
+    // The mark is invisible on a terminal: the line is shown, and its words
+    // read, without it, and the reason names it.
+    const bool bom = line.start == 0 && raw.starts_with(BYTE_ORDER_MARK);
+    if (bom) raw.remove_prefix(BYTE_ORDER_MARK.size());
     const FirstWord first = first_word(raw);
     // The key this line was written for: the one found, else the likely one.
     string key = line.keys != 0 ? string(CONFIG_KEYS[line.first_key].name) : string();
@@ -376,7 +390,7 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
     const string shown = listed ? shown_line(raw, masking, std::min(key_end, raw.size())) : string();
 
     const std::vector<string> why =
-        line.keys == 0 ? why_not_taken(lines, n, first, raw) : why_changed(reading, line, raw, shown);
+        line.keys == 0 ? why_not_taken(lines, n, first, raw, bom) : why_changed(reading, line, raw, shown);
     if (!why.empty()) add_note(result, line.number, shown, joined(why));
   }
   return result;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/shown_limits.h"
+#include "config/text_file.h"
 
 namespace {
 
@@ -33,7 +34,11 @@ LineNotes diagnose_exclude_file(string_view text) {
     std::vector<string> why;
     const auto [seen, fresh] = first_seen.emplace(entry, number);
     const bool blank_edge = !entry.empty() && (entry.back() == '\r' || is_blank(entry.back()) || is_blank(entry.front()));
-    if (fresh && !entry.empty() && !blank_edge) continue;
+    // A line people write as a comment is an entry like any other.
+    const std::size_t first_text = entry.find_first_not_of(" \t");
+    const bool comment_like = first_text != string_view::npos && entry[first_text] == '#';
+    const bool bom = number == 1 && entry.starts_with(BYTE_ORDER_MARK);
+    if (fresh && !entry.empty() && !blank_edge && !comment_like && !bom) continue;
     // Past the notes shown only the count goes on.
     if (result.notes.size() >= SHOWN_LINES_LIMIT) {
       ++result.more;
@@ -44,6 +49,12 @@ LineNotes diagnose_exclude_file(string_view text) {
       if (fresh) why.push_back("an empty line is an empty entry, which hides every service");
       else why.push_back("another empty line (first on line " + std::to_string(seen->second) + ")");
     } else {
+      if (bom)
+        why.push_back("the file starts with a byte-order mark (EF BB BF), which stays in the first entry: save it "
+                      "without");
+      if (comment_like)
+        why.push_back("exclude files have no comments: this line hides services whose names contain `" +
+                      shown_line_start(entry) + "`");
       string_view core = entry;
       if (core.back() == '\r') {
         why.push_back("ends in a carriage return (Windows line end), which stays in the entry");
@@ -55,9 +66,9 @@ LineNotes diagnose_exclude_file(string_view text) {
       while (leading < core.size() - trailing && is_blank(core[leading])) ++leading;
       if (trailing > 0) why.push_back("trailing blanks stay in the entry");
       if (leading > 0) why.push_back("leading blanks stay in the entry");
-      if (why.size() > 0 && core.size() > leading + trailing)
+      if (blank_edge && core.size() > leading + trailing)
         why.back() += ": it equals no host named \"" + string(core.substr(leading, core.size() - leading - trailing)) + "\"";
-      else if (why.size() > 0)
+      else if (blank_edge)
         why.back() += ": every service name holding them is hidden";
       if (!fresh) why.push_back("the same as line " + std::to_string(seen->second));
     }

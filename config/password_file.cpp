@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "config/regular_file.h"
+#include "config/text_file.h"
 
 namespace {
 
@@ -37,4 +38,21 @@ PasswordFileRead read_password_file(const std::string& path) {
   // without a word, and a wrong password would be sent.
   if (line.find('\0') != std::string::npos) return refused("its first line holds a zero byte");
   return {std::move(line), {}};
+}
+
+bool in_quotes(std::string_view value) {
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
+std::vector<std::string> password_surprises(std::string_view password) {
+  std::vector<std::string> found;
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  if (password.starts_with(BYTE_ORDER_MARK))
+    found.emplace_back("the file starts with a byte-order mark (EF BB BF), which is sent as part of the password: "
+                       "save it without");
+  if (in_quotes(password)) found.emplace_back("the quotes are part of the password");
+  if (!password.empty() && blank(password.front())) found.emplace_back("the password begins with a blank");
+  if (!password.empty() && blank(password.back())) found.emplace_back("the password ends with a blank");
+  if (password.ends_with('\r')) found.emplace_back("the password ends with a carriage return");
+  return found;
 }

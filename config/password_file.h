@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // A password longer than this is no password but a mistaken file.
 inline constexpr std::size_t PASSWORD_FILE_LINE_LIMIT = 4096;
@@ -19,3 +21,12 @@ struct PasswordFileRead {
 // dropped, and the last line needs no line feed. Only a regular file is
 // read (a FIFO cannot hang the monitor), and only its first line.
 PasswordFileRead read_password_file(const std::string& path);
+
+// Whether a value is written in quotes ("s3cret" or 's3cret'): neither the
+// configuration's reader nor the password file's takes them off.
+bool in_quotes(std::string_view value);
+
+// What in a password read from its file is likely not meant to be sent:
+// quotes, a blank at either end, a byte-order mark, a carriage return
+// without its line feed. In words that never hold the password.
+std::vector<std::string> password_surprises(std::string_view password);

@@ -2,6 +2,11 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
+
+// What some editors write at the start of a UTF-8 file: to every reader of
+// the user's files it is text like any other.
+inline constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 
 // Reads a small text file of the user's: at most limit bytes of it.
 // Only a regular file counts: a directory, a FIFO or a device yields nothing,

@@ -22,6 +22,9 @@ struct FreeBio {
 struct CleanUpCurl {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+struct CleanUpUrl {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
 
 // "sha256//" and the base64 of the SHA-256 of the DER SubjectPublicKeyInfo:
 // the form libcurl's pinned public key takes.
@@ -65,6 +68,34 @@ std::string alt_names_text(X509* certificate) {
   return printed([extension](BIO* bio) { return X509V3_EXT_print(bio, extension, 0, 0); });
 }
 
+// A TLS handshake with the host of url, nothing checked, no request sent,
+// within bound_ms; direct: past any proxy the environment names.
+CertificateLook handshake(const std::string& url, long bound_ms, bool direct) {
+  CertificateLook look;
+  const std::unique_ptr<CURL, CleanUpCurl> handle(curl_easy_init());
+  if (!handle) {
+    look.error = "libcurl could not start a transfer";
+    return look;
+  }
+  char error[CURL_ERROR_SIZE] = "";
+  CURL* h = handle.get();
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  // The handshake only: no request reaches the server's CGI.
+  curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+  if (direct) curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
+  keep_certificate(h, look.certificate);
+  const long bound = std::max(1L, bound_ms);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, bound);
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, bound);
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
+  const CURLcode code = curl_easy_perform(h);
+  if (code != CURLE_OK && !look.certificate.seen()) look.error = error[0] ? error : curl_easy_strerror(code);
+  else if (!look.certificate.seen()) look.error = "the server sent no certificate";
+  return look;
+}
+
 }  // namespace
 
 std::optional<CertificateFacts> read_certificate(std::string_view der) {
@@ -91,26 +122,25 @@ std::optional<CertificateFacts> read_certificate(std::string_view der) {
 }
 
 CertificateLook look_at_certificate(const std::string& url, long bound_ms) {
-  CertificateLook look;
-  const std::unique_ptr<CURL, CleanUpCurl> handle(curl_easy_init());
-  if (!handle) {
-    look.error = "libcurl could not start a transfer";
-    return look;
-  }
-  char error[CURL_ERROR_SIZE] = "";
-  CURL* h = handle.get();
-  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  // The handshake only: no request reaches the server's CGI.
-  curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
-  keep_certificate(h, look.certificate);
-  const long bound = std::max(1L, std::min(bound_ms, CONNECT_TIMEOUT_SECONDS * 1000));
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, bound);
-  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, bound);
-  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
-  const CURLcode code = curl_easy_perform(h);
-  if (code != CURLE_OK && !look.certificate.seen()) look.error = error[0] ? error : curl_easy_strerror(code);
-  else if (!look.certificate.seen()) look.error = "the server sent no certificate";
-  return look;
+  return handshake(url, std::min(bound_ms, CONNECT_TIMEOUT_SECONDS * 1000), false);
+}
+
+bool tls_answers(const std::string& url, long bound_ms) {
+  const std::unique_ptr<CURLU, CleanUpUrl> parts(curl_url());
+  if (!parts || curl_url_set(parts.get(), CURLUPART_URL, url.c_str(), CURLU_DEFAULT_SCHEME) != CURLUE_OK) return false;
+  // The port as the plain transfer used it, kept when the scheme changes.
+  char* port = nullptr;
+  if (curl_url_get(parts.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) != CURLUE_OK) return false;
+  const bool set = curl_url_set(parts.get(), CURLUPART_PORT, port, 0) == CURLUE_OK &&
+                   curl_url_set(parts.get(), CURLUPART_SCHEME, "https", 0) == CURLUE_OK;
+  curl_free(port);
+  // No user or password in the URL, come what may.
+  curl_url_set(parts.get(), CURLUPART_USER, nullptr, 0);
+  curl_url_set(parts.get(), CURLUPART_PASSWORD, nullptr, 0);
+  char* https = nullptr;
+  if (!set || curl_url_get(parts.get(), CURLUPART_URL, &https, 0) != CURLUE_OK) return false;
+  const std::string probed = https;
+  curl_free(https);
+  const CertificateLook look = handshake(probed, std::min(bound_ms, TLS_PROBE_SECONDS * 1000), true);
+  return look.certificate.seen();
 }

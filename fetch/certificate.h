@@ -35,3 +35,14 @@ struct CertificateLook {
 // without sending a request. Bounded like a fetch's connection, or by
 // bound_ms where that is shorter (a check's deadline).
 CertificateLook look_at_certificate(const std::string& url, long bound_ms = CONNECT_TIMEOUT_SECONDS * 1000);
+
+// How long the check from the shell waits for a TLS server's hello on a
+// port it spoke plain HTTP to.
+inline constexpr long TLS_PROBE_SECONDS = 3;
+
+// Whether a TLS server answers a handshake on the host and port of the
+// http:// URL url (the port it names, or 80): a hello that came back with
+// the server's certificate. Connects directly, checks nothing and
+// sends no request and no credentials; bounded by TLS_PROBE_SECONDS, or by
+// bound_ms where that is shorter.
+bool tls_answers(const std::string& url, long bound_ms = TLS_PROBE_SECONDS * 1000);

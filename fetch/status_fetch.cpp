@@ -1,5 +1,7 @@
 #include "fetch/status_fetch.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "config/config_file.h"
@@ -36,6 +38,11 @@ std::string_view received_text(const ReceiveBuffer& buffer) {
 }
 
 Deadline deadline_in(long seconds) { return {std::chrono::steady_clock::now() + std::chrono::seconds(seconds), seconds}; }
+
+long ms_left(const Deadline& deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline.at - std::chrono::steady_clock::now());
+  return std::max(0L, static_cast<long>(left.count()));
+}
 
 FetchResult fetch_problems(const Settings& settings, const Credentials& credentials, ReceiveBuffer& buffer,
                            StopFlag stop, const Deadline* deadline) {

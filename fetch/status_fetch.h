@@ -103,6 +103,9 @@ struct Deadline {
 // A deadline seconds from now.
 Deadline deadline_in(long seconds);
 
+// The milliseconds left before deadline, 0 once it has passed.
+long ms_left(const Deadline& deadline);
+
 // One transfer of settings.status_url into buffer, with settings.username
 // and the refresh's credentials, checking the certificate as the trust
 // lines ask. When stop is given, the transfer is abandoned (a TRANSPORT

@@ -1,10 +1,13 @@
 #include "fetch/trust.h"
 
 #include <curl/curl.h>
+#include <memory>
+#include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/x509_vfy.h>
 
 #include "config/config_file.h"
+#include "config/text_file.h"
 #include "fetch/status_fetch.h"
 
 namespace {
@@ -35,6 +38,25 @@ std::string pin_line_fault(std::string_view pin) {
     if (end == std::string_view::npos) return {};
     start = end + 1;
   }
+}
+
+std::string ca_file_fault(const std::string& path) {
+  if (path.empty() || !why_unreadable(path.c_str()).empty()) return {};
+  const std::unique_ptr<X509_STORE, decltype(&X509_STORE_free)> store(X509_STORE_new(), X509_STORE_free);
+  if (!store) return {};
+  // What libcurl's CURLOPT_CAINFO comes to: the file's PEM blocks loaded
+  // into a store, which takes certificates and CRLs and skips the rest.
+  const bool loaded = X509_STORE_load_file(store.get(), path.c_str()) == 1;
+  bool certificate = false;
+  if (loaded) {
+    const STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(store.get());
+    for (int i = 0; i < sk_X509_OBJECT_num(objects) && !certificate; ++i)
+      certificate = X509_OBJECT_get_type(sk_X509_OBJECT_value(objects, i)) == X509_LU_X509;
+  }
+  // A failed load leaves its reasons queued, where a later handshake's
+  // error report would find them.
+  ERR_clear_error();
+  return certificate ? std::string() : std::string("holds no certificate");
 }
 
 std::string set_trust_options(void* curl_handle, const Settings& settings) {

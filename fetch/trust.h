@@ -13,6 +13,12 @@ struct FetchResult;
 // key file.)
 std::string pin_line_fault(std::string_view pin);
 
+// Why the CA file cannot serve as one, read the way libcurl has OpenSSL
+// read it: "holds no certificate" (a private key, a certificate request, a
+// CRL alone, or DER in place of PEM); empty when it holds one, and also when
+// it cannot be opened, which the caller tells in the system's words.
+std::string ca_file_fault(const std::string& path);
+
 // Sets the certificate checks the settings ask for on a libcurl easy handle.
 // Returns why they cannot be used (a malformed pin line), and then sets
 // nothing: the fetch must not go ahead less checked than asked.

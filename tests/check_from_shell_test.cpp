@@ -399,6 +399,73 @@ TEST(CheckReport, SetUpPitfallsAreNamed) {
   }
 }
 
+// A proxy from the environment is named where the transfer went through it,
+// and a failure to reach it is told as the proxy's; a TLS server found on the
+// plain http port is named.
+TEST(CheckReport, TheRouteToTheServerIsNamed) {
+  const Program program = program_for(CONFIG);
+  const FetchResult refused = transport(CURLE_COULDNT_CONNECT, 0.001, ECONNREFUSED);
+  const auto report = [&](const FetchResult& fetched, const RouteLook& route) {
+    return explain_refresh(program, "orvek.conf",
+                           read_refresh(read_credentials(program.settings), fetched, program.body, program.excludes,
+                                        program.settings.newcgi),
+                           nullptr, {}, route)
+        .text;
+  };
+  RouteLook proxied;
+  proxied.proxy = {"http_proxy", "127.0.0.1:3128", "", ""};
+  std::string text = report(refused, proxied);
+  EXPECT_EQ(lines_with(text, "route"),
+            "route: through the proxy 127.0.0.1:3128 from http_proxy; neither no_proxy nor NO_PROXY is set\n");
+  EXPECT_EQ(lines_with(text, "answer"), "answer: none: through the proxy 127.0.0.1:3128 from http_proxy: connection "
+                                        "refused: nothing listens on that port (after 0.00 s)\n");
+  EXPECT_NE(text.find("ORVEK CRITICAL - the monitor would show the banner \" No connection to server! \": through "
+                      "the proxy 127.0.0.1:3128 from http_proxy: connection refused"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(lines_with(text, "hint"), "hint: the proxy comes from the environment, not from orvek.conf: unset "
+                                      "http_proxy, or name the server's host in NO_PROXY\n");
+
+  proxied.proxy.no_proxy_variable = "NO_PROXY";
+  proxied.proxy.no_proxy = "example.org";
+  text = report(failed(FetchFailure::HTTP_STATUS, 401), proxied);
+  EXPECT_EQ(lines_with(text, "route"),
+            "route: through the proxy 127.0.0.1:3128 from http_proxy; NO_PROXY (\"example.org\") does not name this "
+            "host\n");
+  EXPECT_EQ(text.find("through the proxy 127.0.0.1:3128 from http_proxy:"), std::string::npos) << text;
+
+  // Without a proxy nothing is said of one.
+  text = report(refused, {});
+  EXPECT_EQ(lines_with(text, "route"), "");
+  EXPECT_EQ(lines_with(text, "answer"), "answer: none: connection refused: nothing listens on that port (after 0.00 s)\n");
+
+  RouteLook tls;
+  tls.tls_answered = true;
+  text = report(transport(CURLE_GOT_NOTHING, 0.002), tls);
+  EXPECT_EQ(lines_with(text, "answer"), "answer: none: the server closed the connection without answering (after 0.00 s)\n");
+  EXPECT_EQ(lines_with(text, "hint"),
+            "hint: this port may speak TLS: try https:// (a TLS server answered a handshake there)\n");
+}
+
+// Only a plain http transfer that the far end closed, reset or answered with
+// no HTTP is worth a TLS handshake, and never one made through a proxy.
+TEST(CheckRoute, ATlsProbeOnlyWhereATlsPortWouldAnswerSo) {
+  const Settings plain = parse_config("server http://mon.example:8443\n");
+  const Settings bare = parse_config("server mon.example:8443\n");
+  const Settings tls = parse_config("server https://mon.example\n");
+  const ProxyRoute direct;
+  const ProxyRoute proxy = {"http_proxy", "127.0.0.1:3128", "", ""};
+  EXPECT_TRUE(needs_tls_probe(plain, transport(CURLE_GOT_NOTHING, 0.01), direct));
+  EXPECT_TRUE(needs_tls_probe(plain, transport(CURLE_RECV_ERROR, 0.01), direct));
+  EXPECT_TRUE(needs_tls_probe(plain, transport(CURLE_WEIRD_SERVER_REPLY, 0.01), direct));
+  EXPECT_TRUE(needs_tls_probe(bare, transport(CURLE_GOT_NOTHING, 0.01), direct));
+  EXPECT_FALSE(needs_tls_probe(plain, transport(CURLE_GOT_NOTHING, 0.01), proxy));
+  EXPECT_FALSE(needs_tls_probe(tls, transport(CURLE_GOT_NOTHING, 0.01), direct));
+  EXPECT_FALSE(needs_tls_probe(plain, transport(CURLE_COULDNT_CONNECT, 0.01, ECONNREFUSED), direct));
+  EXPECT_FALSE(needs_tls_probe(plain, transport(CURLE_OPERATION_TIMEDOUT, 30.0), direct));
+  EXPECT_FALSE(needs_tls_probe(plain, failed(FetchFailure::HTTP_STATUS, 400), direct));
+}
+
 // The password is masked where the server sends it back, never in what the
 // user wrote: a password that is a word of the URL, a path or the file's
 // name leaves them whole.

@@ -96,6 +96,19 @@ const DiagnosisCase config_cases[] = {
       {3, "username u\r", {"not read: line 2"}}}},
     {"maxage_no_number", "maxage 5x\n", {{1, "maxage 5x", {"not a number of seconds up to 31622400", "maxage is not set"}}}},
     {"maxage_in_minutes_is_no_mistake", "maxage 5m\nmaxage 2h\n", {{1, "maxage 5m", {"given again on line 2"}}}},
+    {"byte_order_mark_named_and_left_out_of_the_line",
+     "\xEF\xBB\xBFserver http://a\nusername u\n",
+     {{1, "server http://a", {"the file starts with a byte-order mark (EF BB BF): save it without",
+                              "no key on the lines after it"}},
+      {2, "username u", {"not read: line 1 was not taken"}}}},
+    {"byte_order_mark_before_the_password_hides_nothing_of_it", "\xEF\xBB\xBFpassword hunter2\n",
+     {{1, "password ********", {"byte-order mark (EF BB BF)"}}}},
+    {"byte_order_mark_inside_the_file", "server http://a\n\xEF\xBB\xBFusername u\n",
+     {{2, "\xEF\xBB\xBFusername u", {"a byte-order mark (EF BB BF) before the key"}}}},
+    {"quoted_password", "password \"s3cret\"\npassword 's3cret'\n",
+     {{1, "password ********", {"the quotes are part of the password", "given again on line 2"}},
+      {2, "password ********", {"the quotes are part of the password"}}}},
+    {"one_quote_is_no_quoting", "password \"s3cret\n", {}},
     {"comments_and_blank_lines_are_no_mistake", "\n   \n# note\n  # note\nserver http://a\n", {}},
 };
 
@@ -131,7 +144,7 @@ TEST(ConfigDiagnosis, AThousandBadLinesAreCountedNotListed) {
 TEST(ConfigDiagnosis, NeverShowsAPasswordValue) {
   const std::string secret = "Zq7-SECRET-v4";
   const std::string keys[] = {"password", "Password", "passwd", "pass", "PASSWORD", "passwrd", "password:"};
-  const std::string before[] = {"", "  ", "\t", "x ", "username ", "Server "};
+  const std::string before[] = {"", "  ", "\t", "x ", "username ", "Server ", "\xEF\xBB\xBF"};
   const std::string between[] = {" ", "\t", "", "  ", "#", "\xC2\xA0", " = "};
   const std::string after[] = {"\n", "", " # note\n", "\r\n"};
   for (const auto& key : keys)
@@ -209,6 +222,14 @@ const DiagnosisCase exclude_cases[] = {
     {"carriage_return", "db1\r\n", {{1, "db1\r", {"carriage return", "\"db1\""}}}},
     {"duplicate", "db1\nweb\ndb1\n", {{3, "db1", {"the same as line 1"}}}},
     {"last_line_without_line_end", "db1\nweb", {{2, "web", {"no line end: it is no entry"}}}},
+    {"comment_is_an_entry", "# old hosts\nweb\n",
+     {{1, "# old hosts", {"exclude files have no comments: this line hides services whose names contain `# old hosts`"}}}},
+    {"indented_comment_with_a_trailing_blank", "db1\n  #x \n",
+     {{2, "  #x ", {"contain `  #x `", "trailing blanks stay in the entry", "leading blanks",
+                    "it equals no host named \"#x\""}}}},
+    {"hash_inside_an_entry_is_no_comment", "web#2\n", {}},
+    {"byte_order_mark", "\xEF\xBB\xBF" "db1\nweb\n",
+     {{1, "\xEF\xBB\xBF" "db1", {"the file starts with a byte-order mark (EF BB BF), which stays in the first entry"}}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, ExcludeDiagnosis, testing::ValuesIn(exclude_cases),

@@ -68,6 +68,12 @@ fi
 [ -x "$work/root/usr/bin/orvek" ] || fail "usr/bin/orvek is not executable"
 gzip -dc "$work/root/usr/share/man/man1/orvek.1.gz" | cmp -s - "$source/docs/orvek.1" ||
   fail "the compressed manual page is not docs/orvek.1"
+# Every file the manual's examples copy from is one the package installs.
+copied=$(sed -n 's|^# cp \(/[^ ]*\) .*|\1|p' "$source/docs/orvek.1")
+[ -n "$copied" ] || fail "the manual page's examples copy no file (the check below found nothing to check)"
+for file in $copied; do
+  [ -f "$work/root$file" ] || fail "the manual page's example copies $file, which the package does not install"
+done
 doc=$work/root/usr/share/doc/orvek
 cmp -s "$doc/orvek.conf.sample" "$source/docs/orvek.conf.sample" || fail "usr/share/doc/orvek/orvek.conf.sample differs"
 for file in troubleshooting.md supervision.md compression.md many-screens.md screenshot.png; do

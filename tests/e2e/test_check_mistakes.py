@@ -10,8 +10,8 @@ import subprocess
 import unittest
 
 from statusbed import status_page
-from support import E2ETestCase, write_config
-from test_server_faults import FaultServer, answer
+from support import E2ETestCase, free_port, write_config
+from test_server_faults import FaultServer, answer, close_gently, read_request
 
 USER = "alice"
 PASSWORD = "Tr0ub4dor-k7Qz"
@@ -37,14 +37,22 @@ def good_lines(url):
 
 
 class CheckMistakesTest(E2ETestCase):
-    def check(self, *args, cwd):
-        env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8"}
+    def check(self, *args, cwd, env=None):
+        env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", **(env or {})}
         return subprocess.run([self.binary, "-t", *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                               capture_output=True, timeout=60)
 
     def test_mistakes_table(self):
         bed = self.bed(auth="basic", users={USER: PASSWORD})
         url = bed.base_url
+        # Password files whose first line holds more than the password.
+        files = self.folder()
+        blank_after = os.path.join(files, "blank-after")
+        quoted = os.path.join(files, "quoted")
+        for path, line in ((blank_after, PASSWORD + " \n"), (quoted, '"%s"\n' % PASSWORD)):
+            with open(path, "w") as f:
+                f.write(line)
+            os.chmod(path, 0o600)
         # (case, configuration lines (None: the usual ones, newcgi true
         # included), extra arguments, exclude file text, page, exit status,
         # texts the output holds, texts it must not hold)
@@ -92,6 +100,23 @@ class CheckMistakesTest(E2ETestCase):
             ("-s -1", None, ["-s", "-1"], None, PAGE, 1,
              ["interval: 4294967295 s (-s -1: a negative number wraps around: the screen is never refreshed)\n"], []),
             ("no -s", None, [], None, PAGE, 0, ["interval: 10 s (the default)\n"], []),
+            ("byte-order mark: no key of the file is read",
+             ["\ufeff" + good_lines(url)[0]] + good_lines(url)[1:] + ["newcgi true\n"], [], None, PAGE, 2,
+             ['line 1: "server %s": the file starts with a byte-order mark (EF BB BF): save it without' % url,
+              'line 3: "password ********": not read: line 1', "pitfall: no server value: line 1 was not taken"],
+             ["\ufeff"]),
+            ("quoted password", good_lines(url)[:2] + ['password "%s"\n' % PASSWORD, "newcgi true\n"], [], None,
+             PAGE, 2, ['line 3: "password ********": the quotes are part of the password', "HTTP status 401"], []),
+            ("password file: a blank after the password",
+             good_lines(url)[:2] + ["passwordfile %s\n" % blank_after, "newcgi true\n"], [], None, PAGE, 2,
+             ["password: from the password file %s; the password ends with a blank\n" % blank_after,
+              "HTTP status 401"], []),
+            ("password file: quotes", good_lines(url)[:2] + ["passwordfile %s\n" % quoted, "newcgi true\n"], [],
+             None, PAGE, 2,
+             ["password: from the password file %s; the quotes are part of the password\n" % quoted], []),
+            ("exclude file: a line written as a comment", None, [], "# old hosts\nLoad\n", PAGE, 1,
+             ['line 1: "# old hosts": exclude files have no comments: this line hides services whose names contain '
+              '`# old hosts`', "hidden by the exclude file: 0 DOWN or UNREACHABLE hosts, 1 service problem"], []),
             ("C1 control characters from the server", None, [], None, C1_PAGE, 2,
              ['page text: "Error: M-^[31mredM-^[0m status data!"'], ["\u009b", "\x1b"]),
         ]
@@ -160,6 +185,108 @@ class CheckMistakesTest(E2ETestCase):
                 self.assertEqual(result.returncode, 2, out)
                 self.assertIn(words, out)
                 self.assertNotIn("answer: none", out)
+
+    def test_cafile_holding_a_private_key(self):
+        bed = self.bed(auth="basic", users={USER: PASSWORD}, https=True)
+        bed.set_page(PAGE)
+        folder = self.folder()
+        key = os.path.join(bed.dir, "key.pem")
+        conf = os.path.join(folder, "orvek.conf")
+        with open(conf, "w") as f:
+            f.writelines(good_lines(bed.base_url) + ["cafile %s\n" % key, "newcgi true\n"])
+        result = self.check("-c", conf, cwd=folder)
+        out = result.stdout.decode()
+        self.assertEqual(result.returncode, 2, out)
+        self.assertIn("pitfall: the cafile %s holds no certificate: it must hold the CA's certificates in PEM "
+                      "(-----BEGIN CERTIFICATE-----)\n" % key, out)
+        self.assertNotIn("cannot be read", out)
+        # With the certificate itself the same line passes.
+        with open(conf, "w") as f:
+            f.writelines(good_lines(bed.base_url) + ["cafile %s\n" % os.path.join(bed.dir, "cert.pem"),
+                                                     "newcgi true\n"])
+        result = self.check("-c", conf, cwd=folder)
+        self.assertEqual(result.returncode, 0, result.stdout.decode())
+        self.assertNotIn("holds no certificate", result.stdout.decode())
+
+    def test_plain_http_to_a_tls_port(self):
+        """http:// to a port that speaks TLS: the server closes on the
+        request it cannot read; -t tries a handshake there (no request, no
+        password) and says so. A plain server that closes the same way gets
+        no such hint."""
+        tls = self.bed(auth="basic", users={USER: PASSWORD}, https=True)
+        tls.set_page(PAGE)
+        plain = FaultServer(lambda connection: (read_request(connection), close_gently(connection))).start()
+        self.addCleanup(plain.stop)
+        hint = "hint: this port may speak TLS: try https://"
+        cases = [
+            ("a TLS server", tls.base_url.replace("https://", "http://"), True),
+            ("a plain server that closes", plain.base_url, False),
+        ]
+        for case, url, speaks_tls in cases:
+            with self.subTest(case):
+                folder = self.folder()
+                conf = os.path.join(folder, "orvek.conf")
+                with open(conf, "w") as f:
+                    f.writelines(good_lines(url) + ["newcgi true\n"])
+                asked = len(tls.requests())
+                result = self.check("-c", conf, cwd=folder)
+                out = result.stdout.decode()
+                self.assertEqual(result.returncode, 2, out)
+                self.assertIn("answer: none: the server closed the connection without answering", out)
+                if speaks_tls:
+                    self.assertIn(hint, out)
+                else:
+                    self.assertNotIn(hint, out)
+                self.assertNotIn(PASSWORD.encode(), result.stdout)
+                # The handshake asked the status CGI for nothing.
+                self.assertEqual(len(tls.requests()), asked)
+
+    def test_proxy_from_the_environment(self):
+        bed = self.bed(auth="basic", users={USER: PASSWORD})
+        bed.set_page(PAGE)
+        seen = []
+
+        def proxy(connection):
+            seen.append(read_request(connection).split(b"\r\n", 1)[0])
+            connection.sendall(b"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+            close_gently(connection)
+        listening = FaultServer(proxy).start()
+        self.addCleanup(listening.stop)
+        closed = free_port()
+        folder = self.folder()
+        conf = os.path.join(folder, "orvek.conf")
+        with open(conf, "w") as f:
+            f.writelines(good_lines(bed.base_url) + ["newcgi true\n"])
+        cases = [
+            ("a proxy where nothing listens", {"http_proxy": "http://127.0.0.1:%d" % closed}, 2,
+             ["route: through the proxy 127.0.0.1:%d from http_proxy; neither no_proxy nor NO_PROXY is set\n" % closed,
+              "answer: none: through the proxy 127.0.0.1:%d from http_proxy: connection refused: nothing listens on "
+              "that port" % closed,
+              "hint: the proxy comes from the environment, not from orvek.conf: unset http_proxy, or name the "
+              "server's host in NO_PROXY\n"], []),
+            ("a listening proxy, NO_PROXY naming another host",
+             {"http_proxy": "http://127.0.0.1:%d" % listening.port, "NO_PROXY": "example.org"}, 2,
+             ['route: through the proxy 127.0.0.1:%d from http_proxy; NO_PROXY ("example.org") does not name this '
+              'host\n' % listening.port, "answer: HTTP status 502 (Bad Gateway)"], []),
+            ("NO_PROXY names the server", {"http_proxy": "http://127.0.0.1:%d" % closed, "NO_PROXY": "127.0.0.1"}, 0,
+             ["verdict: OK"], ["route:"]),
+            ("HTTP_PROXY, which libcurl does not read", {"HTTP_PROXY": "http://127.0.0.1:%d" % closed}, 0,
+             ["verdict: OK"], ["route:"]),
+        ]
+        for case, env, status, present, absent in cases:
+            with self.subTest(case):
+                before = len(seen)
+                result = self.check("-c", conf, cwd=folder, env=env)
+                out = result.stdout.decode()
+                self.assertEqual(result.returncode, status, out)
+                for text in present:
+                    self.assertIn(text, out)
+                for text in absent:
+                    self.assertNotIn(text, out)
+                if "listening" in case:
+                    # The route named is the one libcurl took.
+                    self.assertTrue(seen[before:] and seen[before].startswith(b"GET http://127.0.0.1:%d/" % bed.port),
+                                    seen)
 
     def test_configuration_not_found(self):
         folder = self.folder()
