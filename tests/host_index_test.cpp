@@ -60,6 +60,7 @@ TEST_P(HostsInside, AsAPlainSearchOfEveryDownName) {
   EXPECT_EQ(hosts_inside(hosts, c.down), c.inside);
   EXPECT_EQ(hosts_inside_by_windows(hosts, c.down), c.inside);
   EXPECT_EQ(hosts_inside_by_automaton(hosts, c.down), c.inside);
+  EXPECT_EQ(hosts_inside_by_suffixes(hosts, c.down), c.inside);
   EXPECT_EQ(c.inside, plain_inside(hosts, c.down));
 }
 
