@@ -111,13 +111,14 @@ void mark_inside_by_suffixes(const HostTable& hosts, const std::vector<string_vi
 // window is a keyed hash of its bytes and a table look-up; the automaton
 // over the hosts costs a step per byte of every host that may lie inside
 // and of every DOWN name, but its building touches memory all over; the
-// suffix automaton costs a step per host byte, and the building and
-// clearing of a table of the DOWN names' length times their alphabet.
+// suffix automaton costs a step per host byte, and its building (a few
+// states and cells per DOWN byte, met in no order) and the clearing of its
+// table of the DOWN names' length times their alphabet.
 constexpr std::size_t WINDOW_COST = 25, WINDOW_BYTE_COST = 2;
 constexpr std::size_t AUTOMATON_BYTE_COST = 20;
-constexpr std::size_t SUFFIX_HOST_BYTE_COST = 3, SUFFIX_DOWN_BYTE_COST = 30, SUFFIX_CELLS_PER_COST = 2;
-// The suffix automaton's table is kept under 32 MB.
-constexpr std::size_t SUFFIX_CELL_LIMIT = std::size_t{8} << 20;
+constexpr std::size_t SUFFIX_HOST_BYTE_COST = 3, SUFFIX_DOWN_BYTE_COST = 100, SUFFIX_CELLS_PER_COST = 2;
+// The suffix automaton's table is kept under 8 MB.
+constexpr std::size_t SUFFIX_CELL_LIMIT = std::size_t{2} << 20;
 
 enum class InsideWay { WINDOWS, AUTOMATON, SUFFIXES };
 
