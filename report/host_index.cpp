@@ -51,12 +51,14 @@ void mark_inside_by_windows(const HostTable& hosts, const std::vector<string_vie
                             std::vector<bool>& inside, StopFlag stop = nullptr) {
   std::vector<std::string> folded;
   folded.reserve(down_hosts.size());
+  std::size_t longest = 0;
   for (const string_view down : down_hosts) {
     std::string& text = folded.emplace_back(down);
     for (char& c : text) c = static_cast<char>(fold_ascii(c));
+    longest = std::max(longest, down.size());
   }
   std::size_t steps = 0;
-  for (std::size_t length = 1; length < hosts.has_length.size(); ++length) {
+  for (std::size_t length = 1; length < hosts.has_length.size() && length <= longest; ++length) {
     if (!hosts.has_length[length]) continue;
     if (stop_asked(stop)) return;
     for (const string_view down : folded) {
@@ -95,9 +97,9 @@ void mark_inside_by_automaton(const HostTable& hosts, const std::vector<string_v
   }
 }
 
-// Each host no longer than the longest DOWN or UNREACHABLE name walked
-// through the suffix automaton of those names: one step per byte of the
-// hosts, after building over the DOWN names' bytes times their alphabet.
+// Each host walked through the suffix automaton of the DOWN and UNREACHABLE
+// names: at most a step per byte of the hosts, after building over the DOWN
+// names' bytes times their alphabet.
 void mark_inside_by_suffixes(const HostTable& hosts, const std::vector<string_view>& down_hosts,
                              std::vector<bool>& inside, StopFlag stop = nullptr) {
   const SuffixAutomaton automaton = build_suffix_automaton(down_hosts, stop);
