@@ -36,8 +36,11 @@ LIMIT = 3510720
 TYPICAL = "max-postfield"
 SHAPES = ["extra-pairs", "open-quotes", "open-rows", "many-down", "cell-tangle",
           "long-down-same", "long-down", "nested-keys"]
+# Pages whose names collide under a fixed case-folded hash, or have many lengths.
+SHAPES += ["thue-morse", "growing-hosts"]
 # Shapes read from the postfield form (the bench's --newcgi).
 NEWCGI = {TYPICAL, "extra-pairs", "many-down", "long-down-same", "long-down", "nested-keys"}
+NEWCGI |= {"thue-morse", "growing-hosts"}
 
 
 def make_pages(folder):

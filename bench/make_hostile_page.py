@@ -23,6 +23,17 @@ Shapes (--shape):
                   (postfield form, --newcgi)
   cell-tangle     table-cell form (without --newcgi) with every line holding
                   many "'>", "&service=" and "</A></TD>" pieces
+  thue-morse      128 hosts of 13 Thue-Morse blocks of 1,024 letters ("a"
+                  and "b", a block or its complement), the first six blocks
+                  alike, beside a DOWN name of the same blocks in upper case:
+                  a case-folded polynomial hash modulo 2^64 gives every host
+                  the same value, and every window of the DOWN name that
+                  starts at a block too (postfield form, --newcgi)
+  growing-hosts   service lines whose hosts have 1, 2, ... k characters,
+                  beside one DOWN name just short enough that looking up its
+                  windows per host length (k lengths times its length) was
+                  still taken for cheaper than an automaton over the hosts
+                  (postfield form, --newcgi)
 
 The output depends only on the options.
 """
@@ -125,6 +136,55 @@ def cell_tangle(rng):
     return lines
 
 
+def thue_morse_block(order, first, second):
+    """The Thue-Morse word of 2^order letters over first and second."""
+    return "".join(second if bin(k).count("1") % 2 else first for k in range(2 ** order))
+
+
+def thue_morse(rng):
+    # A block and its complement differ, under h = h * B + c modulo 2^64 for
+    # any odd B, by a multiple of prod(B^(2^i) - 1), i < 10: of 2^64 for the
+    # base the names were hashed with. So any names of as many blocks agree.
+    alike, varying = 6, 7
+    blocks = (thue_morse_block(10, "a", "b"), thue_morse_block(10, "b", "a"))
+    hosts = []
+    for k in range(2 ** varying):
+        bits = [(k >> i) & 1 for i in range(varying)]
+        hosts.append(blocks[0] * alike + "".join(blocks[b] for b in bits))
+    services = [service_line(host, "Load") for host in hosts]
+    used = len(HEADER) + len(FOOTER) + sum(map(len, services)) + len(down_line(""))
+    # Every window of the hosts' length at a block boundary compares with
+    # every host, over the six blocks alike at least.
+    down = blocks[0].upper() * ((LIMIT - used) // len(blocks[0]))
+    return [down_line(down)] + services
+
+
+def growing_hosts(rng):
+    # The largest k for which hosts of 1 .. k characters and the longest DOWN
+    # name within 8 * (hosts' bytes + its own) / k still fit the page.
+    base = len(HEADER) + len(FOOTER) + len(down_line(""))
+    best = None
+    for k in range(9, 4000):
+        host_bytes = k * (k + 1) // 2
+        down = 8 * host_bytes // (k - 8)
+        used = base + down + sum(len(service_line("", "Load")) + n for n in range(1, k + 1))
+        if used > LIMIT:
+            break
+        best = (k, down)
+    k, length = best
+    down = safe_name(rng, length)
+    lines = [down_line(down)]
+    for n in range(1, k + 1):
+        # Every other host lies inside the DOWN name, the rest nowhere.
+        if n % 2 and n <= length:
+            start = rng.randrange(length - n + 1)
+            host = down[start:start + n]
+        else:
+            host = safe_name(rng, n - 1) + "n"
+        lines.append(service_line(host, "Load"))
+    return lines
+
+
 SHAPES = {
     "long-down": lambda rng: long_down(rng, False),
     "long-down-same": lambda rng: long_down(rng, True),
@@ -134,6 +194,8 @@ SHAPES = {
     "open-rows": open_rows,
     "many-down": many_down,
     "cell-tangle": cell_tangle,
+    "thue-morse": thue_morse,
+    "growing-hosts": growing_hosts,
 }
 
 

@@ -2,17 +2,17 @@
 
 #include <algorithm>
 #include <cassert>
-#include <functional>
 #include <optional>
 #include <utility>
 
+#include "common/keyed_hash.h"
 #include "config/text_file.h"
 
 
 namespace {
 
-std::uint64_t host_hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
-
+// Hashed with keyed_hash: the entries are the user's, but the names looked
+// up are the page's.
 // A slot: the offset of its entry in the text + 1 in the low OFFSET_BITS,
 // the top bits of the entry's hash above them, so that most misses never
 // read the entry.
@@ -53,7 +53,7 @@ std::vector<std::uint32_t> index_hosts(const std::string& text, std::vector<std:
   for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
     end = text.find('\n', start);
     const std::string_view entry(text.data() + start, end - start);
-    const std::uint64_t hash = host_hash(entry);
+    const std::uint64_t hash = keyed_hash(entry);
     std::uint32_t& slot = slots[find_slot(slots, text, entry, hash)];
     if (slot != 0) continue;
     slot = tag_of(hash) | static_cast<std::uint32_t>(start + 1);
@@ -63,7 +63,7 @@ std::vector<std::uint32_t> index_hosts(const std::string& text, std::vector<std:
     for (const std::uint32_t moved : slots) {
       if (moved == 0) continue;
       // The slot keeps only the top of the hash; the place needs the bottom.
-      std::size_t at = host_hash(slot_entry(text, moved)) & (larger.size() - 1);
+      std::size_t at = keyed_hash(slot_entry(text, moved)) & (larger.size() - 1);
       while (larger[at] != 0) at = (at + 1) & (larger.size() - 1);
       larger[at] = moved;
     }
@@ -119,7 +119,7 @@ ExcludeList load_exclude_list(const char* path) {
 bool host_is_excluded(const ExcludeList& list, std::string_view host) {
   assert(indexed(list));
   return !list.host_slots.empty() &&
-         list.host_slots[find_slot(list.host_slots, list.text, host, host_hash(host))] != 0;
+         list.host_slots[find_slot(list.host_slots, list.text, host, keyed_hash(host))] != 0;
 }
 
 bool service_is_excluded(const ExcludeList& list, std::string_view service) {

@@ -1,8 +1,11 @@
 #include "report/host_index.h"
 
+#include <algorithm>
 #include <string>
 
+#include "common/keyed_hash.h"
 #include "common/match_automaton.h"
+#include "common/suffix_automaton.h"
 #include "common/text_search.h"
 
 using std::string_view;
@@ -18,15 +21,7 @@ constexpr string_view KEY_END = "'/>";
 // passes over it.
 constexpr std::size_t PAIR_BUDGET = 16;
 
-constexpr std::uint64_t HASH_BASE = 0x100000001b3ULL;
-
 }  // namespace
-
-std::uint64_t folded_hash(string_view text) {
-  std::uint64_t hash = 0;
-  for (const char c : text) hash = hash * HASH_BASE + fold_ascii(c);
-  return hash;
-}
 
 std::uint32_t HostTable::find(string_view text, std::uint64_t hash) const {
   const auto [first, last] = by_hash.equal_range(hash);
@@ -36,7 +31,7 @@ std::uint32_t HostTable::find(string_view text, std::uint64_t hash) const {
 }
 
 std::uint32_t HostTable::insert(string_view text) {
-  const std::uint64_t hash = folded_hash(text);
+  const std::uint64_t hash = keyed_folded_hash(text);
   if (const std::uint32_t found = find(text, hash); found != NO_HOST) return found;
   const auto id = static_cast<std::uint32_t>(names.size());
   names.push_back(text);
@@ -50,50 +45,125 @@ namespace {
 
 // Every window of every DOWN or UNREACHABLE name looked up among the hosts of
 // its length, one length at a time: the fastest way while the hosts have
-// few lengths, as on the server's pages, but it costs lengths times names.
+// few short lengths, as on the server's pages, but each window costs a hash
+// of its length.
 void mark_inside_by_windows(const HostTable& hosts, const std::vector<string_view>& down_hosts,
                             std::vector<bool>& inside, StopFlag stop = nullptr) {
-  for (std::size_t length = 1; length < hosts.has_length.size(); ++length) {
+  std::vector<std::string> folded;
+  folded.reserve(down_hosts.size());
+  std::size_t longest = 0;
+  for (const string_view down : down_hosts) {
+    std::string& text = folded.emplace_back(down);
+    for (char& c : text) c = static_cast<char>(fold_ascii(c));
+    longest = std::max(longest, down.size());
+  }
+  std::size_t steps = 0;
+  for (std::size_t length = 1; length < hosts.has_length.size() && length <= longest; ++length) {
     if (!hosts.has_length[length]) continue;
     if (stop_asked(stop)) return;
-    std::uint64_t top = 1;  // HASH_BASE^(length - 1)
-    for (std::size_t i = 1; i < length; ++i) top *= HASH_BASE;
-    for (const string_view down : down_hosts) {
-      if (down.size() < length) continue;
-      std::uint64_t hash = folded_hash(down.substr(0, length));
-      for (std::size_t start = 0;; ++start) {
-        if (start % STOP_CHECK_STEPS == 0 && stop_asked(stop)) return;
-        const std::uint32_t id = hosts.find(down.substr(start, length), hash);
+    for (const string_view down : folded) {
+      for (std::size_t start = 0; start + length <= down.size(); ++start) {
+        if (++steps % STOP_CHECK_STEPS == 0 && stop_asked(stop)) return;
+        const string_view window = down.substr(start, length);
+        const std::uint32_t id = hosts.find(window, keyed_hash(window));
         if (id != NO_HOST) inside[id] = true;
-        if (start + length == down.size()) break;
-        hash = (hash - fold_ascii(down[start]) * top) * HASH_BASE + fold_ascii(down[start + length]);
       }
     }
   }
 }
 
-// One automaton over all host names, run once over every DOWN or
-// UNREACHABLE name: the cost is the names' lengths, whatever their number.
+// One automaton over the host names no longer than the longest DOWN or
+// UNREACHABLE name (no longer one can lie inside), run once over every such
+// name: the cost is the names' lengths, whatever their number.
 void mark_inside_by_automaton(const HostTable& hosts, const std::vector<string_view>& down_hosts,
                               std::vector<bool>& inside, StopFlag stop = nullptr) {
-  const MatchAutomaton automaton = build_match_automaton(hosts.names, stop);
-  std::vector<std::uint32_t> named(hosts.names.size(), NO_PATTERN);
+  std::size_t longest = 0;
+  for (const string_view down : down_hosts) longest = std::max(longest, down.size());
+  std::vector<string_view> patterns;
+  std::vector<std::uint32_t> host_of;  // per pattern
+  for (std::uint32_t h = 0; h < hosts.names.size(); ++h)
+    if (hosts.names[h].size() <= longest) {
+      patterns.push_back(hosts.names[h]);
+      host_of.push_back(h);
+    }
+  const MatchAutomaton automaton = build_match_automaton(patterns, stop);
+  std::vector<std::uint32_t> named(patterns.size(), NO_PATTERN);
   std::vector<std::uint32_t> found;
   for (const string_view down : down_hosts) {
     if (stop_asked(stop)) return;
     find_patterns(automaton, down, named, 0, found, stop);
-    for (const std::uint32_t host : found) inside[host] = true;
+    for (const std::uint32_t pattern : found) inside[host_of[pattern]] = true;
     found.clear();
   }
 }
 
-// An automaton step costs about as much as this many window lookups.
-constexpr std::size_t AUTOMATON_STEP_COST = 8;
+// Each host walked through the suffix automaton of the DOWN and UNREACHABLE
+// names: at most a step per byte of the hosts, after building over the DOWN
+// names' bytes times their alphabet.
+void mark_inside_by_suffixes(const HostTable& hosts, const std::vector<string_view>& down_hosts,
+                             std::vector<bool>& inside, StopFlag stop = nullptr) {
+  const SuffixAutomaton automaton = build_suffix_automaton(down_hosts, stop);
+  for (std::uint32_t h = 0; h < hosts.names.size(); ++h) {
+    if (h % STOP_CHECK_STEPS == 0 && stop_asked(stop)) return;
+    if (inside_any(automaton, hosts.names[h])) inside[h] = true;
+  }
+}
+
+// What each way costs, in about a nanosecond each on the largest pages: a
+// window is a keyed hash of its bytes and a table look-up; the automaton
+// over the hosts costs a step per byte of every host that may lie inside
+// and of every DOWN name, but its building touches memory all over; the
+// suffix automaton costs a step per host byte, and its building (a few
+// states and cells per DOWN byte, met in no order) and the clearing of its
+// table of the DOWN names' length times their alphabet.
+constexpr std::size_t WINDOW_COST = 25, WINDOW_BYTE_COST = 2;
+constexpr std::size_t AUTOMATON_BYTE_COST = 20;
+constexpr std::size_t SUFFIX_HOST_BYTE_COST = 3, SUFFIX_DOWN_BYTE_COST = 100, SUFFIX_CELLS_PER_COST = 2;
+// The suffix automaton's table is kept under 8 MB.
+constexpr std::size_t SUFFIX_CELL_LIMIT = std::size_t{2} << 20;
+
+enum class InsideWay { WINDOWS, AUTOMATON, SUFFIXES };
+
+// The way that costs least for these names. The windows are summed per host
+// length L: the windows of the DOWN names at least L long, (their bytes) -
+// (L - 1) * (their number), swept with L upwards, until they cost more than
+// the cheaper automaton.
+InsideWay cheapest_way(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  std::vector<std::size_t> down_lengths;
+  down_lengths.reserve(down_hosts.size());
+  std::size_t down_bytes = 0;
+  for (const string_view down : down_hosts) {
+    down_lengths.push_back(down.size());
+    down_bytes += down.size();
+  }
+  std::sort(down_lengths.begin(), down_lengths.end());
+  const std::size_t longest = down_lengths.back();
+  std::size_t host_bytes = 0;
+  for (const string_view name : hosts.names)
+    if (name.size() <= longest) host_bytes += name.size();
+  const std::size_t automaton = AUTOMATON_BYTE_COST * (host_bytes + down_bytes);
+  const std::size_t cells = suffix_automaton_cells(down_hosts);
+  const std::size_t suffixes = cells > SUFFIX_CELL_LIMIT ? SIZE_MAX
+                                                         : SUFFIX_HOST_BYTE_COST * host_bytes +
+                                                               SUFFIX_DOWN_BYTE_COST * down_bytes +
+                                                               cells / SUFFIX_CELLS_PER_COST;
+  const std::size_t other = std::min(automaton, suffixes);
+  const InsideWay other_way = suffixes < automaton ? InsideWay::SUFFIXES : InsideWay::AUTOMATON;
+  std::size_t windows_cost = 0, shorter = 0, shorter_bytes = 0;
+  for (std::size_t length = 1; length < hosts.has_length.size() && length <= longest; ++length) {
+    while (shorter < down_lengths.size() && down_lengths[shorter] < length) shorter_bytes += down_lengths[shorter++];
+    if (!hosts.has_length[length]) continue;
+    const std::size_t windows = (down_bytes - shorter_bytes) - (length - 1) * (down_lengths.size() - shorter);
+    windows_cost += windows * (WINDOW_COST + WINDOW_BYTE_COST * length);
+    if (windows_cost > other) return other_way;
+  }
+  return InsideWay::WINDOWS;
+}
 
 // The empty name lies inside every name.
 std::vector<bool> none_inside_but_empty(const HostTable& hosts) {
   std::vector<bool> inside(hosts.names.size(), false);
-  if (const std::uint32_t id = hosts.find({}, 0); id != NO_HOST) inside[id] = true;
+  if (const std::uint32_t id = hosts.find({}, keyed_folded_hash({})); id != NO_HOST) inside[id] = true;
   return inside;
 }
 
@@ -113,21 +183,24 @@ std::vector<bool> hosts_inside_by_automaton(const HostTable& hosts, const std::v
   return inside;
 }
 
+std::vector<bool> hosts_inside_by_suffixes(const HostTable& hosts, const std::vector<string_view>& down_hosts) {
+  if (down_hosts.empty()) return std::vector<bool>(hosts.names.size(), false);
+  std::vector<bool> inside = none_inside_but_empty(hosts);
+  mark_inside_by_suffixes(hosts, down_hosts, inside);
+  return inside;
+}
+
 // For each host, whether its name lies inside a DOWN or UNREACHABLE host's
-// name. Both ways read every name a fixed number of times per host length;
-// the windows are taken while the lengths are few, so that a page of many
-// lengths (hostile) never costs more than the automaton.
+// name, by whichever way costs least for the page; none depends on what
+// the names hash to, so no page costs more than the cheaper automaton.
 std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<string_view>& down_hosts, StopFlag stop) {
   if (down_hosts.empty() || hosts.names.empty()) return std::vector<bool>(hosts.names.size(), false);
   std::vector<bool> inside = none_inside_but_empty(hosts);
-  std::size_t lengths = 0, host_bytes = 0, down_bytes = 0;
-  for (std::size_t length = 1; length < hosts.has_length.size(); ++length) lengths += hosts.has_length[length];
-  for (const string_view name : hosts.names) host_bytes += name.size();
-  for (const string_view down : down_hosts) down_bytes += down.size();
-  if (lengths * down_bytes <= AUTOMATON_STEP_COST * (host_bytes + down_bytes))
-    mark_inside_by_windows(hosts, down_hosts, inside, stop);
-  else
-    mark_inside_by_automaton(hosts, down_hosts, inside, stop);
+  switch (cheapest_way(hosts, down_hosts)) {
+    case InsideWay::WINDOWS: mark_inside_by_windows(hosts, down_hosts, inside, stop); break;
+    case InsideWay::AUTOMATON: mark_inside_by_automaton(hosts, down_hosts, inside, stop); break;
+    case InsideWay::SUFFIXES: mark_inside_by_suffixes(hosts, down_hosts, inside, stop); break;
+  }
   return inside;
 }
 
@@ -190,7 +263,7 @@ ServiceIndex index_service_lines(const std::vector<ProblemLine>& lines, const st
         if (length >= hosts.has_length.size()) break;
         if (!hosts.has_length[length]) continue;
         const string_view name = text.substr(value, length);
-        if (const std::uint32_t host = hosts.find(name, folded_hash(name)); host != NO_HOST) file(host, l);
+        if (const std::uint32_t host = hosts.find(name, keyed_folded_hash(name)); host != NO_HOST) file(host, l);
       }
   }
   return index_by_host(filed, hosts.names.size());

@@ -17,15 +17,15 @@
 
 inline constexpr std::uint32_t NO_HOST = UINT32_MAX;
 
-// A hash of the case-folded text.
-std::uint64_t folded_hash(std::string_view text);
-
 struct HostTable {
   std::vector<std::string_view> names;  // the first spelling met
+  // By keyed_folded_hash of the name (common/keyed_hash.h), which the page
+  // cannot steer: names that hash alike are the same name but for case.
   std::unordered_multimap<std::uint64_t, std::uint32_t> by_hash;
   std::vector<bool> has_length;  // has_length[n]: some host is n characters long
 
-  // The number of the host spelled text without regard to case, or NO_HOST.
+  // The number of the host spelled text without regard to case, or NO_HOST;
+  // hash is keyed_folded_hash(text).
   std::uint32_t find(std::string_view text, std::uint64_t hash) const;
   // The host's number, new or known.
   std::uint32_t insert(std::string_view text);
@@ -36,10 +36,12 @@ struct HostTable {
 // answer is left unfinished, for the caller to throw away.
 std::vector<bool> hosts_inside(const HostTable& hosts, const std::vector<std::string_view>& down_hosts,
                                StopFlag stop = nullptr);
-// The two ways hosts_inside chooses between by their cost: every window of
-// the DOWN names looked up per host length, or one automaton over all hosts.
+// The three ways hosts_inside chooses between by their cost: every window of
+// the DOWN names looked up per host length; one automaton over the hosts;
+// or each host walked through the suffix automaton of the DOWN names.
 std::vector<bool> hosts_inside_by_windows(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
 std::vector<bool> hosts_inside_by_automaton(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
+std::vector<bool> hosts_inside_by_suffixes(const HostTable& hosts, const std::vector<std::string_view>& down_hosts);
 
 // The service lines of each host, in table order.
 struct ServiceIndex {

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/keyed_hash.h"
 #include "config/exclude_list.h"
 #include "report/host_index.h"
 
@@ -35,10 +36,10 @@ struct LineHost {
 constexpr unsigned HOST_TOKENS = TOKEN_DWN | TOKEN_UNR;
 
 // The hosts read whole, numbered by their exact spelling, with their
-// service lines.
+// service lines. Keyed hashes: the page chooses the names.
 struct WholeHosts {
-  std::unordered_map<string_view, std::uint32_t> number;
-  std::unordered_set<string_view> down;
+  std::unordered_map<string_view, std::uint32_t, KeyedTextHash> number;
+  std::unordered_set<string_view, KeyedTextHash> down;
   ServiceIndex index;
 };
 

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/keyed_hash.h"
 #include "common/text_search.h"
 #include "report/host_index.h"
 
@@ -60,6 +63,7 @@ TEST_P(HostsInside, AsAPlainSearchOfEveryDownName) {
   EXPECT_EQ(hosts_inside(hosts, c.down), c.inside);
   EXPECT_EQ(hosts_inside_by_windows(hosts, c.down), c.inside);
   EXPECT_EQ(hosts_inside_by_automaton(hosts, c.down), c.inside);
+  EXPECT_EQ(hosts_inside_by_suffixes(hosts, c.down), c.inside);
   EXPECT_EQ(c.inside, plain_inside(hosts, c.down));
 }
 
@@ -94,6 +98,96 @@ TEST(HostsInside, ManyLengthsAsAPlainSearch) {
   const std::vector<std::string_view> downs{down, "zz"};
   EXPECT_EQ(hosts_inside(hosts, downs), plain_inside(hosts, downs));
   EXPECT_EQ(hosts_inside_by_windows(hosts, downs), plain_inside(hosts, downs));
+  EXPECT_EQ(hosts_inside_by_automaton(hosts, downs), plain_inside(hosts, downs));
+  EXPECT_EQ(hosts_inside_by_suffixes(hosts, downs), plain_inside(hosts, downs));
+}
+
+// Names that a fixed hash lets a page pile onto one value: built of
+// Thue-Morse blocks of 1,024 letters ("a" and "b", a block or its
+// complement), which agree under h = h * B + c modulo 2^64 for odd B; and
+// the same blocks in upper case in the DOWN names. The keyed hash tells
+// them apart, and every way gives the plain search's answer.
+std::string thue_morse_block(bool complement) {
+  std::string block;
+  for (unsigned k = 0; k < 1024; ++k) block.push_back((std::popcount(k) % 2 != 0) != complement ? 'b' : 'a');
+  return block;
+}
+
+std::uint64_t former_folded_hash(std::string_view text) {
+  std::uint64_t hash = 0;
+  for (const char c : text) hash = hash * 0x100000001b3ULL + fold_ascii(c);
+  return hash;
+}
+
+struct ThueMorsePage {
+  std::vector<std::string> hosts;
+  std::vector<std::string> downs;
+  std::vector<std::string> lines;
+};
+
+// 32 hosts of 2 blocks alike and 5 that vary; a DOWN name of 12 plain
+// blocks (holding the first host) and one of blocks in the pattern of the
+// fifth host; a service line per host and one holding two keys.
+ThueMorsePage thue_morse_page() {
+  const std::string blocks[2] = {thue_morse_block(false), thue_morse_block(true)};
+  ThueMorsePage page;
+  for (unsigned k = 0; k < 32; ++k) {
+    std::string host = blocks[0] + blocks[0];
+    for (unsigned bit = 0; bit < 5; ++bit) host += blocks[(k >> bit) & 1];
+    page.hosts.push_back(host);
+  }
+  std::string plain, fifth = "x";
+  for (int n = 0; n < 12; ++n) plain += blocks[0];
+  for (char& c : plain) c = static_cast<char>(c - 'a' + 'A');
+  fifth += page.hosts[4] + "x";
+  page.downs = {plain, fifth};
+  for (const std::string& host : page.hosts) page.lines.push_back("<postfield name='host' value='" + host + "'/>\n");
+  page.lines.push_back("value='" + page.hosts[1] + "'/>value='" + page.hosts[30] + "'/>\n");
+  return page;
+}
+
+TEST(CollidingNames, TheFormerHashCollidesAndTheKeyedOneDoesNot) {
+  const ThueMorsePage page = thue_morse_page();
+  std::vector<std::uint64_t> former, keyed;
+  for (const std::string& host : page.hosts) {
+    former.push_back(former_folded_hash(host));
+    keyed.push_back(keyed_folded_hash(host));
+  }
+  // A window of the DOWN name at a block boundary too.
+  const std::string_view window = std::string_view(page.downs[0]).substr(1024, page.hosts[0].size());
+  former.push_back(former_folded_hash(window));
+  EXPECT_EQ(std::set<std::uint64_t>(former.begin(), former.end()).size(), 1u) << "the shape collides as meant";
+  EXPECT_EQ(std::set<std::uint64_t>(keyed.begin(), keyed.end()).size(), page.hosts.size());
+  EXPECT_EQ(keyed_folded_hash(window), keyed_folded_hash(page.hosts[0])) << "the same name but for case";
+}
+
+TEST(CollidingNames, AsAPlainSearch) {
+  const ThueMorsePage page = thue_morse_page();
+  const HostTable hosts = table_of(std::vector<std::string_view>(page.hosts.begin(), page.hosts.end()));
+  ASSERT_EQ(hosts.names.size(), page.hosts.size());
+  const std::vector<std::string_view> downs(page.downs.begin(), page.downs.end());
+  const std::vector<bool> expected = plain_inside(hosts, downs);
+  EXPECT_TRUE(expected[0] && expected[4] && !expected[1]) << "the page has hosts inside and not";
+  EXPECT_EQ(hosts_inside(hosts, downs), expected);
+  EXPECT_EQ(hosts_inside_by_windows(hosts, downs), expected);
+  EXPECT_EQ(hosts_inside_by_automaton(hosts, downs), expected);
+  EXPECT_EQ(hosts_inside_by_suffixes(hosts, downs), expected);
+
+  std::vector<ProblemLine> lines;
+  for (const std::string& text : page.lines) lines.push_back({text, TOKEN_WRN, LineForm::PATTERNS, {}});
+  const std::vector<bool> read(lines.size(), true);
+  EXPECT_EQ(groups_of(index_service_lines(lines, read, hosts)), plain_groups(lines, hosts));
+}
+
+TEST(KeyedHash, FoldsCaseOnlyWhereAsked) {
+  EXPECT_EQ(keyed_folded_hash("Web-01.Example"), keyed_folded_hash("wEB-01.eXAMPLE"));
+  EXPECT_NE(keyed_folded_hash("web-01"), keyed_folded_hash("web-02"));
+  EXPECT_EQ(keyed_hash("web-01"), keyed_hash("web-01"));
+  EXPECT_NE(keyed_hash("Web-01"), keyed_hash("web-01"));
+  // Only ASCII letters fold, as equal_ignoring_case compares.
+  EXPECT_NE(keyed_folded_hash("\xc3\x89"), keyed_folded_hash("\xc3\xa9"));
+  const std::string long_name(5000, 'Q');
+  EXPECT_EQ(keyed_folded_hash(long_name), keyed_folded_hash(std::string(5000, 'q')));
 }
 
 // Lines of "value='...'/>" pieces nested and repeated, many more than the

@@ -105,6 +105,9 @@ const std::vector<StopCase> stop_cases = {
     {"down_host", page(host_line("db1", "DWN") + service_line("web1", "Load", "WRN")), true},
     {"rows", page(cgi_row("DWN", "db1") + cgi_row("CRI", "web1", "Load")), true},
     {"long_down", page(long_down_lines(40000, 400)), true},
+    // A short DOWN name beside many host bytes: the suffix automaton of the
+    // DOWN name.
+    {"short_down", page(long_down_lines(2000, 400)), true},
     {"nested_keys", page(nested_keys_lines(60)), false},
 };
 
