@@ -54,6 +54,7 @@ int main(int argc, char* argv[]) {
       return write_check(unfinished_check(std::string("the check could not finish: ") + failure.what()));
     }
   }
+  program.shown_body = make_receive_buffer();
   // The terminal's character set, so that curses shows names in UTF-8 as
   // letters instead of blanks. Nothing else reads the locale: case is folded
   // for ASCII letters only, by our own code.

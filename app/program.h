@@ -13,7 +13,8 @@
 
 // What the screen shows: the report of the last page, or the banner. Kept
 // so that a resize lays it out again without a fetch; the report's names are
-// views into the receive buffer, good until the next transfer.
+// views into the receive buffer it was read from, good until the transfer
+// after next (the refresh cycle fetches into the other buffer).
 struct Outcome {
   bool banner = true;
   Report report;
@@ -31,6 +32,9 @@ struct Program {
   Settings settings;     // orvek.conf, read once at start
   ExcludeList excludes;  // the -e file, read once at start
   ReceiveBuffer body;    // the page of the last transfer, allocated once
+  // The page shown is kept apart from the one being fetched and read, so
+  // that what is shown can be laid out again for a resize at any time.
+  ReceiveBuffer shown_body;
   Outcome shown;         // what the last transfer gave
   SignalFlags signals;   // set by the signal handlers
 };

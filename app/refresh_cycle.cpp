@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 #include <unistd.h>
+#include <utility>
 
 #include "app/curses_screen.h"
 #include "app/frame_composition.h"
@@ -33,6 +34,13 @@ bool take_resize(Program& program) {
   return follow_terminal_size(TERMINAL_FD);
 }
 
+// Shows again what is shown, laid out for the terminal's size.
+void show_again(Program& program) {
+  wclear(stdscr);
+  wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
+  show(program.shown, program.options);
+}
+
 // Sleeps until the next fetch is due, drawing what is shown again whenever
 // the terminal takes a new size: a resize neither shortens nor lengthens the
 // wait.
@@ -41,9 +49,7 @@ CycleEnd wait_for_next_fetch(Program& program) {
   for (;;) {
     if (program.signals.stop) return CycleEnd::STOPPED;
     if (take_resize(program)) {
-      wclear(stdscr);
-      wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
-      show(program.shown, program.options);
+      show_again(program);
       continue;
     }
     switch (wait_until(deadline, TERMINAL_FD, program.signals)) {
@@ -69,7 +75,15 @@ CycleEnd run_cycle(Program& program) {
   curs_set(0);
   set_palette();
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
-  RefreshRecord record = refresh(program, &program.signals.stop);
+  // The page shown stays whole in its buffer while the next is fetched and
+  // read, so that a resize meanwhile is drawn at once from it.
+  std::swap(program.body, program.shown_body);
+  program.signals.reading_interrupted = 0;
+  const ReadingPause pause{&program.signals.reading_interrupted, [&program] {
+                             program.signals.reading_interrupted = 0;
+                             if (take_resize(program)) show_again(program);
+                           }};
+  RefreshRecord record = refresh(program, &program.signals.stop, false, nullptr, &pause);
   if (program.signals.stop) return CycleEnd::STOPPED;
   print_no_match(record.outcome.report.unmatched);
   // A run of failures is dated from its first failed fetch, its current

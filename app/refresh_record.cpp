@@ -66,14 +66,25 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
   record.data_age = std::move(data_age);
 }
 
-RefreshRecord refresh(Program& program, StopFlag stop, bool ask_json, const Deadline* deadline) {
+RefreshRecord refresh(Program& program, StopFlag stop, bool ask_json, const Deadline* deadline,
+                      const ReadingPause* pause) {
   const Settings& settings = program.settings;
   Credentials credentials = read_credentials(settings);
   FetchResult transfer = fetch_problems(settings, credentials, program.body, stop, deadline);
   // The time a resize lays out again is that of this fetch, not its own.
   const std::time_t fetched_at = std::time(nullptr);
-  RefreshRecord record =
-      read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes, settings.newcgi, stop);
+  RefreshRecord record;
+  for (;;) {
+    if (!pause) {
+      record = read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes,
+                            settings.newcgi, stop);
+      break;
+    }
+    record = read_refresh(credentials, transfer, program.body, program.excludes, settings.newcgi, pause->interrupted);
+    // Read whole, or cut short to end: either way this reading stands.
+    if (!stop_asked(pause->interrupted) || stop_asked(stop)) break;
+    pause->resume();
+  }
   record.outcome.fetched_at = fetched_at;
   if (!stop_asked(stop)) {
     // Never after a list that failed: its time is spent, and a server that

@@ -2,6 +2,7 @@
 // One refresh, as one record: the transfer, the page as read, the data
 // age's answer and what the screen shows. The refresh cycle paints it;
 // orvek -t prints it. Nothing in it is read, fetched or decided twice.
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -52,5 +53,14 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
 // gave its list, as orvek -t does, even where the screen would not use it.
 // When stop is given, a transfer or the reading of a page is abandoned soon
 // after *stop turns non-zero; a deadline bounds all of the transfers.
+//
+// A pause, when given, lets the reading of the page be cut short whenever
+// *pause->interrupted turns non-zero without *stop: pause->resume is called
+// (it shows what was shown, at the terminal's new size) and the same page
+// is read again from its start.
+struct ReadingPause {
+  StopFlag interrupted;
+  std::function<void()> resume;
+};
 RefreshRecord refresh(Program& program, StopFlag stop = nullptr, bool ask_json = false,
-                      const Deadline* deadline = nullptr);
+                      const Deadline* deadline = nullptr, const ReadingPause* pause = nullptr);

@@ -22,11 +22,13 @@ void wake() {
 
 extern "C" void on_stop_signal(int) {
   caught_flags->stop = 1;
+  caught_flags->reading_interrupted = 1;
   wake();
 }
 
 extern "C" void on_resize_signal(int) {
   caught_flags->resized = 1;
+  caught_flags->reading_interrupted = 1;
   wake();
 }
 

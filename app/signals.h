@@ -8,6 +8,9 @@
 struct SignalFlags {
   volatile std::sig_atomic_t stop = 0;     // SIGHUP, SIGINT, SIGQUIT or SIGTERM came: end
   volatile std::sig_atomic_t resized = 0;  // SIGWINCH came: the terminal may have a new size
+  // Set by every signal caught: a reading of a page ends early, so that the
+  // screen follows a resize (or the monitor ends) without waiting for it.
+  volatile std::sig_atomic_t reading_interrupted = 0;
   // A pipe each handler writes a byte into, so that a wait wakes up whichever
   // thread the signal was delivered to (libcurl may run one of its own).
   int wake_read = -1;
