@@ -10,8 +10,8 @@
 
 // The report is made in two phases: the DOWN and UNREACHABLE hosts first
 // (they raise the alarm and silence their own hosts' services), then every
-// line in page order, each host with service problems followed by all its
-// service lines found anywhere in the table.
+// line in page order, each host with service problems followed, at its
+// first line, by all its service lines found anywhere in the table.
 //
 // Names read whole (from rows and cells) are compared whole and exactly: a
 // host's group is the service lines of that very host, a DOWN host silences
@@ -103,8 +103,13 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const std:
   // Reserving that keeps a long report from being copied as it grows.
   report.items.reserve(count + whole.index.line.size() + pattern_index.line.size());
 
-  // Phase 2: the items, in page order.
+  // Phase 2: the items, in page order. Each problem is shown once: a DOWN
+  // or UNREACHABLE label once for its host, a host's group at the host's
+  // first line, also where the page does not keep a host's lines together.
   string_view last_host;  // the host whose service group was made last
+  std::unordered_set<string_view> labelled_down, labelled_unreachable;
+  std::vector<bool> whole_done(whole.number.size(), false);  // by whole host
+  std::unordered_set<string_view> pattern_done;  // hosts read by the patterns, by their exact spelling
   for (std::size_t i = 0; i < count; ++i) {
     // A line may bring a long group of service lines: looked at per line.
     if (stop_asked(stop)) return report;
@@ -114,14 +119,19 @@ Report render_problems(const std::vector<ProblemLine>& problem_lines, const std:
     if (line.excluded && !(tokens & HOST_TOKENS)) ++report.excluded_services;
     if (host == last_host) continue;
     if (line.excluded) continue;
-    if (tokens & TOKEN_DWN) report.items.push_back({host, ReportItemKind::DOWN_HOST, {}});
+    if ((tokens & TOKEN_DWN) && labelled_down.insert(host).second)
+      report.items.push_back({host, ReportItemKind::DOWN_HOST, {}});
     if (tokens & TOKEN_UNR) {
-      report.items.push_back({host, ReportItemKind::UNREACHABLE_HOST, {}});
+      if (labelled_unreachable.insert(host).second) report.items.push_back({host, ReportItemKind::UNREACHABLE_HOST, {}});
       continue;
     }
     if (tokens & TOKEN_DWN) continue;
     const bool silenced = names[i].whole ? whole.down.contains(host) : inside_down[line.group];
     if (silenced) continue;
+    // The group holds the host's service lines from the whole table: made
+    // at the host's first line, it is not made again.
+    if (names[i].whole ? whole_done[line.group] : !pattern_done.insert(host).second) continue;
+    if (names[i].whole) whole_done[line.group] = true;
 
     const ServiceIndex& index = names[i].whole ? whole.index : pattern_index;
     bool header_made = false;
