@@ -42,5 +42,8 @@ std::size_t cgi_row_end(std::string_view body, std::size_t at, std::size_t core_
 
 // Every reading of row (from CGI_ROW_START to CGI_ROW_END) as the CGI writes
 // it: names of one byte or more, the token as the CGI writes it (upper case).
-// The cost is linear in the row's length, whatever the names hold.
-CgiRowSolution solve_cgi_row(std::string_view row);
+// The cost is linear in the row's length, whatever the names hold: the
+// splits whose fixed text fits are compared byte by byte while they are at
+// most direct_splits, else through hashes of the row's prefixes first (the
+// tests pass 0 to take that way with every row).
+CgiRowSolution solve_cgi_row(std::string_view row, std::size_t direct_splits = 4);

@@ -48,6 +48,11 @@ TEST_P(SolvedRow, ReadsTheNamesAsWritten) {
   const CgiRowSolution plain = reference_solve_cgi_row(row);
   EXPECT_EQ(plain.readings, 1);
   EXPECT_EQ(solved.tokens, plain.tokens);
+  // The hashes' way reads the same.
+  const CgiRowSolution hashed = solve_cgi_row(row, 0);
+  ASSERT_EQ(hashed.readings, 1);
+  EXPECT_EQ(hashed.reading.host, c.host);
+  EXPECT_EQ(hashed.reading.service, c.service);
 
   // On a page, on a line of its own, the same names, and nothing else.
   const std::string page = "<table>\n" + row + "\r\n" + row + "\n</table>\n";
@@ -72,6 +77,7 @@ TEST(UnreadRow, PlacesThatDisagreeAreNoReadingButAreCounted) {
   row.replace(row.find("value='a'"), 9, "value='b'");
   const CgiRowSolution solved = solve_cgi_row(row);
   EXPECT_EQ(solved.readings, 0);
+  EXPECT_EQ(solve_cgi_row(row, 0).readings, 0);
   EXPECT_EQ(solved.tokens, TOKEN_DWN);
   const std::string page = "x\n" + row + "\n" + written_cgi_row("CRI", "web1", "Load") + "\n";
   const PageLines lines = read_page_lines(page);
@@ -128,6 +134,9 @@ TEST(FragmentNames, EachReadExactlyOrUnread) {
     ASSERT_EQ(solved.readings, plain.readings) << row;
     ASSERT_EQ(solved.tokens, plain.tokens) << row;
     ASSERT_GE(solved.readings, 1) << row;  // the names written are a reading
+    const CgiRowSolution hashed = solve_cgi_row(row, 0);
+    ASSERT_EQ(hashed.readings, solved.readings) << row;
+    ASSERT_EQ(hashed.reading.host, solved.reading.host) << row;
     if (solved.readings == 1) {
       ASSERT_EQ(solved.reading.host, host) << row;
       ASSERT_EQ(solved.reading.service, service) << row;
