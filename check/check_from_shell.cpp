@@ -222,14 +222,12 @@ struct UnreadCount {
 
 // Each unread row, where it stands and as it came, the password masked and
 // control bytes made visible.
-UnreadCount list_unread(const Program& program, const Answer& answer, Lines& lines) {
+UnreadCount list_unread(const Answer& answer, Lines& lines) {
   UnreadCount unread;
-  const string_view body = received_body(program.body);
   for (const UnreadRow& row : answer.unread) {
     unread.host = unread.host || (row.tokens & (TOKEN_DWN | TOKEN_UNR));
     if (static_cast<std::size_t>(unread.rows++) < SHOWN_LINES_LIMIT)
-      lines.add("unread row at byte " + std::to_string(static_cast<std::size_t>(row.text.data() - body.data())) +
-                    " (counted from 0)",
+      lines.add("unread row at byte " + std::to_string(row.at) + " (counted from 0)",
                 shown_line_start(lines.outside(row.text), SHOWN_ROW_LIMIT));
   }
   if (answer.unread.size() > SHOWN_LINES_LIMIT)
@@ -432,7 +430,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
         break;
     }
     list_problems(answer, lines);
-    unread = list_unread(program, answer, lines);
+    unread = list_unread(answer, lines);
   }
   // The text of a login or redirect answer says nothing the lines above do not.
   const bool says_more = fetched.status != 401 && fetched.status != 407 && !(fetched.status >= 300 && fetched.status <= 399);
