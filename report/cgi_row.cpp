@@ -145,6 +145,11 @@ std::size_t cgi_row_end(string_view body, std::size_t at, std::size_t core_at) {
   return end;
 }
 
+std::string_view cgi_row_service(string_view row, string_view host) {
+  const std::size_t size = (row.size() - SERVICE_ROW_FIXED - 2 * host.size()) / 3;
+  return row.substr(row.size() - CGI_ROW_END.size() - size, size);
+}
+
 CgiRowSolution solve_cgi_row(string_view row, std::size_t direct_splits) {
   CgiRowSolution solution;
   if (!row.starts_with(CGI_ROW_START) || !row.ends_with(CGI_ROW_END)) return solution;

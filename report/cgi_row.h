@@ -40,6 +40,10 @@ struct CgiRowSolution {
 // the next, so a long line is searched once).
 std::size_t cgi_row_end(std::string_view body, std::size_t at, std::size_t core_at);
 
+// The service of a service row read as host (host a view into row): it
+// follows from the row's length.
+std::string_view cgi_row_service(std::string_view row, std::string_view host);
+
 // Every reading of row (from CGI_ROW_START to CGI_ROW_END) as the CGI writes
 // it: names of one byte or more, the token as the CGI writes it (upper case).
 // The cost is linear in the row's length, whatever the names hold: the

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "report/cgi_row.h"
 #include "report/field_extraction.h"
 #include "report/table_row.h"
 
@@ -34,7 +35,7 @@ LineNames read_line_names(const ProblemLine& line, bool newcgi) {
     // Solved from the whole row: both names are there, one byte or more.
     names.whole = true;
     set_host(names, line.name_cell, true);
-    if (service_line) set_service(names, line.service);
+    if (service_line) set_service(names, cgi_row_service(line.text, line.name_cell));
     return names;
   }
   if (line.form == LineForm::ROW) {

@@ -161,7 +161,7 @@ struct Scan {
       const string_view line = body.substr(start, stop - start);
       start = stop;
       const LineMarks marks = mark_line(line);
-      if (marks.tokens != 0 && !marks.has_comments) page.lines.push_back({line, marks.tokens, LineForm::PATTERNS, {}, {}});
+      if (marks.tokens != 0 && !marks.has_comments) page.lines.push_back({line, marks.tokens, LineForm::PATTERNS, {}});
     }
   }
 
@@ -188,7 +188,7 @@ struct Scan {
   void end_row(std::size_t end) {
     read_lines(row);
     const TableRow read = read_row_cells(cells);
-    if (read.status) page.lines.push_back({body.substr(row, end - row), read.status, LineForm::ROW, read.name_cell, {}});
+    if (read.status) page.lines.push_back({body.substr(row, end - row), read.status, LineForm::ROW, read.name_cell});
     if (read.unread_status) {
       unsigned tokens = 0;
       for (const string_view content : cells) tokens |= cell_status(cell_own_text(content));
@@ -221,8 +221,7 @@ struct Scan {
     if (row != npos) drop_row();
     read_lines(at);
     if (solved.readings == 1)
-      page.lines.push_back(
-          {text, solved.reading.status, LineForm::CGI_ROW, solved.reading.host, solved.reading.service});
+      page.lines.push_back({text, solved.reading.status, LineForm::CGI_ROW, solved.reading.host});
     else
       page.unread.push_back({at, text, solved.tokens});
     outside_from = end;

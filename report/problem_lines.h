@@ -28,8 +28,9 @@ struct ProblemLine {
   std::string_view text;
   unsigned tokens;
   LineForm form = LineForm::PATTERNS;
-  std::string_view name_cell;  // ROW: the text of the cell that names the problem; CGI_ROW: the host
-  std::string_view service;    // CGI_ROW only: the service, empty on a host's row
+  // ROW: the text of the cell that names the problem; CGI_ROW: the host (the
+  // service follows from it, cgi_row_service)
+  std::string_view name_cell;
 };
 
 // A row that holds a status but could not be read: a row in the CGI's form

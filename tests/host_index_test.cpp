@@ -109,7 +109,7 @@ TEST(ServiceIndex, AsAPlainSearchOfEveryLineOnTangledLines) {
       text += '\n';
     }
     std::vector<ProblemLine> lines;
-    for (const std::string& text : texts) lines.push_back({text, TOKEN_WRN, LineForm::PATTERNS, {}, {}});
+    for (const std::string& text : texts) lines.push_back({text, TOKEN_WRN, LineForm::PATTERNS, {}});
     std::vector<std::string> names{"", "a", "aB", "'", "value='a'/>", "x'/>value='x"};
     // And pieces of the lines themselves.
     for (std::size_t n = random() % 4; n > 0; --n) {
