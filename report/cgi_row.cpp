@@ -13,15 +13,14 @@ constexpr auto npos = string_view::npos;
 
 constexpr string_view TOKEN_OPEN = "'>";                 // ends the title, before the token
 constexpr std::size_t TOKEN_PLACE = TOKEN_OPEN.size() + 3;  // "'>" and the token, before the core
-constexpr string_view HOST_ROW_AFTER_HOST = "'/></go></anchor></td><td>";
-constexpr string_view AFTER_HOST = "'/><postfield name='service' value='";
-constexpr string_view AFTER_SERVICE = "'/></go></anchor></td><td>";
+constexpr string_view AFTER_HOST = "'/><postfield name='service' value='";  // on a service's row
+constexpr string_view TO_CELL = "'/></go></anchor></td><td>";  // after the last value, before the cell
 
 // The fixed bytes of a host row and of a service row, the names left out.
 constexpr std::size_t HOST_ROW_FIXED =
-    CGI_ROW_START.size() + TOKEN_PLACE + CGI_ROW_CORE.size() + HOST_ROW_AFTER_HOST.size() + CGI_ROW_END.size();
+    CGI_ROW_START.size() + TOKEN_PLACE + CGI_ROW_CORE.size() + TO_CELL.size() + CGI_ROW_END.size();
 constexpr std::size_t SERVICE_ROW_FIXED = CGI_ROW_START.size() + TOKEN_PLACE + CGI_ROW_CORE.size() +
-                                          AFTER_HOST.size() + AFTER_SERVICE.size() + 1 + CGI_ROW_END.size();
+                                          AFTER_HOST.size() + TO_CELL.size() + 1 + CGI_ROW_END.size();
 
 unsigned token_bit(string_view token) {
   if (token == "DWN") return TOKEN_DWN;
@@ -54,8 +53,8 @@ bool candidate_at(string_view row, std::size_t core, unsigned status, Candidate&
   if (status & (TOKEN_DWN | TOKEN_UNR)) {
     // title, value and cell: three places of the host.
     if (n != HOST_ROW_FIXED + 3 * first_size) return false;
-    const std::size_t cell = host + first_size + HOST_ROW_AFTER_HOST.size();
-    if (!fixed_at(row, host + first_size, HOST_ROW_AFTER_HOST)) return false;
+    const std::size_t cell = host + first_size + TO_CELL.size();
+    if (!fixed_at(row, host + first_size, TO_CELL)) return false;
     c = {status, first, first_size, 0, 0, {host, cell, npos, npos}};
     return true;
   }
@@ -65,8 +64,8 @@ bool candidate_at(string_view row, std::size_t core, unsigned status, Candidate&
   if (n < taken + 2 || (n - taken) % 2 != 0) return false;
   const std::size_t host_size = (n - taken) / 2;
   const std::size_t service = host + host_size + AFTER_HOST.size();
-  const std::size_t cell = service + first_size + AFTER_SERVICE.size();
-  if (!fixed_at(row, host + host_size, AFTER_HOST) || !fixed_at(row, service + first_size, AFTER_SERVICE) ||
+  const std::size_t cell = service + first_size + TO_CELL.size();
+  if (!fixed_at(row, host + host_size, AFTER_HOST) || !fixed_at(row, service + first_size, TO_CELL) ||
       row[cell + host_size] != '/')
     return false;
   c = {status, host, host_size, first, first_size, {cell, npos, service, cell + host_size + 1}};
