@@ -27,5 +27,7 @@ void compose_frame(const Outcome& shown, const Options& options, Frame& frame, N
                      ? reason_since_text(shown.reason, shown.failing_since, shown.cause_since)
                      : std::string();
   show_reason_line(frame, texts.reason);
-  put_last_row_notes(frame, texts.clock.view(), options.show_hidden, texts.hidden);
+  // The unread rows are told always, under the report they belong to.
+  const int unread = shown.banner ? 0 : shown.report.unread_rows;
+  put_last_row_notes(frame, unread, texts.clock.view(), options.show_hidden, texts.hidden, texts.unread);
 }

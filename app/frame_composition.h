@@ -1,7 +1,7 @@
 #pragma once
 // Everything a frame of the wall holds, laid out in one place: the report or
-// the banner, the reason under the banner (-u) and the last row's notes (-u's
-// clock, -m's count). The refresh cycle, the frame benchmark and the frame
+// the banner, the reason under the banner (-u) and the last row's notes (the
+// unread rows, -u's clock, -m's count). The refresh cycle, the frame benchmark and the frame
 // fuzz target all compose their frames here, so the last two time and try
 // the frame the wall shows.
 #include <string>
@@ -17,6 +17,7 @@ struct Outcome;
 // outlive the painting of the frame.
 struct NoteTexts {
   HiddenNoteText hidden;
+  HiddenNoteText unread;
   ClockText clock;
   std::string reason;
 };

@@ -16,6 +16,7 @@ Answer read_answer(const ReceiveBuffer& body, bool newcgi, StopFlag stop) {
   // The cells outside rows are looked at only where nothing is shown.
   PageLines page = read_page_lines(received_text(body), false);
   answer.lines = std::move(page.lines);
+  answer.unread = std::move(page.unread);
   answer.unread_status_cell = page.unread_status_cell;
   if (stop_asked(stop)) return answer;
   answer.names = read_names(answer.lines, newcgi);
@@ -43,11 +44,16 @@ RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const 
   if (stop_asked(stop)) return record;
   report.decoded_names = std::move(decoded);
   answer.unmatched = report.unmatched;
+  // Rows that could not be read are shown as a count beside what was read,
+  // and one that may be a DOWN or UNREACHABLE host turns the screen red.
+  report.unread_rows = static_cast<int>(answer.unread.size());
+  for (const UnreadRow& row : answer.unread) report.alarm = report.alarm || (row.tokens & (TOKEN_DWN | TOKEN_UNR));
   // A page that would show nothing is calm only when every status cell on
   // it, outside rows too, gave its problem.
-  if (report.items.empty() && !answer.unread_status_cell)
+  const bool nothing_shown = report.items.empty() && report.unread_rows == 0;
+  if (nothing_shown && !answer.unread_status_cell)
     answer.unread_status_cell = read_page_lines(received_text(body), true).unread_status_cell;
-  answer.verdict = check_calm(answer.verdict, report.items.empty(), report.unmatched, answer.unread_status_cell);
+  answer.verdict = check_calm(answer.verdict, nothing_shown, report.unmatched, answer.unread_status_cell);
   if (answer.verdict == PageVerdict::STATUS_PAGE) {
     record.outcome.banner = false;
     record.outcome.report = std::move(report);

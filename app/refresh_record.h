@@ -25,7 +25,8 @@ struct Answer {
   std::vector<ProblemLine> lines;
   std::vector<LineNames> names;
   PageVerdict verdict = PageVerdict::NO_CARD;
-  bool unread_status_cell = false;  // a status cell that gave no problem (problem_lines.h)
+  std::vector<UnreadRow> unread;    // rows that hold a status but could not be read, in page order
+  bool unread_status_cell = false;  // a status cell outside rows that gave no problem (problem_lines.h)
   int unmatched = 0;                // problem lines that named nothing, when the report was made
 };
 

@@ -35,7 +35,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 LIMIT = 3510720
 TYPICAL = "max-postfield"
 SHAPES = ["extra-pairs", "open-quotes", "open-rows", "many-down", "cell-tangle",
-          "long-down-same", "long-down", "nested-keys"]
+          "long-down-same", "long-down", "nested-keys", "one-row"]
 # Pages whose names collide under a fixed case-folded hash, or have many lengths.
 SHAPES += ["thue-morse", "growing-hosts"]
 # Shapes read from the postfield form (the bench's --newcgi).

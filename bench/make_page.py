@@ -132,7 +132,8 @@ def row(host, token, service=None):
     in the first cell, the names in postfield elements and the last cell."""
     service_part = "" if service is None else f"<postfield name='service' value='{service}'/>"
     names = host if service is None else f"{host}/{service}"
-    return (f"<tr><td><anchor title='{host}'>{token}<go href='statuswml.cgi' method='post'>"
+    title = host if service is None else service
+    return (f"<tr><td><anchor title='{title}'>{token}<go href='statuswml.cgi' method='post'>"
             f"<postfield name='host' value='{host}'/>{service_part}</go></anchor></td><td>{names}</td></tr>\n")
 
 

@@ -206,11 +206,46 @@ void list_problems(const Answer& answer, Lines& lines) {
       text = string(status_word(service_status(tokens))) + " " + host + " / " +
              (names.service_read ? lines.outside(names.service) : "(no service name)");
     }
-    if (!names.any()) text += ": no name can be read (\"No match!\")";
+    if (!names.any()) text += ": unread: no name can be read (\"No match!\")";
     lines.add("problem", text);
   }
   if (count > SHOWN_LINES_LIMIT)
     lines.add("problem", "... and " + std::to_string(count - SHOWN_LINES_LIMIT) + " more");
+}
+
+// The check-plugin convention's CRITICAL.
+constexpr int PLUGIN_CRITICAL = 2;
+
+// What went unread: the rows that hold a status but could not be read, and
+// the lines that yield no name ("No match!").
+struct UnreadCount {
+  long rows = 0, lines = 0;
+  bool host = false;  // one of them may be a DOWN or UNREACHABLE host
+  long all() const { return rows + lines; }
+};
+
+// Each unread row, where it stands and as it came, the password masked and
+// control bytes made visible.
+UnreadCount list_unread(const Answer& answer, Lines& lines) {
+  UnreadCount unread;
+  for (const UnreadRow& row : answer.unread) {
+    unread.host = unread.host || (row.tokens & (TOKEN_DWN | TOKEN_UNR));
+    if (static_cast<std::size_t>(unread.rows++) < SHOWN_LINES_LIMIT)
+      lines.add("unread row at byte " + std::to_string(row.at) + " (counted from 0)",
+                shown_line_start(lines.outside(row.text), SHOWN_ROW_LIMIT));
+  }
+  if (answer.unread.size() > SHOWN_LINES_LIMIT)
+    lines.add("unread row", "... and " + std::to_string(answer.unread.size() - SHOWN_LINES_LIMIT) + " more");
+  for (std::size_t i = 0; i < answer.names.size(); ++i) {
+    if (answer.names[i].any()) continue;
+    ++unread.lines;
+    unread.host = unread.host || (answer.lines[i].tokens & (TOKEN_DWN | TOKEN_UNR));
+  }
+  if (unread.all() > 0)
+    lines.add("unread", counted(unread.rows, "row", "rows") + " that could not be read, " +
+                            counted(unread.lines, "line", "lines") + " that yield no name" +
+                            (unread.host ? "; a DOWN or UNREACHABLE host among them" : ""));
+  return unread;
 }
 
 // What the report holds, and whether the newcgi setting fits the page.
@@ -378,6 +413,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   const ShownCertificate certificate = shown_certificate(program.settings, fetched, second_look);
   if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.mask));
 
+  UnreadCount unread;
   if (fetched.ok()) {
     const PageKind kind = page_kind(received_body(program.body));
     lines.add("kind of page", lines.outside(kind_words(kind, received_body(program.body))));
@@ -402,7 +438,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
       case PageVerdict::NOT_WHOLE:
         lines.add("page", "not read whole: nothing to show, yet " +
                               (answer.unread_status_cell
-                                   ? string("a table cell holds a status token on a row that gave no problem")
+                                   ? string("a table cell outside the rows holds a status token that gave no problem")
                                    : counted(answer.unmatched, "problem yields", "problems yield") +
                                          " no host name") +
                               ": a calm screen would say more than the page");
@@ -415,6 +451,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
         break;
     }
     list_problems(answer, lines);
+    unread = list_unread(answer, lines);
   }
   // The text of a login or redirect answer says nothing the lines above do not.
   const bool says_more = fetched.status != 401 && fetched.status != 407 && !(fetched.status >= 300 && fetched.status <= 399);
@@ -466,6 +503,16 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     result.status = CHECK_UNFINISHED;
     verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
     summary = "the check could not finish: libcurl could not start a transfer";
+  } else if (!record.outcome.banner && unread.all() > 0) {
+    // Drawn, but not whole: the wall shows the count, and red where a DOWN
+    // or UNREACHABLE host may be among what it could not read.
+    result.status = unread.host ? PLUGIN_CRITICAL : CHECK_NOTED;
+    const string what = std::to_string(unread.all()) + " unread";
+    verdict = string(unread.host ? "CRITICAL" : "WARNING") + ": the monitor would draw what it read, with \" " +
+              what + " \" at the end of its last row" +
+              (report.alarm ? ", on a red screen" : "");
+    summary = what + ": the monitor draws what it read, and not all of the list" +
+              (unread.host ? " (a DOWN or UNREACHABLE host among it)" : "");
   } else if (!record.outcome.banner && !age.meaningless.empty()) {
     result.status = CHECK_NOTED;
     verdict = "WARNING: " + lines.outside(age.meaningless);

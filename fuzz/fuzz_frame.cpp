@@ -270,7 +270,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (verdict == PageVerdict::STATUS_PAGE) {
     if (is_html_page(text)) decoded = decode_html_names(names);
     made = render_problems(lines, names, excludes);
-    verdict = check_calm(verdict, made.items.empty(), made.unmatched, page.unread_status_cell);
+    // Rows that could not be read: counted, and red where one may be a DOWN
+    // or UNREACHABLE host.
+    made.unread_rows = static_cast<int>(page.unread.size());
+    for (const UnreadRow& row : page.unread) made.alarm = made.alarm || (row.tokens & (TOKEN_DWN | TOKEN_UNR));
+    verdict = check_calm(verdict, made.items.empty() && made.unread_rows == 0, made.unmatched, page.unread_status_cell);
   }
   // What the report or the banner lays out alone, before the notes.
   Frame alone(screen.rows, screen.columns);
@@ -280,7 +284,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // only when every problem was read.
     const PageKind kind = page_kind(received_body(buffer));
     FUZZ_CHECK(lines.empty() ? kind == PageKind::PROBLEMS_CARD || kind == PageKind::HTML_RENDITION : has_names);
-    FUZZ_CHECK(!made.items.empty() || (made.unmatched == 0 && !page.unread_status_cell));
+    FUZZ_CHECK(!made.items.empty() || made.unread_rows > 0 || (made.unmatched == 0 && !page.unread_status_cell));
+    FUZZ_CHECK(shown.report.unread_rows == made.unread_rows);
     FUZZ_CHECK(text.size() == received_body(buffer).size());
     // The report, as the layout makes it from the page alone.
     lay_out_report(made, alone);
@@ -327,6 +332,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                !shown_clock.bold);
     FUZZ_CHECK(shown_clock.column + static_cast<int>(shown_clock.text.size()) == note_column);
     FUZZ_CHECK(clock.ends_with(shown_clock.text));
+    note_column = shown_clock.column;
+  }
+  if (!shown.banner && shown.report.unread_rows > 0 && note_column > 0) {
+    // The unread rows' note, always, its right-hand part ending where the
+    // clock or the note begins.
+    ++notes;
+    const Label& unread = frame.labels[frame.labels.size() - notes];
+    const std::string whole = " " + std::to_string(shown.report.unread_rows) + " unread ";
+    FUZZ_CHECK(unread.row == screen.rows - 1 && unread.column >= 0 && unread.role == ALARM_ROLE && unread.bold);
+    FUZZ_CHECK(unread.column + static_cast<int>(unread.text.size()) == note_column);
+    FUZZ_CHECK(std::string_view(whole).ends_with(unread.text));
   }
   FUZZ_CHECK(frame.labels.size() == report_labels + notes);
   paint_frame(frame);

@@ -1,8 +1,14 @@
 // The row reader against a plain one written for this target: the tags
-// found one by one, rows as a "<tr" whose next row tag is a "</tr>", cells
-// running to the next cell or row tag, and the text outside rows cut into
-// lines by hand. Both must give the same problems, in the same order, as the
-// same views, and the same verdict on status cells left unread.
+// found one by one, a row in the status CGI's form running to its line's end
+// and read by trying every split (tests/reference_cgi_row.h), other rows as
+// a "<tr" whose next row tag is a "</tr>", cells running to the next cell or
+// row tag, and the text outside rows cut into lines by hand. Both must give
+// the same problems, in the same order, as the same views, the same unread
+// rows and the same verdict on status cells left unread.
+//
+// Besides, the input is read as a recipe for one row in the CGI's form whose
+// names are built from the row's own fixed fragments: the solver must agree
+// with the plain reading, and the names written must be among its readings.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,19 +19,33 @@
 #include "fuzz_check.h"
 #include "report/problem_lines.h"
 #include "report/table_row.h"
+#include "reference_cgi_row.h"
 
 namespace {
 
 using std::string_view;
 constexpr auto npos = string_view::npos;
 
-enum class Tag { ROW, CELL, CELL_END, ROW_END };
+enum class Tag { ROW, CELL, CELL_END, ROW_END, CGI_ROW };
 
 struct Event {
   std::size_t at;    // where the tag starts
   Tag tag;
-  std::size_t text;  // CELL: where the cell's text starts
+  std::size_t text;  // CELL: where the cell's text starts; CGI_ROW: where the row ends
 };
+
+// The end of the row in the CGI's form at body[at], read plainly: its start,
+// its "</td></tr>" right before the line's end, a token where the CGI writes
+// one; npos when there is none.
+std::size_t plain_cgi_row_end(string_view body, std::size_t at) {
+  if (!body.substr(at).starts_with(CGI_ROW_START)) return npos;
+  std::size_t end = body.find('\n', at);
+  if (end == npos) end = body.size();
+  if (end > at && body[end - 1] == '\r') --end;
+  const string_view row = body.substr(at, end - at);
+  if (row.size() < CGI_ROW_START.size() + CGI_ROW_END.size() || !row.ends_with(CGI_ROW_END)) return npos;
+  return reference_solve_cgi_row(row).tokens ? end : npos;
+}
 
 bool starts_ignoring_case(string_view body, std::size_t at, string_view text) {
   return body.size() - at >= text.size() && equal_ignoring_case(body.substr(at, text.size()), text);
@@ -47,6 +67,9 @@ std::vector<Event> events_of(string_view body) {
     } else if (body.substr(i, 4) == "<!--") {
       const std::size_t end = body.find("-->", i + 4);
       i = end == npos ? body.size() : end + 3;
+    } else if (const std::size_t end = plain_cgi_row_end(body, i); end != npos) {
+      events.push_back({i, Tag::CGI_ROW, end});
+      i = end;
     } else if (opening(body, i, "<tr")) {
       events.push_back({i, Tag::ROW, 0});
       ++i;
@@ -98,7 +121,9 @@ PageLines plain_reader(string_view body) {
   for (std::size_t k = 0; k < events.size(); ++k) {
     if (events[k].tag != Tag::ROW) continue;
     std::size_t m = k + 1;
-    while (m < events.size() && events[m].tag != Tag::ROW && events[m].tag != Tag::ROW_END) ++m;
+    while (m < events.size() && events[m].tag != Tag::ROW && events[m].tag != Tag::ROW_END &&
+           events[m].tag != Tag::CGI_ROW)
+      ++m;
     if (m == events.size() || events[m].tag != Tag::ROW_END) continue;
     Row row{events[k].at, events[m].at + 5, {}};
     for (std::size_t c = k + 1; c < m; ++c)
@@ -109,20 +134,42 @@ PageLines plain_reader(string_view body) {
     for (std::size_t b = row.start; b < row.end; ++b) in_row[b] = true;
     rows.push_back(std::move(row));
   }
+  std::vector<Event> cgi_rows;
+  for (const Event& event : events)
+    if (event.tag == Tag::CGI_ROW) {
+      cgi_rows.push_back(event);
+      for (std::size_t b = event.at; b < event.text; ++b) in_row[b] = true;
+    }
   for (std::size_t k = 0; k < events.size(); ++k)
     if (events[k].tag == Tag::CELL && !cell_in_row[k] && cell_status(cell_own_text(cell_text(k))))
       page.unread_status_cell = true;
 
   // Rows and the pieces of lines outside them, in page order.
   const bool any_newline_after = body.find('\n') != npos;
-  std::size_t next_row = 0;
+  std::size_t next_row = 0, next_cgi_row = 0;
   std::size_t i = 0;
   while (i < body.size()) {
+    if (next_cgi_row < cgi_rows.size() && cgi_rows[next_cgi_row].at == i) {
+      const Event& event = cgi_rows[next_cgi_row++];
+      const string_view text = body.substr(event.at, event.text - event.at);
+      const CgiRowSolution solved = reference_solve_cgi_row(text);
+      if (solved.readings == 1)
+        page.lines.push_back({text, solved.reading.status, LineForm::CGI_ROW, solved.reading.host});
+      else
+        page.unread.push_back({event.at, text, solved.tokens});
+      i = event.text;
+      continue;
+    }
     if (next_row < rows.size() && rows[next_row].start == i) {
       const Row& row = rows[next_row++];
       const TableRow read = read_row_cells(row.cells);
-      if (read.status) page.lines.push_back({body.substr(row.start, row.end - row.start), read.status, LineForm::ROW, read.name_cell});
-      if (read.unread_status) page.unread_status_cell = true;
+      const string_view text = body.substr(row.start, row.end - row.start);
+      if (read.status) page.lines.push_back({text, read.status, LineForm::ROW, read.name_cell});
+      if (read.unread_status) {
+        unsigned tokens = 0;
+        for (const string_view cell : row.cells) tokens |= cell_status(cell_own_text(cell));
+        page.unread.push_back({row.start, text, tokens});
+      }
       i = row.end;
       continue;
     }
@@ -143,7 +190,46 @@ PageLines plain_reader(string_view body) {
 
 }  // namespace
 
+// The same bytes of the same text; empty views are all alike.
+bool same_view(string_view a, string_view b) { return a.size() == b.size() && (a.empty() || a.data() == b.data()); }
+
+// One row in the CGI's form, its names made of the fragments the bytes
+// choose: the first byte the token, then host fragments up to a zero byte,
+// then service fragments.
+void check_fragment_row(const std::uint8_t* data, std::size_t size) {
+  static const string_view fragments[] = {
+      "'", "'>", "/", "<go ", "'/>", "</td>", "<td>", "<tr>", "</tr>", "DWN", "CRI", "WRN", "a", "b",
+      CGI_ROW_CORE, "<postfield name='host' value='", "<postfield name='service' value='",
+      "</go></anchor></td><td>", "'/></go></anchor></td><td>", CGI_ROW_END, CGI_ROW_START};
+  if (size < 2 || size > 24) return;
+  const auto& [token, bit] = REFERENCE_TOKENS[data[0] % 5];
+  std::string host, service;
+  bool in_service = false;
+  for (std::size_t k = 1; k < size; ++k) {
+    if (data[k] == 0) {
+      in_service = true;
+      continue;
+    }
+    (in_service ? service : host) += fragments[data[k] % std::size(fragments)];
+  }
+  const bool host_row = bit & (TOKEN_DWN | TOKEN_UNR);
+  if (host.empty() || (!host_row && service.empty())) return;
+  if (host_row) service.clear();
+  const std::string row = written_cgi_row(token, host, service);
+  const CgiRowSolution solved = solve_cgi_row(row);
+  const CgiRowSolution hashed = solve_cgi_row(row, 0);
+  const CgiRowSolution plain = reference_solve_cgi_row(row);
+  for (const CgiRowSolution* way : {&solved, &hashed}) {
+    FUZZ_CHECK(way->readings == plain.readings && way->tokens == plain.tokens);
+    FUZZ_CHECK(same_view(way->reading.host, plain.reading.host) && same_view(way->reading.service, plain.reading.service));
+  }
+  // The names written are a reading: read exactly, or told unread.
+  FUZZ_CHECK(solved.readings >= 1);
+  if (solved.readings == 1) FUZZ_CHECK(solved.reading.host == host && solved.reading.service == service);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  check_fragment_row(data, size);
   const string_view body(reinterpret_cast<const char*>(data), size);
   const PageLines fast = read_page_lines(body);
   const PageLines plain = plain_reader(body);
@@ -156,6 +242,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(a.tokens == b.tokens && a.form == b.form);
     FUZZ_CHECK(a.name_cell.data() == b.name_cell.data() && a.name_cell.size() == b.name_cell.size());
   }
+  FUZZ_CHECK(fast.unread.size() == plain.unread.size());
+  for (std::size_t k = 0; k < fast.unread.size() && k < plain.unread.size(); ++k) {
+    FUZZ_CHECK(fast.unread[k].at == plain.unread[k].at && same_view(fast.unread[k].text, plain.unread[k].text));
+    FUZZ_CHECK(fast.unread[k].tokens == plain.unread[k].tokens);
+  }
   // Without the cells outside rows, the same problems (a page without
   // "<tr" is read as lines alone).
   const PageLines rows_only = read_page_lines(body, false);
@@ -166,5 +257,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(rows_only.lines[k].name_cell.data() == fast.lines[k].name_cell.data());
   }
   FUZZ_CHECK(!rows_only.unread_status_cell || fast.unread_status_cell);
+  FUZZ_CHECK(rows_only.unread.size() == fast.unread.size());
   return 0;
 }

@@ -10,14 +10,19 @@ namespace {
 constexpr std::string_view NOTE_START = " +";
 constexpr std::string_view NOTE_END = " hidden ";
 
-std::string_view note_text(int count, HiddenNoteText& text) {
+constexpr std::string_view UNREAD_START = " ";
+constexpr std::string_view UNREAD_END = " unread ";
+
+std::string_view count_text(int count, std::string_view start, std::string_view finish, HiddenNoteText& text) {
   char* const first = text.bytes.data();
   char* const end = first + text.bytes.size();
-  char* at = std::copy(NOTE_START.begin(), NOTE_START.end(), first);
-  at = std::to_chars(at, end - NOTE_END.size(), count).ptr;
-  at = std::copy(NOTE_END.begin(), NOTE_END.end(), at);
+  char* at = std::copy(start.begin(), start.end(), first);
+  at = std::to_chars(at, end - finish.size(), count).ptr;
+  at = std::copy(finish.begin(), finish.end(), at);
   return {first, static_cast<std::size_t>(at - first)};
 }
+
+std::string_view note_text(int count, HiddenNoteText& text) { return count_text(count, NOTE_START, NOTE_END, text); }
 
 // Labels of the report in the last row whose text shows, but not once the
 // notes cover the row from column start on.
@@ -39,13 +44,21 @@ std::string_view right_part(std::string_view text, int room) {
 }  // namespace
 
 void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden, HiddenNoteText& text) {
-  if (frame.rows <= 0 || frame.columns <= 0 || (!show_hidden && clock.empty())) return;
+  HiddenNoteText unread_text;
+  put_last_row_notes(frame, 0, clock, show_hidden, text, unread_text);
+}
+
+void put_last_row_notes(Frame& frame, int unread_count, std::string_view clock, bool show_hidden,
+                        HiddenNoteText& text, HiddenNoteText& unread_text) {
+  std::string_view unread = unread_count > 0 ? count_text(unread_count, UNREAD_START, UNREAD_END, unread_text)
+                                             : std::string_view();
+  if (frame.rows <= 0 || frame.columns <= 0 || (!show_hidden && clock.empty() && unread.empty())) return;
   // The note's width depends on the count, and the count on what the note
   // covers: widen until they agree. Both only grow, so this ends.
   std::string_view note;
   int hidden = frame.hidden_labels;
   for (;;) {
-    const int width = static_cast<int>(clock.size() + note.size());
+    const int width = static_cast<int>(unread.size() + clock.size() + note.size());
     hidden = frame.hidden_labels + covered_labels(frame, frame.columns - width);
     const std::string_view wanted = show_hidden && hidden > 0 ? note_text(hidden, text) : std::string_view();
     if (wanted.size() == note.size()) {
@@ -59,9 +72,12 @@ void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden, 
   note = right_part(note, frame.columns);
   const int note_column = frame.columns - static_cast<int>(note.size());
   clock = right_part(clock, note_column);
-  if (!clock.empty())
+  const int clock_column = note_column - static_cast<int>(clock.size());
+  unread = right_part(unread, clock_column);
+  if (!unread.empty())
     frame.labels.push_back(
-        {last, note_column - static_cast<int>(clock.size()), clock, TEXT_ROLE, false, LabelForm::PLAIN});
+        {last, clock_column - static_cast<int>(unread.size()), unread, ALARM_ROLE, true, LabelForm::PLAIN});
+  if (!clock.empty()) frame.labels.push_back({last, clock_column, clock, TEXT_ROLE, false, LabelForm::PLAIN});
   if (!note.empty()) frame.labels.push_back({last, note_column, note, ALARM_ROLE, true, LabelForm::PLAIN});
 }
 

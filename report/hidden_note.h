@@ -1,5 +1,7 @@
 #pragma once
-// The last row's notes. On request (-m), how much of the report the screen
+// The last row's notes. Always, when rows of the page could not be read:
+// " N unread ", so that a wall is never calm while the server lists a
+// problem it could not read. On request (-m), how much of the report the screen
 // could not show: the last row ends with " +N hidden ", so a wall that looks
 // calm on its right-hand side says whether labels were lost beyond it. On
 // request (-u), the time of the fetch shown, just left of that note, so a
@@ -29,3 +31,9 @@ void put_hidden_note(Frame& frame, HiddenNoteText& text);
 // cover whole count as hidden, and frame.hidden_labels is the count the note
 // shows. clock must outlive the painting of the frame.
 void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden, HiddenNoteText& text);
+
+// The same with " N unread " (white on red, bold; nothing when unread is 0)
+// left of the clock and the note, of it what fits left of them. Labels it
+// covers whole count as hidden too. unread_text holds its text.
+void put_last_row_notes(Frame& frame, int unread, std::string_view clock, bool show_hidden, HiddenNoteText& text,
+                        HiddenNoteText& unread_text);

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "report/cgi_row.h"
 #include "report/field_extraction.h"
 #include "report/table_row.h"
 
@@ -27,9 +28,16 @@ void set_service(LineNames& names, optional<string_view> service) {
 
 LineNames read_line_names(const ProblemLine& line, bool newcgi) {
   LineNames names;
-  names.whole = line.form == LineForm::ROW;
+  names.whole = line.form != LineForm::PATTERNS;
   const bool host_line = line.tokens & (TOKEN_DWN | TOKEN_UNR);
   const bool service_line = line.tokens & SERVICE_TOKENS;
+  if (line.form == LineForm::CGI_ROW) {
+    // Solved from the whole row: both names are there, one byte or more.
+    names.whole = true;
+    set_host(names, line.name_cell, true);
+    if (service_line) set_service(names, cgi_row_service(line.text, line.name_cell));
+    return names;
+  }
   if (line.form == LineForm::ROW) {
     // newcgi makes no difference: the row says where each name stands.
     const CellNames cell = split_cell_names(line.name_cell);

@@ -1,7 +1,8 @@
 #pragma once
 // The names a problem line yields, read once for the whole report.
 //
-// A row names its host in its host postfield element and its service in its
+// A row in the status CGI's form comes with its names solved (cgi_row.h).
+// Another row names its host in its host postfield element and its service in its
 // service postfield element, or, where an element is missing, in its name
 // cell ("HOST" or "HOST/SERVICE"); a row without a host names nothing. Any other line is read by the extraction
 // patterns, and where a pattern finds nothing, by its last table cell in the

@@ -14,7 +14,7 @@ enum class PageVerdict {
   NO_NAMES,     // problem lines, but not one name in them: a page that only looks like a list
   ZERO_BYTE,    // a zero byte in the body: no text page
   OTHER_CARD,   // no problem lines, and a complete WML card that is not the list of problems
-  NOT_WHOLE,    // nothing to show, but a problem could not be read: a row without its host, a status cell unread
+  NOT_WHOLE,    // nothing to show, but a problem line yields no name, or a status cell outside rows went unread
 };
 
 // The kinds of page the status path is known to answer with.
@@ -39,5 +39,7 @@ std::string card_title(std::string_view body);
 PageVerdict check_page(std::string_view body, bool has_problem_lines, bool has_names);
 
 // Whether a page drawn as the report may show it: a calm screen (nothing to
-// show) is earned only when every problem of the page was read.
+// show) is earned only when every problem of the page was read. Rows that
+// could not be read are no calm screen either: the report shows their count
+// (nothing_shown is then false).
 PageVerdict check_calm(PageVerdict verdict, bool nothing_shown, int unmatched, bool unread_status_cell);

@@ -7,6 +7,7 @@
 #endif
 
 #include "common/text_search.h"
+#include "report/cgi_row.h"
 #include "report/table_row.h"
 
 namespace {
@@ -143,6 +144,9 @@ struct Scan {
   std::size_t cell = npos;      // where the open cell's text starts, if any
   std::vector<string_view> cells;  // the open row's cells
   bool every_cell = true;          // look at the cells outside rows too
+  std::size_t core_at = npos;      // the first CGI_ROW_CORE at or after core_from
+  std::size_t core_from = npos;    // npos: not looked for yet
+  std::size_t tokenless_end = npos;  // the end of a line whose row starts hold no token where the CGI writes it
   PageLines page;
 
   // The lines of the text outside rows in [outside_from, end). A piece cut
@@ -185,10 +189,43 @@ struct Scan {
     read_lines(row);
     const TableRow read = read_row_cells(cells);
     if (read.status) page.lines.push_back({body.substr(row, end - row), read.status, LineForm::ROW, read.name_cell});
-    page.unread_status_cell = page.unread_status_cell || read.unread_status;
+    if (read.unread_status) {
+      unsigned tokens = 0;
+      for (const string_view content : cells) tokens |= cell_status(cell_own_text(content));
+      page.unread.push_back({row, body.substr(row, end - row), tokens});
+    }
     outside_from = end;
     cells.clear();
     row = npos;
+  }
+
+  // The row in the CGI's form that starts at at, read whole; npos when
+  // there is none. The core is looked for once per stretch of the body, so
+  // a long line of row starts costs one pass.
+  std::size_t cgi_row(std::size_t at) {
+    if (core_from == npos || (core_at != npos && core_at < at)) {
+      core_at = body.find(CGI_ROW_CORE, at);
+      core_from = at;
+    }
+    const std::size_t end = cgi_row_end(body, at, core_at);
+    if (end == npos || end == tokenless_end) return npos;
+    const string_view text = body.substr(at, end - at);
+    const CgiRowSolution solved = solve_cgi_row(text);
+    // No token where the CGI writes one: not its row, but one for the cells.
+    // No later start on the same line can hold one either.
+    if (!solved.tokens) {
+      tokenless_end = end;
+      return npos;
+    }
+    end_cell(at);
+    if (row != npos) drop_row();
+    read_lines(at);
+    if (solved.readings == 1)
+      page.lines.push_back({text, solved.reading.status, LineForm::CGI_ROW, solved.reading.host});
+    else
+      page.unread.push_back({at, text, solved.tokens});
+    outside_from = end;
+    return end;
   }
 };
 
@@ -213,6 +250,10 @@ PageLines read_page_lines(string_view body, bool every_cell) {
       // to the end of the body.
       at = std::min(comment_end(body, tag), body.size());
     } else if (kind == 't' && opens(body, tag, "<tr")) {
+      if (const std::size_t end = scan.cgi_row(tag); end != npos) {
+        at = end;
+        continue;
+      }
       scan.end_cell(tag);
       if (scan.row != npos) scan.drop_row();
       scan.row = tag;

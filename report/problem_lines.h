@@ -20,13 +20,26 @@ inline constexpr unsigned SERVICE_TOKENS = TOKEN_WRN | TOKEN_CRI | TOKEN_UNK;
 // found anywhere in it.
 // How a problem's names are read: a row by its cells and postfield values,
 // compared whole; a line of the text outside rows by the older patterns.
-enum class LineForm { PATTERNS, ROW };
+// A row in the status CGI's own form is read whole (cgi_row.h): its names
+// come solved.
+enum class LineForm { PATTERNS, ROW, CGI_ROW };
 
 struct ProblemLine {
   std::string_view text;
   unsigned tokens;
   LineForm form = LineForm::PATTERNS;
-  std::string_view name_cell;  // row only: the text of the cell that names the problem
+  // ROW: the text of the cell that names the problem; CGI_ROW: the host (the
+  // service follows from it, cgi_row_service)
+  std::string_view name_cell;
+};
+
+// A row that holds a status but could not be read: a row in the CGI's form
+// whose places fit no single reading, or a row whose status cell gave no
+// problem. It is never silent (the wall counts it, orvek -t lists it).
+struct UnreadRow {
+  std::size_t at;         // where it starts in the body
+  std::string_view text;
+  unsigned tokens;        // the statuses it may carry
 };
 
 // The status tokens in line, and whether it holds "#comments".
@@ -36,16 +49,18 @@ struct LineMarks {
 };
 LineMarks mark_line(std::string_view line);
 
-// The problems of a page, and whether it holds a table cell whose text is a
-// status token that gave no problem: then the page was not read whole. A
-// cell outside rows counts only when read_page_lines is asked to look at
-// every cell.
+// The problems of a page, the rows it could not read, and whether it holds
+// a table cell outside rows whose text is a status token that gave no
+// problem: then the page was not read whole. A cell outside rows counts
+// only when read_page_lines is asked to look at every cell.
 struct PageLines {
   std::vector<ProblemLine> lines;
-  bool unread_status_cell = false;
+  std::vector<UnreadRow> unread;    // rows, whatever every_cell says
+  bool unread_status_cell = false;  // cells outside rows, and in rows never closed
 };
 
-// Reads body once from the start: every "<tr>" ... "</tr>" (any case, any
+// Reads body once from the start: a row in the status CGI's form runs to
+// its line's end and is read whole (cgi_row.h); every other "<tr>" ... "</tr>" (any case, any
 // line ends, cells on any number of lines, anything before or after it on
 // its line) is a row, kept when its token cell holds a status token. The
 // text outside rows is cut into newline-ended lines; a line that holds a

@@ -35,12 +35,13 @@ struct ReportItem {
 };
 
 struct Report {
-  bool alarm = false;             // some DOWN or UNREACHABLE host is shown
+  bool alarm = false;             // some DOWN or UNREACHABLE host is shown, or went unread
   std::vector<ReportItem> items;  // in page order, as drawn
   int unmatched = 0;              // problem lines that yield no name at all: one "No match!" each
   int unread_services = 0;        // service items shown without a name, as it could not be read
   int excluded_hosts = 0;         // DOWN and UNREACHABLE host lines the exclude list hides
   int excluded_services = 0;      // service problem lines it hides, by their host or their name
+  int unread_rows = 0;            // rows that hold a status but could not be read: the " N unread " note
   // Names decoded from the HTML rendition's character references, which the
   // items' names then point into instead of the page; shared by copies.
   std::shared_ptr<const std::string> decoded_names;

@@ -741,9 +741,32 @@ INSTANTIATE_TEST_SUITE_P(
                       "no list of problems: 1 line carries a status token, but not one of them yields a host or "
                       "service name"},
         PageWordsCase{"status_cell_unread", "http://monitor.example",
-                      wml_card("Problems", TABLES + "<table><tr><td>web1</td><td>CRI</td><td>Load</td></tr></table>\n"),
-                      "not read whole: nothing to show, yet a table cell holds a status token on a row that gave no "
-                      "problem: a calm screen would say more than the page"}),
+                      wml_card("Problems", TABLES + "<table><td>CRI</td><td>#comments</td></table>\n"),
+                      "not read whole: nothing to show, yet a table cell outside the rows holds a status token that "
+                      "gave no problem: a calm screen would say more than the page"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A row of the list that holds a status but cannot be read: the list is
+// drawn with the count, and the check lists the row where it stands, the
+// password masked, control bytes visible.
+TEST(UnreadRows, ListedWhereTheyStand) {
+  const std::string row = "<tr><td>web1 " + PASSWORD + "\x1b</td><td>DWN</td><td>Load</td></tr>";
+  const std::string body = wml_card("Problems", TABLES + row + "\n");
+  Program program = program_for("server http://monitor.example\nusername alice\npassword " + PASSWORD + "\n");
+  for (const char ch : body) on_body_chunk(const_cast<char*>(&ch), 1, 1, &program.body);
+  FetchResult fetched;
+  fetched.status = 200;
+  fetched.body_size = body.size();
+  const CheckReport report = explain(program, fetched);
+  EXPECT_EQ(report.status, 2) << report.text;
+  EXPECT_TRUE(report.text.starts_with("ORVEK CRITICAL - 1 unread")) << report.text;
+  const std::size_t at = report.text.find("\nunread row at byte ");
+  ASSERT_NE(at, std::string::npos) << report.text;
+  const std::string listed = report.text.substr(at + 1, report.text.find('\n', at + 1) - at);
+  EXPECT_EQ(listed, "unread row at byte " + std::to_string(body.find(row)) +
+                        " (counted from 0): <tr><td>web1 ********^[</td><td>DWN</td><td>Load</td></tr>\n")
+      << report.text;
+  EXPECT_EQ(report.text.find(PASSWORD), std::string::npos);
+}
 
 }  // namespace

@@ -72,6 +72,40 @@ TEST(ClockNote, EndsTheLastRowLeftOfTheNote) {
   }
 }
 
+// The unread rows' note, always there when rows went unread: left of the
+// clock and of -m's note, white on red and bold; what it covers counts as
+// hidden; of it, what fits left of the others.
+TEST(UnreadNote, LeftOfTheClockAndTheHiddenNote) {
+  struct Case {
+    int columns, hosts, unread;
+    bool clock, show_hidden;
+    std::string last_row;
+  };
+  const Case cases[] = {
+      {30, 2, 1, false, false, std::string(20, ' ') + " 1 unread "},
+      {40, 2, 12, true, false, std::string(19, ' ') + " 12 unread  12:34:56 "},
+      {40, 8, 3, true, true, " 3 unread  12:34:56  +5 hidden "},
+      // Narrower than all three: the note over u2, which then counts too.
+      {22, 8, 3, true, true, ":34:56  +6 hidden "},
+      {30, 2, 0, false, false, std::string(30, ' ')},
+  };
+  for (const Case& c : cases) {
+    Frame frame(3, c.columns);
+    lay_out_report(unreachable_hosts(c.hosts), frame);
+    HiddenNoteText text, unread;
+    put_last_row_notes(frame, c.unread, c.clock ? CLOCK : std::string_view(), c.show_hidden, text, unread);
+    const std::string where = std::to_string(c.columns) + " columns, " + std::to_string(c.unread) + " unread";
+    const std::string last = row_text(frame, 2);
+    EXPECT_EQ(last.substr(last.size() - c.last_row.size()), c.last_row) << where;
+    const auto cells = paint_cells(frame);
+    const std::size_t note = last.find(" unread ");
+    if (note == std::string::npos) continue;
+    const Cell& cell = cells[2][note + 2];
+    EXPECT_TRUE(cell.bold) << where;
+    EXPECT_EQ(cell.pair, colour_pair(ALARM_ROLE)) << where;
+  }
+}
+
 TEST(ClockNote, InTheBackgroundsColoursOnEveryScreen) {
   // The report on the alarm background, the all-clear screen, the banner.
   Frame report(24, 80);

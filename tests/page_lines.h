@@ -21,7 +21,7 @@ inline std::string cell_line(const std::string& host, const std::string& service
 // A problem as the status CGI writes it: one table row, the token in the
 // first cell, the names in postfield elements and in the last cell.
 inline std::string cgi_row(const std::string& token, const std::string& host, const std::string& service = "") {
-  std::string row = "<tr><td><anchor title='" + host + "'>" + token +
+  std::string row = "<tr><td><anchor title='" + (service.empty() ? host : service) + "'>" + token +
                     "<go href='statuswml.cgi' method='post'><postfield name='host' value='" + host + "'/>";
   if (!service.empty()) row += "<postfield name='service' value='" + service + "'/>";
   row += "</go></anchor></td><td>" + host + (service.empty() ? "" : "/" + service) + "</td></tr>\n";

@@ -48,6 +48,8 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
   }
 
   std::string_view last_host;  // the host whose service group was made last
+  std::vector<std::pair<bool, std::string_view>> labelled;     // (DOWN, host) labels made
+  std::vector<std::pair<bool, std::string_view>> groups_made;  // (read whole, host) groups made
   for (std::size_t i = 0; i < problem_lines.size(); ++i) {
     const ProblemLine& line = problem_lines[i];
     const bool down = line.tokens & TOKEN_DWN;
@@ -64,15 +66,23 @@ Report reference_render_problems(const std::vector<ProblemLine>& problem_lines, 
       if (names[d].whole != whole) continue;
       if (whole ? names[d].host == host : contains_ignoring_case(names[d].host, host)) host_down = true;
     }
+    // Each label once for its host, each group at its host's first line.
+    const auto first_time = [](std::vector<std::pair<bool, std::string_view>>& seen, bool kind, std::string_view name) {
+      for (const auto& one : seen)
+        if (one.first == kind && one.second == name) return false;
+      seen.emplace_back(kind, name);
+      return true;
+    };
     if (down) {
-      report.items.push_back({host, ReportItemKind::DOWN_HOST, {}});
+      if (first_time(labelled, true, host)) report.items.push_back({host, ReportItemKind::DOWN_HOST, {}});
       host_down = true;
     }
     if (unreachable) {
-      report.items.push_back({host, ReportItemKind::UNREACHABLE_HOST, {}});
+      if (first_time(labelled, false, host)) report.items.push_back({host, ReportItemKind::UNREACHABLE_HOST, {}});
       continue;
     }
     if (host_down) continue;
+    if (!first_time(groups_made, whole, host)) continue;
 
     // The service scan covers the whole table, so a host's group is complete
     // wherever it starts.

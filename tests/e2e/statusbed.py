@@ -85,12 +85,13 @@ TOKENS = {"down": "DWN", "unreachable": "UNR", "warning": "WRN", "critical": "CR
 
 def cgi_row(kind, host, service=None):
     """One problem as the status CGI writes it: a table row, the token in
-    the first cell, the names in postfield elements and in the last cell."""
+    the first cell, the names in postfield elements and in the last cell,
+    as they are (the anchor's title is the service on a service's row)."""
     names = host if service is None else "%s/%s" % (host, service)
     service_part = "" if service is None else "<postfield name='service' value='%s'/>" % service
     return ("<tr><td><anchor title='%s'>%s<go href='statuswml.cgi' method='post'>"
             "<postfield name='host' value='%s'/>%s</go></anchor></td><td>%s</td></tr>\n"
-            % (host, TOKENS[kind], host, service_part, names))
+            % (host if service is None else service, TOKENS[kind], host, service_part, names))
 
 
 def row_page(problems):

@@ -71,8 +71,10 @@ CASES = [
      rendition_page([("critical", "Tom &amp; Jerry", "Joe&#39;s &lt;disk&gt;")]),
      screen_of([("critical", "Tom & Jerry", "Joe's <disk>")])),
     ("a row without its host, nothing else", wml("<tr><td>CRI</td><td>/Load</td></tr>\n"), banner_screen()),
+    # The list with a row it cannot read: the report of what was read, and
+    # the count of unread rows, never a calm screen.
     ("a status cell on a row that gives no problem", wml("<tr><td>web1</td><td>CRI</td><td>Load</td></tr>\n"),
-     banner_screen()),
+     ExpectedScreen(80, 24, WHITE, BLACK).put(23, 70, " 1 unread ", WHITE, RED, bold=True)),
     ("a zero byte before the rows", wml("\0" + DWN_DB1 + "\n"), banner_screen()),
     ("a zero byte between the rows", wml(DWN_DB1 + "\n\0" + CRI_WEB1 + "\n"), banner_screen()),
     ("the index card", index_card(), banner_screen()),
