@@ -83,7 +83,9 @@ CycleEnd run_cycle(Program& program) {
                              program.signals.reading_interrupted = 0;
                              if (take_resize(program)) show_again(program);
                            }};
-  RefreshRecord record = refresh(program, &program.signals.stop, false, nullptr, &pause);
+  // Before the first page nothing is shown that a resize could lay out again.
+  const bool shown_once = program.shown.fetched_at != 0;
+  RefreshRecord record = refresh(program, &program.signals.stop, false, nullptr, shown_once ? &pause : nullptr);
   if (program.signals.stop) return CycleEnd::STOPPED;
   print_no_match(record.outcome.report.unmatched);
   // A run of failures is dated from its first failed fetch, its current
@@ -99,7 +101,8 @@ CycleEnd run_cycle(Program& program) {
   // A resize during the transfer: the page is laid out for the new size.
   take_resize(program);
   // The cleared screen is shown only now, so the previous frame stays up
-  // during the transfer.
-  show(program.shown, program.options);
+  // during the transfer (and is drawn again by a resize meanwhile, which is
+  // why the screen is cleared again here).
+  show_again(program);
   return wait_for_next_fetch(program);
 }

@@ -27,10 +27,8 @@ Answer read_answer(const ReceiveBuffer& body, bool newcgi, StopFlag stop) {
   return answer;
 }
 
-}  // namespace
-
-RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
-                           const ExcludeList& excludes, bool newcgi, StopFlag stop) {
+RefreshRecord read_once(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
+                        const ExcludeList& excludes, bool newcgi, StopFlag stop) {
   RefreshRecord record{std::move(credentials), std::move(transfer), {}, std::nullopt, {}};
   if (!record.transfer.ok()) return record;
   Answer& answer = record.answer;
@@ -61,6 +59,19 @@ RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const 
   return record;
 }
 
+}  // namespace
+
+RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
+                           const ExcludeList& excludes, bool newcgi, StopFlag stop, const ReadingPause* pause) {
+  if (!pause) return read_once(std::move(credentials), std::move(transfer), body, excludes, newcgi, stop);
+  for (;;) {
+    RefreshRecord record = read_once(credentials, transfer, body, excludes, newcgi, pause->interrupted);
+    // Read whole, or cut short to end: either way this reading stands.
+    if (!stop_asked(pause->interrupted) || stop_asked(stop)) return record;
+    pause->resume();
+  }
+}
+
 void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t max_age) {
   // A report from stale status data is no current report, nor one from a
   // user the server shows no host. It stays in the
@@ -79,18 +90,8 @@ RefreshRecord refresh(Program& program, StopFlag stop, bool ask_json, const Dead
   FetchResult transfer = fetch_problems(settings, credentials, program.body, stop, deadline);
   // The time a resize lays out again is that of this fetch, not its own.
   const std::time_t fetched_at = std::time(nullptr);
-  RefreshRecord record;
-  for (;;) {
-    if (!pause) {
-      record = read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes,
-                            settings.newcgi, stop);
-      break;
-    }
-    record = read_refresh(credentials, transfer, program.body, program.excludes, settings.newcgi, pause->interrupted);
-    // Read whole, or cut short to end: either way this reading stands.
-    if (!stop_asked(pause->interrupted) || stop_asked(stop)) break;
-    pause->resume();
-  }
+  RefreshRecord record = read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes,
+                                      settings.newcgi, stop, pause);
   record.outcome.fetched_at = fetched_at;
   if (!stop_asked(stop)) {
     // Never after a list that failed: its time is spent, and a server that

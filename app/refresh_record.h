@@ -38,11 +38,22 @@ struct RefreshRecord {
   Outcome outcome;          // what the screen shows: the report (when drawn), or a banner
 };
 
+// A pause lets the reading of a page be cut short whenever *interrupted
+// turns non-zero (a resize): resume is called (it shows what was shown, at
+// the terminal's new size) and the same page is read again from its start.
+struct ReadingPause {
+  StopFlag interrupted;
+  std::function<void()> resume;
+};
+
 // Reads the page the transfer left in body and decides what is shown,
 // without the data age. When *stop turns non-zero the reading ends early
 // and the outcome stays a banner: an unfinished report is never shown.
+// With a pause, the reading stops and starts again as it says, until it
+// ends whole or *stop turns non-zero.
 RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
-                           const ExcludeList& excludes, bool newcgi, StopFlag stop = nullptr);
+                           const ExcludeList& excludes, bool newcgi, StopFlag stop = nullptr,
+                           const ReadingPause* pause = nullptr);
 
 // Takes the data age's answer into the record: the report gives way to a
 // banner when the data is older than max_age seconds or its age unknown.
@@ -53,15 +64,7 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
 // (the data's age, the hosts this user may see) whenever the server
 // gave its list, as orvek -t does, even where the screen would not use it.
 // When stop is given, a transfer or the reading of a page is abandoned soon
-// after *stop turns non-zero; a deadline bounds all of the transfers.
-//
-// A pause, when given, lets the reading of the page be cut short whenever
-// *pause->interrupted turns non-zero without *stop: pause->resume is called
-// (it shows what was shown, at the terminal's new size) and the same page
-// is read again from its start.
-struct ReadingPause {
-  StopFlag interrupted;
-  std::function<void()> resume;
-};
+// after *stop turns non-zero; a deadline bounds all of the transfers; a
+// pause is handed to the reading.
 RefreshRecord refresh(Program& program, StopFlag stop = nullptr, bool ask_json = false,
                       const Deadline* deadline = nullptr, const ReadingPause* pause = nullptr);
