@@ -1,7 +1,7 @@
 #include "app/frame_composition.h"
 
-#include "app/command_line.h"
-#include "app/program.h"
+#include "config/command_line.h"
+#include "refresh/refresh_record.h"
 #include "common/frame.h"
 #include "report/banner.h"
 #include "report/screen_writer.h"

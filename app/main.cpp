@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "check/check_from_shell.h"
-#include "app/program.h"
 #include "app/refresh_cycle.h"
+#include "app/wall.h"
+#include "refresh/program.h"
 #include "config/config_diagnosis.h"
 
 int main(int argc, char* argv[]) {
@@ -54,16 +55,16 @@ int main(int argc, char* argv[]) {
       return write_check(unfinished_check(std::string("the check could not finish: ") + failure.what()));
     }
   }
-  program.shown_body = make_receive_buffer();
+  Wall wall{program, make_receive_buffer(), {}, {}};
   // The terminal's character set, so that curses shows names in UTF-8 as
   // letters instead of blanks. Nothing else reads the locale: case is folded
   // for ASCII letters only, by our own code.
   std::setlocale(LC_CTYPE, "");
   // Before initscr, which then leaves these signals to us.
-  catch_signals(program.signals);
+  catch_signals(wall.signals);
   initscr();
   CycleEnd end;
-  while ((end = run_cycle(program)) == CycleEnd::GO_ON) {
+  while ((end = run_cycle(wall)) == CycleEnd::GO_ON) {
   }
   endwin();
   // Ended by a signal, or by the terminal going away: status 1, as curses'

@@ -7,8 +7,8 @@
 
 #include "app/curses_screen.h"
 #include "app/frame_composition.h"
-#include "app/program.h"
-#include "app/refresh_record.h"
+#include "app/wall.h"
+#include "refresh/refresh_record.h"
 #include "common/frame.h"
 
 namespace {
@@ -27,32 +27,32 @@ void show(const Outcome& shown, const Options& options) {
 }
 
 // Takes a new terminal size if one came, and says whether it did.
-bool take_resize(Program& program) {
-  if (!program.signals.resized) return false;
+bool take_resize(Wall& wall) {
+  if (!wall.signals.resized) return false;
   // Cleared before the size is read: a signal after this is seen next time.
-  program.signals.resized = 0;
+  wall.signals.resized = 0;
   return follow_terminal_size(TERMINAL_FD);
 }
 
 // Shows again what is shown, laid out for the terminal's size.
-void show_again(Program& program) {
+void show_again(Wall& wall) {
   wclear(stdscr);
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
-  show(program.shown, program.options);
+  show(wall.shown, wall.program.options);
 }
 
 // Sleeps until the next fetch is due, drawing what is shown again whenever
 // the terminal takes a new size: a resize neither shortens nor lengthens the
 // wait.
-CycleEnd wait_for_next_fetch(Program& program) {
-  const timespec deadline = monotonic_deadline(program.options.refresh_interval);
+CycleEnd wait_for_next_fetch(Wall& wall) {
+  const timespec deadline = monotonic_deadline(wall.program.options.refresh_interval);
   for (;;) {
-    if (program.signals.stop) return CycleEnd::STOPPED;
-    if (take_resize(program)) {
-      show_again(program);
+    if (wall.signals.stop) return CycleEnd::STOPPED;
+    if (take_resize(wall)) {
+      show_again(wall);
       continue;
     }
-    switch (wait_until(deadline, TERMINAL_FD, program.signals)) {
+    switch (wait_until(deadline, TERMINAL_FD, wall.signals)) {
       case WaitEnd::DEADLINE: return CycleEnd::GO_ON;
       case WaitEnd::OUTPUT_GONE: return CycleEnd::STOPPED;
       case WaitEnd::SIGNAL: break;
@@ -66,8 +66,9 @@ void print_no_match(int count) {
   for (int i = 0; i < count; ++i) std::fputs("No match!", stdout);
 }
 
-CycleEnd run_cycle(Program& program) {
-  if (program.signals.stop) return CycleEnd::STOPPED;
+CycleEnd run_cycle(Wall& wall) {
+  Program& program = wall.program;
+  if (wall.signals.stop) return CycleEnd::STOPPED;
   wclear(stdscr);
   if (!has_colors()) return CycleEnd::NO_COLOURS;
   // Colours and background are set up afresh at every pass.
@@ -77,32 +78,32 @@ CycleEnd run_cycle(Program& program) {
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
   // The page shown stays whole in its buffer while the next is fetched and
   // read, so that a resize meanwhile is drawn at once from it.
-  std::swap(program.body, program.shown_body);
-  program.signals.reading_interrupted = 0;
-  const ReadingPause pause{&program.signals.reading_interrupted, [&program] {
-                             program.signals.reading_interrupted = 0;
-                             if (take_resize(program)) show_again(program);
+  std::swap(program.body, wall.shown_body);
+  wall.signals.reading_interrupted = 0;
+  const ReadingPause pause{&wall.signals.reading_interrupted, [&wall] {
+                             wall.signals.reading_interrupted = 0;
+                             if (take_resize(wall)) show_again(wall);
                            }};
   // Before the first page nothing is shown that a resize could lay out again.
-  const bool shown_once = program.shown.fetched_at != 0;
-  RefreshRecord record = refresh(program, &program.signals.stop, false, nullptr, shown_once ? &pause : nullptr);
-  if (program.signals.stop) return CycleEnd::STOPPED;
+  const bool shown_once = wall.shown.fetched_at != 0;
+  RefreshRecord record = refresh(program, &wall.signals.stop, false, nullptr, shown_once ? &pause : nullptr);
+  if (wall.signals.stop) return CycleEnd::STOPPED;
   print_no_match(record.outcome.report.unmatched);
   // A run of failures is dated from its first failed fetch, its current
   // cause from the first fetch that gave it.
   if (record.outcome.banner) {
-    const bool run_goes_on = program.shown.banner && program.shown.failing_since;
-    record.outcome.failing_since = run_goes_on ? program.shown.failing_since : record.outcome.fetched_at;
-    record.outcome.cause_since = run_goes_on && program.shown.reason == record.outcome.reason
-                                     ? program.shown.cause_since
+    const bool run_goes_on = wall.shown.banner && wall.shown.failing_since;
+    record.outcome.failing_since = run_goes_on ? wall.shown.failing_since : record.outcome.fetched_at;
+    record.outcome.cause_since = run_goes_on && wall.shown.reason == record.outcome.reason
+                                     ? wall.shown.cause_since
                                      : record.outcome.fetched_at;
   }
-  program.shown = std::move(record.outcome);
+  wall.shown = std::move(record.outcome);
   // A resize during the transfer: the page is laid out for the new size.
-  take_resize(program);
+  take_resize(wall);
   // The cleared screen is shown only now, so the previous frame stays up
   // during the transfer (and is drawn again by a resize meanwhile, which is
   // why the screen is cleared again here).
-  show_again(program);
-  return wait_for_next_fetch(program);
+  show_again(wall);
+  return wait_for_next_fetch(wall);
 }

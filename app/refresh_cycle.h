@@ -1,6 +1,6 @@
 #pragma once
 
-struct Program;
+struct Wall;
 
 // Says "No match!" once for each problem line that yields no name.
 void print_no_match(int count);
@@ -14,4 +14,4 @@ enum class CycleEnd {
 // One pass of the refresh loop: clear, set up colours, fetch, draw, show,
 // then wait for the next pass, drawing what is shown again at each new size
 // of the terminal.
-CycleEnd run_cycle(Program& program);
+CycleEnd run_cycle(Wall& wall);

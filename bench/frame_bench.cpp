@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "config/command_line.h"
 #include "app/curses_screen.h"
 #include "app/frame_composition.h"
-#include "app/refresh_record.h"
+#include "refresh/refresh_record.h"
 #include "common/frame.h"
 #include "config/exclude_list.h"
 #include "config/text_file.h"

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "config/config_file.h"
-#include "fetch/banner_reason.h"
+#include "fetch/answer_kind.h"
 #include "fetch/server_transfer.h"
 
 namespace {

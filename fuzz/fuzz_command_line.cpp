@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/command_line.h"
+#include "config/command_line.h"
 #include "fuzz_check.h"
 
 namespace {

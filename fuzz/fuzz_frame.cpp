@@ -19,13 +19,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/command_line.h"
+#include "config/command_line.h"
 #include "app/curses_screen.h"
 #include "app/frame_composition.h"
-#include "app/refresh_record.h"
+#include "refresh/refresh_record.h"
 #include "common/frame.h"
 #include "config/exclude_list.h"
-#include "fetch/banner_reason.h"
 #include "report/banner.h"
 #include "fetch/status_fetch.h"
 #include "fuzz_check.h"
@@ -251,7 +250,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Outcome& shown = record.outcome;
   shown.fetched_at = FETCHED_AT;
   if (shown.banner) {
-    shown.reason = banner_reason({record.transfer, record.answer.verdict, received_body(buffer)});
     shown.failing_since = FAILING_SINCE;
     // A banner always says why.
     FUZZ_CHECK(!shown.reason.empty());
@@ -263,7 +261,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   NoteTexts texts;
   compose_frame(shown, wall, frame, texts);
   const int unmatched = shown.report.unmatched;
-  PageVerdict verdict = check_page(received_body(buffer), !lines.empty(), has_names);
+  PageVerdict verdict =
+      check_page(received_body(buffer), !lines.empty(), has_names, page_kind(received_body(buffer)));
   FUZZ_CHECK(verdict == plain_page_check(received_body(buffer), !lines.empty(), has_names));
   Report made;
   std::shared_ptr<const std::string> decoded;

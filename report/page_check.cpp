@@ -100,12 +100,12 @@ std::string card_title(string_view body) {
   return std::string(tag.substr(title + 7, end == npos ? npos : end - title - 7));
 }
 
-PageVerdict check_page(string_view body, bool has_problem_lines, bool has_names) {
+PageVerdict check_page(string_view body, bool has_problem_lines, bool has_names, PageKind kind) {
   if (body.find('\0') != npos) return PageVerdict::ZERO_BYTE;
   if (const std::size_t wml = find_tag(body, "<wml"); wml != npos && !opened_and_closed(body, wml, "</wml>"))
     return PageVerdict::CUT_SHORT;
   if (has_problem_lines) return has_names ? PageVerdict::STATUS_PAGE : PageVerdict::NO_NAMES;
-  switch (page_kind(body)) {
+  switch (kind) {
     case PageKind::PROBLEMS_CARD:
     case PageKind::HTML_RENDITION: return PageVerdict::STATUS_PAGE;
     case PageKind::INDEX_CARD:

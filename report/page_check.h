@@ -35,8 +35,9 @@ std::string card_title(std::string_view body);
 
 // body: every byte received; has_problem_lines: whether the text the report
 // reads (body up to its first zero byte) holds a problem line; has_names:
-// whether any of those lines yields a name.
-PageVerdict check_page(std::string_view body, bool has_problem_lines, bool has_names);
+// whether any of those lines yields a name; kind: page_kind(body), looked at
+// only when there is no problem line.
+PageVerdict check_page(std::string_view body, bool has_problem_lines, bool has_names, PageKind kind);
 
 // Whether a page drawn as the report may show it: a calm screen (nothing to
 // show) is earned only when every problem of the page was read. Rows that

@@ -10,7 +10,7 @@
 
 #include "common/frame.h"
 #include "report/banner.h"
-#include "fetch/banner_reason.h"
+#include "refresh/banner_reason.h"
 #include "fetch/data_age.h"
 #include "fetch/failure_words.h"
 #include "fetch/server_transfer.h"

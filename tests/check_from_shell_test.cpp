@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "check/check_from_shell.h"
-#include "app/program.h"
-#include "app/refresh_record.h"
+#include "refresh/program.h"
+#include "refresh/refresh_record.h"
 #include "check/check_trust.h"
 #include "page_lines.h"
 #include "check/server_value.h"

@@ -5,7 +5,7 @@
 #include <sys/wait.h>
 #include <vector>
 
-#include "app/command_line.h"
+#include "config/command_line.h"
 
 namespace {
 

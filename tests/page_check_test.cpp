@@ -117,7 +117,7 @@ class PageCheck : public testing::TestWithParam<PageCase> {};
 
 TEST_P(PageCheck, Verdict) {
   const PageCase& c = GetParam();
-  EXPECT_EQ(check_page(c.body, c.has_problem_lines, c.has_names), c.verdict);
+  EXPECT_EQ(check_page(c.body, c.has_problem_lines, c.has_names, page_kind(c.body)), c.verdict);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PageCheck, testing::ValuesIn(page_cases),

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/command_line.h"
+#include "config/command_line.h"
 #include "app/frame_composition.h"
-#include "app/refresh_record.h"
+#include "refresh/refresh_record.h"
 #include "common/frame.h"
 #include "common/match_automaton.h"
 #include "config/exclude_list.h"

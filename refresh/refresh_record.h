@@ -2,11 +2,12 @@
 // One refresh, as one record: the transfer, the page as read, the data
 // age's answer and what the screen shows. The refresh cycle paints it;
 // orvek -t prints it. Nothing in it is read, fetched or decided twice.
+#include <ctime>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
-#include "app/program.h"
 #include "common/stop_flag.h"
 #include "fetch/data_age.h"
 #include "fetch/server_transfer.h"
@@ -14,9 +15,26 @@
 #include "report/line_names.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
+#include "report/report.h"
+#include "refresh/program.h"
 
 struct ExcludeList;
 struct ReceiveBuffer;
+
+// What the screen shows: the report of the page, or the banner. The wall
+// keeps it so that a resize lays it out again without a fetch; the report's
+// names are views into the receive buffer it was read from.
+struct Outcome {
+  bool banner = true;
+  Report report;
+  std::time_t fetched_at = 0;  // when the fetch it comes from ended (-u shows it)
+  std::string banner_text;     // a banner of its own; " No connection to server! " when empty
+  // With a banner: why, in a few words, and the end of the first failed
+  // fetch of this run of failures (-u shows both under the banner).
+  std::string reason;
+  std::time_t failing_since = 0;
+  std::time_t cause_since = 0;  // the end of the first fetch of this run that gave this reason
+};
 
 // What a transfer that arrived holds, read as a refresh reads it: the problem
 // lines, their names and the page check's verdict. Lines and names are views
@@ -25,6 +43,9 @@ struct Answer {
   std::vector<ProblemLine> lines;
   std::vector<LineNames> names;
   PageVerdict verdict = PageVerdict::NO_CARD;
+  // The kind of page, decided once: when the verdict needs it (no problem
+  // line), or whenever orvek -t explains the refresh.
+  std::optional<PageKind> kind;
   std::vector<UnreadRow> unread;    // rows that hold a status but could not be read, in page order
   bool unread_status_cell = false;  // a status cell outside rows that gave no problem (problem_lines.h)
   int unmatched = 0;                // problem lines that named nothing, when the report was made
@@ -35,7 +56,7 @@ struct RefreshRecord {
   FetchResult transfer;     // the list's, with the certificate of the connection that carried it
   Answer answer;            // read when the transfer gave its page
   std::optional<DataAgeFetch> data_age;  // asked for when maxage is set and the list would be drawn, or for -t
-  Outcome outcome;          // what the screen shows: the report (when drawn), or a banner
+  Outcome outcome;          // what the screen shows: the report (when drawn), or a banner and its reason
 };
 
 // A pause lets the reading of a page be cut short whenever *interrupted
@@ -46,8 +67,8 @@ struct ReadingPause {
   std::function<void()> resume;
 };
 
-// Reads the page the transfer left in body and decides what is shown,
-// without the data age. When *stop turns non-zero the reading ends early
+// Reads the page the transfer left in body and decides what is shown, and
+// why a banner is shown, without the data age. When *stop turns non-zero the reading ends early
 // and the outcome stays a banner: an unfinished report is never shown.
 // With a pause, the reading stops and starts again as it says, until it
 // ends whole or *stop turns non-zero.
@@ -56,15 +77,17 @@ RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const 
                            const ReadingPause* pause = nullptr);
 
 // Takes the data age's answer into the record: the report gives way to a
-// banner when the data is older than max_age seconds or its age unknown.
+// banner, with its reason, when the data is older than max_age seconds or
+// its age unknown.
 void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t max_age);
 
 // One refresh: the credentials read, the list fetched into program.body and
-// read, the data age fetched when it counts. ask_json: ask the JSON CGI
-// (the data's age, the hosts this user may see) whenever the server
-// gave its list, as orvek -t does, even where the screen would not use it.
+// read, the data age fetched when it counts. explain: as orvek -t asks,
+// the JSON CGI (the data's age, the hosts this user may see) whenever the
+// server gave its list, and the kind of page whatever it holds, even where
+// the screen would not use them.
 // When stop is given, a transfer or the reading of a page is abandoned soon
 // after *stop turns non-zero; a deadline bounds all of the transfers; a
 // pause is handed to the reading.
-RefreshRecord refresh(Program& program, StopFlag stop = nullptr, bool ask_json = false,
+RefreshRecord refresh(Program& program, StopFlag stop = nullptr, bool explain = false,
                       const Deadline* deadline = nullptr, const ReadingPause* pause = nullptr);

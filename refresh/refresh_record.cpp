@@ -1,11 +1,11 @@
-#include "app/refresh_record.h"
+#include "refresh/refresh_record.h"
 
 #include <ctime>
 #include <memory>
 #include <string>
 #include <utility>
 
-#include "fetch/banner_reason.h"
+#include "refresh/banner_reason.h"
 #include "report/html_names.h"
 #include "report/report_pass.h"
 
@@ -23,7 +23,9 @@ Answer read_answer(const ReceiveBuffer& body, bool newcgi, StopFlag stop) {
   if (stop_asked(stop)) return answer;
   bool has_names = false;
   for (const LineNames& names : answer.names) has_names = has_names || names.any();
-  answer.verdict = check_page(received_body(body), !answer.lines.empty(), has_names);
+  if (answer.lines.empty()) answer.kind = page_kind(received_body(body));
+  answer.verdict =
+      check_page(received_body(body), !answer.lines.empty(), has_names, answer.kind.value_or(PageKind::OTHER));
   return answer;
 }
 
@@ -59,15 +61,26 @@ RefreshRecord read_once(Credentials credentials, FetchResult transfer, const Rec
   return record;
 }
 
+// Why the banner is up, when it is, from what the reading recorded.
+void give_reason(RefreshRecord& record, const ReceiveBuffer& body) {
+  if (!record.outcome.banner) return;
+  const Answer& answer = record.answer;
+  record.outcome.reason = banner_reason(
+      {record.transfer, answer.verdict, received_body(body), nullptr, 0, answer.kind.value_or(PageKind::OTHER)});
+}
+
 }  // namespace
 
 RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
                            const ExcludeList& excludes, bool newcgi, StopFlag stop, const ReadingPause* pause) {
-  if (!pause) return read_once(std::move(credentials), std::move(transfer), body, excludes, newcgi, stop);
   for (;;) {
-    RefreshRecord record = read_once(credentials, transfer, body, excludes, newcgi, pause->interrupted);
+    RefreshRecord record = pause ? read_once(credentials, transfer, body, excludes, newcgi, pause->interrupted)
+                                 : read_once(std::move(credentials), std::move(transfer), body, excludes, newcgi, stop);
     // Read whole, or cut short to end: either way this reading stands.
-    if (!stop_asked(pause->interrupted) || stop_asked(stop)) return record;
+    if (!pause || !stop_asked(pause->interrupted) || stop_asked(stop)) {
+      give_reason(record, body);
+      return record;
+    }
     pause->resume();
   }
 }
@@ -79,11 +92,12 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
   if (std::optional<std::string> stale = status_data_banner(data_age.age, max_age)) {
     record.outcome.banner = true;
     record.outcome.banner_text = std::move(*stale);
+    record.outcome.reason = banner_reason({record.transfer, record.answer.verdict, {}, &data_age, max_age});
   }
   record.data_age = std::move(data_age);
 }
 
-RefreshRecord refresh(Program& program, StopFlag stop, bool ask_json, const Deadline* deadline,
+RefreshRecord refresh(Program& program, StopFlag stop, bool explain, const Deadline* deadline,
                       const ReadingPause* pause) {
   const Settings& settings = program.settings;
   Credentials credentials = read_credentials(settings);
@@ -98,12 +112,9 @@ RefreshRecord refresh(Program& program, StopFlag stop, bool ask_json, const Dead
     // refused or dropped the list says no more to the JSON CGI.
     if (!record.outcome.banner && settings.max_age)
       take_data_age(record, fetch_data_age(settings, record.credentials, stop, deadline), *settings.max_age);
-    else if (ask_json && record.transfer.ok())
+    else if (explain && record.transfer.ok())
       record.data_age = fetch_data_age(settings, record.credentials, stop, deadline);
   }
-  if (record.outcome.banner)
-    record.outcome.reason =
-        banner_reason({record.transfer, record.answer.verdict, received_body(program.body),
-                       record.data_age ? &*record.data_age : nullptr, settings.max_age.value_or(0)});
+  if (explain && record.transfer.ok() && !record.answer.kind) record.answer.kind = page_kind(received_body(program.body));
   return record;
 }

@@ -20,13 +20,10 @@ struct BannerCause {
   std::string_view body;              // the list's body, when it arrived
   const DataAgeFetch* age = nullptr;  // the data age's fetch, when it put up the banner
   std::uint32_t max_age = 0;          // maxage, in seconds
+  PageKind kind = PageKind::OTHER;    // the kind of page, as the reading decided it
 };
 
 // "HTTP 401: user or password refused", "connection refused", "certificate:
 // unknown CA", "not the list of problems: an HTML page", "status data older
 // than maxage 300 s", ...
 std::string banner_reason(const BannerCause& cause);
-
-// The kind of an answer that is not the list of problems, from its first
-// bytes: "an empty page", "an HTML page", "a JSON answer", ...
-std::string_view answer_kind(std::string_view body);
