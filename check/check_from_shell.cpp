@@ -415,7 +415,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
 
   UnreadCount unread;
   if (fetched.ok()) {
-    const PageKind kind = page_kind(received_body(program.body));
+    const PageKind kind = answer.kind.value_or(PageKind::OTHER);
     lines.add("kind of page", lines.outside(kind_words(kind, received_body(program.body))));
     switch (answer.verdict) {
       case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;

@@ -97,6 +97,10 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
   record.data_age = std::move(data_age);
 }
 
+void decide_page_kind(RefreshRecord& record, const ReceiveBuffer& body) {
+  if (record.transfer.ok() && !record.answer.kind) record.answer.kind = page_kind(received_body(body));
+}
+
 RefreshRecord refresh(Program& program, StopFlag stop, bool explain, const Deadline* deadline,
                       const ReadingPause* pause) {
   const Settings& settings = program.settings;
@@ -115,6 +119,6 @@ RefreshRecord refresh(Program& program, StopFlag stop, bool explain, const Deadl
     else if (explain && record.transfer.ok())
       record.data_age = fetch_data_age(settings, record.credentials, stop, deadline);
   }
-  if (explain && record.transfer.ok() && !record.answer.kind) record.answer.kind = page_kind(received_body(program.body));
+  if (explain) decide_page_kind(record, program.body);
   return record;
 }

@@ -81,6 +81,10 @@ RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const 
 // its age unknown.
 void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t max_age);
 
+// Decides the record's kind of page where the reading did not need it: orvek
+// -t names it for every page that arrived.
+void decide_page_kind(RefreshRecord& record, const ReceiveBuffer& body);
+
 // One refresh: the credentials read, the list fetched into program.body and
 // read, the data age fetched when it counts. explain: as orvek -t asks,
 // the JSON CGI (the data's age, the hosts this user may see) whenever the

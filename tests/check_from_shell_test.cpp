@@ -33,10 +33,16 @@ Program program_for(const std::string& config) {
 
 // The report on a refresh whose transfer did what fetched says, of the
 // page in program.body.
+// The record as orvek -t's refresh leaves it, of the page in program.body.
+RefreshRecord record_of(const Program& program, const FetchResult& fetched) {
+  RefreshRecord record =
+      read_refresh(read_credentials(program.settings), fetched, program.body, program.excludes, program.settings.newcgi);
+  decide_page_kind(record, program.body);
+  return record;
+}
+
 CheckReport explain(const Program& program, const FetchResult& fetched, std::string_view config_file = "orvek.conf") {
-  return explain_refresh(program, config_file,
-                         read_refresh(read_credentials(program.settings), fetched, program.body, program.excludes,
-                                      program.settings.newcgi));
+  return explain_refresh(program, config_file, record_of(program, fetched));
 }
 
 const std::string CONFIG = "server http://monitor.example\nusername alice\npassword " + PASSWORD + "\n";
@@ -406,10 +412,7 @@ TEST(CheckReport, TheRouteToTheServerIsNamed) {
   const Program program = program_for(CONFIG);
   const FetchResult refused = transport(CURLE_COULDNT_CONNECT, 0.001, ECONNREFUSED);
   const auto report = [&](const FetchResult& fetched, const RouteLook& route) {
-    return explain_refresh(program, "orvek.conf",
-                           read_refresh(read_credentials(program.settings), fetched, program.body, program.excludes,
-                                        program.settings.newcgi),
-                           nullptr, {}, route)
+    return explain_refresh(program, "orvek.conf", record_of(program, fetched), nullptr, {}, route)
         .text;
   };
   RouteLook proxied;
@@ -612,8 +615,7 @@ TEST(CheckReport, NamesAnImpostorOnTheJsonConnection) {
     FetchResult fetched;
     fetched.status = 200;
     fetched.body_size = program.body.length;
-    RefreshRecord record = read_refresh(read_credentials(program.settings), fetched, program.body,
-                                        program.excludes, program.settings.newcgi);
+    RefreshRecord record = record_of(program, fetched);
     DataAgeFetch json;
     json.fetched = transport(CURLE_SSL_PINNEDPUBKEYNOTMATCH, 0.01);
     json.age.problem = "no answer: libcurl's words";
