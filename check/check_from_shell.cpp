@@ -14,6 +14,7 @@
 #include "refresh/refresh_record.h"
 #include "check/server_value.h"
 #include "check/shown_text.h"
+#include "common/grouped_number.h"
 #include "common/shown_limits.h"
 #include "common/text_search.h"
 #include "config/config_diagnosis.h"
@@ -32,18 +33,6 @@ namespace {
 
 using std::string;
 using std::string_view;
-
-// 3510720 -> "3,510,720". Built forwards with push_back: inserting into the
-// string trips a false -Wrestrict alarm of g++ 12 at -O2.
-string grouped(std::size_t number) {
-  const string digits = std::to_string(number);
-  string text;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
-    text.push_back(digits[i]);
-  }
-  return text;
-}
 
 string seconds_text(double seconds) {
   char text[32];

@@ -9,6 +9,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include "fetch/failure_words.h"
 #include "fetch/server_transfer.h"
 
 namespace {
@@ -74,7 +75,9 @@ CertificateLook handshake(const std::string& url, long bound_ms, bool direct) {
   CertificateLook look;
   const std::unique_ptr<CURL, CleanUpCurl> handle(curl_easy_init());
   if (!handle) {
-    look.error = "libcurl could not start a transfer";
+    FetchResult unstarted;
+    unstarted.failure = FetchFailure::NO_HANDLE;
+    look.error = failure_words(unstarted);
     return look;
   }
   char error[CURL_ERROR_SIZE] = "";

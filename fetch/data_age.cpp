@@ -7,6 +7,7 @@
 
 #include "config/config_file.h"
 #include "fetch/answer_kind.h"
+#include "fetch/failure_words.h"
 #include "fetch/server_transfer.h"
 
 namespace {
@@ -95,6 +96,20 @@ std::size_t on_json_chunk(char* data, std::size_t size, std::size_t count, void*
   return n;
 }
 
+// Why a failed transfer gave no age: in the failure words of `orvek -t`,
+// but for three that keep words of their own: a broken transfer in
+// libcurl's words, a status without its phrase, and a body over this
+// answer's own bound.
+std::string failed_fetch_problem(const FetchResult& fetched) {
+  switch (fetched.failure) {
+    case FetchFailure::TRANSPORT: return "no answer: " + fetched.error;
+    case FetchFailure::HTTP_STATUS: return "HTTP status " + std::to_string(fetched.status);
+    case FetchFailure::BODY_TOO_LARGE:
+      return "the answer is larger than " + std::to_string(DATA_AGE_BODY_LIMIT) + " bytes";
+    default: return failure_words(fetched);
+  }
+}
+
 }  // namespace
 
 DataAge read_data_age(std::string_view text) {
@@ -162,18 +177,8 @@ DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credent
                                        {on_json_chunk, &body, &body.refused}, stop, deadline);
   FetchResult& fetched = result.fetched;
   fetched.body_size = body.text.size();
-  switch (fetched.failure) {
-    case FetchFailure::NONE: result.age = read_data_age(body.text); break;
-    case FetchFailure::NO_HANDLE: result.age.problem = "libcurl could not start a transfer"; break;
-    case FetchFailure::PASSWORD_FILE:
-    case FetchFailure::UNUSABLE_SETTINGS: result.age.problem = fetched.error; break;
-    case FetchFailure::BODY_TOO_LARGE:
-      result.age.problem = "the answer is larger than " + std::to_string(DATA_AGE_BODY_LIMIT) + " bytes";
-      break;
-    case FetchFailure::HEADER_UNFINISHED: result.age.problem = "the answer ended before its header section did"; break;
-    case FetchFailure::TRANSPORT: result.age.problem = "no answer: " + fetched.error; break;
-    case FetchFailure::HTTP_STATUS: result.age.problem = "HTTP status " + std::to_string(fetched.status); break;
-  }
+  if (fetched.ok()) result.age = read_data_age(body.text);
+  else result.age.problem = failed_fetch_problem(fetched);
   return result;
 }
 

@@ -4,99 +4,13 @@
 #include <cerrno>
 #include <cstring>
 #include <curl/curl.h>
+#include <openssl/x509.h>
 
-#include "fetch/server_transfer.h"
+#include "common/grouped_number.h"
 #include "fetch/status_fetch.h"
 #include "fetch/trust.h"
 
 namespace {
-
-// Every way a fetch can fail that the words tell apart.
-enum class Failure {
-  NONE,
-  HTTP_STATUS,
-  NO_HANDLE,
-  BODY_TOO_LARGE,
-  HEADER_UNFINISHED,
-  HEADER_OVER_LIMIT,
-  NAME_NOT_RESOLVED,
-  PROXY_NOT_RESOLVED,
-  CONNECTION_REFUSED,
-  COULD_NOT_CONNECT,
-  NO_CONNECTION_IN_TIME,
-  NO_ANSWER_IN_TIME,
-  UNKNOWN_CA,
-  EXPIRED,
-  NOT_YET_VALID,
-  NAME_MISMATCH,
-  PIN_MISMATCH,
-  OTHER_CHAIN,
-  CA_FILE_UNUSABLE,
-  TLS_FAILED,
-  SCHEME_UNKNOWN,
-  URL_MALFORMED,
-  NOTHING_ANSWERED,
-  SEND_BROKE,
-  RECEIVE_BROKE,
-  BODY_CUT,
-  NO_HTTP,
-  TRANSFER_FAILED,
-  PASSWORD_FILE_UNREADABLE,
-  SETTINGS_UNUSABLE,
-  COUNT
-};
-
-struct Words {
-  Failure failure;
-  const char* wall;   // a few words, for the row under the banner
-  const char* check;  // the words of `orvek -t`, where they need no figures
-};
-
-constexpr std::array<Words, static_cast<std::size_t>(Failure::COUNT)> WORDS = {{
-    {Failure::NONE, "", ""},
-    {Failure::HTTP_STATUS, "", ""},  // by status, below
-    {Failure::NO_HANDLE, "libcurl could not start", "libcurl could not start a transfer"},
-    {Failure::BODY_TOO_LARGE, "page over 3,510,720 bytes", "body over 3,510,720 bytes, more than orvek takes"},
-    {Failure::HEADER_UNFINISHED, "answer cut off in its header",
-     "the answer ended before its header section did"},
-    {Failure::HEADER_OVER_LIMIT, "answer header too large", ""},
-    {Failure::NAME_NOT_RESOLVED, "name not resolved",
-     "name not resolved: no address for the server's host name"},
-    {Failure::PROXY_NOT_RESOLVED, "proxy name not resolved",
-     "name not resolved: no address for the proxy named in the environment"},
-    {Failure::CONNECTION_REFUSED, "connection refused", "connection refused: nothing listens on that port"},
-    {Failure::COULD_NOT_CONNECT, "could not connect", "could not connect"},
-    // With the bound's figure, below.
-    {Failure::NO_CONNECTION_IN_TIME, "no connection within", "no connection within"},
-    {Failure::NO_ANSWER_IN_TIME, "no answer within", "connected, but no complete answer within"},
-    {Failure::UNKNOWN_CA, "certificate: unknown CA", ""},
-    {Failure::EXPIRED, "certificate expired", ""},
-    {Failure::NOT_YET_VALID, "certificate not yet valid", ""},
-    {Failure::NAME_MISMATCH, "certificate name mismatch", ""},
-    {Failure::PIN_MISMATCH, "certificate pin mismatch", ""},
-    {Failure::OTHER_CHAIN, "certificate check failed", ""},
-    {Failure::CA_FILE_UNUSABLE, "CA file unreadable", ""},
-    {Failure::TLS_FAILED, "TLS handshake failed", "TLS handshake failed"},
-    {Failure::SCHEME_UNKNOWN, "URL scheme not spoken", "the URL's scheme is one libcurl does not speak"},
-    {Failure::URL_MALFORMED, "URL malformed", "the URL is malformed"},
-    {Failure::NOTHING_ANSWERED, "closed without answer", "the server closed the connection without answering"},
-    {Failure::SEND_BROKE, "connection broke", "the connection broke while the request was sent"},
-    {Failure::RECEIVE_BROKE, "connection broke", "the connection broke while the answer came"},
-    {Failure::BODY_CUT, "answer cut off", "the answer ended before all of its body came"},
-    {Failure::NO_HTTP, "answer is no HTTP", "the answer is no HTTP"},
-    {Failure::TRANSFER_FAILED, "transfer failed", "the transfer failed"},
-    {Failure::PASSWORD_FILE_UNREADABLE, "password file unreadable", ""},
-    {Failure::SETTINGS_UNUSABLE, "configuration unusable", ""},
-}};
-
-constexpr bool words_in_order() {
-  for (std::size_t i = 0; i < WORDS.size(); ++i)
-    if (static_cast<std::size_t>(WORDS[i].failure) != i) return false;
-  return true;
-}
-static_assert(words_in_order());
-
-const Words& words_of(Failure failure) { return WORDS[static_cast<std::size_t>(failure)]; }
 
 // What a status says of the fetch: its phrase (for -t) and its meaning
 // (for the wall). A status server is known to send these.
@@ -156,30 +70,143 @@ std::string header_limit_words(const FetchResult& result) {
   return {};
 }
 
-Failure trust_failure(const FetchResult& result) {
-  switch (trust_failure_of(result)) {
-    case TrustFailure::NONE: break;
-    case TrustFailure::UNKNOWN_CA: return Failure::UNKNOWN_CA;
-    case TrustFailure::EXPIRED: return Failure::EXPIRED;
-    case TrustFailure::NOT_YET_VALID: return Failure::NOT_YET_VALID;
-    case TrustFailure::NAME_MISMATCH: return Failure::NAME_MISMATCH;
-    case TrustFailure::PIN_MISMATCH: return Failure::PIN_MISMATCH;
-    case TrustFailure::OTHER_CHAIN: return Failure::OTHER_CHAIN;
-    case TrustFailure::CA_FILE_UNUSABLE: return Failure::CA_FILE_UNUSABLE;
-  }
-  return Failure::TLS_FAILED;
+// The words of the rows below that quote a figure, the system's or
+// OpenSSL's words, or what the settings' own check said.
+
+std::string wall_status(const FetchResult& result) {
+  return "HTTP " + std::to_string(result.status) + ": " + status_meaning(result.status);
+}
+std::string check_status(const FetchResult& result) { return status_text(result.status); }
+
+std::string wall_body_over(const FetchResult&) { return "page over " + grouped(RECEIVE_LIMIT) + " bytes"; }
+std::string check_body_over(const FetchResult&) {
+  return "body over " + grouped(RECEIVE_LIMIT) + " bytes, more than orvek takes";
 }
 
-Failure transport_failure(const FetchResult& result) {
-  if (!header_limit_words(result).empty()) return Failure::HEADER_OVER_LIMIT;
+std::string could_not_connect(const FetchResult& result) {
+  return result.os_error ? std::string("could not connect: ") + std::strerror(static_cast<int>(result.os_error))
+                         : "could not connect";
+}
+
+// The time bounds as the transfer ran under them.
+std::string wall_no_connection(const FetchResult& result) {
+  return "no connection within " + std::to_string(result.connect_bound) + " s";
+}
+std::string check_no_connection(const FetchResult& result) {
+  return wall_no_connection(result) + " (TLS handshake included)";
+}
+std::string wall_no_answer(const FetchResult& result) {
+  return "no answer within " + std::to_string(result.transfer_bound) + " s";
+}
+std::string check_no_answer(const FetchResult& result) {
+  // Where a status came, "connected" goes without saying.
+  return (result.status != 0 ? "no complete answer within " : "connected, but no complete answer within ") +
+         std::to_string(result.transfer_bound) + " s";
+}
+
+std::string check_other_chain(const FetchResult& result) {
+  return std::string("certificate check failed: ") + X509_verify_cert_error_string(result.tls_verify_result);
+}
+
+// A password file that cannot be read, a trust line that cannot be used:
+// the settings' check words it, the file or line named.
+std::string settings_fault(const FetchResult& result) { return result.error; }
+
+using MadeWords = std::string (*)(const FetchResult&);
+
+// One cell of the table: fixed words, or the function that makes them.
+struct Said {
+  constexpr Said(const char* fixed) : fixed(fixed) {}
+  constexpr Said(MadeWords made) : made(made) {}
+  const char* fixed = nullptr;
+  MadeWords made = nullptr;
+  std::string of(const FetchResult& result) const { return made ? made(result) : fixed; }
+  constexpr bool empty() const { return !made && (!fixed || !*fixed); }
+};
+
+struct Words {
+  FailureKind kind;
+  Said wall;   // a few words, for the row under the banner
+  Said check;  // the words of `orvek -t`
+};
+
+constexpr std::array<Words, static_cast<std::size_t>(FailureKind::COUNT)> WORDS = {{
+    {FailureKind::HTTP_STATUS, wall_status, check_status},
+    {FailureKind::NO_HANDLE, "libcurl could not start", "libcurl could not start a transfer"},
+    {FailureKind::BODY_TOO_LARGE, wall_body_over, check_body_over},
+    {FailureKind::HEADER_UNFINISHED, "answer cut off in its header", "the answer ended before its header section did"},
+    {FailureKind::HEADER_OVER_LIMIT, "answer header too large", header_limit_words},
+    {FailureKind::NAME_NOT_RESOLVED, "name not resolved", "name not resolved: no address for the server's host name"},
+    {FailureKind::PROXY_NOT_RESOLVED, "proxy name not resolved",
+     "name not resolved: no address for the proxy named in the environment"},
+    {FailureKind::CONNECTION_REFUSED, "connection refused", "connection refused: nothing listens on that port"},
+    {FailureKind::COULD_NOT_CONNECT, could_not_connect, could_not_connect},
+    {FailureKind::NO_CONNECTION_IN_TIME, wall_no_connection, check_no_connection},
+    {FailureKind::NO_ANSWER_IN_TIME, wall_no_answer, check_no_answer},
+    {FailureKind::UNKNOWN_CA, "certificate: unknown CA",
+     "certificate check failed: unknown CA: no trusted certificate authority vouches for the server's certificate "
+     "(it is self-signed or its issuer is not trusted here)"},
+    {FailureKind::EXPIRED, "certificate expired",
+     "certificate check failed: expired: the server's certificate is no longer valid"},
+    {FailureKind::NOT_YET_VALID, "certificate not yet valid",
+     "certificate check failed: not yet valid: the server's certificate is valid only from a later date (or this "
+     "machine's clock is behind)"},
+    {FailureKind::NAME_MISMATCH, "certificate name mismatch",
+     "certificate check failed: name mismatch: the certificate is not made out to the host in the server URL"},
+    {FailureKind::PIN_MISMATCH, "certificate pin mismatch",
+     "certificate check failed: pin mismatch: the server's public key is none of those in the pin line"},
+    {FailureKind::OTHER_CHAIN, "certificate check failed", check_other_chain},
+    {FailureKind::CA_FILE_UNUSABLE, "CA file unreadable",
+     "the CA certificates to check the server's certificate against could not be read"},
+    {FailureKind::TLS_FAILED, "TLS handshake failed", "TLS handshake failed"},
+    {FailureKind::SCHEME_UNKNOWN, "URL scheme not spoken", "the URL's scheme is one libcurl does not speak"},
+    {FailureKind::URL_MALFORMED, "URL malformed", "the URL is malformed"},
+    {FailureKind::NOTHING_ANSWERED, "closed without answer", "the server closed the connection without answering"},
+    {FailureKind::SEND_BROKE, "connection broke", "the connection broke while the request was sent"},
+    {FailureKind::RECEIVE_BROKE, "connection broke", "the connection broke while the answer came"},
+    {FailureKind::BODY_CUT, "answer cut off", "the answer ended before all of its body came"},
+    {FailureKind::NO_HTTP, "answer is no HTTP", "the answer is no HTTP"},
+    {FailureKind::TRANSFER_FAILED, "transfer failed", "the transfer failed"},
+    {FailureKind::PASSWORD_FILE_UNREADABLE, "password file unreadable", settings_fault},
+    {FailureKind::SETTINGS_UNUSABLE, "configuration unusable", settings_fault},
+}};
+
+// A row for each kind, in the kinds' order, and every cell said.
+constexpr bool words_whole() {
+  for (std::size_t i = 0; i < WORDS.size(); ++i)
+    if (static_cast<std::size_t>(WORDS[i].kind) != i || WORDS[i].wall.empty() || WORDS[i].check.empty()) return false;
+  return true;
+}
+static_assert(words_whole());
+
+const Words& words_of(const FetchResult& result) {
+  return WORDS[static_cast<std::size_t>(failure_kind(result))];
+}
+
+FailureKind trust_failure(const FetchResult& result) {
+  switch (trust_failure_of(result)) {
+    case TrustFailure::NONE: break;
+    case TrustFailure::UNKNOWN_CA: return FailureKind::UNKNOWN_CA;
+    case TrustFailure::EXPIRED: return FailureKind::EXPIRED;
+    case TrustFailure::NOT_YET_VALID: return FailureKind::NOT_YET_VALID;
+    case TrustFailure::NAME_MISMATCH: return FailureKind::NAME_MISMATCH;
+    case TrustFailure::PIN_MISMATCH: return FailureKind::PIN_MISMATCH;
+    case TrustFailure::OTHER_CHAIN: return FailureKind::OTHER_CHAIN;
+    case TrustFailure::CA_FILE_UNUSABLE: return FailureKind::CA_FILE_UNUSABLE;
+  }
+  return FailureKind::TLS_FAILED;
+}
+
+FailureKind transport_failure(const FetchResult& result) {
+  if (!header_limit_words(result).empty()) return FailureKind::HEADER_OVER_LIMIT;
   switch (result.curl_code) {
-    case CURLE_COULDNT_RESOLVE_HOST: return Failure::NAME_NOT_RESOLVED;
-    case CURLE_COULDNT_RESOLVE_PROXY: return Failure::PROXY_NOT_RESOLVED;
+    case CURLE_COULDNT_RESOLVE_HOST: return FailureKind::NAME_NOT_RESOLVED;
+    case CURLE_COULDNT_RESOLVE_PROXY: return FailureKind::PROXY_NOT_RESOLVED;
     case CURLE_COULDNT_CONNECT:
-      return result.os_error == ECONNREFUSED ? Failure::CONNECTION_REFUSED : Failure::COULD_NOT_CONNECT;
+      return result.os_error == ECONNREFUSED ? FailureKind::CONNECTION_REFUSED : FailureKind::COULD_NOT_CONNECT;
     case CURLE_OPERATION_TIMEDOUT:
       // The connect bound covers the TLS handshake, as does "connected".
-      return result.connected ? Failure::NO_ANSWER_IN_TIME : Failure::NO_CONNECTION_IN_TIME;
+      return result.connected ? FailureKind::NO_ANSWER_IN_TIME : FailureKind::NO_CONNECTION_IN_TIME;
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_CACERT_BADFILE: return trust_failure(result);
@@ -193,73 +220,40 @@ Failure transport_failure(const FetchResult& result) {
     case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_INVALIDCERTSTATUS:
     case CURLE_SSL_CLIENTCERT:
-    case CURLE_USE_SSL_FAILED: return Failure::TLS_FAILED;
-    case CURLE_UNSUPPORTED_PROTOCOL: return Failure::SCHEME_UNKNOWN;
-    case CURLE_URL_MALFORMAT: return Failure::URL_MALFORMED;
-    case CURLE_GOT_NOTHING: return Failure::NOTHING_ANSWERED;
-    case CURLE_SEND_ERROR: return Failure::SEND_BROKE;
-    case CURLE_RECV_ERROR: return Failure::RECEIVE_BROKE;
-    case CURLE_PARTIAL_FILE: return Failure::BODY_CUT;
-    case CURLE_WEIRD_SERVER_REPLY: return Failure::NO_HTTP;
-    default: return Failure::TRANSFER_FAILED;
+    case CURLE_USE_SSL_FAILED: return FailureKind::TLS_FAILED;
+    case CURLE_UNSUPPORTED_PROTOCOL: return FailureKind::SCHEME_UNKNOWN;
+    case CURLE_URL_MALFORMAT: return FailureKind::URL_MALFORMED;
+    case CURLE_GOT_NOTHING: return FailureKind::NOTHING_ANSWERED;
+    case CURLE_SEND_ERROR: return FailureKind::SEND_BROKE;
+    case CURLE_RECV_ERROR: return FailureKind::RECEIVE_BROKE;
+    case CURLE_PARTIAL_FILE: return FailureKind::BODY_CUT;
+    case CURLE_WEIRD_SERVER_REPLY: return FailureKind::NO_HTTP;
+    default: return FailureKind::TRANSFER_FAILED;
   }
-}
-
-Failure failure_of(const FetchResult& result) {
-  switch (result.failure) {
-    case FetchFailure::NONE: return Failure::NONE;
-    case FetchFailure::HTTP_STATUS: return Failure::HTTP_STATUS;
-    case FetchFailure::NO_HANDLE: return Failure::NO_HANDLE;
-    case FetchFailure::BODY_TOO_LARGE: return Failure::BODY_TOO_LARGE;
-    case FetchFailure::HEADER_UNFINISHED: return Failure::HEADER_UNFINISHED;
-    case FetchFailure::TRANSPORT: return transport_failure(result);
-    case FetchFailure::PASSWORD_FILE: return Failure::PASSWORD_FILE_UNREADABLE;
-    case FetchFailure::UNUSABLE_SETTINGS: return Failure::SETTINGS_UNUSABLE;
-  }
-  return Failure::TRANSFER_FAILED;
-}
-
-// The words of a failure, the time bound that ended it quoted.
-std::string with_bound(const char* words, Failure failure, const FetchResult& result, bool check) {
-  std::string text = words;
-  if (failure == Failure::NO_CONNECTION_IN_TIME)
-    text += " " + std::to_string(result.connect_bound) + " s" + (check ? " (TLS handshake included)" : "");
-  else if (failure == Failure::NO_ANSWER_IN_TIME)
-    // Where a status came, "connected" goes without saying.
-    text = (check && result.status != 0 ? std::string("no complete answer within") : text) + " " +
-           std::to_string(result.transfer_bound) + " s";
-  return text;
 }
 
 }  // namespace
 
-std::string failure_words(const FetchResult& result) {
-  const Failure failure = failure_of(result);
-  switch (failure) {
-    case Failure::HEADER_OVER_LIMIT: return header_limit_words(result);
-    case Failure::COULD_NOT_CONNECT:
-      if (result.os_error) return std::string("could not connect: ") + std::strerror(static_cast<int>(result.os_error));
-      break;
-    case Failure::UNKNOWN_CA:
-    case Failure::EXPIRED:
-    case Failure::NOT_YET_VALID:
-    case Failure::NAME_MISMATCH:
-    case Failure::PIN_MISMATCH:
-    case Failure::OTHER_CHAIN:
-    case Failure::CA_FILE_UNUSABLE: return trust_failure_words(result);
-    case Failure::PASSWORD_FILE_UNREADABLE:
-    case Failure::SETTINGS_UNUSABLE: return result.error;
-    default: break;
+FailureKind failure_kind(const FetchResult& result) {
+  switch (result.failure) {
+    case FetchFailure::NONE: break;
+    case FetchFailure::HTTP_STATUS: return FailureKind::HTTP_STATUS;
+    case FetchFailure::NO_HANDLE: return FailureKind::NO_HANDLE;
+    case FetchFailure::BODY_TOO_LARGE: return FailureKind::BODY_TOO_LARGE;
+    case FetchFailure::HEADER_UNFINISHED: return FailureKind::HEADER_UNFINISHED;
+    case FetchFailure::TRANSPORT: return transport_failure(result);
+    case FetchFailure::PASSWORD_FILE: return FailureKind::PASSWORD_FILE_UNREADABLE;
+    case FetchFailure::UNUSABLE_SETTINGS: return FailureKind::SETTINGS_UNUSABLE;
   }
-  return with_bound(words_of(failure).check, failure, result, true);
+  return FailureKind::TRANSFER_FAILED;
+}
+
+std::string failure_words(const FetchResult& result) {
+  return result.ok() ? std::string() : words_of(result).check.of(result);
 }
 
 std::string wall_failure_words(const FetchResult& result) {
-  const Failure failure = failure_of(result);
-  if (failure == Failure::HTTP_STATUS) return "HTTP " + std::to_string(result.status) + ": " + status_meaning(result.status);
-  if (failure == Failure::COULD_NOT_CONNECT && result.os_error)
-    return std::string("could not connect: ") + std::strerror(static_cast<int>(result.os_error));
-  return with_bound(words_of(failure).wall, failure, result, false);
+  return result.ok() ? std::string() : words_of(result).wall.of(result);
 }
 
 std::string status_text(long status) {

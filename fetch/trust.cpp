@@ -8,6 +8,7 @@
 
 #include "config/config_file.h"
 #include "config/text_file.h"
+#include "fetch/failure_words.h"
 #include "fetch/status_fetch.h"
 
 namespace {
@@ -104,24 +105,7 @@ TrustFailure trust_failure_of(const FetchResult& result) {
 }
 
 std::string trust_failure_words(const FetchResult& result) {
-  const std::string failed = "certificate check failed: ";
-  switch (trust_failure_of(result)) {
-    case TrustFailure::NONE: return {};
-    case TrustFailure::UNKNOWN_CA:
-      return failed + "unknown CA: no trusted certificate authority vouches for the server's certificate "
-                      "(it is self-signed or its issuer is not trusted here)";
-    case TrustFailure::EXPIRED: return failed + "expired: the server's certificate is no longer valid";
-    case TrustFailure::NOT_YET_VALID:
-      return failed + "not yet valid: the server's certificate is valid only from a later date (or this "
-                      "machine's clock is behind)";
-    case TrustFailure::NAME_MISMATCH:
-      return failed + "name mismatch: the certificate is not made out to the host in the server URL";
-    case TrustFailure::PIN_MISMATCH:
-      return failed + "pin mismatch: the server's public key is none of those in the pin line";
-    case TrustFailure::OTHER_CHAIN:
-      return failed + X509_verify_cert_error_string(result.tls_verify_result);
-    case TrustFailure::CA_FILE_UNUSABLE:
-      return "the CA certificates to check the server's certificate against could not be read";
-  }
-  return {};
+  // A failed check ends a transfer before any answer, so its row in the
+  // failure words' table is the failure's.
+  return trust_failure_of(result) == TrustFailure::NONE ? std::string() : failure_words(result);
 }

@@ -39,5 +39,5 @@ enum class TrustFailure {
 TrustFailure trust_failure_of(const FetchResult& result);
 
 // Plain words for a failed check, e.g. "certificate check failed: expired:
-// ..."; empty when no check failed.
+// ...", as failure_words gives them; empty when no check failed.
 std::string trust_failure_words(const FetchResult& result);
