@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "check/check_line.h"
 #include "check/check_trust.h"
 #include "check/data_age_check.h"
 #include "check/interval_words.h"
@@ -69,9 +70,10 @@ struct Lines {
   bool noted = false;  // a line not taken, or a pitfall: the wall works, but not quite as written
   string first_note;
 
-  void add(string_view key, string_view value) {
-    text.append(key).append(": ").append(value).push_back('\n');
-    if (key == "pitfall") note(value);
+  void add(string_view key, string_view value) { text.append(key).append(": ").append(value).push_back('\n'); }
+  void add(const CheckLine& line) {
+    add(line.key, line.value);
+    if (line.notes) note(line.value);
   }
   void note(string_view what) {
     if (!noted) first_note = what;
@@ -87,7 +89,7 @@ struct Lines {
     if (!notes.notes.empty()) note("line " + std::to_string(notes.notes.front().line) + " " + written(notes.notes.front().why));
   }
   void add(const std::vector<CheckLine>& more) {
-    for (const CheckLine& line : more) add(line.key, line.value);
+    for (const CheckLine& line : more) add(line);
   }
 };
 
@@ -138,32 +140,31 @@ void explain_settings(const Program& program, string_view config_file, const Cre
   const ServerValue value = read_server_value(server);
   lines.add(trust_setting_lines(settings, credentials));
   if (server.empty() && line_for(notes.config, "server") != 0)
-    lines.add("pitfall", "no server value: line " + std::to_string(line_for(notes.config, "server")) +
-                             " was not taken (see above), so the URL is only the status path");
+    lines.add(pitfall("no server value: line " + std::to_string(line_for(notes.config, "server")) +
+                      " was not taken (see above), so the URL is only the status path"));
   else if (server.empty())
-    lines.add("pitfall", "no server line: the URL is only the status path");
+    lines.add(pitfall("no server line: the URL is only the status path"));
   else if (value.scheme.empty())
-    lines.add("pitfall", "the server value has no scheme: libcurl takes it for http://; write http:// or https://");
+    lines.add(pitfall("the server value has no scheme: libcurl takes it for http://; write http:// or https://"));
   else if (!equal_ignoring_case(value.scheme, "http") && !equal_ignoring_case(value.scheme, "https"))
-    lines.add("pitfall", "the server value's scheme is " + lines.written(value.scheme) + ", not http or https");
+    lines.add(pitfall("the server value's scheme is " + lines.written(value.scheme) + ", not http or https"));
   if (value.has_credentials)
-    lines.add("pitfall",
-              "the server URL holds credentials (user:password@): orvek does not use them and always sends the "
-              "username and password lines: move them there");
+    lines.add(pitfall("the server URL holds credentials (user:password@): orvek does not use them and always sends "
+                      "the username and password lines: move them there"));
   if (value.ends_in_slash)
-    lines.add("pitfall", "the server value ends in '/': the path then holds \"//\", which some servers refuse: drop it");
+    lines.add(pitfall("the server value ends in '/': the path then holds \"//\", which some servers refuse: drop it"));
   if (value.has_query)
-    lines.add("pitfall", "the server value holds a query ('?'): the status path then lands inside it: remove it");
+    lines.add(pitfall("the server value holds a query ('?'): the status path then lands inside it: remove it"));
   if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
       settings.password.find('\r') != string::npos || carries_carriage_return(settings))
-    lines.add("pitfall", "a value ends in a carriage return: the file has Windows line ends; convert it with "
-                         "sed -i 's/\\r$//'");
+    lines.add(pitfall("a value ends in a carriage return: the file has Windows line ends; convert it with "
+                      "sed -i 's/\\r$//'"));
   if (!settings.digest && settings.username.find(':') != string::npos)
-    lines.add("pitfall", "the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
-                         "against Basic the server sees the user " +
-                             (lines.user_hidden ? string("name's part before it")
-                                                : lines.written(settings.username.substr(0, settings.username.find(':')))) +
-                             "; set " + switch_on("digest") + " if the server offers Digest");
+    lines.add(pitfall("the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
+                      "against Basic the server sees the user " +
+                      (lines.user_hidden ? string("name's part before it")
+                                         : lines.written(settings.username.substr(0, settings.username.find(':')))) +
+                      "; set " + switch_on("digest") + " if the server offers Digest"));
 }
 
 void explain_refusal(const Program& program, const FetchResult& fetched, Lines& lines) {
@@ -186,6 +187,21 @@ void explain_refusal(const Program& program, const FetchResult& fetched, Lines& 
   } else if (fetched.status == 404) {
     lines.add("hint", "no status CGI at this path: check the path in the server line");
   }
+}
+
+// What exposes the password or the all-clear. Opt-in (-W): a site that wants
+// exposure checked gets each warning as a note, and an unverified
+// certificate among them.
+void explain_exposure(const Program& program, string_view config_file, const ShownCertificate& certificate,
+                      Lines& lines) {
+  const Settings& settings = program.settings;
+  const bool as_notes = program.options.warnings_count;
+  std::vector<CheckLine> warnings = exposure_warnings(settings, config_file, certificate);
+  if (as_notes && uses_https(settings) && !settings.verify && settings.cafile.empty() && settings.pin.empty())
+    warnings.push_back({"warning", "the server's certificate is not verified: anyone on the way to the server can "
+                                   "answer in its name; add " + switch_on("verify") + ", a cafile or a pin line"});
+  for (CheckLine& warning : warnings) warning.notes = as_notes;
+  lines.add(warnings);
 }
 
 // The problems as read, before exclusions, one a line: what the page says,
@@ -467,8 +483,9 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   const DataAgeExplained age =
       explain_data_age(program.settings, record.data_age ? &*record.data_age : nullptr, drawn, lines.user_hidden);
   // The data age URL and the keys are the user's; the rest is the server's answer.
-  for (const auto& [key, value] : age.lines)
-    lines.add(lines.written(key), key == "data age URL" ? lines.written(value) : lines.outside(value));
+  for (const CheckLine& line : age.lines)
+    lines.add({lines.written(line.key),
+               line.key == "data age URL" ? lines.written(line.value) : lines.outside(line.value), line.notes});
   if (record.data_age) {
     const std::vector<CheckLine> impostor = json_certificate_lines(program.settings, record.data_age->fetched, lines.mask);
     lines.add(impostor);
@@ -476,20 +493,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     if (!impostor.empty())
       lines.note("the JSON status CGI's connection failed its certificate check: someone else may be answering");
   }
-  const std::vector<CheckLine> warnings = exposure_warnings(program.settings, config_file, certificate);
-  lines.add(warnings);
-  // Opt-in: a site that wants exposure checked gets it as a warning status.
-  if (program.options.warnings_count) {
-    for (const CheckLine& line : warnings)
-      if (line.key == "warning") lines.note(line.value);
-    const Settings& settings = program.settings;
-    if (uses_https(settings) && !settings.verify && settings.cafile.empty() && settings.pin.empty()) {
-      const string unverified = "the server's certificate is not verified: anyone on the way to the server can "
-                                "answer in its name; add " + switch_on("verify") + ", a cafile or a pin line";
-      lines.add("warning", unverified);
-      lines.note(unverified);
-    }
-  }
+  explain_exposure(program, config_file, certificate, lines);
   if (drawn && program.settings.max_age && !age.hosts_unread.empty()) {
     lines.add("hint", "with a maxage line a user who may see no host gets the banner; here the count could not be "
                       "read, so the wall shows its list");
