@@ -397,27 +397,35 @@ string other_card_words(PageKind kind, string_view server, string_view body) {
                                      : ": the status path must lead to statuswml.cgi?style=uprobs");
 }
 
-}  // namespace
+// Whether the server answered the request at all, if only with a refusal.
+bool answered(const FetchResult& fetched) { return fetched.ok() || fetched.failure == FetchFailure::HTTP_STATUS; }
 
-CheckReport explain_refresh(const Program& program, string_view config_file, const RefreshRecord& record,
-                            const CertificateLook* second_look, const SetUpNotes& notes, const RouteLook& route) {
-  const FetchResult& fetched = record.transfer;
-  const Answer& answer = record.answer;
-  const Report& report = record.outcome.report;
+// Whether the monitor draws the page as its report, before the data age
+// has its say.
+bool draws_list(const RefreshRecord& record) {
+  return record.transfer.ok() && record.answer.verdict == PageVerdict::STATUS_PAGE;
+}
+
+// The report, empty, with what it must hide: the password as sent, and the
+// password line's too where a file won over it. A user name that holds
+// either, in any form hidden, would give it away: it is not shown, and no
+// reason is given, which would.
+Lines lines_for(const Program& program, const RefreshRecord& record) {
   Lines lines;
-  // The password as sent, and the password line's too where a file won
-  // over it. A user name that holds either, in any form hidden, would give
-  // it away: it is not shown, and no reason is given, which would.
   const string& username = program.settings.username;
   lines.mask = password_mask(username, {record.credentials.password, program.settings.password});
   lines.user_hidden = masked(username, lines.mask) != username;
-  explain_settings(program, config_file, record.credentials, notes, lines);
-  lines.add(route_lines(route));
+  return lines;
+}
 
+// The answer: its status, size and time, or why none came; what libcurl and
+// the route add; why the server refused; and its certificate, which is
+// returned for the warnings.
+ShownCertificate explain_answer(const Program& program, const FetchResult& fetched, const CertificateLook* second_look,
+                                const RouteLook& route, Lines& lines) {
   const string took = seconds_text(fetched.seconds);
   const string size = grouped(fetched.body_size) + (fetched.body_size == 1 ? " byte" : " bytes");
-  const bool answered = fetched.ok() || fetched.failure == FetchFailure::HTTP_STATUS;
-  if (answered)
+  if (answered(fetched))
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
   else
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
@@ -428,58 +436,67 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
   const ShownCertificate certificate = shown_certificate(program.settings, fetched, second_look);
   if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.mask));
+  return certificate;
+}
 
-  UnreadCount unread;
-  if (fetched.ok()) {
-    const PageKind kind = answer.kind.value_or(PageKind::OTHER);
-    lines.add("kind of page", lines.outside(kind_words(kind, received_body(program.body))));
-    switch (answer.verdict) {
-      case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;
-      case PageVerdict::NO_CARD:
-        lines.add("page", "no list of problems: no problem line, and no complete status document (the WML card with its "
-                          "\"Host Problems:\" and \"Svc Problems:\" tables outside comments, or the HTML "
-                          "rendition's two tables and its end)");
-        break;
-      case PageVerdict::ZERO_BYTE:
-        lines.add("page", "no status page: a zero byte at offset " +
-                              std::to_string(received_body(program.body).find('\0')) +
-                              " (counted from 0) of the body");
-        break;
-      case PageVerdict::OTHER_CARD:
-        lines.add("page", lines.outside(other_card_words(
-                              kind,
-                              server_text(program.settings),
-                              received_body(program.body))));
-        break;
-      case PageVerdict::NOT_WHOLE:
-        lines.add("page", "not read whole: nothing to show, yet " +
-                              (answer.unread_status_cell
-                                   ? string("a table cell outside the rows holds a status token that gave no problem")
-                                   : counted(answer.unmatched, "problem yields", "problems yield") +
-                                         " no host name") +
-                              ": a calm screen would say more than the page");
-        break;
-      case PageVerdict::CUT_SHORT: lines.add("page", "cut short: a WML document without its </wml>"); break;
-      case PageVerdict::NO_NAMES:
-        lines.add("page", "no list of problems: " +
-                              counted(static_cast<long>(answer.lines.size()), "line carries", "lines carry") +
-                              " a status token, but not one of them yields a host or service name");
-        break;
-    }
-    list_problems(answer, lines);
-    unread = list_unread(answer, lines);
+// What the reading made of a page that arrived, as the "page" line says it.
+string page_words(const Program& program, const Answer& answer, const Lines& lines) {
+  const string_view body = received_body(program.body);
+  switch (answer.verdict) {
+    case PageVerdict::STATUS_PAGE: return "the server's list of problems";
+    case PageVerdict::NO_CARD:
+      return "no list of problems: no problem line, and no complete status document (the WML card with its "
+             "\"Host Problems:\" and \"Svc Problems:\" tables outside comments, or the HTML rendition's two tables "
+             "and its end)";
+    case PageVerdict::ZERO_BYTE:
+      return "no status page: a zero byte at offset " + std::to_string(body.find('\0')) +
+             " (counted from 0) of the body";
+    case PageVerdict::OTHER_CARD:
+      return lines.outside(
+          other_card_words(answer.kind.value_or(PageKind::OTHER), server_text(program.settings), body));
+    case PageVerdict::NOT_WHOLE:
+      return "not read whole: nothing to show, yet " +
+             (answer.unread_status_cell
+                  ? string("a table cell outside the rows holds a status token that gave no problem")
+                  : counted(answer.unmatched, "problem yields", "problems yield") + " no host name") +
+             ": a calm screen would say more than the page";
+    case PageVerdict::CUT_SHORT: return "cut short: a WML document without its </wml>";
+    case PageVerdict::NO_NAMES:
+      return "no list of problems: " + counted(static_cast<long>(answer.lines.size()), "line carries", "lines carry") +
+             " a status token, but not one of them yields a host or service name";
   }
-  // The text of a login or redirect answer says nothing the lines above do not.
+  return {};
+}
+
+// The page that arrived: its kind, what the reading made of it, the
+// problems as read and what went unread.
+UnreadCount explain_page(const Program& program, const Answer& answer, Lines& lines) {
+  const PageKind kind = answer.kind.value_or(PageKind::OTHER);
+  lines.add("kind of page", lines.outside(kind_words(kind, received_body(program.body))));
+  lines.add("page", page_words(program, answer, lines));
+  list_problems(answer, lines);
+  return list_unread(answer, lines);
+}
+
+// The page's own words where it is no list. The text of a login or
+// redirect answer says nothing the lines above do not.
+void explain_page_text(const Program& program, const RefreshRecord& record, Lines& lines) {
+  const FetchResult& fetched = record.transfer;
   const bool says_more = fetched.status != 401 && fetched.status != 407 && !(fetched.status >= 300 && fetched.status <= 399);
-  if (answered && says_more && (!fetched.ok() || answer.verdict != PageVerdict::STATUS_PAGE)) {
-    const string excerpt = page_excerpt(received_body(program.body), lines.mask);
-    lines.add("page text", !excerpt.empty()        ? "\"" + excerpt + "\""
-                           : fetched.body_size == 0 ? "none (an empty body)"
-                                                    : "none (markup only)");
-  }
+  if (!answered(fetched) || !says_more || draws_list(record)) return;
+  const string excerpt = page_excerpt(received_body(program.body), lines.mask);
+  lines.add("page text", !excerpt.empty()        ? "\"" + excerpt + "\""
+                         : fetched.body_size == 0 ? "none (an empty body)"
+                                                  : "none (markup only)");
+}
 
-  const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
-  if (drawn) explain_report(program, answer, report, notes, lines);
+// What the JSON status CGI answered (the data age, the hosts this user may
+// see, a certificate that failed there), then the exposure warnings, and
+// what the count of those hosts, unread, leaves to the list.
+DataAgeExplained explain_age_and_warnings(const Program& program, string_view config_file,
+                                          const RefreshRecord& record, const ShownCertificate& certificate,
+                                          Lines& lines) {
+  const bool drawn = draws_list(record);
   const DataAgeExplained age =
       explain_data_age(program.settings, record.data_age ? &*record.data_age : nullptr, drawn, lines.user_hidden);
   // The data age URL and the keys are the user's; the rest is the server's answer.
@@ -499,52 +516,90 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
                       "read, so the wall shows its list");
     lines.note(lines.outside(age.hosts_unread));
   }
+  return age;
+}
 
-  CheckReport result;
-  string verdict;
+// What the check concludes: its exit status, the words of its verdict line,
+// and the summary of its first line.
+struct Verdict {
+  int status = CHECK_UNFINISHED;
+  string words;
   string summary;
-  if (fetched.failure == FetchFailure::NO_HANDLE) {
-    result.status = CHECK_UNFINISHED;
-    verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
-    summary = "the check could not finish: libcurl could not start a transfer";
-  } else if (!record.outcome.banner && unread.all() > 0) {
+};
+
+// The words for a banner shown in place of the report; by default the
+// banner of a wall that has no list to show.
+string banner_sentence(string_view banner = NO_CONNECTION_TEXT) {
+  return "the monitor would show the banner \"" + string(banner) + "\"";
+}
+
+// The verdict where the monitor draws the page: whole or not, meaning
+// something or not, with or without a note.
+Verdict drawn_verdict(const Report& report, const UnreadCount& unread, const DataAgeExplained& age,
+                      const Lines& lines) {
+  if (unread.all() > 0) {
     // Drawn, but not whole: the wall shows the count, and red where a DOWN
     // or UNREACHABLE host may be among what it could not read.
-    result.status = unread.host ? PLUGIN_CRITICAL : CHECK_NOTED;
     const string what = std::to_string(unread.all()) + " unread";
-    verdict = string(unread.host ? "CRITICAL" : "WARNING") + ": the monitor would draw what it read, with \" " +
-              what + " \" at the end of its last row" +
-              (report.alarm ? ", on a red screen" : "");
-    summary = what + ": the monitor draws what it read, and not all of the list" +
-              (unread.host ? " (a DOWN or UNREACHABLE host among it)" : "");
-  } else if (!record.outcome.banner && !age.meaningless.empty()) {
-    result.status = CHECK_NOTED;
-    verdict = "WARNING: " + lines.outside(age.meaningless);
-    summary = "the monitor draws the report, but the server shows this user no hosts";
-  } else if (!record.outcome.banner) {
-    result.status = lines.noted ? CHECK_NOTED : CHECK_OK;
-    // The verdict's first word is the first line's.
-    verdict = string(lines.noted ? "WARNING: " : "OK: ") + "the monitor would draw this page as its report" +
-              (report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
-               : report.items.empty() ? ", an empty black screen (all clear)"
-                                      : "") +
-              (lines.noted ? ", but " + lines.first_note : string());
-    summary = lines.noted ? "the monitor draws the report, but " + lines.first_note
-                          : "the monitor would draw this page as its report";
-  } else if (drawn && age.banner) {
-    result.status = CHECK_BANNER;
-    verdict = "FAIL: the monitor would show the banner \"" + *age.banner + "\": " + lines.outside(age.why);
-    summary = "the monitor would show the banner \"" + *age.banner + "\"";
-  } else {
-    result.status = CHECK_BANNER;
-    verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
-    summary = "the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\": " +
-              (answered ? fetched.ok() ? string("the page is no list of problems") : status_text(fetched.status)
-                        : lines.written(failure_on_route(fetched, route)));
+    return {unread.host ? PLUGIN_CRITICAL : CHECK_NOTED,
+            string(unread.host ? "CRITICAL" : "WARNING") + ": the monitor would draw what it read, with \" " + what +
+                " \" at the end of its last row" + (report.alarm ? ", on a red screen" : ""),
+            what + ": the monitor draws what it read, and not all of the list" +
+                (unread.host ? " (a DOWN or UNREACHABLE host among it)" : "")};
   }
-  lines.add("verdict", verdict);
-  result.text = plugin_line(result.status, summary) + lines.text;
-  if (result.status != CHECK_UNFINISHED) result.perfdata = performance_data(fetched, drawn ? &report : nullptr);
+  if (!age.meaningless.empty())
+    return {CHECK_NOTED, "WARNING: " + lines.outside(age.meaningless),
+            "the monitor draws the report, but the server shows this user no hosts"};
+  const string draws = "the monitor would draw this page as its report";
+  const string screen = report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
+                        : report.items.empty() ? ", an empty black screen (all clear)"
+                                               : "";
+  // The verdict's first word is the first line's.
+  if (!lines.noted) return {CHECK_OK, "OK: " + draws + screen, draws};
+  return {CHECK_NOTED, "WARNING: " + draws + screen + ", but " + lines.first_note,
+          "the monitor draws the report, but " + lines.first_note};
+}
+
+// The verdict on what was found: the report drawn, a banner in its place,
+// or no transfer at all.
+Verdict judge(const RefreshRecord& record, const UnreadCount& unread, const DataAgeExplained& age,
+              const RouteLook& route, const Lines& lines) {
+  const FetchResult& fetched = record.transfer;
+  if (fetched.failure == FetchFailure::NO_HANDLE)
+    return {CHECK_UNFINISHED, "FAIL: " + banner_sentence(),
+            "the check could not finish: libcurl could not start a transfer"};
+  if (!record.outcome.banner) return drawn_verdict(record.outcome.report, unread, age, lines);
+  if (draws_list(record) && age.banner)
+    return {CHECK_BANNER, "FAIL: " + banner_sentence(*age.banner) + ": " + lines.outside(age.why),
+            banner_sentence(*age.banner)};
+  const string why = answered(fetched) ? fetched.ok() ? string("the page is no list of problems")
+                                                      : status_text(fetched.status)
+                                       : lines.written(failure_on_route(fetched, route));
+  return {CHECK_BANNER, "FAIL: " + banner_sentence(), banner_sentence() + ": " + why};
+}
+
+}  // namespace
+
+CheckReport explain_refresh(const Program& program, string_view config_file, const RefreshRecord& record,
+                            const CertificateLook* second_look, const SetUpNotes& notes, const RouteLook& route) {
+  const FetchResult& fetched = record.transfer;
+  const Report& report = record.outcome.report;
+  const bool drawn = draws_list(record);
+  Lines lines = lines_for(program, record);
+  explain_settings(program, config_file, record.credentials, notes, lines);
+  lines.add(route_lines(route));
+  const ShownCertificate certificate = explain_answer(program, fetched, second_look, route, lines);
+  const UnreadCount unread = fetched.ok() ? explain_page(program, record.answer, lines) : UnreadCount{};
+  explain_page_text(program, record, lines);
+  if (drawn) explain_report(program, record.answer, report, notes, lines);
+  const DataAgeExplained age = explain_age_and_warnings(program, config_file, record, certificate, lines);
+
+  const Verdict verdict = judge(record, unread, age, route, lines);
+  lines.add("verdict", verdict.words);
+  CheckReport result;
+  result.status = verdict.status;
+  result.text = plugin_line(verdict.status, verdict.summary) + lines.text;
+  if (verdict.status != CHECK_UNFINISHED) result.perfdata = performance_data(fetched, drawn ? &report : nullptr);
   return result;
 }
 
