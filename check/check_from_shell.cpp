@@ -107,6 +107,41 @@ bool offers(const FetchResult& fetched, string_view scheme) {
   return false;
 }
 
+// What is read as written, yet does not do what it seems to: the server
+// value, a carriage return, a user name Basic cannot carry.
+void explain_pitfalls(const Settings& settings, const LineNotes& config_notes, Lines& lines) {
+  const string_view server = server_text(settings);
+  const ServerValue value = read_server_value(server);
+  if (server.empty() && line_for(config_notes, "server") != 0)
+    lines.add(pitfall("no server value: line " + std::to_string(line_for(config_notes, "server")) +
+                      " was not taken (see above), so the URL is only the status path"));
+  else if (server.empty())
+    lines.add(pitfall("no server line: the URL is only the status path"));
+  else if (value.scheme.empty())
+    lines.add(pitfall("the server value has no scheme: libcurl takes it for http://; write http:// or https://"));
+  else if (!equal_ignoring_case(value.scheme, "http") && !equal_ignoring_case(value.scheme, "https"))
+    lines.add(pitfall("the server value's scheme is " + lines.written(value.scheme) + ", not http or https"));
+  if (value.has_credentials)
+    lines.add(pitfall("the server URL holds credentials (user:password@): orvek does not use them and always sends "
+                      "the username and password lines: move them there"));
+  if (value.ends_in_slash)
+    lines.add(pitfall("the server value ends in '/': the path then holds \"//\", which some servers refuse: drop it"));
+  if (value.has_query)
+    lines.add(pitfall("the server value holds a query ('?'): the status path then lands inside it: remove it"));
+  if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
+      settings.password.find('\r') != string::npos || carries_carriage_return(settings))
+    lines.add(pitfall("a value ends in a carriage return: the file has Windows line ends; convert it with "
+                      "sed -i 's/\\r$//'"));
+  if (!settings.digest && settings.username.find(':') != string::npos)
+    lines.add(pitfall("the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
+                      "against Basic the server sees the user " +
+                      (lines.user_hidden ? string("name's part before it")
+                                         : lines.written(settings.username.substr(0, settings.username.find(':')))) +
+                      "; set " + switch_on("digest") + " if the server offers Digest"));
+}
+
+// The set-up as orvek took it: the files, the interval, the URL, the user,
+// how the server is asked and trusted, then what in it is a trap.
 void explain_settings(const Program& program, string_view config_file, const Credentials& credentials,
                       const SetUpNotes& notes, Lines& lines) {
   const Settings& settings = program.settings;
@@ -136,35 +171,8 @@ void explain_settings(const Program& program, string_view config_file, const Cre
                                                         : "table cells (" + newcgi_off + ")") +
                                            "; table rows by their cells either way");
 
-  const string_view server = server_text(settings);
-  const ServerValue value = read_server_value(server);
   lines.add(trust_setting_lines(settings, credentials));
-  if (server.empty() && line_for(notes.config, "server") != 0)
-    lines.add(pitfall("no server value: line " + std::to_string(line_for(notes.config, "server")) +
-                      " was not taken (see above), so the URL is only the status path"));
-  else if (server.empty())
-    lines.add(pitfall("no server line: the URL is only the status path"));
-  else if (value.scheme.empty())
-    lines.add(pitfall("the server value has no scheme: libcurl takes it for http://; write http:// or https://"));
-  else if (!equal_ignoring_case(value.scheme, "http") && !equal_ignoring_case(value.scheme, "https"))
-    lines.add(pitfall("the server value's scheme is " + lines.written(value.scheme) + ", not http or https"));
-  if (value.has_credentials)
-    lines.add(pitfall("the server URL holds credentials (user:password@): orvek does not use them and always sends "
-                      "the username and password lines: move them there"));
-  if (value.ends_in_slash)
-    lines.add(pitfall("the server value ends in '/': the path then holds \"//\", which some servers refuse: drop it"));
-  if (value.has_query)
-    lines.add(pitfall("the server value holds a query ('?'): the status path then lands inside it: remove it"));
-  if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
-      settings.password.find('\r') != string::npos || carries_carriage_return(settings))
-    lines.add(pitfall("a value ends in a carriage return: the file has Windows line ends; convert it with "
-                      "sed -i 's/\\r$//'"));
-  if (!settings.digest && settings.username.find(':') != string::npos)
-    lines.add(pitfall("the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
-                      "against Basic the server sees the user " +
-                      (lines.user_hidden ? string("name's part before it")
-                                         : lines.written(settings.username.substr(0, settings.username.find(':')))) +
-                      "; set " + switch_on("digest") + " if the server offers Digest"));
+  explain_pitfalls(settings, notes.config, lines);
 }
 
 void explain_refusal(const Program& program, const FetchResult& fetched, Lines& lines) {
@@ -264,9 +272,8 @@ UnreadCount list_unread(const Answer& answer, Lines& lines) {
   return unread;
 }
 
-// What the report holds, and whether the newcgi setting fits the page.
-void explain_report(const Program& program, const Answer& answer, const Report& report, const SetUpNotes& notes,
-                    Lines& lines) {
+// What the report holds.
+void explain_report(const Report& report, Lines& lines) {
   long down = 0, unreachable = 0, hosts = 0, warning = 0, critical = 0, unknown = 0;
   for (const ReportItem& item : report.items) {
     switch (item.kind) {
@@ -290,7 +297,22 @@ void explain_report(const Program& program, const Answer& answer, const Report& 
                 counted(report.excluded_services, "service problem", "service problems"));
   lines.add("lines that yield no name (\"No match!\")", std::to_string(report.unmatched));
   lines.add("service problems shown without a name", std::to_string(report.unread_services));
+}
 
+// How to make newcgi true. A newcgi line that is there but was not taken as
+// "newcgi true" is named, never asked for again.
+string newcgi_mending(const LineNotes& config_notes) {
+  const std::size_t line = line_for(config_notes, "newcgi");
+  if (line == 0) return "add the line \"" + switch_on("newcgi") + "\"";
+  bool noted = false;
+  for (const LineNote& note : config_notes.notes) noted = noted || note.line == line;
+  return "line " + std::to_string(line) + " must read \"" + switch_on("newcgi") + "\"" +
+         (noted ? string(" and be taken (see above)") : string());
+}
+
+// Where names went unread: whether the newcgi setting fits the page, or
+// where the names the page holds stand.
+void explain_names(const Program& program, const Answer& answer, const LineNotes& config_notes, Lines& lines) {
   long service_lines = 0, read_now = 0, read_other = 0, hosts_unread = 0;
   const std::vector<LineNames> other = read_names(answer.lines, !program.settings.newcgi);
   for (std::size_t i = 0; i < answer.lines.size(); ++i) {
@@ -300,20 +322,12 @@ void explain_report(const Program& program, const Answer& answer, const Report& 
     read_now += answer.names[i].service_read && !answer.names[i].service.empty();
     read_other += other[i].service_read && !other[i].service.empty();
   }
-  // A newcgi line that is there but was not taken as "newcgi true" is named,
-  // never asked for again.
-  const std::size_t newcgi_line = line_for(notes.config, "newcgi");
-  bool noted = false;
-  for (const LineNote& note : notes.config.notes) noted = noted || note.line == newcgi_line;
-  const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) + " must read \"" +
-                                                   switch_on("newcgi") + "\"" +
-                                                   (noted ? string(" and be taken (see above)") : string())
-                                             : "add the line \"" + switch_on("newcgi") + "\"";
   // The newcgi hint only where the other setting reads more.
   if (read_other > read_now)
     lines.add("hint", string(program.settings.newcgi ? "the service names stand in table cells, not postfield "
                                                        "elements: remove the newcgi line"
-                                                     : "the service names stand in postfield elements: " + add_newcgi) +
+                                                     : "the service names stand in postfield elements: " +
+                                                           newcgi_mending(config_notes)) +
                           " (then " + std::to_string(read_other) + " of " +
                           counted(service_lines, "service line", "service lines") + " can be read, now " +
                           std::to_string(read_now) + ")");
@@ -591,7 +605,10 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   const ShownCertificate certificate = explain_answer(program, fetched, second_look, route, lines);
   const UnreadCount unread = fetched.ok() ? explain_page(program, record.answer, lines) : UnreadCount{};
   explain_page_text(program, record, lines);
-  if (drawn) explain_report(program, record.answer, report, notes, lines);
+  if (drawn) {
+    explain_report(report, lines);
+    explain_names(program, record.answer, notes.config, lines);
+  }
   const DataAgeExplained age = explain_age_and_warnings(program, config_file, record, certificate, lines);
 
   const Verdict verdict = judge(record, unread, age, route, lines);
