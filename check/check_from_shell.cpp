@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "check/check_line.h"
 #include "check/check_trust.h"
 #include "check/data_age_check.h"
 #include "check/interval_words.h"
@@ -58,9 +59,10 @@ struct Lines {
   bool noted = false;  // a line not taken, or a pitfall: the wall works, but not quite as written
   string first_note;
 
-  void add(string_view key, string_view value) {
-    text.append(key).append(": ").append(value).push_back('\n');
-    if (key == "pitfall") note(value);
+  void add(string_view key, string_view value) { text.append(key).append(": ").append(value).push_back('\n'); }
+  void add(const CheckLine& line) {
+    add(line.key, line.value);
+    if (line.notes) note(line.value);
   }
   void note(string_view what) {
     if (!noted) first_note = what;
@@ -76,7 +78,7 @@ struct Lines {
     if (!notes.notes.empty()) note("line " + std::to_string(notes.notes.front().line) + " " + written(notes.notes.front().why));
   }
   void add(const std::vector<CheckLine>& more) {
-    for (const CheckLine& line : more) add(line.key, line.value);
+    for (const CheckLine& line : more) add(line);
   }
 };
 
@@ -94,6 +96,41 @@ bool offers(const FetchResult& fetched, string_view scheme) {
   return false;
 }
 
+// What is read as written, yet does not do what it seems to: the server
+// value, a carriage return, a user name Basic cannot carry.
+void explain_pitfalls(const Settings& settings, const LineNotes& config_notes, Lines& lines) {
+  const string_view server = server_text(settings);
+  const ServerValue value = read_server_value(server);
+  if (server.empty() && line_for(config_notes, "server") != 0)
+    lines.add(pitfall("no server value: line " + std::to_string(line_for(config_notes, "server")) +
+                      " was not taken (see above), so the URL is only the status path"));
+  else if (server.empty())
+    lines.add(pitfall("no server line: the URL is only the status path"));
+  else if (value.scheme.empty())
+    lines.add(pitfall("the server value has no scheme: libcurl takes it for http://; write http:// or https://"));
+  else if (!equal_ignoring_case(value.scheme, "http") && !equal_ignoring_case(value.scheme, "https"))
+    lines.add(pitfall("the server value's scheme is " + lines.written(value.scheme) + ", not http or https"));
+  if (value.has_credentials)
+    lines.add(pitfall("the server URL holds credentials (user:password@): orvek does not use them and always sends "
+                      "the username and password lines: move them there"));
+  if (value.ends_in_slash)
+    lines.add(pitfall("the server value ends in '/': the path then holds \"//\", which some servers refuse: drop it"));
+  if (value.has_query)
+    lines.add(pitfall("the server value holds a query ('?'): the status path then lands inside it: remove it"));
+  if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
+      settings.password.find('\r') != string::npos || carries_carriage_return(settings))
+    lines.add(pitfall("a value ends in a carriage return: the file has Windows line ends; convert it with "
+                      "sed -i 's/\\r$//'"));
+  if (!settings.digest && settings.username.find(':') != string::npos)
+    lines.add(pitfall("the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
+                      "against Basic the server sees the user " +
+                      (lines.user_hidden ? string("name's part before it")
+                                         : lines.written(settings.username.substr(0, settings.username.find(':')))) +
+                      "; set " + switch_on("digest") + " if the server offers Digest"));
+}
+
+// The set-up as orvek took it: the files, the interval, the URL, the user,
+// how the server is asked and trusted, then what in it is a trap.
 void explain_settings(const Program& program, string_view config_file, const Credentials& credentials,
                       const SetUpNotes& notes, Lines& lines) {
   const Settings& settings = program.settings;
@@ -123,36 +160,8 @@ void explain_settings(const Program& program, string_view config_file, const Cre
                                                         : "table cells (" + newcgi_off + ")") +
                                            "; table rows by their cells either way");
 
-  const string_view server = server_text(settings);
-  const ServerValue value = read_server_value(server);
   lines.add(trust_setting_lines(settings, credentials));
-  if (server.empty() && line_for(notes.config, "server") != 0)
-    lines.add("pitfall", "no server value: line " + std::to_string(line_for(notes.config, "server")) +
-                             " was not taken (see above), so the URL is only the status path");
-  else if (server.empty())
-    lines.add("pitfall", "no server line: the URL is only the status path");
-  else if (value.scheme.empty())
-    lines.add("pitfall", "the server value has no scheme: libcurl takes it for http://; write http:// or https://");
-  else if (!equal_ignoring_case(value.scheme, "http") && !equal_ignoring_case(value.scheme, "https"))
-    lines.add("pitfall", "the server value's scheme is " + lines.written(value.scheme) + ", not http or https");
-  if (value.has_credentials)
-    lines.add("pitfall",
-              "the server URL holds credentials (user:password@): orvek does not use them and always sends the "
-              "username and password lines: move them there");
-  if (value.ends_in_slash)
-    lines.add("pitfall", "the server value ends in '/': the path then holds \"//\", which some servers refuse: drop it");
-  if (value.has_query)
-    lines.add("pitfall", "the server value holds a query ('?'): the status path then lands inside it: remove it");
-  if (settings.status_url.find('\r') != string::npos || settings.username.find('\r') != string::npos ||
-      settings.password.find('\r') != string::npos || carries_carriage_return(settings))
-    lines.add("pitfall", "a value ends in a carriage return: the file has Windows line ends; convert it with "
-                         "sed -i 's/\\r$//'");
-  if (!settings.digest && settings.username.find(':') != string::npos)
-    lines.add("pitfall", "the user name holds ':', which Basic cannot carry (its user-id ends at the first ':'): "
-                         "against Basic the server sees the user " +
-                             (lines.user_hidden ? string("name's part before it")
-                                                : lines.written(settings.username.substr(0, settings.username.find(':')))) +
-                             "; set " + switch_on("digest") + " if the server offers Digest");
+  explain_pitfalls(settings, notes.config, lines);
 }
 
 void explain_refusal(const Program& program, const FetchResult& fetched, Lines& lines) {
@@ -175,6 +184,21 @@ void explain_refusal(const Program& program, const FetchResult& fetched, Lines& 
   } else if (fetched.status == 404) {
     lines.add("hint", "no status CGI at this path: check the path in the server line");
   }
+}
+
+// What exposes the password or the all-clear. Opt-in (-W): a site that wants
+// exposure checked gets each warning as a note, and an unverified
+// certificate among them.
+void explain_exposure(const Program& program, string_view config_file, const ShownCertificate& certificate,
+                      Lines& lines) {
+  const Settings& settings = program.settings;
+  const bool as_notes = program.options.warnings_count;
+  std::vector<CheckLine> warnings = exposure_warnings(settings, config_file, certificate);
+  if (as_notes && uses_https(settings) && !settings.verify && settings.cafile.empty() && settings.pin.empty())
+    warnings.push_back({"warning", "the server's certificate is not verified: anyone on the way to the server can "
+                                   "answer in its name; add " + switch_on("verify") + ", a cafile or a pin line"});
+  for (CheckLine& warning : warnings) warning.notes = as_notes;
+  lines.add(warnings);
 }
 
 // The problems as read, before exclusions, one a line: what the page says,
@@ -237,9 +261,8 @@ UnreadCount list_unread(const Answer& answer, Lines& lines) {
   return unread;
 }
 
-// What the report holds, and whether the newcgi setting fits the page.
-void explain_report(const Program& program, const Answer& answer, const Report& report, const SetUpNotes& notes,
-                    Lines& lines) {
+// What the report holds.
+void explain_report(const Report& report, Lines& lines) {
   long down = 0, unreachable = 0, hosts = 0, warning = 0, critical = 0, unknown = 0;
   for (const ReportItem& item : report.items) {
     switch (item.kind) {
@@ -263,7 +286,22 @@ void explain_report(const Program& program, const Answer& answer, const Report& 
                 counted(report.excluded_services, "service problem", "service problems"));
   lines.add("lines that yield no name (\"No match!\")", std::to_string(report.unmatched));
   lines.add("service problems shown without a name", std::to_string(report.unread_services));
+}
 
+// How to make newcgi true. A newcgi line that is there but was not taken as
+// "newcgi true" is named, never asked for again.
+string newcgi_mending(const LineNotes& config_notes) {
+  const std::size_t line = line_for(config_notes, "newcgi");
+  if (line == 0) return "add the line \"" + switch_on("newcgi") + "\"";
+  bool noted = false;
+  for (const LineNote& note : config_notes.notes) noted = noted || note.line == line;
+  return "line " + std::to_string(line) + " must read \"" + switch_on("newcgi") + "\"" +
+         (noted ? string(" and be taken (see above)") : string());
+}
+
+// Where names went unread: whether the newcgi setting fits the page, or
+// where the names the page holds stand.
+void explain_names(const Program& program, const Answer& answer, const LineNotes& config_notes, Lines& lines) {
   long service_lines = 0, read_now = 0, read_other = 0, hosts_unread = 0;
   const std::vector<LineNames> other = read_names(answer.lines, !program.settings.newcgi);
   for (std::size_t i = 0; i < answer.lines.size(); ++i) {
@@ -273,20 +311,12 @@ void explain_report(const Program& program, const Answer& answer, const Report& 
     read_now += answer.names[i].service_read && !answer.names[i].service.empty();
     read_other += other[i].service_read && !other[i].service.empty();
   }
-  // A newcgi line that is there but was not taken as "newcgi true" is named,
-  // never asked for again.
-  const std::size_t newcgi_line = line_for(notes.config, "newcgi");
-  bool noted = false;
-  for (const LineNote& note : notes.config.notes) noted = noted || note.line == newcgi_line;
-  const string add_newcgi = newcgi_line != 0 ? "line " + std::to_string(newcgi_line) + " must read \"" +
-                                                   switch_on("newcgi") + "\"" +
-                                                   (noted ? string(" and be taken (see above)") : string())
-                                             : "add the line \"" + switch_on("newcgi") + "\"";
   // The newcgi hint only where the other setting reads more.
   if (read_other > read_now)
     lines.add("hint", string(program.settings.newcgi ? "the service names stand in table cells, not postfield "
                                                        "elements: remove the newcgi line"
-                                                     : "the service names stand in postfield elements: " + add_newcgi) +
+                                                     : "the service names stand in postfield elements: " +
+                                                           newcgi_mending(config_notes)) +
                           " (then " + std::to_string(read_other) + " of " +
                           counted(service_lines, "service line", "service lines") + " can be read, now " +
                           std::to_string(read_now) + ")");
@@ -370,27 +400,35 @@ string other_card_words(PageKind kind, string_view server, string_view body) {
                                      : ": the status path must lead to statuswml.cgi?style=uprobs");
 }
 
-}  // namespace
+// Whether the server answered the request at all, if only with a refusal.
+bool answered(const FetchResult& fetched) { return fetched.ok() || fetched.failure == FetchFailure::HTTP_STATUS; }
 
-CheckReport explain_refresh(const Program& program, string_view config_file, const RefreshRecord& record,
-                            const CertificateLook* second_look, const SetUpNotes& notes, const RouteLook& route) {
-  const FetchResult& fetched = record.transfer;
-  const Answer& answer = record.answer;
-  const Report& report = record.outcome.report;
+// Whether the monitor draws the page as its report, before the data age
+// has its say.
+bool draws_list(const RefreshRecord& record) {
+  return record.transfer.ok() && record.answer.verdict == PageVerdict::STATUS_PAGE;
+}
+
+// The report, empty, with what it must hide: the password as sent, and the
+// password line's too where a file won over it. A user name that holds
+// either, in any form hidden, would give it away: it is not shown, and no
+// reason is given, which would.
+Lines lines_for(const Program& program, const RefreshRecord& record) {
   Lines lines;
-  // The password as sent, and the password line's too where a file won
-  // over it. A user name that holds either, in any form hidden, would give
-  // it away: it is not shown, and no reason is given, which would.
   const string& username = program.settings.username;
   lines.mask = password_mask(username, {record.credentials.password, program.settings.password});
   lines.user_hidden = masked(username, lines.mask) != username;
-  explain_settings(program, config_file, record.credentials, notes, lines);
-  lines.add(route_lines(route));
+  return lines;
+}
 
+// The answer: its status, size and time, or why none came; what libcurl and
+// the route add; why the server refused; and its certificate, which is
+// returned for the warnings.
+ShownCertificate explain_answer(const Program& program, const FetchResult& fetched, const CertificateLook* second_look,
+                                const RouteLook& route, Lines& lines) {
   const string took = seconds_text(fetched.seconds);
   const string size = grouped(fetched.body_size) + (fetched.body_size == 1 ? " byte" : " bytes");
-  const bool answered = fetched.ok() || fetched.failure == FetchFailure::HTTP_STATUS;
-  if (answered)
+  if (answered(fetched))
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", " : "no HTTP status, ") + size + " in " + took);
   else
     lines.add("answer", (fetched.status ? status_text(fetched.status) + ", but " : "none: ") +
@@ -401,63 +439,73 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   if (fetched.failure == FetchFailure::HTTP_STATUS) explain_refusal(program, fetched, lines);
   const ShownCertificate certificate = shown_certificate(program.settings, fetched, second_look);
   if (certificate.asked) lines.add(certificate_lines(program.settings, fetched, certificate, lines.mask));
+  return certificate;
+}
 
-  UnreadCount unread;
-  if (fetched.ok()) {
-    const PageKind kind = answer.kind.value_or(PageKind::OTHER);
-    lines.add("kind of page", lines.outside(kind_words(kind, received_body(program.body))));
-    switch (answer.verdict) {
-      case PageVerdict::STATUS_PAGE: lines.add("page", "the server's list of problems"); break;
-      case PageVerdict::NO_CARD:
-        lines.add("page", "no list of problems: no problem line, and no complete status document (the WML card with its "
-                          "\"Host Problems:\" and \"Svc Problems:\" tables outside comments, or the HTML "
-                          "rendition's two tables and its end)");
-        break;
-      case PageVerdict::ZERO_BYTE:
-        lines.add("page", "no status page: a zero byte at offset " +
-                              std::to_string(received_body(program.body).find('\0')) +
-                              " (counted from 0) of the body");
-        break;
-      case PageVerdict::OTHER_CARD:
-        lines.add("page", lines.outside(other_card_words(
-                              kind,
-                              server_text(program.settings),
-                              received_body(program.body))));
-        break;
-      case PageVerdict::NOT_WHOLE:
-        lines.add("page", "not read whole: nothing to show, yet " +
-                              (answer.unread_status_cell
-                                   ? string("a table cell outside the rows holds a status token that gave no problem")
-                                   : counted(answer.unmatched, "problem yields", "problems yield") +
-                                         " no host name") +
-                              ": a calm screen would say more than the page");
-        break;
-      case PageVerdict::CUT_SHORT: lines.add("page", "cut short: a WML document without its </wml>"); break;
-      case PageVerdict::NO_NAMES:
-        lines.add("page", "no list of problems: " +
-                              counted(static_cast<long>(answer.lines.size()), "line carries", "lines carry") +
-                              " a status token, but not one of them yields a host or service name");
-        break;
-    }
-    list_problems(answer, lines);
-    unread = list_unread(answer, lines);
+// What the reading made of a page that arrived, as the "page" line says it.
+string page_words(const Program& program, const Answer& answer, const Lines& lines) {
+  const string_view body = received_body(program.body);
+  switch (answer.verdict) {
+    case PageVerdict::STATUS_PAGE: return "the server's list of problems";
+    case PageVerdict::NO_CARD:
+      return "no list of problems: no problem line, and no complete status document (the WML card with its "
+             "\"Host Problems:\" and \"Svc Problems:\" tables outside comments, or the HTML rendition's two tables "
+             "and its end)";
+    case PageVerdict::ZERO_BYTE:
+      return "no status page: a zero byte at offset " + std::to_string(body.find('\0')) +
+             " (counted from 0) of the body";
+    case PageVerdict::OTHER_CARD:
+      return lines.outside(
+          other_card_words(answer.kind.value_or(PageKind::OTHER), server_text(program.settings), body));
+    case PageVerdict::NOT_WHOLE:
+      return "not read whole: nothing to show, yet " +
+             (answer.unread_status_cell
+                  ? string("a table cell outside the rows holds a status token that gave no problem")
+                  : counted(answer.unmatched, "problem yields", "problems yield") + " no host name") +
+             ": a calm screen would say more than the page";
+    case PageVerdict::CUT_SHORT: return "cut short: a WML document without its </wml>";
+    case PageVerdict::NO_NAMES:
+      return "no list of problems: " + counted(static_cast<long>(answer.lines.size()), "line carries", "lines carry") +
+             " a status token, but not one of them yields a host or service name";
   }
-  // The text of a login or redirect answer says nothing the lines above do not.
+  return {};
+}
+
+// The page that arrived: its kind, what the reading made of it, the
+// problems as read and what went unread.
+UnreadCount explain_page(const Program& program, const Answer& answer, Lines& lines) {
+  const PageKind kind = answer.kind.value_or(PageKind::OTHER);
+  lines.add("kind of page", lines.outside(kind_words(kind, received_body(program.body))));
+  lines.add("page", page_words(program, answer, lines));
+  list_problems(answer, lines);
+  return list_unread(answer, lines);
+}
+
+// The page's own words where it is no list. The text of a login or
+// redirect answer says nothing the lines above do not.
+void explain_page_text(const Program& program, const RefreshRecord& record, Lines& lines) {
+  const FetchResult& fetched = record.transfer;
   const bool says_more = fetched.status != 401 && fetched.status != 407 && !(fetched.status >= 300 && fetched.status <= 399);
-  if (answered && says_more && (!fetched.ok() || answer.verdict != PageVerdict::STATUS_PAGE)) {
-    const string excerpt = page_excerpt(received_body(program.body), lines.mask);
-    lines.add("page text", !excerpt.empty()        ? "\"" + excerpt + "\""
-                           : fetched.body_size == 0 ? "none (an empty body)"
-                                                    : "none (markup only)");
-  }
+  if (!answered(fetched) || !says_more || draws_list(record)) return;
+  const string excerpt = page_excerpt(received_body(program.body), lines.mask);
+  lines.add("page text", !excerpt.empty()        ? "\"" + excerpt + "\""
+                         : fetched.body_size == 0 ? "none (an empty body)"
+                                                  : "none (markup only)");
+}
 
-  const bool drawn = fetched.ok() && answer.verdict == PageVerdict::STATUS_PAGE;
-  if (drawn) explain_report(program, answer, report, notes, lines);
+// What the JSON status CGI answered (the data age, the hosts this user may
+// see, a certificate that failed there), then the exposure warnings, and
+// what the count of those hosts, unread, leaves to the list.
+DataAgeExplained explain_age_and_warnings(const Program& program, string_view config_file,
+                                          const RefreshRecord& record, const ShownCertificate& certificate,
+                                          Lines& lines) {
+  const bool drawn = draws_list(record);
   const DataAgeExplained age =
       explain_data_age(program.settings, record.data_age ? &*record.data_age : nullptr, drawn, lines.user_hidden);
   // The data age URL and the keys are the user's; the rest is the server's answer.
-  for (const auto& [key, value] : age.lines)
-    lines.add(lines.written(key), key == "data age URL" ? lines.written(value) : lines.outside(value));
+  for (const CheckLine& line : age.lines)
+    lines.add({lines.written(line.key),
+               line.key == "data age URL" ? lines.written(line.value) : lines.outside(line.value), line.notes});
   if (record.data_age) {
     const std::vector<CheckLine> impostor = json_certificate_lines(program.settings, record.data_age->fetched, lines.mask);
     lines.add(impostor);
@@ -465,71 +513,99 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     if (!impostor.empty())
       lines.note("the JSON status CGI's connection failed its certificate check: someone else may be answering");
   }
-  const std::vector<CheckLine> warnings = exposure_warnings(program.settings, config_file, certificate);
-  lines.add(warnings);
-  // Opt-in: a site that wants exposure checked gets it as a warning status.
-  if (program.options.warnings_count) {
-    for (const CheckLine& line : warnings)
-      if (line.key == "warning") lines.note(line.value);
-    const Settings& settings = program.settings;
-    if (uses_https(settings) && !settings.verify && settings.cafile.empty() && settings.pin.empty()) {
-      const string unverified = "the server's certificate is not verified: anyone on the way to the server can "
-                                "answer in its name; add " + switch_on("verify") + ", a cafile or a pin line";
-      lines.add("warning", unverified);
-      lines.note(unverified);
-    }
-  }
+  explain_exposure(program, config_file, certificate, lines);
   if (drawn && program.settings.max_age && !age.hosts_unread.empty()) {
     lines.add("hint", "with a maxage line a user who may see no host gets the banner; here the count could not be "
                       "read, so the wall shows its list");
     lines.note(lines.outside(age.hosts_unread));
   }
+  return age;
+}
 
-  CheckReport result;
-  string verdict;
+// What the check concludes: its exit status, the words of its verdict line,
+// and the summary of its first line.
+struct Verdict {
+  int status = CHECK_UNFINISHED;
+  string words;
   string summary;
-  if (fetched.failure == FetchFailure::NO_HANDLE) {
-    result.status = CHECK_UNFINISHED;
-    verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
-    summary = "the check could not finish: libcurl could not start a transfer";
-  } else if (!record.outcome.banner && unread.all() > 0) {
+};
+
+// The words for a banner shown in place of the report; by default the
+// banner of a wall that has no list to show.
+string banner_sentence(string_view banner = NO_CONNECTION_TEXT) {
+  return "the monitor would show the banner \"" + string(banner) + "\"";
+}
+
+// The verdict where the monitor draws the page: whole or not, meaning
+// something or not, with or without a note.
+Verdict drawn_verdict(const Report& report, const UnreadCount& unread, const DataAgeExplained& age,
+                      const Lines& lines) {
+  if (unread.all() > 0) {
     // Drawn, but not whole: the wall shows the count, and red where a DOWN
     // or UNREACHABLE host may be among what it could not read.
-    result.status = unread.host ? PLUGIN_CRITICAL : CHECK_NOTED;
     const string what = std::to_string(unread.all()) + " unread";
-    verdict = string(unread.host ? "CRITICAL" : "WARNING") + ": the monitor would draw what it read, with \" " +
-              what + " \" at the end of its last row" +
-              (report.alarm ? ", on a red screen" : "");
-    summary = what + ": the monitor draws what it read, and not all of the list" +
-              (unread.host ? " (a DOWN or UNREACHABLE host among it)" : "");
-  } else if (!record.outcome.banner && !age.meaningless.empty()) {
-    result.status = CHECK_NOTED;
-    verdict = "WARNING: " + lines.outside(age.meaningless);
-    summary = "the monitor draws the report, but the server shows this user no hosts";
-  } else if (!record.outcome.banner) {
-    result.status = lines.noted ? CHECK_NOTED : CHECK_OK;
-    // The verdict's first word is the first line's.
-    verdict = string(lines.noted ? "WARNING: " : "OK: ") + "the monitor would draw this page as its report" +
-              (report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
-               : report.items.empty() ? ", an empty black screen (all clear)"
-                                      : "") +
-              (lines.noted ? ", but " + lines.first_note : string());
-    summary = lines.noted ? "the monitor draws the report, but " + lines.first_note
-                          : "the monitor would draw this page as its report";
-  } else if (drawn && age.banner) {
-    result.status = CHECK_BANNER;
-    verdict = "FAIL: the monitor would show the banner \"" + *age.banner + "\": " + lines.outside(age.why);
-    summary = "the monitor would show the banner \"" + *age.banner + "\"";
-  } else {
-    result.status = CHECK_BANNER;
-    verdict = "FAIL: the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\"";
-    summary = "the monitor would show the banner \"" + string(NO_CONNECTION_TEXT) + "\": " +
-              (answered ? fetched.ok() ? string("the page is no list of problems") : status_text(fetched.status)
-                        : lines.written(failure_on_route(fetched, route)));
+    return {unread.host ? PLUGIN_CRITICAL : CHECK_NOTED,
+            string(unread.host ? "CRITICAL" : "WARNING") + ": the monitor would draw what it read, with \" " + what +
+                " \" at the end of its last row" + (report.alarm ? ", on a red screen" : ""),
+            what + ": the monitor draws what it read, and not all of the list" +
+                (unread.host ? " (a DOWN or UNREACHABLE host among it)" : "")};
   }
-  lines.add("verdict", verdict);
-  result.text = plugin_line(result.status, summary) + lines.text;
-  if (result.status != CHECK_UNFINISHED) result.perfdata = performance_data(fetched, drawn ? &report : nullptr);
+  if (!age.meaningless.empty())
+    return {CHECK_NOTED, "WARNING: " + lines.outside(age.meaningless),
+            "the monitor draws the report, but the server shows this user no hosts"};
+  const string draws = "the monitor would draw this page as its report";
+  const string screen = report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
+                        : report.items.empty() ? ", an empty black screen (all clear)"
+                                               : "";
+  // The verdict's first word is the first line's.
+  if (!lines.noted) return {CHECK_OK, "OK: " + draws + screen, draws};
+  return {CHECK_NOTED, "WARNING: " + draws + screen + ", but " + lines.first_note,
+          "the monitor draws the report, but " + lines.first_note};
+}
+
+// The verdict on what was found: the report drawn, a banner in its place,
+// or no transfer at all.
+Verdict judge(const RefreshRecord& record, const UnreadCount& unread, const DataAgeExplained& age,
+              const RouteLook& route, const Lines& lines) {
+  const FetchResult& fetched = record.transfer;
+  if (fetched.failure == FetchFailure::NO_HANDLE)
+    return {CHECK_UNFINISHED, "FAIL: " + banner_sentence(),
+            "the check could not finish: libcurl could not start a transfer"};
+  if (!record.outcome.banner) return drawn_verdict(record.outcome.report, unread, age, lines);
+  if (draws_list(record) && age.banner)
+    return {CHECK_BANNER, "FAIL: " + banner_sentence(*age.banner) + ": " + lines.outside(age.why),
+            banner_sentence(*age.banner)};
+  const string why = answered(fetched) ? fetched.ok() ? string("the page is no list of problems")
+                                                      : status_text(fetched.status)
+                                       : lines.written(failure_on_route(fetched, route));
+  return {CHECK_BANNER, "FAIL: " + banner_sentence(), banner_sentence() + ": " + why};
+}
+
+}  // namespace
+
+CheckReport explain_refresh(const Program& program, string_view config_file, const RefreshRecord& record,
+                            const CertificateLook* second_look, const SetUpNotes& notes, const RouteLook& route) {
+  const FetchResult& fetched = record.transfer;
+  const Report& report = record.outcome.report;
+  const bool drawn = draws_list(record);
+  Lines lines = lines_for(program, record);
+  explain_settings(program, config_file, record.credentials, notes, lines);
+  lines.add(route_lines(route));
+  const ShownCertificate certificate = explain_answer(program, fetched, second_look, route, lines);
+  const UnreadCount unread = fetched.ok() ? explain_page(program, record.answer, lines) : UnreadCount{};
+  explain_page_text(program, record, lines);
+  if (drawn) {
+    explain_report(report, lines);
+    explain_names(program, record.answer, notes.config, lines);
+  }
+  const DataAgeExplained age = explain_age_and_warnings(program, config_file, record, certificate, lines);
+
+  const Verdict verdict = judge(record, unread, age, route, lines);
+  lines.add("verdict", verdict.words);
+  CheckReport result;
+  result.status = verdict.status;
+  result.text = plugin_line(verdict.status, verdict.summary) + lines.text;
+  if (verdict.status != CHECK_UNFINISHED) result.perfdata = performance_data(fetched, drawn ? &report : nullptr);
   return result;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "check/check_trust.h"
+#include "check/check_line.h"
 #include "fetch/proxy_route.h"
 
 struct Deadline;

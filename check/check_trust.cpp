@@ -158,18 +158,18 @@ std::vector<CheckLine> trust_setting_lines(const Settings& settings, const Crede
     lines.push_back({"certificate", asked ? "checked: " + checks_asked(settings)
                                           : "not verified (its name must still match the host)"});
   } else if (asked) {
-    lines.push_back({"pitfall", "the verify, cafile and pin lines apply to https only, and the server is reached "
-                                "over plain http: nothing is checked"});
+    lines.push_back(pitfall("the verify, cafile and pin lines apply to https only, and the server is reached "
+                            "over plain http: nothing is checked"));
   }
   if (settings.verify && !settings.cafile.empty())
-    lines.push_back({"pitfall", "both " + switch_on("verify") +
-                                    " and a cafile line: the chain is checked against the cafile only"});
+    lines.push_back(pitfall("both " + switch_on("verify") +
+                            " and a cafile line: the chain is checked against the cafile only"));
   if (!settings.cafile.empty()) {
     if (const string reason = why_unreadable(settings.cafile.c_str()); !reason.empty())
-      lines.push_back({"pitfall", "the cafile " + written(settings.cafile) + " cannot be read: " + reason});
+      lines.push_back(pitfall("the cafile " + written(settings.cafile) + " cannot be read: " + reason));
     else if (const string fault = ca_file_fault(settings.cafile); !fault.empty())
-      lines.push_back({"pitfall", "the cafile " + written(settings.cafile) + " " + fault +
-                                      ": it must hold the CA's certificates in PEM (-----BEGIN CERTIFICATE-----)"});
+      lines.push_back(pitfall("the cafile " + written(settings.cafile) + " " + fault +
+                              ": it must hold the CA's certificates in PEM (-----BEGIN CERTIFICATE-----)"));
   }
 
   if (credentials.file) {

@@ -7,17 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "check/check_line.h"
 #include "check/password_mask.h"
 #include "fetch/certificate.h"
 
 struct Credentials;
 struct Settings;
 struct FetchResult;
-
-struct CheckLine {
-  std::string key;
-  std::string value;
-};
 
 // Whether a trust or password-file value ends in a carriage return (a file
 // with Windows line ends).

@@ -49,12 +49,12 @@ void explain_visible_hosts(const Settings& settings, const DataAgeFetch* fetched
                                             : user_hidden              ? string("the user")
                                                                        : settings.username);
   if (!age.hosts) {
-    result.lines.emplace_back(key, "unknown: " + age.hosts_problem);
+    result.lines.push_back({key, "unknown: " + age.hosts_problem});
     if (settings.max_age) result.hosts_unread = "the JSON answer's host count cannot be read: " + age.hosts_problem;
     return;
   }
   const VisibleHosts& hosts = *age.hosts;
-  result.lines.emplace_back(key, std::to_string(hosts.total));
+  result.lines.push_back({key, std::to_string(hosts.total)});
   if (hosts.total == 0) {
     result.meaningless = "the server shows this user no hosts (none up, down, unreachable or pending), so its "
                          "list is always empty and an all-clear would mean nothing: let the user see the hosts "
@@ -70,15 +70,15 @@ void explain_visible_hosts(const Settings& settings, const DataAgeFetch* fetched
 DataAgeExplained explain_data_age(const Settings& settings, const DataAgeFetch* fetched, bool drawn,
                                   bool user_hidden) {
   DataAgeExplained result;
-  auto add = [&result](string key, string value) { result.lines.emplace_back(std::move(key), std::move(value)); };
+  auto add = [&result](string key, string value) { result.lines.push_back({std::move(key), std::move(value)}); };
   explain_visible_hosts(settings, fetched, user_hidden, result);
   // Without a maxage line the check says nothing of the age, as the monitor
   // asks nothing.
   if (!settings.max_age) {
     if (!settings.max_age_value.empty())
-      add("pitfall", "the maxage value \"" + settings.max_age_value +
-                         "\" is no number of seconds (or of minutes or hours, with m or h) up to " +
-                         std::to_string(MAX_AGE_LIMIT) + ": the data age is not checked");
+      result.lines.push_back(pitfall("the maxage value \"" + settings.max_age_value +
+                                     "\" is no number of seconds (or of minutes or hours, with m or h) up to " +
+                                     std::to_string(MAX_AGE_LIMIT) + ": the data age is not checked"));
     return result;
   }
   const string max_age = std::to_string(*settings.max_age) + " s";

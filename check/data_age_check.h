@@ -4,14 +4,15 @@
 // the user may see, whether the report would show, and why not.
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "check/check_line.h"
 
 struct DataAgeFetch;
 struct Settings;
 
 struct DataAgeExplained {
-  std::vector<std::pair<std::string, std::string>> lines;  // key, value; values not yet masked
+  std::vector<CheckLine> lines;  // values not yet masked
   std::optional<std::string> banner;  // the banner shown in place of the report
   std::string why;                    // why that banner
   // Why a drawn report would still mean nothing, where no banner says so
