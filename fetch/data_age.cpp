@@ -177,6 +177,7 @@ DataAgeFetch fetch_data_age(const Settings& settings, const Credentials& credent
                                        {on_json_chunk, &body, &body.refused}, stop, deadline);
   FetchResult& fetched = result.fetched;
   fetched.body_size = body.text.size();
+  fetched.body_bound = DATA_AGE_BODY_LIMIT;
   if (fetched.ok()) result.age = read_data_age(body.text);
   else result.age.problem = failed_fetch_problem(fetched);
   return result;

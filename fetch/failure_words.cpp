@@ -78,9 +78,9 @@ std::string wall_status(const FetchResult& result) {
 }
 std::string check_status(const FetchResult& result) { return status_text(result.status); }
 
-std::string wall_body_over(const FetchResult&) { return "page over " + grouped(RECEIVE_LIMIT) + " bytes"; }
-std::string check_body_over(const FetchResult&) {
-  return "body over " + grouped(RECEIVE_LIMIT) + " bytes, more than orvek takes";
+std::string wall_body_over(const FetchResult& result) { return "page over " + grouped(result.body_bound) + " bytes"; }
+std::string check_body_over(const FetchResult& result) {
+  return "body over " + grouped(result.body_bound) + " bytes, more than orvek takes";
 }
 
 std::string could_not_connect(const FetchResult& result) {

@@ -89,6 +89,7 @@ struct FetchResult {
   // transfer's own bound.
   long connect_bound = CONNECT_TIMEOUT_SECONDS;
   long transfer_bound = TRANSFER_TIMEOUT_SECONDS;
+  std::size_t body_bound = RECEIVE_LIMIT;  // the most its body could hold: the list's, or the JSON answer's
   bool connected = false;  // the connection was made (its TLS handshake included)
   bool ok() const { return failure == FetchFailure::NONE; }
 };

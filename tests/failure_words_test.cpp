@@ -88,3 +88,15 @@ TEST(FailureWords, EveryKindSaidOnTheWallAndInTheShell) {
 }
 
 }  // namespace
+
+// A body over its bound quotes the bound it outgrew: the list's, or the
+// smaller one of the JSON status CGI's answer.
+TEST(FailureWords, ABodyOverItsBoundQuotesThatBound) {
+  FetchResult list = failed(FetchFailure::BODY_TOO_LARGE, CURLE_WRITE_ERROR);
+  EXPECT_EQ(wall_failure_words(list), "page over 3,510,720 bytes");
+  EXPECT_EQ(failure_words(list), "body over 3,510,720 bytes, more than orvek takes");
+  FetchResult json = list;
+  json.body_bound = 1 << 20;
+  EXPECT_EQ(wall_failure_words(json), "page over 1,048,576 bytes");
+  EXPECT_EQ(failure_words(json), "body over 1,048,576 bytes, more than orvek takes");
+}
