@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "app/curses_screen.h"
-#include "app/frame_composition.h"
+#include "layout/frame_composition.h"
 #include "app/wall.h"
 #include "refresh/refresh_record.h"
-#include "common/frame.h"
+#include "layout/frame.h"
 
 namespace {
 

@@ -25,9 +25,9 @@
 
 #include "config/command_line.h"
 #include "app/curses_screen.h"
-#include "app/frame_composition.h"
+#include "layout/frame_composition.h"
 #include "refresh/refresh_record.h"
-#include "common/frame.h"
+#include "layout/frame.h"
 #include "config/exclude_list.h"
 #include "config/text_file.h"
 #include "fetch/status_fetch.h"

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "frame_view.h"
-#include "report/clock_note.h"
-#include "report/hidden_note.h"
-#include "report/banner.h"
-#include "report/screen_writer.h"
+#include "layout/clock_note.h"
+#include "layout/hidden_note.h"
+#include "layout/banner.h"
+#include "layout/report_layout.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "frame_view.h"
-#include "report/hidden_note.h"
-#include "report/screen_writer.h"
+#include "layout/hidden_note.h"
+#include "layout/report_layout.h"
 
 namespace {
 

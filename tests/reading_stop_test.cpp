@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "config/command_line.h"
-#include "app/frame_composition.h"
+#include "layout/frame_composition.h"
 #include "refresh/refresh_record.h"
-#include "common/frame.h"
+#include "layout/frame.h"
 #include "common/match_automaton.h"
 #include "config/exclude_list.h"
 #include "fetch/status_fetch.h"

@@ -9,7 +9,7 @@
 #include <array>
 #include <string_view>
 
-#include "common/frame.h"
+#include "layout/frame.h"
 
 // Room for the note's text with any count. The frame's label points into it,
 // so it must outlive the painting of the frame.

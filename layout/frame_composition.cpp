@@ -1,10 +1,10 @@
-#include "app/frame_composition.h"
+#include "layout/frame_composition.h"
 
 #include "config/command_line.h"
+#include "layout/banner.h"
+#include "layout/frame.h"
+#include "layout/report_layout.h"
 #include "refresh/refresh_record.h"
-#include "common/frame.h"
-#include "report/banner.h"
-#include "report/screen_writer.h"
 
 namespace {
 

@@ -3,8 +3,6 @@
 
 struct Frame;
 
-inline constexpr std::string_view NO_CONNECTION_TEXT = " No connection to server! ";
-
 // Lays the no-connection banner into frame: white on red, centred. On a
 // screen narrower than the text its column is negative and, as curses
 // would, the frame refuses it.

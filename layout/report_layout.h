@@ -5,7 +5,7 @@
 // the write position.
 #include <string_view>
 
-#include "common/frame.h"
+#include "layout/frame.h"
 #include "report/report.h"
 
 inline constexpr int REPORT_COLUMN_WIDTH = 50;

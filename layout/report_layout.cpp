@@ -1,4 +1,4 @@
-#include "report/screen_writer.h"
+#include "layout/report_layout.h"
 
 namespace {
 

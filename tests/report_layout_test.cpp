@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "frame_view.h"
-#include "report/screen_writer.h"
+#include "layout/report_layout.h"
 
 namespace {
 

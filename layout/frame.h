@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/colour_roles.h"
+#include "layout/colour_roles.h"
 
 enum class LabelForm : unsigned char {
   PADDED,        // " text ": host and status labels

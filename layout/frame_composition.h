@@ -6,8 +6,8 @@
 // the frame the wall shows.
 #include <string>
 
-#include "report/clock_note.h"
-#include "report/hidden_note.h"
+#include "layout/clock_note.h"
+#include "layout/hidden_note.h"
 
 struct Frame;
 struct Options;

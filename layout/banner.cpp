@@ -1,8 +1,9 @@
-#include "report/banner.h"
+#include "layout/banner.h"
 
 #include <algorithm>
 
-#include "common/frame.h"
+#include "layout/frame.h"
+#include "refresh/refresh_record.h"
 
 void show_no_connection(Frame& frame) { show_banner(frame, NO_CONNECTION_TEXT); }
 

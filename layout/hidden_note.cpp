@@ -1,4 +1,4 @@
-#include "report/hidden_note.h"
+#include "layout/hidden_note.h"
 
 #include <algorithm>
 #include <charconv>
