@@ -4,7 +4,6 @@
 // cell by cell without one.
 #include <limits>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,16 +49,6 @@ inline bool counted_when_hidden(ColourRole role) {
          role == UNKNOWN_ROLE;
 }
 
-// The write position of the report.
-struct ReportCursor {
-  int row = 0;
-  int column = 0;              // left edge of the current report column: 0, 50, 100, ...
-  bool in_status_run = false;  // the previous label was a status label
-  // The green host label above the status labels now being written, so
-  // that a run going on in the next column starts there under it again.
-  std::optional<std::string_view> run_host;
-};
-
 struct Frame {
   Frame(int screen_rows, int screen_columns) : rows(screen_rows), columns(screen_columns) {}
   int rows;
@@ -69,12 +58,6 @@ struct Frame {
   // Text the labels may point into besides the page: names decoded from
   // character references, kept as long as the frame.
   std::shared_ptr<const std::string> kept_text;
-  // Where the next label of the report goes; a new frame starts at the top left.
-  ReportCursor report_cursor;
-  // Where the service name of the last status label goes; negative when that
-  // label could not be placed, so its name is not drawn either.
-  int service_row = -1;
-  int service_column = -1;
   // DOWN, UNREACHABLE and status labels of which not one character of text
   // shows: they start beyond the right edge, or so close to it that only
   // their leading space fits (or, once the last row's notes are laid, under

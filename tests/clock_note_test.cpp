@@ -111,7 +111,8 @@ TEST(ClockNote, InTheBackgroundsColoursOnEveryScreen) {
   Frame report(24, 80);
   static const std::string HOST = "u0";
   report.background = ALARM_ROLE;
-  put_unreachable_host(report, HOST);
+  ReportWriter writer{&report};
+  put_unreachable_host(writer, HOST);
   Frame calm(24, 80);
   Frame banner(1, 30);
   show_no_connection(banner);
