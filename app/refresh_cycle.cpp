@@ -19,9 +19,7 @@ constexpr int TERMINAL_FD = STDOUT_FILENO;
 // Lays out what is shown for the terminal's current size and shows it.
 void show(const Outcome& shown, const Options& options) {
   Frame frame(LINES, COLS);
-  // The notes' labels point here until the painting.
-  NoteTexts texts;
-  compose_frame(shown, options, frame, texts);
+  compose_frame(shown, options, frame);
   paint_frame(frame);
   wrefresh(stdscr);
 }

@@ -177,8 +177,7 @@ int main(int argc, char* argv[]) {
     // standard output, not the report.
     RefreshRecord record = read_refresh({}, {}, buffer, excludes, options.newcgi);
     record.outcome.fetched_at = std::time(nullptr);
-    NoteTexts texts;
-    compose_frame(record.outcome, wall, frame, texts);
+    compose_frame(record.outcome, wall, frame);
     paint_frame(frame);
     wrefresh(stdscr);
     const auto end = std::chrono::steady_clock::now();

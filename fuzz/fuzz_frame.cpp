@@ -258,8 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wall.show_hidden = show_hidden;
   wall.show_clock = body.size() % 2;
   Frame frame(screen.rows, screen.columns);
-  NoteTexts texts;
-  compose_frame(shown, wall, frame, texts);
+  compose_frame(shown, wall, frame);
   const int unmatched = shown.report.unmatched;
   PageVerdict verdict =
       check_page(received_body(buffer), !lines.empty(), has_names, page_kind(received_body(buffer)));

@@ -2,6 +2,7 @@
 // A whole screen laid out as data before curses sees it: the seam between
 // what the monitor shows and the terminal, so that a frame can be checked
 // cell by cell without one.
+#include <deque>
 #include <limits>
 #include <memory>
 #include <string>
@@ -23,7 +24,7 @@ inline constexpr int AT_RIGHT_EDGE = std::numeric_limits<int>::max();
 struct Label {
   int row;
   int column;
-  std::string_view text;  // points into the page or at a static word
+  std::string_view text;  // points into the page, at a static word or into the frame's own texts
   ColourRole role;
   bool bold;
   LabelForm form;
@@ -51,6 +52,12 @@ inline bool counted_when_hidden(ColourRole role) {
 
 struct Frame {
   Frame(int screen_rows, int screen_columns) : rows(screen_rows), columns(screen_columns) {}
+  // A copy's labels would point into the original's own texts: frames are
+  // moved, which leaves every text where it is.
+  Frame(const Frame&) = delete;
+  Frame& operator=(const Frame&) = delete;
+  Frame(Frame&&) = default;
+  Frame& operator=(Frame&&) = default;
   int rows;
   int columns;
   ColourRole background = NORMAL_ROLE;  // ALARM_ROLE while a host is DOWN or UNREACHABLE
@@ -63,4 +70,11 @@ struct Frame {
   // their leading space fits (or, once the last row's notes are laid, under
   // them).
   int hidden_labels = 0;
+  // The short texts laid out for this frame alone (the notes, the clock, a
+  // banner and the reason under it), which their labels point into. A
+  // deque: adding a text moves none of those before it.
+  std::deque<std::string> own_texts;
 };
+
+// A copy of text that frame keeps as long as it lives, for a label to show.
+inline std::string_view keep_text(Frame& frame, std::string_view text) { return frame.own_texts.emplace_back(text); }

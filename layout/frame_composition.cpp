@@ -2,7 +2,9 @@
 
 #include "config/command_line.h"
 #include "layout/banner.h"
+#include "layout/clock_note.h"
 #include "layout/frame.h"
+#include "layout/hidden_note.h"
 #include "layout/report_layout.h"
 #include "refresh/refresh_record.h"
 
@@ -20,14 +22,12 @@ void lay_out_outcome(const Outcome& shown, Frame& frame) {
 
 }  // namespace
 
-void compose_frame(const Outcome& shown, const Options& options, Frame& frame, NoteTexts& texts) {
+void compose_frame(const Outcome& shown, const Options& options, Frame& frame) {
   lay_out_outcome(shown, frame);
-  texts.clock = options.show_clock ? clock_text(shown.fetched_at) : ClockText{};
-  texts.reason = options.show_clock && shown.banner
-                     ? reason_since_text(shown.reason, shown.failing_since, shown.cause_since)
-                     : std::string();
-  show_reason_line(frame, texts.reason);
+  if (options.show_clock && shown.banner)
+    show_reason_line(frame, reason_since_text(shown.reason, shown.failing_since, shown.cause_since));
+  const ClockText clock = options.show_clock ? clock_text(shown.fetched_at) : ClockText{};
   // The unread rows are told always, under the report they belong to.
   const int unread = shown.banner ? 0 : shown.report.unread_rows;
-  put_last_row_notes(frame, unread, texts.clock.view(), options.show_hidden, texts.hidden, texts.unread);
+  put_last_row_notes(frame, unread, clock.view(), options.show_hidden);
 }

@@ -1,27 +1,14 @@
 #pragma once
 // Everything a frame of the wall holds, laid out in one place: the report or
 // the banner, the reason under the banner (-u) and the last row's notes (the
-// unread rows, -u's clock, -m's count). The refresh cycle, the frame benchmark and the frame
-// fuzz target all compose their frames here, so the last two time and try
-// the frame the wall shows.
-#include <string>
-
-#include "layout/clock_note.h"
-#include "layout/hidden_note.h"
-
+// unread rows, -u's clock, -m's count). The refresh cycle, the frame
+// benchmark and the frame fuzz target all compose their frames here, so the
+// last two time and try the frame the wall shows.
 struct Frame;
 struct Options;
 struct Outcome;
 
-// The texts the frame's notes point into besides the outcome; they must
-// outlive the painting of the frame.
-struct NoteTexts {
-  HiddenNoteText hidden;
-  HiddenNoteText unread;
-  ClockText clock;
-  std::string reason;
-};
-
 // Lays out into frame what the screen shows of shown, with the notes that
-// options ask for (-m, -u). The labels point into shown, its page and texts.
-void compose_frame(const Outcome& shown, const Options& options, Frame& frame, NoteTexts& texts);
+// options ask for (-m, -u). The labels point into shown's page and into the
+// frame's own texts.
+void compose_frame(const Outcome& shown, const Options& options, Frame& frame);

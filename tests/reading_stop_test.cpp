@@ -82,8 +82,7 @@ struct Shown {
 
 Shown shown(const Outcome& outcome) {
   Frame frame(40, 120);
-  NoteTexts texts;
-  compose_frame(outcome, Options{}, frame, texts);
+  compose_frame(outcome, Options{}, frame);
   return {outcome.banner, describe(frame)};
 }
 
