@@ -20,6 +20,7 @@
 #include <ctime>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -177,7 +178,7 @@ int main(int argc, char* argv[]) {
     // standard output, not the report.
     RefreshRecord record = read_refresh({}, {}, buffer, excludes, options.newcgi);
     record.outcome.fetched_at = std::time(nullptr);
-    compose_frame(record.outcome, wall, frame);
+    compose_frame(std::span(&record.outcome, 1), wall, frame);
     paint_frame(frame);
     wrefresh(stdscr);
     const auto end = std::chrono::steady_clock::now();

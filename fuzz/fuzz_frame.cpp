@@ -14,6 +14,7 @@
 #include <ctime>
 #include <curses.h>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -258,7 +259,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wall.show_hidden = show_hidden;
   wall.show_clock = body.size() % 2;
   Frame frame(screen.rows, screen.columns);
-  compose_frame(shown, wall, frame);
+  compose_frame(std::span(&shown, 1), wall, frame);
   const int unmatched = shown.report.unmatched;
   PageVerdict verdict =
       check_page(received_body(buffer), !lines.empty(), has_names, page_kind(received_body(buffer)));

@@ -22,7 +22,9 @@ void lay_out_outcome(const Outcome& shown, Frame& frame) {
 
 }  // namespace
 
-void compose_frame(const Outcome& shown, const Options& options, Frame& frame) {
+void compose_frame(std::span<const Outcome> records, const Options& options, Frame& frame) {
+  if (records.empty()) return;
+  const Outcome& shown = records.front();
   lay_out_outcome(shown, frame);
   if (options.show_clock && shown.banner)
     show_reason_line(frame, reason_since_text(shown.reason, shown.failing_since, shown.cause_since));

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ TEST(FrameComposition, KeepsItsTextsOnceTheOutcomeIsGoneAndWhenMoved) {
     outcome->report.unread_rows = c.unread_rows;
     std::vector<Frame> frames;
     frames.emplace_back(24, 80);
-    compose_frame(*outcome, options, frames.back());
+    compose_frame(std::span(outcome.get(), 1), options, frames.back());
     // What the frame was laid out from is overwritten, then freed.
     outcome->banner_text.assign(outcome->banner_text.size(), '#');
     outcome->reason.assign(outcome->reason.size(), '#');

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,7 +83,7 @@ struct Shown {
 
 Shown shown(const Outcome& outcome) {
   Frame frame(40, 120);
-  compose_frame(outcome, Options{}, frame);
+  compose_frame(std::span(&outcome, 1), Options{}, frame);
   return {outcome.banner, describe(frame)};
 }
 
