@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <sys/ioctl.h>
 
-#include "common/frame.h"
+#include "layout/frame.h"
 
 namespace {
 

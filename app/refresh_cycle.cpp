@@ -2,14 +2,15 @@
 
 #include <cstdio>
 #include <ctime>
+#include <span>
 #include <unistd.h>
 #include <utility>
 
 #include "app/curses_screen.h"
-#include "app/frame_composition.h"
 #include "app/wall.h"
+#include "layout/frame.h"
+#include "layout/frame_composition.h"
 #include "refresh/refresh_record.h"
-#include "common/frame.h"
 
 namespace {
 
@@ -19,9 +20,7 @@ constexpr int TERMINAL_FD = STDOUT_FILENO;
 // Lays out what is shown for the terminal's current size and shows it.
 void show(const Outcome& shown, const Options& options) {
   Frame frame(LINES, COLS);
-  // The notes' labels point here until the painting.
-  NoteTexts texts;
-  compose_frame(shown, options, frame, texts);
+  compose_frame(std::span(&shown, 1), options, frame);
   paint_frame(frame);
   wrefresh(stdscr);
 }

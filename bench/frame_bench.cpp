@@ -20,14 +20,15 @@
 #include <ctime>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "config/command_line.h"
 #include "app/curses_screen.h"
-#include "app/frame_composition.h"
+#include "layout/frame_composition.h"
 #include "refresh/refresh_record.h"
-#include "common/frame.h"
+#include "layout/frame.h"
 #include "config/exclude_list.h"
 #include "config/text_file.h"
 #include "fetch/status_fetch.h"
@@ -177,8 +178,7 @@ int main(int argc, char* argv[]) {
     // standard output, not the report.
     RefreshRecord record = read_refresh({}, {}, buffer, excludes, options.newcgi);
     record.outcome.fetched_at = std::time(nullptr);
-    NoteTexts texts;
-    compose_frame(record.outcome, wall, frame, texts);
+    compose_frame(std::span(&record.outcome, 1), wall, frame);
     paint_frame(frame);
     wrefresh(stdscr);
     const auto end = std::chrono::steady_clock::now();

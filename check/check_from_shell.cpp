@@ -21,7 +21,6 @@
 #include "config/config_diagnosis.h"
 #include "config/exclude_diagnosis.h"
 #include "config/text_file.h"
-#include "report/banner.h"
 #include "fetch/certificate.h"
 #include "fetch/data_age.h"
 #include "fetch/failure_words.h"

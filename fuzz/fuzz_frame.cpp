@@ -14,6 +14,7 @@
 #include <ctime>
 #include <curses.h>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -21,19 +22,19 @@
 
 #include "config/command_line.h"
 #include "app/curses_screen.h"
-#include "app/frame_composition.h"
+#include "layout/frame_composition.h"
 #include "refresh/refresh_record.h"
-#include "common/frame.h"
+#include "layout/frame.h"
 #include "config/exclude_list.h"
-#include "report/banner.h"
+#include "layout/banner.h"
 #include "fetch/status_fetch.h"
 #include "fuzz_check.h"
-#include "report/clock_note.h"
+#include "layout/clock_note.h"
 #include "report/html_names.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
-#include "report/screen_writer.h"
+#include "layout/report_layout.h"
 #if ORVEK_FUZZ_REFERENCE_PASS
 #include "reference_report_pass.h"
 #endif
@@ -258,8 +259,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wall.show_hidden = show_hidden;
   wall.show_clock = body.size() % 2;
   Frame frame(screen.rows, screen.columns);
-  NoteTexts texts;
-  compose_frame(shown, wall, frame, texts);
+  compose_frame(std::span(&shown, 1), wall, frame);
   const int unmatched = shown.report.unmatched;
   PageVerdict verdict =
       check_page(received_body(buffer), !lines.empty(), has_names, page_kind(received_body(buffer)));
@@ -277,6 +277,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // What the report or the banner lays out alone, before the notes.
   Frame alone(screen.rows, screen.columns);
+  ReportWriter writer{&alone};
   if (verdict == PageVerdict::STATUS_PAGE) {
     // Never calm unless the server's own list said so: a page drawn has a
     // name read, or is the list of problems without problems; nothing shown
@@ -287,7 +288,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(shown.report.unread_rows == made.unread_rows);
     FUZZ_CHECK(text.size() == received_body(buffer).size());
     // The report, as the layout makes it from the page alone.
-    lay_out_report(made, alone);
+    lay_out_report(made, writer);
     FUZZ_CHECK(!shown.banner);
     FUZZ_CHECK(unmatched == made.unmatched);
     FUZZ_CHECK(frame.background == alone.background);
@@ -346,8 +347,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(frame.labels.size() == report_labels + notes);
   paint_frame(frame);
   check_nothing_beyond_labels(frame);
-  FUZZ_CHECK(frame.report_cursor.row >= 0 && frame.report_cursor.column >= 0);
-  FUZZ_CHECK(frame.report_cursor.column % REPORT_COLUMN_WIDTH == 0);
+  FUZZ_CHECK(writer.row >= 0 && writer.column >= 0);
+  FUZZ_CHECK(writer.column % REPORT_COLUMN_WIDTH == 0);
 #if ORVEK_FUZZ_REFERENCE_PASS
   compare_with_reference(lines, names, excludes);
 #endif

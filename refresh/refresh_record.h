@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/stop_flag.h"
@@ -21,6 +22,10 @@
 struct ExcludeList;
 struct ReceiveBuffer;
 
+// The banner of a refresh that gave no report, unless its outcome names
+// another: the wall shows it, and orvek -t says that the wall would.
+inline constexpr std::string_view NO_CONNECTION_TEXT = " No connection to server! ";
+
 // What the screen shows: the report of the page, or the banner. The wall
 // keeps it so that a resize lays it out again without a fetch; the report's
 // names are views into the receive buffer it was read from.
@@ -28,7 +33,7 @@ struct Outcome {
   bool banner = true;
   Report report;
   std::time_t fetched_at = 0;  // when the fetch it comes from ended (-u shows it)
-  std::string banner_text;     // a banner of its own; " No connection to server! " when empty
+  std::string banner_text;     // a banner of its own; NO_CONNECTION_TEXT when empty
   // With a banner: why, in a few words, and the end of the first failed
   // fetch of this run of failures (-u shows both under the banner).
   std::string reason;

@@ -8,14 +8,14 @@
 #include <openssl/x509_vfy.h>
 #include <string>
 
-#include "common/frame.h"
-#include "report/banner.h"
+#include "layout/frame.h"
+#include "layout/banner.h"
 #include "refresh/banner_reason.h"
 #include "fetch/data_age.h"
 #include "fetch/failure_words.h"
 #include "fetch/server_transfer.h"
 #include "fetch/status_fetch.h"
-#include "report/clock_note.h"
+#include "layout/clock_note.h"
 
 namespace {
 

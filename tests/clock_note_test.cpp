@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "frame_view.h"
-#include "report/clock_note.h"
-#include "report/hidden_note.h"
-#include "report/banner.h"
-#include "report/screen_writer.h"
+#include "layout/clock_note.h"
+#include "layout/hidden_note.h"
+#include "layout/banner.h"
+#include "layout/report_layout.h"
 
 namespace {
 
@@ -63,8 +63,7 @@ TEST(ClockNote, EndsTheLastRowLeftOfTheNote) {
   for (const Case& c : cases) {
     Frame frame(c.rows, c.columns);
     lay_out_report(unreachable_hosts(c.hosts), frame);
-    HiddenNoteText text;
-    put_last_row_notes(frame, CLOCK, c.show_hidden, text);
+    put_last_row_notes(frame, CLOCK, c.show_hidden);
     const std::string where = std::to_string(c.rows) + "x" + std::to_string(c.columns) + ", " +
                               std::to_string(c.hosts) + " hosts" + (c.show_hidden ? ", -m" : "");
     EXPECT_EQ(row_text(frame, c.rows - 1), c.last_row) << where;
@@ -92,8 +91,7 @@ TEST(UnreadNote, LeftOfTheClockAndTheHiddenNote) {
   for (const Case& c : cases) {
     Frame frame(3, c.columns);
     lay_out_report(unreachable_hosts(c.hosts), frame);
-    HiddenNoteText text, unread;
-    put_last_row_notes(frame, c.unread, c.clock ? CLOCK : std::string_view(), c.show_hidden, text, unread);
+    put_last_row_notes(frame, c.unread, c.clock ? CLOCK : std::string_view(), c.show_hidden);
     const std::string where = std::to_string(c.columns) + " columns, " + std::to_string(c.unread) + " unread";
     const std::string last = row_text(frame, 2);
     EXPECT_EQ(last.substr(last.size() - c.last_row.size()), c.last_row) << where;
@@ -111,14 +109,14 @@ TEST(ClockNote, InTheBackgroundsColoursOnEveryScreen) {
   Frame report(24, 80);
   static const std::string HOST = "u0";
   report.background = ALARM_ROLE;
-  put_unreachable_host(report, HOST);
+  ReportWriter writer{&report};
+  put_unreachable_host(writer, HOST);
   Frame calm(24, 80);
   Frame banner(1, 30);
   show_no_connection(banner);
   for (Frame* frame : {&report, &calm, &banner}) {
     const std::size_t before = frame->labels.size();
-    HiddenNoteText text;
-    put_last_row_notes(*frame, CLOCK, true, text);
+    put_last_row_notes(*frame, CLOCK, true);
     ASSERT_EQ(frame->labels.size(), before + 1);
     const Label& clock = frame->labels.back();
     EXPECT_EQ(clock.row, frame->rows - 1);

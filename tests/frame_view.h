@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/frame.h"
+#include "layout/frame.h"
 
 // The text a label puts on the screen. Built with append and += rather than a
 // chain of operator+, which g++ 12 at -O2 and above takes for an overlapping

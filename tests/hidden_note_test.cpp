@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "frame_view.h"
-#include "report/hidden_note.h"
-#include "report/screen_writer.h"
+#include "layout/hidden_note.h"
+#include "layout/report_layout.h"
 
 namespace {
 
@@ -35,13 +35,14 @@ bool same_cells(const std::vector<Cell>& a, const std::vector<Cell>& b) {
 }
 
 TEST(HiddenNote, HundredDownHostsOnTwentyFourByEighty) {
+  const Report report = down_hosts(100);
   Frame today(24, 80);
-  lay_out_report(down_hosts(100), today);
+  lay_out_report(report, today);
   // Columns 0 and 50 hold twelve each; the column at 100 is off the screen.
   ASSERT_EQ(today.hidden_labels, 76);
-  Frame frame = today;
-  HiddenNoteText text;
-  put_hidden_note(frame, text);
+  Frame frame(24, 80);
+  lay_out_report(report, frame);
+  put_hidden_note(frame);
   ASSERT_EQ(frame.labels.size(), today.labels.size() + 1);
   EXPECT_EQ(describe(frame.labels.back()), "23,68 7b [ +76 hidden ]");
   const auto before = paint_cells(today);
@@ -61,8 +62,7 @@ TEST(HiddenNote, NothingWhenEverythingFits) {
     Frame frame(24, 80);
     lay_out_report(down_hosts(count), frame);
     const std::vector<std::string> today = describe(frame);
-    HiddenNoteText text;
-    put_hidden_note(frame, text);
+    put_hidden_note(frame);
     EXPECT_EQ(describe(frame), today) << count << " hosts";
   }
 }
@@ -129,8 +129,7 @@ TEST(HiddenNote, LastRowEndsWithTheNote) {
     for (const std::string& name : names) report.items.push_back({name, ReportItemKind::UNREACHABLE_HOST, {}});
     Frame frame(c.rows, c.columns);
     lay_out_report(report, frame);
-    HiddenNoteText text;
-    put_hidden_note(frame, text);
+    put_hidden_note(frame);
     const auto cells = paint_cells(frame);
     EXPECT_EQ(row_text(cells, c.rows - 1), c.last_row) << c.rows << "x" << c.columns;
     const Label& note = frame.labels.back();
@@ -150,8 +149,7 @@ TEST(HiddenNote, StubsInTheLastColumnCount) {
   for (const std::string& name : names) report.items.push_back({name, ReportItemKind::UNREACHABLE_HOST, {}});
   Frame frame(10, 51);
   lay_out_report(report, frame);
-  HiddenNoteText text;
-  put_hidden_note(frame, text);
+  put_hidden_note(frame);
   EXPECT_EQ(frame.hidden_labels, 20);
   EXPECT_EQ(row_text(paint_cells(frame), 9), " u9 " + std::string(35, ' ') + " +20 hidden ");
 }
@@ -178,8 +176,7 @@ TEST(HiddenNote, CountsWhatItCoversUntilTheCountHolds) {
     for (int i = 0; i < 12; ++i)
       frame.labels.push_back({0, 5 * i + 1, names[i], UNREACHABLE_ROLE, false, LabelForm::PADDED, 5 * i + 6});
     frame.hidden_labels = c.hidden_before;
-    HiddenNoteText text;
-    put_hidden_note(frame, text);
+    put_hidden_note(frame);
     EXPECT_EQ(frame.hidden_labels, c.hidden_after);
     EXPECT_EQ(describe(frame.labels.back()), c.note);
   }
@@ -188,8 +185,7 @@ TEST(HiddenNote, CountsWhatItCoversUntilTheCountHolds) {
 TEST(HiddenNote, LargestCountFits) {
   Frame frame(24, 80);
   frame.hidden_labels = 2147483647;
-  HiddenNoteText text;
-  put_hidden_note(frame, text);
+  put_hidden_note(frame);
   ASSERT_EQ(frame.labels.size(), 1u);
   EXPECT_EQ(describe(frame.labels.back()), "23,60 7b [ +2147483647 hidden ]");
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/curses_screen.h"
-#include "common/frame.h"
+#include "layout/frame.h"
 
 namespace {
 

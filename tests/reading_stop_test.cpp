@@ -5,14 +5,15 @@
 
 #include <algorithm>
 #include <csignal>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "config/command_line.h"
-#include "app/frame_composition.h"
+#include "layout/frame_composition.h"
 #include "refresh/refresh_record.h"
-#include "common/frame.h"
+#include "layout/frame.h"
 #include "common/match_automaton.h"
 #include "config/exclude_list.h"
 #include "fetch/status_fetch.h"
@@ -82,8 +83,7 @@ struct Shown {
 
 Shown shown(const Outcome& outcome) {
   Frame frame(40, 120);
-  NoteTexts texts;
-  compose_frame(outcome, Options{}, frame, texts);
+  compose_frame(std::span(&outcome, 1), Options{}, frame);
   return {outcome.banner, describe(frame)};
 }
 

@@ -13,7 +13,7 @@
 #include "reference_report_pass.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
-#include "report/screen_writer.h"
+#include "layout/report_layout.h"
 
 namespace {
 

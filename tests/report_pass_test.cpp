@@ -8,7 +8,7 @@
 #include "page_lines.h"
 #include "report/problem_lines.h"
 #include "report/report_pass.h"
-#include "report/screen_writer.h"
+#include "layout/report_layout.h"
 
 namespace {
 

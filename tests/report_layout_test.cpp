@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "frame_view.h"
-#include "report/screen_writer.h"
+#include "layout/report_layout.h"
 
 namespace {
 
@@ -14,16 +14,22 @@ constexpr ServiceStatus WARNING = ServiceStatus::WARNING;
 constexpr ServiceStatus CRITICAL = ServiceStatus::CRITICAL;
 constexpr ServiceStatus UNKNOWN = ServiceStatus::UNKNOWN;
 
-class ScreenWriter : public testing::Test {
+class ReportLayout : public testing::Test {
  protected:
-  void host(std::string_view name) { put_host(frame_, name); }
-  void down(std::string_view name) { put_down_host(frame_, name); }
-  void unreachable(std::string_view name) { put_unreachable_host(frame_, name); }
-  void status(ServiceStatus status, std::string_view service) { put_status(frame_, status, service); }
+  void host(std::string_view name) { put_host(writer_, name); }
+  void down(std::string_view name) { put_down_host(writer_, name); }
+  void unreachable(std::string_view name) { put_unreachable_host(writer_, name); }
+  void status(ServiceStatus status, std::string_view service) { put_status(writer_, status, service); }
+  // A new frame, and a writer at its top left.
+  void start(int rows, int columns) {
+    frame_ = Frame(rows, columns);
+    writer_ = ReportWriter{&frame_};
+  }
   Frame frame_{24, 80};
+  ReportWriter writer_{&frame_};
 };
 
-TEST_F(ScreenWriter, StatusRunKeepsOneRowAheadSoGroupsAreSeparated) {
+TEST_F(ReportLayout, StatusRunKeepsOneRowAheadSoGroupsAreSeparated) {
   host("web1");
   status(WARNING, "A");
   status(CRITICAL, "B");
@@ -38,7 +44,7 @@ TEST_F(ScreenWriter, StatusRunKeepsOneRowAheadSoGroupsAreSeparated) {
                               }));
 }
 
-TEST_F(ScreenWriter, DownHostLeavesAnEmptyRowUnreachableDoesNot) {
+TEST_F(ReportLayout, DownHostLeavesAnEmptyRowUnreachableDoesNot) {
   down("db1");
   host("web1");
   unreachable("gw1");
@@ -47,9 +53,9 @@ TEST_F(ScreenWriter, DownHostLeavesAnEmptyRowUnreachableDoesNot) {
                                                          "4,0 4 [ gw2 ]"}));
 }
 
-TEST_F(ScreenWriter, DownHostNearTheBottomSendsTheNextLabelToTheNextColumn) {
+TEST_F(ReportLayout, DownHostNearTheBottomSendsTheNextLabelToTheNextColumn) {
   for (const int last_row : {22, 23}) {
-    frame_ = Frame(24, 80);
+    start(24, 80);
     for (int i = 0; i < last_row; ++i) unreachable("u");
     down("db1");
     host("web1");
@@ -59,7 +65,7 @@ TEST_F(ScreenWriter, DownHostNearTheBottomSendsTheNextLabelToTheNextColumn) {
   }
 }
 
-TEST_F(ScreenWriter, RunCrossingTheBottomGoesOnAtTheTopOfTheNextColumn) {
+TEST_F(ReportLayout, RunCrossingTheBottomGoesOnAtTheTopOfTheNextColumn) {
   for (int i = 0; i < 22; ++i) unreachable("u");
   host("web1");             // row 22
   status(WARNING, "A");  // row 23
@@ -77,7 +83,7 @@ TEST_F(ScreenWriter, RunCrossingTheBottomGoesOnAtTheTopOfTheNextColumn) {
 // Where a run meets the bottom: its host's label heads the rest of it in the
 // next column, whether the run broke after its first status label, before
 // it, or not at all.
-TEST_F(ScreenWriter, RunGoesOnUnderItsHostAgain) {
+TEST_F(ReportLayout, RunGoesOnUnderItsHostAgain) {
   struct Case {
     int rows;
     int fillers;  // UNREACHABLE labels before the host
@@ -100,7 +106,7 @@ TEST_F(ScreenWriter, RunGoesOnUnderItsHostAgain) {
       {1, 0, 2, {"0,0 1 [ h ]", "0,52 2 [ WARNING ]", "0,61 0b [ s]", "0,102 2 [ WARNING ]", "0,111 0b [ s]"}},
   };
   for (const Case& c : cases) {
-    frame_ = Frame(c.rows, 200);
+    start(c.rows, 200);
     for (int i = 0; i < c.fillers; ++i) unreachable("u");
     host("h");
     for (int i = 0; i < c.services; ++i) status(WARNING, "s");
@@ -113,8 +119,8 @@ TEST_F(ScreenWriter, RunGoesOnUnderItsHostAgain) {
 
 // A DOWN or UNREACHABLE host between runs heads nothing: a status label
 // never follows one, and the next host label starts its own run.
-TEST_F(ScreenWriter, OnlyTheRunsOwnHostIsRepeated) {
-  frame_ = Frame(3, 200);
+TEST_F(ReportLayout, OnlyTheRunsOwnHostIsRepeated) {
+  start(3, 200);
   host("a");
   status(CRITICAL, "x");
   unreachable("u");  // row 3: the next column
@@ -127,8 +133,8 @@ TEST_F(ScreenWriter, OnlyTheRunsOwnHostIsRepeated) {
                                                          "1,112 0b [ z]"}));
 }
 
-TEST_F(ScreenWriter, LabelsBeyondTheRightEdgeAreDroppedWithTheirNames) {
-  frame_ = Frame(2, 60);
+TEST_F(ReportLayout, LabelsBeyondTheRightEdgeAreDroppedWithTheirNames) {
+  start(2, 60);
   host("a");                 // 0,0
   status(WARNING, "A");  // 1,2
   host("b");                 // column 50, row 0
@@ -137,14 +143,14 @@ TEST_F(ScreenWriter, LabelsBeyondTheRightEdgeAreDroppedWithTheirNames) {
   status(UNKNOWN, "C");
   EXPECT_EQ(describe(frame_), (std::vector<std::string>{"0,0 1 [ a ]", "1,2 2 [ WARNING ]", "1,11 0b [ A]",
                                                          "0,50 1 [ b ]", "1,52 3 [ CRITICAL ]"}));
-  EXPECT_EQ(frame_.report_cursor.column, 100);
+  EXPECT_EQ(writer_.column, 100);
   // The UNKNOWN label at column 102 could not be placed; the host label c
   // is not counted, its service is.
   EXPECT_EQ(frame_.hidden_labels, 1);
 }
 
-TEST_F(ScreenWriter, LabelsEndWhereTheirColumnEndsOrAtTheRightEdge) {
-  frame_ = Frame(2, 80);
+TEST_F(ReportLayout, LabelsEndWhereTheirColumnEndsOrAtTheRightEdge) {
+  start(2, 80);
   host("a");               // column 0
   status(WARNING, "A");
   host("b");               // column 50, cut by the right edge
@@ -190,7 +196,7 @@ std::vector<std::string> cell_mismatches(const Frame& frame, const std::vector<T
 // Ten hosts with one CRITICAL service each fill the first column and start
 // the second; the long names of the eleventh host end at the right edge
 // instead of running onto the rows below, where app03 and its service are.
-TEST_F(ScreenWriter, NamesReachingTheRightEdgeStopThere) {
+TEST_F(ReportLayout, NamesReachingTheRightEdgeStopThere) {
   std::vector<TextRun> runs;
   std::vector<std::string> names;  // the labels point into them
   for (int i = 0; i < 10; ++i) names.push_back("app0" + std::to_string(i));
@@ -217,8 +223,8 @@ TEST_F(ScreenWriter, NamesReachingTheRightEdgeStopThere) {
 
 // A name longer than its column stops where the next column starts, so the
 // next column's labels and names stay as they are.
-TEST_F(ScreenWriter, NamesLongerThanTheirColumnStopAtTheNextColumn) {
-  frame_ = Frame(8, 150);
+TEST_F(ReportLayout, NamesLongerThanTheirColumnStopAtTheNextColumn) {
+  start(8, 150);
   host("alpha");
   status(CRITICAL, "HTTPS certificate expiry check for the public load balancer pool");
   std::vector<TextRun> runs = {{0, 0, " alpha ", 1, false},
@@ -239,10 +245,11 @@ TEST_F(ScreenWriter, NamesLongerThanTheirColumnStopAtTheNextColumn) {
   EXPECT_EQ(cell_mismatches(frame_, runs), std::vector<std::string>{});
 }
 
-TEST_F(ScreenWriter, EveryFrameStartsAtTheTopLeft) {
+TEST_F(ReportLayout, EveryFrameStartsAtTheTopLeft) {
   for (int i = 0; i < 30; ++i) host("h");
   Frame next(24, 80);
-  put_host(next, "first");
+  ReportWriter writer{&next};
+  put_host(writer, "first");
   EXPECT_EQ(describe(next), (std::vector<std::string>{"0,0 1 [ first ]"}));
 }
 

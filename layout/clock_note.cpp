@@ -1,4 +1,4 @@
-#include "report/clock_note.h"
+#include "layout/clock_note.h"
 
 ClockText clock_text(std::time_t when) {
   ClockText text;

@@ -6,34 +6,26 @@
 // calm on its right-hand side says whether labels were lost beyond it. On
 // request (-u), the time of the fetch shown, just left of that note, so a
 // wall that looks calm says that it is alive.
-#include <array>
 #include <string_view>
 
-#include "common/frame.h"
-
-// Room for the note's text with any count. The frame's label points into it,
-// so it must outlive the painting of the frame.
-struct HiddenNoteText {
-  std::array<char, 24> bytes{};
-};
+#include "layout/frame.h"
 
 // When labels of the report cannot be read (frame.hidden_labels), lays
 // " +N hidden " over the end of the last row, white on red and bold, its
 // last character in the last column; on a screen narrower than the note, its
 // right-hand part. Nothing when everything fitted. A label whose text the
 // note covers whole counts as hidden too.
-void put_hidden_note(Frame& frame, HiddenNoteText& text);
+void put_hidden_note(Frame& frame);
 
 // The same with the clock's text (" HH:MM:SS "; nothing when empty) in the
 // background's colours immediately left of the note, or at the end of the
 // last row when there is no note; of the clock, what fits left of the note.
 // The note is there only when show_hidden is set. Labels whose text the two
 // cover whole count as hidden, and frame.hidden_labels is the count the note
-// shows. clock must outlive the painting of the frame.
-void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden, HiddenNoteText& text);
+// shows. The frame keeps copies of the notes' texts.
+void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden);
 
 // The same with " N unread " (white on red, bold; nothing when unread is 0)
 // left of the clock and the note, of it what fits left of them. Labels it
-// covers whole count as hidden too. unread_text holds its text.
-void put_last_row_notes(Frame& frame, int unread, std::string_view clock, bool show_hidden, HiddenNoteText& text,
-                        HiddenNoteText& unread_text);
+// covers whole count as hidden too.
+void put_last_row_notes(Frame& frame, int unread, std::string_view clock, bool show_hidden);

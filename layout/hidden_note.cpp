@@ -1,6 +1,7 @@
-#include "report/hidden_note.h"
+#include "layout/hidden_note.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstddef>
 #include <string_view>
@@ -13,16 +14,19 @@ constexpr std::string_view NOTE_END = " hidden ";
 constexpr std::string_view UNREAD_START = " ";
 constexpr std::string_view UNREAD_END = " unread ";
 
-std::string_view count_text(int count, std::string_view start, std::string_view finish, HiddenNoteText& text) {
-  char* const first = text.bytes.data();
-  char* const end = first + text.bytes.size();
+// Room for a note's text with any count.
+using CountText = std::array<char, 24>;
+
+std::string_view count_text(int count, std::string_view start, std::string_view finish, CountText& text) {
+  char* const first = text.data();
+  char* const end = first + text.size();
   char* at = std::copy(start.begin(), start.end(), first);
   at = std::to_chars(at, end - finish.size(), count).ptr;
   at = std::copy(finish.begin(), finish.end(), at);
   return {first, static_cast<std::size_t>(at - first)};
 }
 
-std::string_view note_text(int count, HiddenNoteText& text) { return count_text(count, NOTE_START, NOTE_END, text); }
+std::string_view note_text(int count, CountText& text) { return count_text(count, NOTE_START, NOTE_END, text); }
 
 // Labels of the report in the last row whose text shows, but not once the
 // notes cover the row from column start on.
@@ -43,14 +47,13 @@ std::string_view right_part(std::string_view text, int room) {
 
 }  // namespace
 
-void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden, HiddenNoteText& text) {
-  HiddenNoteText unread_text;
-  put_last_row_notes(frame, 0, clock, show_hidden, text, unread_text);
+void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden) {
+  put_last_row_notes(frame, 0, clock, show_hidden);
 }
 
-void put_last_row_notes(Frame& frame, int unread_count, std::string_view clock, bool show_hidden,
-                        HiddenNoteText& text, HiddenNoteText& unread_text) {
-  std::string_view unread = unread_count > 0 ? count_text(unread_count, UNREAD_START, UNREAD_END, unread_text)
+void put_last_row_notes(Frame& frame, int unread_count, std::string_view clock, bool show_hidden) {
+  CountText note_bytes, unread_bytes;  // copied into the frame once laid
+  std::string_view unread = unread_count > 0 ? count_text(unread_count, UNREAD_START, UNREAD_END, unread_bytes)
                                              : std::string_view();
   if (frame.rows <= 0 || frame.columns <= 0 || (!show_hidden && clock.empty() && unread.empty())) return;
   // The note's width depends on the count, and the count on what the note
@@ -60,7 +63,7 @@ void put_last_row_notes(Frame& frame, int unread_count, std::string_view clock, 
   for (;;) {
     const int width = static_cast<int>(unread.size() + clock.size() + note.size());
     hidden = frame.hidden_labels + covered_labels(frame, frame.columns - width);
-    const std::string_view wanted = show_hidden && hidden > 0 ? note_text(hidden, text) : std::string_view();
+    const std::string_view wanted = show_hidden && hidden > 0 ? note_text(hidden, note_bytes) : std::string_view();
     if (wanted.size() == note.size()) {
       note = wanted;
       break;
@@ -75,10 +78,12 @@ void put_last_row_notes(Frame& frame, int unread_count, std::string_view clock, 
   const int clock_column = note_column - static_cast<int>(clock.size());
   unread = right_part(unread, clock_column);
   if (!unread.empty())
-    frame.labels.push_back(
-        {last, clock_column - static_cast<int>(unread.size()), unread, ALARM_ROLE, true, LabelForm::PLAIN});
-  if (!clock.empty()) frame.labels.push_back({last, clock_column, clock, TEXT_ROLE, false, LabelForm::PLAIN});
-  if (!note.empty()) frame.labels.push_back({last, note_column, note, ALARM_ROLE, true, LabelForm::PLAIN});
+    frame.labels.push_back({last, clock_column - static_cast<int>(unread.size()), keep_text(frame, unread),
+                            ALARM_ROLE, true, LabelForm::PLAIN});
+  if (!clock.empty())
+    frame.labels.push_back({last, clock_column, keep_text(frame, clock), TEXT_ROLE, false, LabelForm::PLAIN});
+  if (!note.empty())
+    frame.labels.push_back({last, note_column, keep_text(frame, note), ALARM_ROLE, true, LabelForm::PLAIN});
 }
 
-void put_hidden_note(Frame& frame, HiddenNoteText& text) { put_last_row_notes(frame, {}, true, text); }
+void put_hidden_note(Frame& frame) { put_last_row_notes(frame, {}, true); }

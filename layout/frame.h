@@ -2,14 +2,14 @@
 // A whole screen laid out as data before curses sees it: the seam between
 // what the monitor shows and the terminal, so that a frame can be checked
 // cell by cell without one.
+#include <deque>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "common/colour_roles.h"
+#include "layout/colour_roles.h"
 
 enum class LabelForm : unsigned char {
   PADDED,        // " text ": host and status labels
@@ -24,7 +24,7 @@ inline constexpr int AT_RIGHT_EDGE = std::numeric_limits<int>::max();
 struct Label {
   int row;
   int column;
-  std::string_view text;  // points into the page or at a static word
+  std::string_view text;  // points into the page, at a static word or into the frame's own texts
   ColourRole role;
   bool bold;
   LabelForm form;
@@ -50,18 +50,14 @@ inline bool counted_when_hidden(ColourRole role) {
          role == UNKNOWN_ROLE;
 }
 
-// The write position of the report.
-struct ReportCursor {
-  int row = 0;
-  int column = 0;              // left edge of the current report column: 0, 50, 100, ...
-  bool in_status_run = false;  // the previous label was a status label
-  // The green host label above the status labels now being written, so
-  // that a run going on in the next column starts there under it again.
-  std::optional<std::string_view> run_host;
-};
-
 struct Frame {
   Frame(int screen_rows, int screen_columns) : rows(screen_rows), columns(screen_columns) {}
+  // A copy's labels would point into the original's own texts: frames are
+  // moved, which leaves every text where it is.
+  Frame(const Frame&) = delete;
+  Frame& operator=(const Frame&) = delete;
+  Frame(Frame&&) = default;
+  Frame& operator=(Frame&&) = default;
   int rows;
   int columns;
   ColourRole background = NORMAL_ROLE;  // ALARM_ROLE while a host is DOWN or UNREACHABLE
@@ -69,15 +65,16 @@ struct Frame {
   // Text the labels may point into besides the page: names decoded from
   // character references, kept as long as the frame.
   std::shared_ptr<const std::string> kept_text;
-  // Where the next label of the report goes; a new frame starts at the top left.
-  ReportCursor report_cursor;
-  // Where the service name of the last status label goes; negative when that
-  // label could not be placed, so its name is not drawn either.
-  int service_row = -1;
-  int service_column = -1;
   // DOWN, UNREACHABLE and status labels of which not one character of text
   // shows: they start beyond the right edge, or so close to it that only
   // their leading space fits (or, once the last row's notes are laid, under
   // them).
   int hidden_labels = 0;
+  // The short texts laid out for this frame alone (the notes, the clock, a
+  // banner and the reason under it), which their labels point into. A
+  // deque: adding a text moves none of those before it.
+  std::deque<std::string> own_texts;
 };
+
+// A copy of text that frame keeps as long as it lives, for a label to show.
+inline std::string_view keep_text(Frame& frame, std::string_view text) { return frame.own_texts.emplace_back(text); }

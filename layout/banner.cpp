@@ -1,8 +1,9 @@
-#include "report/banner.h"
+#include "layout/banner.h"
 
 #include <algorithm>
 
-#include "common/frame.h"
+#include "layout/frame.h"
+#include "refresh/refresh_record.h"
 
 void show_no_connection(Frame& frame) { show_banner(frame, NO_CONNECTION_TEXT); }
 
@@ -10,12 +11,12 @@ void show_banner(Frame& frame, std::string_view text) {
   const int row = frame.rows / 2;
   const int column = (frame.columns - static_cast<int>(text.size())) / 2;
   if (row < 0 || column < 0) return;
-  frame.labels.push_back({row, column, text, BANNER_ROLE, false, LabelForm::PLAIN, frame.columns});
+  frame.labels.push_back({row, column, keep_text(frame, text), BANNER_ROLE, false, LabelForm::PLAIN, frame.columns});
 }
 
 void show_reason_line(Frame& frame, std::string_view text) {
   const int row = frame.rows / 2 + 1;
   if (text.empty() || row >= frame.rows || frame.columns <= 0) return;
   const int column = std::max(0, (frame.columns - static_cast<int>(text.size())) / 2);
-  frame.labels.push_back({row, column, text, TEXT_ROLE, false, LabelForm::PLAIN, frame.columns});
+  frame.labels.push_back({row, column, keep_text(frame, text), TEXT_ROLE, false, LabelForm::PLAIN, frame.columns});
 }

@@ -1,0 +1,119 @@
+#include "layout/report_layout.h"
+
+namespace {
+
+constexpr int STATUS_INDENT = 2;
+
+enum class LabelKind { HOST, STATUS };
+
+// Where the service name beside a status label goes.
+struct NameSpot {
+  int row;
+  int column;
+};
+
+ColourRole status_role(ServiceStatus status) {
+  switch (status) {
+    case ServiceStatus::WARNING: return WARNING_ROLE;
+    case ServiceStatus::CRITICAL: return CRITICAL_ROLE;
+    case ServiceStatus::UNKNOWN: return UNKNOWN_ROLE;
+  }
+  return UNKNOWN_ROLE;
+}
+
+// Where the labels of the current report column end: each column owns its
+// cells up to the next one's start, and none beyond the screen.
+int column_end(const ReportWriter& writer) {
+  const int next_column = writer.column + REPORT_COLUMN_WIDTH;
+  return next_column < writer.frame->columns ? next_column : writer.frame->columns;
+}
+
+// Curses refuses text that starts beyond the screen; so do we, and the
+// caller's service name is then dropped with its label.
+bool place(ReportWriter& writer, int row, int column, std::string_view text, ColourRole role) {
+  Frame& frame = *writer.frame;
+  if (row < 0 || row >= frame.rows || column < 0 || column >= frame.columns) {
+    if (column >= frame.columns && counted_when_hidden(role)) ++frame.hidden_labels;
+    return false;
+  }
+  const Label& placed = frame.labels.emplace_back(
+      Label{row, column, text, role, false, LabelForm::PADDED, column_end(writer)});
+  // In the last cell only its leading space shows: as good as not there.
+  if (counted_when_hidden(role) && text_column(placed) >= drawn_end(placed, frame.columns)) ++frame.hidden_labels;
+  return true;
+}
+
+// Places a label where the writer stands and moves it on. For a status
+// label, where its service name goes: nothing when the label could not be
+// placed, so that its name is not drawn either.
+std::optional<NameSpot> put_label(ReportWriter& writer, std::string_view text, ColourRole role, LabelKind kind) {
+  const int rows = writer.frame->rows;
+  if (writer.row >= rows) {
+    writer.column += REPORT_COLUMN_WIDTH;
+    writer.row = 0;
+    // A run that crosses the bottom goes on at the top of the next column as
+    // if it started there, instead of losing the label at row -1, and under
+    // its host's label again, so that no status label stands without it.
+    // One row has no room for both: the run then goes on alone.
+    writer.in_status_run = false;
+    if (kind == LabelKind::STATUS && writer.run_host && rows > 1) {
+      place(writer, 0, writer.column, *writer.run_host, HOST_ROLE);
+      writer.row = 1;
+    }
+  }
+  std::optional<NameSpot> name;
+  if (kind == LabelKind::STATUS) {
+    const int row = writer.in_status_run ? writer.row - 1 : writer.row++;
+    const int column = writer.column + STATUS_INDENT;
+    if (place(writer, row, column, text, role)) name = NameSpot{row, column + static_cast<int>(text.size()) + 2};
+    writer.in_status_run = true;
+  } else {
+    place(writer, writer.row, writer.column, text, role);
+    writer.in_status_run = false;
+    writer.run_host = role == HOST_ROLE ? std::optional(text) : std::nullopt;
+    if (role == DOWN_HOST_ROLE) ++writer.row;  // the empty row after a DOWN host
+  }
+  ++writer.row;
+  return name;
+}
+
+}  // namespace
+
+void put_host(ReportWriter& writer, std::string_view name) { put_label(writer, name, HOST_ROLE, LabelKind::HOST); }
+
+void put_down_host(ReportWriter& writer, std::string_view name) {
+  put_label(writer, name, DOWN_HOST_ROLE, LabelKind::HOST);
+}
+
+void put_unreachable_host(ReportWriter& writer, std::string_view name) {
+  put_label(writer, name, UNREACHABLE_ROLE, LabelKind::HOST);
+}
+
+void put_status(ReportWriter& writer, ServiceStatus status, std::string_view service) {
+  const std::optional<NameSpot> name = put_label(writer, status_word(status), status_role(status), LabelKind::STATUS);
+  if (!name) return;
+  // The name ends where its status label's column does; a name that starts
+  // beyond the right edge is not drawn at all.
+  const int end = column_end(writer);
+  if (name->column < end)
+    writer.frame->labels.push_back({name->row, name->column, service, TEXT_ROLE, true, LabelForm::SERVICE_NAME, end});
+}
+
+void lay_out_report(const Report& report, ReportWriter& writer) {
+  Frame& frame = *writer.frame;
+  if (report.alarm) frame.background = ALARM_ROLE;
+  if (report.decoded_names) frame.kept_text = report.decoded_names;
+  for (const ReportItem& item : report.items) {
+    switch (item.kind) {
+      case ReportItemKind::HOST: put_host(writer, item.name); break;
+      case ReportItemKind::DOWN_HOST: put_down_host(writer, item.name); break;
+      case ReportItemKind::UNREACHABLE_HOST: put_unreachable_host(writer, item.name); break;
+      case ReportItemKind::SERVICE: put_status(writer, item.status, item.name); break;
+    }
+  }
+}
+
+void lay_out_report(const Report& report, Frame& frame) {
+  ReportWriter writer{&frame};
+  lay_out_report(report, writer);
+}

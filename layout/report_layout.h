@@ -1,0 +1,40 @@
+#pragma once
+// Places the report's labels into a Frame, one under another in columns
+// REPORT_COLUMN_WIDTH characters wide: when a column is full, writing goes on
+// at the top of the next column to the right.
+#include <optional>
+#include <string_view>
+
+#include "layout/frame.h"
+#include "report/report.h"
+
+inline constexpr int REPORT_COLUMN_WIDTH = 50;
+
+// The writer's own state while it fills a frame, kept apart from what the
+// frame shows: where the next label goes and the run of status labels under
+// way. A new writer starts at the top left.
+struct ReportWriter {
+  Frame* frame;
+  int row = 0;
+  int column = 0;              // left edge of the current report column: 0, 50, 100, ...
+  bool in_status_run = false;  // the previous label was a status label
+  // The green host label above the status labels now being written, so
+  // that a run going on in the next column starts there under it again.
+  std::optional<std::string_view> run_host = std::nullopt;
+};
+
+// A green host label, heading its service problems.
+void put_host(ReportWriter& writer, std::string_view name);
+// A DOWN host, followed by an empty row.
+void put_down_host(ReportWriter& writer, std::string_view name);
+void put_unreachable_host(ReportWriter& writer, std::string_view name);
+// A status label two columns in, and the service name beside it in bold.
+// During a run of status labels the row is kept one ahead, so one empty row
+// follows the run.
+void put_status(ReportWriter& writer, ServiceStatus status, std::string_view service);
+
+// The whole report: the frame's background and every item in order, from
+// where the writer stands.
+void lay_out_report(const Report& report, ReportWriter& writer);
+// The same into a frame of its own, from its top left.
+void lay_out_report(const Report& report, Frame& frame);
