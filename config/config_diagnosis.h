@@ -23,13 +23,15 @@ LineNotes diagnose_config(std::string_view text);
 
 // The key a word was probably meant to be: the word itself when it is one,
 // a known key in other letter case, a near misspelling or a usual other
-// name ("user", "passwd", "url"); empty when none is near.
-std::string probable_key(std::string_view word);
+// name ("user", "passwd", "url"); empty when none is near. sectioned: the
+// file has server sections, and so the keys only such a file reads.
+std::string probable_key(std::string_view word, bool sectioned = false);
 
 // Why no configuration could be read: "path: reason" for the -c path, or
 // for each orvek.conf of the search in order, the reason in the system's
 // words ("No such file or directory", "Permission denied", "Is a directory").
 std::vector<std::string> config_search_failures(const char* config_path, const std::vector<std::string>& directories);
 
-// Whether the reader knows this key.
-bool is_config_key(std::string_view key);
+// Whether the reader knows this key (in a file with server sections when
+// sectioned).
+bool is_config_key(std::string_view key, bool sectioned = false);
