@@ -412,6 +412,14 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
   return result;
 }
 
+LineNotes diagnose_servers(string_view text, const ServersConfig& servers) {
+  LineNotes result;
+  // Each part on its own: a key of the defaults set again in a section, or
+  // in two sections, is no key given twice.
+  for (const ConfigReading& part : servers.parts) diagnose_part(text, part, servers.sectioned, result);
+  return result;
+}
+
 LineNotes diagnose_config(string_view text) { return diagnose_config(text, read_config(text).reading); }
 
 std::vector<string> config_search_failures(const char* config_path, const std::vector<string>& directories) {

@@ -8,6 +8,7 @@
 
 #include "config/config_file.h"
 #include "config/line_notes.h"
+#include "config/server_sections.h"
 
 // Every line not taken, or taken in a changed form, with the reason: an
 // unknown or misspelt key (and the key it probably meant), a tab or other
@@ -20,6 +21,12 @@ LineNotes diagnose_config(std::string_view text, const ConfigReading& reading);
 
 // The same for a text not yet read.
 LineNotes diagnose_config(std::string_view text);
+
+// The same for a file with server sections or without (for one without,
+// exactly diagnose_config): each part, the defaults and each section, told
+// on its own, its lines numbered as in the file. A section's header line
+// has no note: one that names no usable server is the file's fault.
+LineNotes diagnose_servers(std::string_view text, const ServersConfig& servers);
 
 // The key a word was probably meant to be: the word itself when it is one,
 // a known key in other letter case, a near misspelling or a usual other

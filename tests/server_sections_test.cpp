@@ -1,6 +1,6 @@
 // orvek.conf with [server NAME] sections: the headers, the defaults each
 // section takes, the exclude key of a file with sections, a file without
-// sections read as ever.
+// sections read as ever, and -t's notes on a file with sections.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "config/config_diagnosis.h"
 #include "config/config_file.h"
 #include "config/server_sections.h"
 
@@ -214,6 +215,53 @@ TEST(ServerSections, AFileWithoutSectionsReadsAsEver) {
       EXPECT_EQ(got.carried_from, want.carried_from);
     }
   }
+}
+
+std::vector<std::pair<std::size_t, std::string>> notes_of(std::string_view text) {
+  std::vector<std::pair<std::size_t, std::string>> notes;
+  for (const LineNote& note : diagnose_servers(text, read_servers(text, "orvek.conf")).notes)
+    notes.emplace_back(note.line, note.why);
+  return notes;
+}
+
+// -t on a file with sections: a key set in the defaults and again in a
+// section, or in two sections, is no mistake, and a header is no unknown
+// text; a key given twice in one section still is, and exclude is a key.
+TEST(ServerSectionsDiagnosis, TellsEachPartOnItsOwn) {
+  const std::string text =
+      "username wall\n"
+      "[server a]\n"
+      "username a\n"
+      "username b\n"
+      "\n"
+      "  [server b]\n"
+      "username c\n"
+      "exclude /x\n"
+      "exclud /y\n"
+      "colour red\n";
+  const std::vector<std::pair<std::size_t, std::string>> expected = {
+      {3, "username is given again on line 4, which counts"},
+      {9, "unknown key \"exclud\", probably meant exclude; its text stays in the reader, so no key on the lines after "
+          "it is found"},
+      {10, "not read: line 9 was not taken, and its text runs on into every line after it, so no key is found from "
+           "there on"},
+  };
+  EXPECT_EQ(notes_of(text), expected);
+  EXPECT_EQ(notes_of("[server a]\ncolour red\n").at(0).second,
+            "unknown key \"colour\" (the keys are server, username, password, newcgi, digest, verify, cafile, pin, "
+            "passwordfile, maxage, exclude)");
+  // Without sections, exactly as ever: exclude is no key.
+  for (const std::string flat : {"exclude /x\n", "exclud /x\nusername u\nusername v\n", "username a\nusername b\n"}) {
+    const LineNotes ever = diagnose_config(flat), now = diagnose_servers(flat, read_servers(flat, "orvek.conf"));
+    ASSERT_EQ(now.notes.size(), ever.notes.size()) << flat;
+    for (std::size_t i = 0; i < ever.notes.size(); ++i) {
+      EXPECT_EQ(now.notes[i].line, ever.notes[i].line);
+      EXPECT_EQ(now.notes[i].text, ever.notes[i].text);
+      EXPECT_EQ(now.notes[i].why, ever.notes[i].why);
+    }
+    EXPECT_EQ(now.key_lines, ever.key_lines);
+  }
+  EXPECT_EQ(notes_of("exclude /x\n").at(0).second.find("exclude)"), std::string::npos);
 }
 
 TEST(ServerSections, LoadsTheChosenFile) {
