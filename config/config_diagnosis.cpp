@@ -87,11 +87,14 @@ std::size_t edit_distance(string_view a, string_view b, std::size_t limit) {
 }
 
 // The known key a word starts with (without regard to case), for a key
-// glued to its value; empty when none.
-string_view key_prefix(string_view word) {
+// glued to its value; empty when none. sectioned, here and below: the file
+// has server sections, and so the keys only such a file reads.
+string_view key_prefix(string_view word, bool sectioned) {
   string_view longest;
   for (const ConfigKey& row : CONFIG_KEYS)
-    if (const string_view key = row.name; word.size() > key.size() && equal_ignoring_case(word.substr(0, key.size()), key) && key.size() > longest.size())
+    if (const string_view key = row.name; key_is_read(row, sectioned) && word.size() > key.size() &&
+                                          equal_ignoring_case(word.substr(0, key.size()), key) &&
+                                          key.size() > longest.size())
       longest = key;
   return longest;
 }
@@ -114,9 +117,10 @@ bool may_hold_secret(string_view word) {
 // A word as a reason quotes it: not when it may hold a password.
 string quoted_word(string_view word) { return may_hold_secret(word) ? string("(not shown)") : quoted(word); }
 
-string key_list() {
+string key_list(bool sectioned) {
   string keys;
-  for (const ConfigKey& row : CONFIG_KEYS) keys.append(keys.empty() ? "" : ", ").append(row.name);
+  for (const ConfigKey& row : CONFIG_KEYS)
+    if (key_is_read(row, sectioned)) keys.append(keys.empty() ? "" : ", ").append(row.name);
   return keys;
 }
 
@@ -150,7 +154,7 @@ FirstWord first_word(string_view line) {
 
 // The line as a note shows it: cut at SHOWN_LINE_LIMIT, and for a secret
 // key everything after the key masked.
-string shown_line(string_view raw, string_view key, std::size_t key_end) {
+string shown_line(string_view raw, string_view key, std::size_t key_end, bool sectioned) {
   if (is_secret(key)) {
     const bool value_follows = raw.substr(key_end).find_first_not_of(" \t") != string_view::npos;
     string_view key_part = raw.substr(0, key_end);
@@ -171,18 +175,20 @@ string shown_line(string_view raw, string_view key, std::size_t key_end) {
     std::size_t end = start;
     while (end < raw.size() && raw[end] != ' ' && raw[end] != '\t' && raw[end] != '#') ++end;
     const string_view word = raw.substr(start, end - start);
-    const string meant = probable_key(word);
-    if (is_secret(meant)) return shown_line(raw, meant, end);
+    const string meant = probable_key(word, sectioned);
+    if (is_secret(meant)) return shown_line(raw, meant, end, sectioned);
     if (!meant.empty()) {
       // Another key ("passwordfile"): its value may be shown.
       at = end;
       continue;
     }
-    if (const string_view glued = key_prefix(word); is_secret(glued)) return shown_line(raw, glued, start + glued.size());
+    if (const string_view glued = key_prefix(word, sectioned); is_secret(glued))
+      return shown_line(raw, glued, start + glued.size(), sectioned);
     // Another name glued to its value ("passwdx", "pwd=x"): the name's
     // usual beginnings mask the rest of the word.
     for (const string_view hint : SECRET_WORD_STARTS)
-      if (equal_ignoring_case(word.substr(0, hint.size()), hint)) return shown_line(raw, SECRET_KEY, start + hint.size());
+      if (equal_ignoring_case(word.substr(0, hint.size()), hint))
+        return shown_line(raw, SECRET_KEY, start + hint.size(), sectioned);
     at = end;
   }
   return shown_line_start(raw);
@@ -198,14 +204,14 @@ bool means_on(string_view value) {
 }
 
 // Why the reader found no key in a line it met with an empty token.
-string why_no_key(const FirstWord& first, string_view raw) {
+string why_no_key(const FirstWord& first, string_view raw, bool sectioned) {
   if (first.before.length != 0 && first.word.empty() && (first.start == raw.size() || raw[first.start] == '#'))
     return "a line of blanks holding " + string(first.before.name) +
            ": to the reader it is text, not an empty line (Windows line ends?)";
   if (first.before.length != 0)
     return string(first.before.name) + " before the key: only spaces may stand there, so this line is no key";
   const string_view word = first.word;
-  if (is_config_key(word)) {
+  if (is_config_key(word, sectioned)) {
     if (const Blank blank = blank_at(raw, first.end); blank.length != 0)
       return string(blank.name) + " between " + string(word) +
              " and its value: the reader takes only a space there, so this line is no key";
@@ -214,15 +220,15 @@ string why_no_key(const FirstWord& first, string_view raw) {
     return "the key " + string(word) + " has no space and no value after it: write " + string(word) +
            ", a space and the value";
   }
-  const string meant = probable_key(word);
+  const string meant = probable_key(word, sectioned);
   if (!meant.empty() && equal_ignoring_case(meant, word)) return "keys are lower case: " + meant;
-  if (const string_view glued = key_prefix(word); !glued.empty()) {
+  if (const string_view glued = key_prefix(word, sectioned); !glued.empty()) {
     const string_view typed = word.substr(0, glued.size());
     return "no space after " + string(typed) + ": the key is glued to what follows" +
            (typed == glued ? "" : "; keys are lower case: " + string(glued));
   }
   if (!meant.empty()) return "unknown key " + quoted_word(word) + ", probably meant " + meant;
-  return "unknown key " + quoted_word(word) + " (the keys are " + key_list() + ")";
+  return "unknown key " + quoted_word(word) + " (the keys are " + key_list(sectioned) + ")";
 }
 
 // How the reader changed a value it took: spaces or "#..." dropped, blanks
@@ -274,13 +280,13 @@ std::vector<std::size_t> keys_of(const LineReading& line) {
 // Why the reader took nothing from a line that held text but no key. bom:
 // the line is the first and starts with a byte-order mark, left out of raw.
 std::vector<string> why_not_taken(const std::vector<LineReading>& lines, std::size_t n, const FirstWord& first,
-                                  string_view raw, bool bom) {
+                                  string_view raw, bool bom, bool sectioned) {
   const LineReading& line = lines[n];
   if (line.fate == LineFate::RUN_ON)
     return {"not read: line " + std::to_string(line.carried_from) +
             " was not taken, and its text runs on into every line after it, so no key is found from there on"};
   std::vector<string> why = {bom ? "the file starts with a byte-order mark (EF BB BF): save it without"
-                                 : why_no_key(first, raw)};
+                                 : why_no_key(first, raw, sectioned)};
   if (!line.ended) {
     why.push_back("and it is the last line, without a line end");
     return why;
@@ -331,12 +337,12 @@ std::vector<string> why_changed(const ConfigReading& reading, const LineReading&
 
 }  // namespace
 
-bool is_config_key(string_view key) { return key_index(key).has_value(); }
+bool is_config_key(string_view key, bool sectioned) { return read_key_index(key, sectioned).has_value(); }
 
-string probable_key(string_view word) {
+string probable_key(string_view word, bool sectioned) {
   if (word.empty()) return {};
   for (const ConfigKey& row : CONFIG_KEYS)
-    if (equal_ignoring_case(word, row.name)) return string(row.name);
+    if (key_is_read(row, sectioned) && equal_ignoring_case(word, row.name)) return string(row.name);
   for (const OtherName& other : OTHER_NAMES)
     if (equal_ignoring_case(word, other.word)) return string(other.key);
   // A slip of one key (two in longer words); the nearest wins, and a tie
@@ -346,6 +352,7 @@ string probable_key(string_view word) {
   std::size_t best_distance = limit + 1;
   bool tie = false;
   for (const ConfigKey& row : CONFIG_KEYS) {
+    if (!key_is_read(row, sectioned)) continue;
     const std::size_t distance = edit_distance(word, row.name, limit);
     if (distance < best_distance) {
       best = string(row.name);
@@ -358,8 +365,10 @@ string probable_key(string_view word) {
   return best_distance <= limit && !tie ? best : string();
 }
 
-LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
-  LineNotes result;
+namespace {
+
+// The notes on the lines of one reading, added to result.
+void diagnose_part(string_view text, const ConfigReading& reading, bool sectioned, LineNotes& result) {
   const std::vector<LineReading>& lines = reading.lines;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const LineReading& line = lines[n];
@@ -373,9 +382,9 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
     string key = line.keys != 0 ? string(CONFIG_KEYS[line.first_key].name) : string();
     std::size_t key_end = first.end;
     if (key.empty()) {
-      key = probable_key(first.word);
-      if (key.empty() && !key_prefix(first.word).empty()) {
-        key = string(key_prefix(first.word));
+      key = probable_key(first.word, sectioned);
+      if (key.empty() && !key_prefix(first.word, sectioned).empty()) {
+        key = string(key_prefix(first.word, sectioned));
         key_end = first.start + key.size();
       }
     }
@@ -387,12 +396,27 @@ LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
       if (CONFIG_KEYS[k].secret) masking = string(CONFIG_KEYS[k].name);
     // Past the notes listed, a line is only counted: its text is not made.
     const bool listed = result.notes.size() < SHOWN_LINES_LIMIT;
-    const string shown = listed ? shown_line(raw, masking, std::min(key_end, raw.size())) : string();
+    const string shown = listed ? shown_line(raw, masking, std::min(key_end, raw.size()), sectioned) : string();
 
     const std::vector<string> why =
-        line.keys == 0 ? why_not_taken(lines, n, first, raw, bom) : why_changed(reading, line, raw, shown);
+        line.keys == 0 ? why_not_taken(lines, n, first, raw, bom, sectioned) : why_changed(reading, line, raw, shown);
     if (!why.empty()) add_note(result, line.number, shown, joined(why));
   }
+}
+
+}  // namespace
+
+LineNotes diagnose_config(string_view text, const ConfigReading& reading) {
+  LineNotes result;
+  diagnose_part(text, reading, false, result);
+  return result;
+}
+
+LineNotes diagnose_servers(string_view text, const ServersConfig& servers) {
+  LineNotes result;
+  // Each part on its own: a key of the defaults set again in a section, or
+  // in two sections, is no key given twice.
+  for (const ConfigReading& part : servers.parts) diagnose_part(text, part, servers.sectioned, result);
   return result;
 }
 

@@ -21,6 +21,7 @@ struct Reader {
   std::array<bool, KEY_COUNT> pending{};
   bool in_comment = false;
   std::size_t token_line = 0;  // the line whose text the token began with
+  bool sectioned = false;      // a file with server sections: its own keys are keys too
   std::size_t line = 1;        // the line being read
   std::size_t line_start = 0;
   std::array<std::size_t, KEY_COUNT> last_line{};
@@ -72,7 +73,7 @@ void read_character(Reader& r, std::string_view text, std::size_t at, std::vecto
   } else if (c == ' ') {
     // Only a whole token that names a key is a key; any other word simply
     // goes on, so spaces inside a value vanish.
-    const std::optional<std::size_t> key = key_index(r.token);
+    const std::optional<std::size_t> key = read_key_index(r.token, r.sectioned);
     if (!key) {
       r.space_after_value = r.space_after_value || in_value;
       return;
@@ -112,7 +113,9 @@ void read_character(Reader& r, std::string_view text, std::size_t at, std::vecto
   }
 }
 
-Settings settings_of(std::array<std::string, KEY_COUNT>& values) {
+}  // namespace
+
+Settings settings_of(ConfigValues values) {
   const auto value = [&values](std::string_view name) -> std::string& { return values[*key_index(name)]; };
   const auto on = [&values](std::string_view name) {
     const std::size_t k = *key_index(name);
@@ -136,15 +139,19 @@ Settings settings_of(std::array<std::string, KEY_COUNT>& values) {
   return result;
 }
 
-// The one reader of orvek.conf; record, when given, receives its account
-// of each line.
-Settings read(std::string_view text, ConfigReading* record) {
+namespace {
+
+// The one reader of orvek.conf, on the lines of span as if they were a file
+// of their own; record, when given, receives its account of each line.
+ConfigValues read(std::string_view text, LineSpan span, bool sectioned, ConfigReading* record) {
   Reader r;
+  r.sectioned = sectioned;
+  r.line = span.first_line;
   std::vector<LineReading>* lines = record ? &record->lines : nullptr;
-  start_line(r, 0);
-  for (std::size_t at = 0; at < text.size(); ++at) read_character(r, text, at, lines);
+  start_line(r, span.start);
+  for (std::size_t at = span.start; at < span.end; ++at) read_character(r, text, at, lines);
   // A last line without its newline is never committed.
-  if (r.line_start < text.size()) finish_line(r, text.size(), false, lines);
+  if (r.line_start < span.end) finish_line(r, span.end, false, lines);
   if (record) {
     record->last_line = r.last_line;
     for (LineReading& line : record->lines)
@@ -154,8 +161,10 @@ Settings read(std::string_view text, ConfigReading* record) {
         if (r.last_line[k] != line.number) line.overridden_by = r.last_line[k];
       }
   }
-  return settings_of(r.values);
+  return std::move(r.values);
 }
+
+LineSpan whole(std::string_view text) { return {0, text.size(), 1}; }
 
 }  // namespace
 
@@ -185,12 +194,16 @@ const std::vector<std::string>& config_search_directories() {
   return directories;
 }
 
-Settings parse_config(std::string_view text) { return read(text, nullptr); }
+Settings parse_config(std::string_view text) { return settings_of(read(text, whole(text), false, nullptr)); }
 
 ConfigRead read_config(std::string_view text) {
   ConfigRead result;
-  result.settings = read(text, &result.reading);
+  result.settings = settings_of(read(text, whole(text), false, &result.reading));
   return result;
+}
+
+ConfigValues read_config_values(std::string_view text, LineSpan span, bool sectioned, ConfigReading& reading) {
+  return read(text, span, sectioned, &reading);
 }
 
 std::optional<Settings> load_config(const std::string& path, ConfigText* as_read) {
@@ -202,24 +215,25 @@ std::optional<Settings> load_config(const std::string& path, ConfigText* as_read
   return std::move(read.settings);
 }
 
-std::optional<Settings> find_config_file(const char* config_path, const std::vector<std::string>& search_directories,
-                                         std::string* chosen_path, ConfigText* as_read) {
-  std::string chosen;
+std::optional<std::string> choose_config_file(const char* config_path,
+                                              const std::vector<std::string>& search_directories) {
   if (config_path) {
     if (!can_open(config_path)) return std::nullopt;
-    chosen = config_path;
-  } else {
-    for (const auto& directory : search_directories) {
-      std::string candidate = directory + std::string(CONFIG_FILE_NAME);
-      if (can_open(candidate)) {
-        chosen = std::move(candidate);
-        break;
-      }
-    }
-    if (chosen.empty()) return std::nullopt;
+    return config_path;
   }
-  if (chosen_path) *chosen_path = chosen;
+  for (const auto& directory : search_directories) {
+    std::string candidate = directory + std::string(CONFIG_FILE_NAME);
+    if (can_open(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+std::optional<Settings> find_config_file(const char* config_path, const std::vector<std::string>& search_directories,
+                                         std::string* chosen_path, ConfigText* as_read) {
+  const std::optional<std::string> chosen = choose_config_file(config_path, search_directories);
+  if (!chosen) return std::nullopt;
+  if (chosen_path) *chosen_path = *chosen;
   // The file may vanish between the search and the parse: that is the same
   // as not finding it.
-  return load_config(chosen, as_read);
+  return load_config(*chosen, as_read);
 }

@@ -103,12 +103,38 @@ Settings parse_config(std::string_view text);
 // The same reading, with the reader's account of every line.
 ConfigRead read_config(std::string_view text);
 
+// The values a reading committed, as written, by the rows of CONFIG_KEYS
+// (empty: never set, or set empty).
+using ConfigValues = std::array<std::string, KEY_COUNT>;
+
+// Whole lines of a text: the bytes [start, end), the first of them being
+// line first_line of the text.
+struct LineSpan {
+  std::size_t start = 0, end = 0;
+  std::size_t first_line = 1;
+};
+
+// The reader on the lines of span alone, as on a file of their own (text
+// left over at its end is dropped, not carried on), its account numbering
+// the lines as in text. sectioned: the file has server sections, and so
+// also the keys only such a file reads.
+ConfigValues read_config_values(std::string_view text, LineSpan span, bool sectioned, ConfigReading& reading);
+
+// The settings of these values, derived as parse_config derives them.
+Settings settings_of(ConfigValues values);
+
 // A configuration file as the reader met it, so that a check from the shell
 // tells of the very text the settings came from, without reading it again.
 struct ConfigText {
   std::string text;
   ConfigReading reading;
 };
+
+// The configuration file chosen: config_path when it is a readable regular
+// file, else (without config_path) the first orvek.conf found in
+// search_directories that is one; nothing when there is none.
+std::optional<std::string> choose_config_file(const char* config_path,
+                                              const std::vector<std::string>& search_directories);
 
 // Chooses the configuration file (config_path, or the first orvek.conf found
 // in search_directories that is a readable regular file) and loads it;

@@ -19,21 +19,24 @@ struct ConfigKey {
   KeyKind kind;
   std::string_view on_word;  // SWITCH: the one word that turns it on
   bool secret;               // its value never shows
+  bool sections_only;        // a key only of a file with server sections; elsewhere the word is no key
 };
 
 // In the order a newline commits them: when several keys are pending on one
 // line, the first of them takes the value and the others get empty text.
-inline constexpr std::array<ConfigKey, 10> CONFIG_KEYS = {{
-    {"server", KeyKind::TEXT, {}, false},
-    {"username", KeyKind::TEXT, {}, false},
-    {"password", KeyKind::TEXT, {}, true},
-    {"newcgi", KeyKind::SWITCH, "true", false},
-    {"digest", KeyKind::SWITCH, "yes", false},
-    {"verify", KeyKind::SWITCH, "yes", false},
-    {"cafile", KeyKind::PATH, {}, false},
-    {"pin", KeyKind::TEXT, {}, false},
-    {"passwordfile", KeyKind::PATH, {}, false},
-    {"maxage", KeyKind::SECONDS, {}, false},
+inline constexpr std::array<ConfigKey, 11> CONFIG_KEYS = {{
+    {"server", KeyKind::TEXT, {}, false, false},
+    {"username", KeyKind::TEXT, {}, false, false},
+    {"password", KeyKind::TEXT, {}, true, false},
+    {"newcgi", KeyKind::SWITCH, "true", false, false},
+    {"digest", KeyKind::SWITCH, "yes", false, false},
+    {"verify", KeyKind::SWITCH, "yes", false, false},
+    {"cafile", KeyKind::PATH, {}, false, false},
+    {"pin", KeyKind::TEXT, {}, false, false},
+    {"passwordfile", KeyKind::PATH, {}, false, false},
+    {"maxage", KeyKind::SECONDS, {}, false, false},
+    // Last: the keys before it keep their places and their order of commit.
+    {"exclude", KeyKind::PATH, {}, false, true},  // the server's own exclude file (as -e names one)
 }};
 
 inline constexpr std::size_t KEY_COUNT = CONFIG_KEYS.size();
@@ -42,6 +45,17 @@ inline constexpr std::size_t KEY_COUNT = CONFIG_KEYS.size();
 constexpr std::optional<std::size_t> key_index(std::string_view name) {
   for (std::size_t k = 0; k < KEY_COUNT; ++k)
     if (CONFIG_KEYS[k].name == name) return k;
+  return std::nullopt;
+}
+
+// Whether a file reads the key: one with server sections reads every key,
+// one without only those it has always read.
+constexpr bool key_is_read(const ConfigKey& row, bool sectioned) { return sectioned || !row.sections_only; }
+
+// The index of the key such a file reads when it meets name.
+constexpr std::optional<std::size_t> read_key_index(std::string_view name, bool sectioned) {
+  const std::optional<std::size_t> k = key_index(name);
+  if (k && key_is_read(CONFIG_KEYS[*k], sectioned)) return k;
   return std::nullopt;
 }
 

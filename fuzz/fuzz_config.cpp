@@ -1,7 +1,8 @@
 // Any bytes as the text of orvek.conf: the in-memory reader on every input,
 // with and without its account of the lines, and now and then the file
 // loader on the same bytes written to a real file, which must agree with it
-// in every setting; and -t's notes made from the account.
+// in every setting; -t's notes made from the account; and the reading of
+// server sections, which leaves a text without a "[server" exactly as it was.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 
 #include "config/config_diagnosis.h"
 #include "config/config_file.h"
+#include "config/server_sections.h"
 #include "scratch_file.h"
 
 namespace {
@@ -24,6 +26,52 @@ const ScratchFile& config_file() {
 void check_value(std::string_view value) {
   FUZZ_CHECK(value.find_first_of(" #\n") == std::string_view::npos);
   FUZZ_CHECK(value.size() <= TOKEN_LIMIT);
+}
+
+// The notes name lines of the text, each once, in order, within bounds.
+void check_notes(const LineNotes& notes, std::string_view text) {
+  const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  std::size_t previous = 0;
+  for (const LineNote& note : notes.notes) {
+    FUZZ_CHECK(note.line > previous && note.line <= lines);
+    FUZZ_CHECK(!note.why.empty());
+    previous = note.line;
+  }
+  FUZZ_CHECK(notes.notes.size() + notes.more <= lines);
+}
+
+bool same_notes(const LineNotes& a, const LineNotes& b) {
+  if (a.notes.size() != b.notes.size() || a.more != b.more || a.key_lines != b.key_lines) return false;
+  for (std::size_t i = 0; i < a.notes.size(); ++i)
+    if (a.notes[i].line != b.notes[i].line || a.notes[i].text != b.notes[i].text || a.notes[i].why != b.notes[i].why)
+      return false;
+  return true;
+}
+
+// Sections: a text read without them is one server, read and told exactly
+// as the reader alone reads and tells it.
+void check_servers(std::string_view text, const Settings& parsed, const LineNotes& notes) {
+  const ServersConfig config = read_servers(text, "orvek.conf");
+  const LineNotes servers_notes = diagnose_servers(text, config);
+  if (text.find("[server") == std::string_view::npos) FUZZ_CHECK(!config.sectioned);
+  if (!config.sectioned) {
+    FUZZ_CHECK(config.fault.empty() && config.servers.size() == 1 && config.parts.size() == 1);
+    FUZZ_CHECK(config.servers[0].settings == parsed && config.servers[0].exclude_path.empty());
+    FUZZ_CHECK(same_notes(servers_notes, notes));
+  } else {
+    FUZZ_CHECK(config.fault.empty() != config.servers.empty());
+    FUZZ_CHECK(config.fault.empty() || config.fault.starts_with("orvek.conf:"));
+    FUZZ_CHECK(config.servers.empty() || config.parts.size() == config.servers.size() + 1);
+  }
+  std::size_t previous_end = 1;
+  for (const ServerConfig& server : config.servers) {
+    FUZZ_CHECK(server.first_line >= previous_end && server.end_line >= server.first_line);
+    previous_end = server.end_line;
+    check_value(server.exclude_path);
+    check_value(server.settings.username);
+    FUZZ_CHECK(server.settings.max_age == read_seconds(server.settings.max_age_value, MAX_AGE_LIMIT));
+  }
+  check_notes(servers_notes, text);
 }
 
 }  // namespace
@@ -65,16 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const std::size_t last : read.reading.last_line) FUZZ_CHECK(last <= previous_line);
 
-  // The notes name lines of the text, each once, in order, within bounds.
   const LineNotes notes = diagnose_config(text, read.reading);
-  std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
-  std::size_t previous = 0;
-  for (const LineNote& note : notes.notes) {
-    FUZZ_CHECK(note.line > previous && note.line <= lines);
-    FUZZ_CHECK(!note.why.empty());
-    previous = note.line;
-  }
-  FUZZ_CHECK(notes.notes.size() + notes.more <= lines);
+  check_notes(notes, text);
+  check_servers(text, parsed, notes);
 
   // The file path costs a write and a read, so only every fourth length
   // takes it; the choice depends on the input alone, so crashes replay.
