@@ -14,9 +14,10 @@ void show_banner(Frame& frame, std::string_view text) {
   frame.labels.push_back({row, column, keep_text(frame, text), BANNER_ROLE, false, LabelForm::PLAIN, frame.columns});
 }
 
-void show_reason_line(Frame& frame, std::string_view text) {
-  const int row = frame.rows / 2 + 1;
-  if (text.empty() || row >= frame.rows || frame.columns <= 0) return;
+void show_reason_line(Frame& frame, std::string_view text) { show_reason_line(frame, text, frame.rows / 2 + 1); }
+
+void show_reason_line(Frame& frame, std::string_view text, int row) {
+  if (text.empty() || row < 0 || row >= frame.rows || frame.columns <= 0) return;
   const int column = std::max(0, (frame.columns - static_cast<int>(text.size())) / 2);
   frame.labels.push_back({row, column, keep_text(frame, text), TEXT_ROLE, false, LabelForm::PLAIN, frame.columns});
 }

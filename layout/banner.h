@@ -16,3 +16,6 @@ void show_banner(Frame& frame, std::string_view text);
 // text it starts at the left edge and what does not fit is left out. The
 // frame keeps a copy of text.
 void show_reason_line(Frame& frame, std::string_view text);
+// The same in another row (with several servers, one reason a row under the
+// banner).
+void show_reason_line(Frame& frame, std::string_view text, int row);

@@ -14,12 +14,13 @@ enum ColourRole : unsigned char {
   NORMAL_ROLE,       // the screen's background while all hosts are up
   DOWN_HOST_ROLE,    // a DOWN host
   ALARM_ROLE,        // the screen's background while a host is DOWN or UNREACHABLE
-  BANNER_ROLE,       // " No connection to server! "
+  BANNER_ROLE,       // " No connection to server! ", and a failing server's header
+  SERVER_ROLE,       // a server's header, when several share the screen
   ROLE_COUNT
 };
 
 // Curses' standard colour numbers.
-inline constexpr short BLACK = 0, RED = 1, GREEN = 2, YELLOW = 3, MAGENTA = 5, WHITE = 7;
+inline constexpr short BLACK = 0, RED = 1, GREEN = 2, YELLOW = 3, BLUE = 4, MAGENTA = 5, WHITE = 7;
 
 struct ColourPair {
   short pair;  // 0: no pair of its own
@@ -38,13 +39,14 @@ inline constexpr std::array<ColourPair, ROLE_COUNT> ROLE_PAIRS = {{
     /* DOWN_HOST_ROLE */ {6, BLACK, WHITE},
     /* ALARM_ROLE */ {7, WHITE, RED},
     /* BANNER_ROLE */ {7, WHITE, RED},
+    /* SERVER_ROLE */ {8, WHITE, BLUE},
 }};
 
-inline constexpr int PAIR_COUNT = 7;
+inline constexpr int PAIR_COUNT = 8;
 
 inline constexpr short colour_pair(ColourRole role) { return ROLE_PAIRS[role].pair; }
 
-// Roles that share a pair must agree on its colours, and pairs 1 to 7 must
+// Roles that share a pair must agree on its colours, and pairs 1 to PAIR_COUNT must
 // all be defined.
 consteval bool role_pairs_agree() {
   for (const ColourPair& a : ROLE_PAIRS)

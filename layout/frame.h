@@ -62,9 +62,10 @@ struct Frame {
   int columns;
   ColourRole background = NORMAL_ROLE;  // ALARM_ROLE while a host is DOWN or UNREACHABLE
   std::vector<Label> labels;
-  // Text the labels may point into besides the page: names decoded from
-  // character references, kept as long as the frame.
-  std::shared_ptr<const std::string> kept_text;
+  // Text the labels may point into besides the pages: names decoded from
+  // character references, one for each report laid out, kept as long as the
+  // frame.
+  std::vector<std::shared_ptr<const std::string>> kept_texts;
   // DOWN, UNREACHABLE and status labels of which not one character of text
   // shows: they start beyond the right edge, or so close to it that only
   // their leading space fits (or, once the last row's notes are laid, under

@@ -29,3 +29,21 @@ void put_last_row_notes(Frame& frame, std::string_view clock, bool show_hidden);
 // left of the clock and the note, of it what fits left of them. Labels it
 // covers whole count as hidden too.
 void put_last_row_notes(Frame& frame, int unread, std::string_view clock, bool show_hidden);
+
+// Everything the last row may tell, from right to left: -m's note, the
+// clock, a note that ends at the clock (while waiting for the first answer:
+// " waiting for the server since", which the clock completes), the unread
+// rows. covered_at_left: the cells at the row's start that other labels
+// laid before (the servers' names) cover; a label whose text starts there
+// counts as hidden too.
+struct LastRowNotes {
+  int unread = 0;
+  std::string_view waiting;
+  std::string_view clock;
+  bool show_hidden = false;
+  int covered_at_left = 0;
+};
+
+// All of them as the overloads above lay theirs; of the waiting note, what
+// fits left of the clock, in the background's colours.
+void put_last_row_notes(Frame& frame, const LastRowNotes& notes);

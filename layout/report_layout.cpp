@@ -4,7 +4,9 @@ namespace {
 
 constexpr int STATUS_INDENT = 2;
 
-enum class LabelKind { HOST, STATUS };
+// LINE: a row of its own that is no part of a report (a server's header, the
+// reason under a failing server's), its text as given.
+enum class LabelKind { HOST, STATUS, LINE };
 
 // Where the service name beside a status label goes.
 struct NameSpot {
@@ -30,14 +32,15 @@ int column_end(const ReportWriter& writer) {
 
 // Curses refuses text that starts beyond the screen; so do we, and the
 // caller's service name is then dropped with its label.
-bool place(ReportWriter& writer, int row, int column, std::string_view text, ColourRole role) {
+bool place(ReportWriter& writer, int row, int column, std::string_view text, ColourRole role,
+           LabelForm form = LabelForm::PADDED, bool bold = false) {
   Frame& frame = *writer.frame;
   if (row < 0 || row >= frame.rows || column < 0 || column >= frame.columns) {
     if (column >= frame.columns && counted_when_hidden(role)) ++frame.hidden_labels;
     return false;
   }
   const Label& placed = frame.labels.emplace_back(
-      Label{row, column, text, role, false, LabelForm::PADDED, column_end(writer)});
+      Label{row, column, text, role, bold, form, column_end(writer)});
   // In the last cell only its leading space shows: as good as not there.
   if (counted_when_hidden(role) && text_column(placed) >= drawn_end(placed, frame.columns)) ++frame.hidden_labels;
   return true;
@@ -45,8 +48,10 @@ bool place(ReportWriter& writer, int row, int column, std::string_view text, Col
 
 // Places a label where the writer stands and moves it on. For a status
 // label, where its service name goes: nothing when the label could not be
-// placed, so that its name is not drawn either.
-std::optional<NameSpot> put_label(ReportWriter& writer, std::string_view text, ColourRole role, LabelKind kind) {
+// placed, so that its name is not drawn either. A line's text starts indent
+// cells into the column, bold as asked.
+std::optional<NameSpot> put_label(ReportWriter& writer, std::string_view text, ColourRole role, LabelKind kind,
+                                  int indent = 0, bool bold = false) {
   const int rows = writer.frame->rows;
   if (writer.row >= rows) {
     writer.column += REPORT_COLUMN_WIDTH;
@@ -67,6 +72,10 @@ std::optional<NameSpot> put_label(ReportWriter& writer, std::string_view text, C
     const int column = writer.column + STATUS_INDENT;
     if (place(writer, row, column, text, role)) name = NameSpot{row, column + static_cast<int>(text.size()) + 2};
     writer.in_status_run = true;
+  } else if (kind == LabelKind::LINE) {
+    place(writer, writer.row, writer.column + indent, text, role, LabelForm::PLAIN, bold);
+    writer.in_status_run = false;
+    writer.run_host = std::nullopt;
   } else {
     place(writer, writer.row, writer.column, text, role);
     writer.in_status_run = false;
@@ -99,10 +108,14 @@ void put_status(ReportWriter& writer, ServiceStatus status, std::string_view ser
     writer.frame->labels.push_back({name->row, name->column, service, TEXT_ROLE, true, LabelForm::SERVICE_NAME, end});
 }
 
+void put_line(ReportWriter& writer, std::string_view text, ColourRole role, int indent, bool bold) {
+  put_label(writer, text, role, LabelKind::LINE, indent, bold);
+}
+
 void lay_out_report(const Report& report, ReportWriter& writer) {
   Frame& frame = *writer.frame;
   if (report.alarm) frame.background = ALARM_ROLE;
-  if (report.decoded_names) frame.kept_text = report.decoded_names;
+  if (report.decoded_names) frame.kept_texts.push_back(report.decoded_names);
   for (const ReportItem& item : report.items) {
     switch (item.kind) {
       case ReportItemKind::HOST: put_host(writer, item.name); break;

@@ -33,6 +33,13 @@ void put_unreachable_host(ReportWriter& writer, std::string_view name);
 // follows the run.
 void put_status(ReportWriter& writer, ServiceStatus status, std::string_view service);
 
+// A row of its own that is no part of a report, such as a server's header:
+// text as given (it carries its own spaces), indent cells into the column,
+// in role's colours, and bold when asked, cut at the column's end. It ends
+// the run of status labels above it, and at the bottom of a column goes on
+// at the top of the next, as a host label does.
+void put_line(ReportWriter& writer, std::string_view text, ColourRole role, int indent, bool bold);
+
 // The whole report: the frame's background and every item in order, from
 // where the writer stands.
 void lay_out_report(const Report& report, ReportWriter& writer);
