@@ -20,7 +20,8 @@ constexpr int TERMINAL_FD = STDOUT_FILENO;
 // Lays out what is shown for the terminal's current size and shows it.
 void show(const Outcome& shown, const Options& options) {
   Frame frame(LINES, COLS);
-  compose_frame(std::span(&shown, 1), options, frame);
+  const ServerView server{{}, &shown};
+  compose_frame(std::span(&server, 1), options, frame);
   paint_frame(frame);
   wrefresh(stdscr);
 }

@@ -178,7 +178,8 @@ int main(int argc, char* argv[]) {
     // standard output, not the report.
     RefreshRecord record = read_refresh({}, {}, buffer, excludes, options.newcgi);
     record.outcome.fetched_at = std::time(nullptr);
-    compose_frame(std::span(&record.outcome, 1), wall, frame);
+    const ServerView server{{}, &record.outcome};
+    compose_frame(std::span(&server, 1), wall, frame);
     paint_frame(frame);
     wrefresh(stdscr);
     const auto end = std::chrono::steady_clock::now();

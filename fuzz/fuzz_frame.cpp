@@ -259,7 +259,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wall.show_hidden = show_hidden;
   wall.show_clock = body.size() % 2;
   Frame frame(screen.rows, screen.columns);
-  compose_frame(std::span(&shown, 1), wall, frame);
+  const ServerView server{{}, &shown};
+  compose_frame(std::span(&server, 1), wall, frame);
   const int unmatched = shown.report.unmatched;
   PageVerdict verdict =
       check_page(received_body(buffer), !lines.empty(), has_names, page_kind(received_body(buffer)));

@@ -1,35 +1,77 @@
 #include "layout/frame_composition.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "config/command_line.h"
 #include "layout/banner.h"
 #include "layout/clock_note.h"
 #include "layout/frame.h"
 #include "layout/hidden_note.h"
 #include "layout/report_layout.h"
+#include "layout/server_names_row.h"
+#include "layout/servers_layout.h"
 #include "refresh/refresh_record.h"
 
 namespace {
 
-// The report, or the banner.
-void lay_out_outcome(const Outcome& shown, Frame& frame) {
+// Completed by the clock, which then tells when the waiting began.
+constexpr std::string_view WAITING_TEXT = " waiting for the server since";
+constexpr std::string_view WAITING_FOR_SERVERS_TEXT = " waiting for the servers since";
+
+// One server: the report, or the banner and with -u the reason under it.
+void lay_out_outcome(const Outcome& shown, bool show_reason, Frame& frame) {
   if (shown.banner && !shown.banner_text.empty())
     show_banner(frame, shown.banner_text);
   else if (shown.banner)
     show_no_connection(frame);
   else
     lay_out_report(shown.report, frame);
+  if (show_reason && shown.banner)
+    show_reason_line(frame, reason_since_text(shown.reason, shown.failing_since, shown.cause_since));
+}
+
+// The time the clock shows: the end of the latest fetch shown, or before
+// any answer, when the waiting began.
+std::time_t clock_time(std::span<const ServerView> servers, bool answered) {
+  std::time_t latest = 0;
+  std::time_t first_wait = servers.front().waiting_since;
+  for (const ServerView& server : servers) {
+    if (server.shown) latest = std::max(latest, server.shown->fetched_at);
+    first_wait = std::min(first_wait, server.waiting_since);
+  }
+  return answered ? latest : first_wait;
+}
+
+// The unread rows are told always, under the reports they belong to.
+int unread_rows(std::span<const ServerView> servers) {
+  int unread = 0;
+  for (const ServerView& server : servers)
+    if (server.shown && !server.shown->banner) unread += server.shown->report.unread_rows;
+  return unread;
 }
 
 }  // namespace
 
-void compose_frame(std::span<const Outcome> records, const Options& options, Frame& frame) {
-  if (records.empty()) return;
-  const Outcome& shown = records.front();
-  lay_out_outcome(shown, frame);
-  if (options.show_clock && shown.banner)
-    show_reason_line(frame, reason_since_text(shown.reason, shown.failing_since, shown.cause_since));
-  const ClockText clock = options.show_clock ? clock_text(shown.fetched_at) : ClockText{};
-  // The unread rows are told always, under the report they belong to.
-  const int unread = shown.banner ? 0 : shown.report.unread_rows;
-  put_last_row_notes(frame, unread, clock.view(), options.show_hidden);
+void compose_frame(std::span<const ServerView> servers, const Options& options, Frame& frame) {
+  const bool answered =
+      std::any_of(servers.begin(), servers.end(), [](const ServerView& server) { return server.shown; });
+  // Before any answer the screen stays black, unless -u says it waits.
+  if (servers.empty() || (!answered && !options.show_clock)) return;
+  const bool several = servers.size() > 1;
+  if (several)
+    lay_out_servers(servers, options.show_clock, frame);
+  else if (answered)
+    lay_out_outcome(*servers.front().shown, options.show_clock, frame);
+  LastRowNotes notes;
+  notes.unread = unread_rows(servers);
+  notes.show_hidden = options.show_hidden;
+  ClockText clock;
+  if (options.show_clock) {
+    clock = clock_text(clock_time(servers, answered));
+    notes.clock = clock.view();
+    if (!answered) notes.waiting = several ? WAITING_FOR_SERVERS_TEXT : WAITING_TEXT;
+    if (several) notes.covered_at_left = put_server_names(frame, servers);
+  }
+  put_last_row_notes(frame, notes);
 }

@@ -1,18 +1,34 @@
 #pragma once
-// Everything a frame of the wall holds, laid out in one place: the report or
-// the banner, the reason under the banner (-u) and the last row's notes (the
-// unread rows, -u's clock, -m's count). The refresh cycle, the frame
+// Everything a frame of the wall holds, laid out in one place: each server's
+// report or banner, the reasons of -u and the last row's notes (the unread
+// rows, -u's clock and servers, -m's count). The refresh cycle, the frame
 // benchmark and the frame fuzz target all compose their frames here, so the
 // last two time and try the frame the wall shows.
+#include <ctime>
 #include <span>
+#include <string_view>
 
 struct Frame;
 struct Options;
 struct Outcome;
 
-// Lays out into frame what the screen shows of records (outcomes), one for
-// each server, with the notes that options ask for (-m, -u). The wall shows
-// one server yet: the frame is the first record's (empty without one); how
-// several share the screen comes with them. The labels point into the
-// records' pages and into the frame's own texts.
-void compose_frame(std::span<const Outcome> records, const Options& options, Frame& frame);
+// One server as the wall shows it.
+struct ServerView {
+  std::string_view name;           // the section's name; empty for a file without sections
+  const Outcome* shown = nullptr;  // its last record's outcome; nullptr until its first answer
+  std::time_t waiting_since = 0;   // when the wall began waiting for its first answer
+};
+
+// Lays out into frame what the screen shows of servers, in their order, with
+// the notes that options ask for (-m, -u).
+// One server: its report or its banner (and with -u the reason under it);
+// before its first answer nothing, or with -u the last row's
+// " waiting for the server since HH:MM:SS".
+// Several: each server that has something to say under a header of its own
+// (its problems, or the words of its banner), one after another down the
+// report's columns; a calm server, or one that has not answered, takes no
+// room. When every server fails, the banner of one server, and with -u each
+// one's reason under it. With -u the last row names the servers at its left
+// in the colours of their state.
+// The labels point into the outcomes' pages and into the frame's own texts.
+void compose_frame(std::span<const ServerView> servers, const Options& options, Frame& frame);

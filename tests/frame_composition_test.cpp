@@ -53,7 +53,8 @@ TEST(FrameComposition, KeepsItsTextsOnceTheOutcomeIsGoneAndWhenMoved) {
     outcome->report.unread_rows = c.unread_rows;
     std::vector<Frame> frames;
     frames.emplace_back(24, 80);
-    compose_frame(std::span(outcome.get(), 1), options, frames.back());
+    const ServerView server{{}, outcome.get()};
+    compose_frame(std::span(&server, 1), options, frames.back());
     // What the frame was laid out from is overwritten, then freed.
     outcome->banner_text.assign(outcome->banner_text.size(), '#');
     outcome->reason.assign(outcome->reason.size(), '#');

@@ -83,7 +83,8 @@ struct Shown {
 
 Shown shown(const Outcome& outcome) {
   Frame frame(40, 120);
-  compose_frame(std::span(&outcome, 1), Options{}, frame);
+  const ServerView server{{}, &outcome};
+  compose_frame(std::span(&server, 1), Options{}, frame);
   return {outcome.banner, describe(frame)};
 }
 

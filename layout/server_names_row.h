@@ -1,0 +1,14 @@
+#pragma once
+// With -u and several servers, the last row's start tells each server's
+// state: a wall that looks calm says which servers it hears.
+#include <span>
+
+#include "layout/frame_composition.h"
+
+struct Frame;
+
+// " NAME " of each server in turn from the last row's left edge: black on
+// green when its last fetch gave its list, white on red when it failed,
+// white on black while it has not answered yet; what does not fit is left
+// out. Returns the cells they cover.
+int put_server_names(Frame& frame, std::span<const ServerView> servers);
