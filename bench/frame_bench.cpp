@@ -3,12 +3,17 @@
 // into curses, refresh the terminal), on a page read from a file.
 //
 //   orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS]
-//                     [--exclude FILE] [--notes]
+//                     [--exclude FILE] [--notes] [--servers N]
+//
+// With --servers N the frame is that of N servers which all serve the page,
+// each read on its own as the wall reads each server's.
 //
 // Prints one line to standard error:
 //   frame_ms=<median milliseconds per frame> lines=<selected problem lines>
 // and with --exclude, at its end: entries=<entries> load_ms=<milliseconds to
-// load the list>
+// load the list>; with --servers, at its very end: servers=<N>
+// compose_ms=<median milliseconds of the frame's composing and painting
+// alone, the part that grows with N when one server's record changes>
 
 #include <curses.h>
 
@@ -44,6 +49,7 @@ struct BenchOptions {
   const char* exclude_path = nullptr;
   bool newcgi = false;
   bool notes = false;  // the last row's notes, as with -m and -u
+  int servers = 1;
   int repeat = 20;
   int rows = 24;
   int columns = 80;
@@ -53,7 +59,7 @@ struct BenchOptions {
   std::fprintf(stderr, "orvek-frame-bench: %s\n", message);
   std::fprintf(stderr,
                "usage: orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS] "
-               "[--exclude FILE] [--notes]\n");
+               "[--exclude FILE] [--notes] [--servers N]\n");
   std::exit(2);
 }
 
@@ -88,6 +94,9 @@ BenchOptions parse_arguments(int argc, char* argv[]) {
       options.notes = true;
     } else if (argument == "--repeat") {
       if (++k == argc || !parse_positive(argv[k], options.repeat)) usage("--repeat needs a positive number");
+    } else if (argument == "--servers") {
+      if (++k == argc || !parse_positive(argv[k], options.servers) || options.servers > 1000)
+        usage("--servers needs a number from 1 to 1000");
     } else if (argument == "--size") {
       if (++k == argc || !parse_size(argv[k], options.rows, options.columns))
         usage("--size needs ROWSxCOLS, for example 24x80");
@@ -141,6 +150,12 @@ double load_excludes(const char* path, ExcludeList& excludes) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -165,8 +180,17 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
-  std::vector<double> frame_ms;
+  // One server is shown as with a file without sections: no name.
+  const auto count = static_cast<std::size_t>(options.servers);
+  std::vector<std::string> names(count);
+  if (count > 1)
+    for (std::size_t n = 0; n < count; ++n) names[n] = "server" + std::to_string(n + 1);
+  std::vector<RefreshRecord> records(count);
+  std::vector<ServerView> servers(count);
+
+  std::vector<double> frame_ms, compose_ms;
   frame_ms.reserve(static_cast<std::size_t>(options.repeat));
+  compose_ms.reserve(static_cast<std::size_t>(options.repeat));
   for (int k = 0; k < options.repeat; ++k) {
     const auto start = std::chrono::steady_clock::now();
     // As the cycle does: a cleared screen on the normal background, the
@@ -176,23 +200,24 @@ int main(int argc, char* argv[]) {
     Frame frame(LINES, COLS);
     // "No match!" is not printed: that would time the writer behind
     // standard output, not the report.
-    RefreshRecord record = read_refresh({}, {}, buffer, excludes, options.newcgi);
-    record.outcome.fetched_at = std::time(nullptr);
-    const ServerView server{{}, &record.outcome};
-    compose_frame(std::span(&server, 1), wall, frame);
+    for (std::size_t n = 0; n < records.size(); ++n) {
+      records[n] = read_refresh({}, {}, buffer, excludes, options.newcgi);
+      records[n].outcome.fetched_at = std::time(nullptr);
+      servers[n] = ServerView{names[n], &records[n].outcome, 0};
+    }
+    const auto composing = std::chrono::steady_clock::now();
+    compose_frame(servers, wall, frame);
     paint_frame(frame);
     wrefresh(stdscr);
     const auto end = std::chrono::steady_clock::now();
     frame_ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    compose_ms.push_back(std::chrono::duration<double, std::milli>(end - composing).count());
   }
   close_offscreen_terminal(terminal);
 
-  std::sort(frame_ms.begin(), frame_ms.end());
-  const std::size_t middle = frame_ms.size() / 2;
-  const double median =
-      frame_ms.size() % 2 ? frame_ms[middle] : (frame_ms[middle - 1] + frame_ms[middle]) / 2.0;
-  std::fprintf(stderr, "frame_ms=%.3f lines=%zu", median, selected);
+  std::fprintf(stderr, "frame_ms=%.3f lines=%zu", median(frame_ms), selected);
   if (options.exclude_path) std::fprintf(stderr, " entries=%zu load_ms=%.3f", excludes.count, load_ms);
+  if (options.servers > 1) std::fprintf(stderr, " servers=%d compose_ms=%.3f", options.servers, median(compose_ms));
   std::fprintf(stderr, "\n");
   return 0;
 }

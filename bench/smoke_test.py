@@ -23,6 +23,7 @@ BENCH = os.environ.get("ORVEK_FRAME_BENCH", os.path.join(HERE, "..", "build", "b
 MASK_BENCH = os.environ.get("ORVEK_MASK_BENCH", os.path.join(HERE, "..", "build", "bench", "orvek-mask-bench"))
 RESULT_LINE = re.compile(r"frame_ms=(\d+\.\d{3}) lines=(\d+)\n")
 EXCLUDE_RESULT_LINE = re.compile(r"frame_ms=(\d+\.\d{3}) lines=(\d+) entries=(\d+) load_ms=(\d+\.\d{3})\n")
+SERVERS_RESULT_LINE = re.compile(r"frame_ms=(\d+\.\d{3}) lines=(\d+) servers=(\d+) compose_ms=(\d+\.\d{3})\n")
 
 # The report's patterns, in Python's syntax. Greedy groups find the same text
 # as POSIX leftmost-longest matching does for these patterns.
@@ -187,6 +188,21 @@ class FrameBenchTest(unittest.TestCase):
                 self.assertEqual(result.returncode, 1)
                 self.assertNotIn(b"frame_ms=", result.stderr)
 
+    def test_several_servers(self):
+        page, counts = generate("--hosts", "30", "--services", "3", "--down", "0.2")
+        path = self.write("page.wml", page)
+        for options in (["--servers", "3"], ["--servers", "10", "--notes", "--size", "10x40"]):
+            with self.subTest(options=options):
+                result = self.bench(path, "--newcgi", "--repeat", "1", *options)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                match = SERVERS_RESULT_LINE.fullmatch(result.stderr.decode())
+                self.assertIsNotNone(match, result.stderr)
+                self.assertEqual(int(match.group(2)), counts["problem_lines"])
+                self.assertEqual(int(match.group(3)), int(options[1]))
+        # One server: the line of today.
+        result = self.bench(path, "--newcgi", "--repeat", "1", "--servers", "1")
+        self.assertIsNotNone(RESULT_LINE.fullmatch(result.stderr.decode()), result.stderr)
+
     def test_receive_bound(self):
         # The fetch takes a body of exactly the limit and refuses one byte more.
         at_limit = self.write("at-limit.wml", b"x" * RECEIVE_LIMIT)
@@ -202,7 +218,7 @@ class FrameBenchTest(unittest.TestCase):
     def test_bad_arguments(self):
         page = self.write("page.wml", b"")
         for arguments in ([], [page, "--repeat", "0"], [page, "--size", "24"], [page, "--frobnicate"],
-                          [page, "--exclude"],
+                          [page, "--exclude"], [page, "--servers", "0"], [page, "--servers"],
                           [os.path.join(self.folder.name, "missing.wml")], [self.folder.name]):
             with self.subTest(arguments=arguments):
                 result = self.bench(*arguments)
