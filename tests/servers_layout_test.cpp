@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,8 @@ Outcome listing(std::vector<ReportItem> items, int unread_rows = 0) {
   Outcome outcome;
   outcome.banner = false;
   outcome.fetched_at = FETCHED_AT;
-  for (const ReportItem& item : items) outcome.report.alarm = outcome.report.alarm || item.kind == ReportItemKind::DOWN_HOST;
+  for (const ReportItem& item : items)
+    outcome.report.alarm = outcome.report.alarm || item.kind == ReportItemKind::DOWN_HOST;
   outcome.report.items = std::move(items);
   outcome.report.unread_rows = unread_rows;
   return outcome;
@@ -217,6 +219,27 @@ TEST_F(ServersLayout, OneServerBeforeItsFirstAnswer) {
     compose_frame(std::span(&waiting, 1), options, frame);
     EXPECT_EQ(describe(frame), c.labels);
   }
+}
+
+// Names decoded from character references live beside their page; the frame
+// keeps every server's, not only the last one laid out.
+TEST_F(ServersLayout, KeepsTheDecodedNamesOfEveryServer) {
+  auto prod_names = std::make_shared<const std::string>("web&1");
+  auto lab_names = std::make_shared<const std::string>("db<2");
+  Outcome prod = listing({down(*prod_names)});
+  Outcome lab = listing({down(*lab_names)});
+  prod.report.decoded_names = prod_names;
+  lab.report.decoded_names = lab_names;
+  const std::vector<ServerView> servers = {{"prod", &prod}, {"lab", &lab}};
+  Frame frame(10, 80);
+  compose_frame(servers, Options{}, frame);
+  prod.report.decoded_names.reset();
+  lab.report.decoded_names.reset();
+  const std::weak_ptr<const std::string> prod_kept = prod_names, lab_kept = lab_names;
+  prod_names.reset();
+  lab_names.reset();
+  EXPECT_FALSE(prod_kept.expired());
+  EXPECT_FALSE(lab_kept.expired());
 }
 
 // One server keeps its frame whatever its name: a file with one section
