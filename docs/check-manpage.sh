@@ -29,7 +29,7 @@ done
 # its column runs the value into the meaning).
 for width in 80 100; do
   text=$(LC_ALL=C.UTF-8 "$mandoc" -Tutf8 -O width=$width "$page" 2>/dev/null | sed 's/.\x08//g')
-  for key in server username password passwordfile digest newcgi verify cafile pin maxage; do
+  for key in server username password passwordfile digest newcgi verify cafile pin maxage exclude; do
     printf '%s\n' "$text" | grep -Eq "^ +$key {2,}[^ ]+( [^ ]+)* {2,}[^ ]" ||
       { printf 'mandoc at %s columns: the key table row of %s is not key, value, meaning\n' "$width" "$key"; failed=1; }
   done
