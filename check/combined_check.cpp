@@ -69,9 +69,12 @@ CheckReport combine_checks(std::span<const NamedCheck> checks) {
   string summary = count;
   for (const NamedCheck* check : not_ok)
     summary += "; " + string(check->name) + ": " + string(check_summary(check->report));
-  // Each server's performance data whole, in the first line while the count
-  // still fits before it ("..." and " | " around), the rest at the end.
-  const std::size_t room = plugin_line(combined.status, count).size() - 1 + 3 + 3;
+  // Each server's performance data whole, in the first line while the
+  // summary keeps half of it (or all it needs, or at least the count, with
+  // "..." and " | " after it), the rest at the end.
+  const std::size_t head = plugin_line(combined.status, summary).size() - 1;
+  const std::size_t least = plugin_line(combined.status, count).size() - 1 + 3;
+  const std::size_t room = std::min(head, std::max(least, FIRST_LINE_LIMIT / 2)) + 3;
   for (const NamedCheck& check : checks) {
     if (check.report.perfdata.empty()) continue;
     const string named = named_perfdata(check.name, check.report.perfdata);

@@ -29,5 +29,5 @@ std::string named_perfdata(std::string_view name, std::string_view perfdata);
 // its first line "N of M servers OK", then each server not OK with its own
 // summary, the worst first; the performance data of each, named; then each
 // report under a line "server NAME:". The performance data that would
-// leave the first line no room for its count goes to more_perfdata.
+// leave the summary less than half the first line goes to more_perfdata.
 CheckReport combine_checks(std::span<const NamedCheck> checks);

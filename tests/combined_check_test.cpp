@@ -55,13 +55,19 @@ TEST(CombinedCheck, FirstLineCountsAndNamesTheServersNotOkWorstFirst) {
   EXPECT_EQ(first_line(combined.text),
             "ORVEK CRITICAL - 1 of 4 servers OK; lab: the monitor would show the banner \"No connection to server!\": "
             "HTTP status 401; gone: the check could not finish; old: the monitor draws the report, but line 3 x");
-  EXPECT_EQ(combined.perfdata,
-            "'prod::time'=0.030s 'prod::size'=1325B 'prod::problems'=5 'old::time'=0.001s 'old::size'=9B "
-            "'old::problems'=0 'lab::time'=0.002s 'lab::size'=0B");
-  EXPECT_EQ(combined.more_perfdata, "");
+  // The summary keeps half of the first line: the data of one server fits
+  // beside it, the rest goes to the end, in order.
+  EXPECT_EQ(combined.perfdata, "'prod::time'=0.030s 'prod::size'=1325B 'prod::problems'=5");
+  EXPECT_EQ(combined.more_perfdata, "'old::time'=0.001s 'old::size'=9B 'old::problems'=0 'lab::time'=0.002s 'lab::size'=0B");
+  const std::string first = check_output(combined).substr(0, check_output(combined).find('\n'));
+  EXPECT_EQ(first.size(), FIRST_LINE_LIMIT);
+  EXPECT_TRUE(first.ends_with("... | " + combined.perfdata)) << first;
 
-  const std::vector<NamedCheck> fine = {{"a", report(CHECK_OK, "ok", "time=0.1s")}, {"b", report(CHECK_OK, "ok")}};
-  EXPECT_EQ(first_line(combine_checks(fine).text), "ORVEK OK - 2 of 2 servers OK");
+  // A short summary leaves the rest of the line to the data.
+  const std::vector<NamedCheck> fine = {{"a", report(CHECK_OK, "ok", "time=0.1s")}, {"b", report(CHECK_OK, "ok")},
+                                        {"c", report(CHECK_OK, "ok", std::string(120, 'x') + "=1")}};
+  EXPECT_EQ(first_line(combine_checks(fine).text), "ORVEK OK - 3 of 3 servers OK");
+  EXPECT_EQ(combine_checks(fine).perfdata, "'a::time'=0.1s '" + std::string("c::") + std::string(120, 'x') + "'=1");
 }
 
 TEST(CombinedCheck, EachServerHasItsBlockUnderItsName) {
