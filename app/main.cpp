@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "check/check_from_shell.h"
+#include "check/check_servers.h"
 #include "app/refresh_cycle.h"
 #include "app/wall.h"
 #include "refresh/program.h"
@@ -28,19 +28,10 @@ int main(int argc, char* argv[]) {
   // UNKNOWN, status 3, and why in its first line.
   if (program.options.check && !program.options.fault.empty())
     return write_check(unfinished_check(program.options.fault));
+  if (program.options.check) return check_configured(program);
   std::string config_file;
-  // The text as read, for a check from the shell to tell of without reading
-  // the file again.
-  ConfigText config_text;
   std::optional<Settings> settings = find_config_file(program.options.config_path, config_search_directories(),
-                                                      &config_file, program.options.check ? &config_text : nullptr);
-  if (!settings && program.options.check) {
-    const std::vector<std::string> failures =
-        config_search_failures(program.options.config_path, config_search_directories());
-    std::string why = "could not find orvek.conf: ";
-    for (std::size_t i = 0; i < failures.size(); ++i) why += (i ? "; " : "") + failures[i];
-    return write_check(unfinished_check(why, failures));
-  }
+                                                      &config_file);
   if (!settings) {
     std::puts(CONFIG_NOT_FOUND.data());
     return 2;
@@ -48,13 +39,6 @@ int main(int argc, char* argv[]) {
   program.settings = std::move(*settings);
   program.excludes = load_exclude_list(program.options.exclude_path);
   program.body = make_receive_buffer();
-  if (program.options.check) {
-    try {
-      return check_from_shell(program, config_file, config_text);
-    } catch (const std::exception& failure) {
-      return write_check(unfinished_check(std::string("the check could not finish: ") + failure.what()));
-    }
-  }
   Wall wall{program, make_receive_buffer(), {}, {}};
   // The terminal's character set, so that curses shows names in UTF-8 as
   // letters instead of blanks. Nothing else reads the locale: case is folded

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "check/check_line.h"
 #include "check/check_trust.h"
@@ -329,13 +330,6 @@ void explain_names(const Program& program, const Answer& answer, const LineNotes
                           "name cell that orvek knows");
 }
 
-// The check-plugin convention's first line, "ORVEK OK - summary", without
-// its performance data.
-string plugin_line(int status, string_view summary) {
-  static constexpr string_view WORDS[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
-  return "ORVEK " + string(WORDS[status]) + " - " + string(summary) + "\n";
-}
-
 // The performance data: the list's transfer, and the problems drawn.
 string performance_data(const FetchResult& fetched, const Report* report) {
   char time[32];
@@ -582,6 +576,11 @@ Verdict judge(const RefreshRecord& record, const UnreadCount& unread, const Data
 
 }  // namespace
 
+string plugin_line(int status, string_view summary) {
+  static constexpr string_view WORDS[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
+  return "ORVEK " + string(WORDS[status]) + " - " + string(summary) + "\n";
+}
+
 CheckReport explain_refresh(const Program& program, string_view config_file, const RefreshRecord& record,
                             const CertificateLook* second_look, const SetUpNotes& notes, const RouteLook& route) {
   const FetchResult& fetched = record.transfer;
@@ -622,6 +621,7 @@ string check_output(const CheckReport& report) {
   }
   string output = first + tail + "\n";
   if (first_end < report.text.size()) output += without_bars(string_view(report.text).substr(first_end + 1));
+  if (!report.more_perfdata.empty()) output += "| " + report.more_perfdata + "\n";
   return output;
 }
 
@@ -645,9 +645,9 @@ CheckReport unfinished_check(string_view why, const std::vector<string>& details
   return report;
 }
 
-SetUpNotes read_set_up_notes(const Program& program, const ConfigText& config_text) {
+SetUpNotes read_set_up_notes(const Program& program, LineNotes config_notes) {
   SetUpNotes notes;
-  notes.config = diagnose_config(config_text.text, config_text.reading);
+  notes.config = std::move(config_notes);
   if (program.options.exclude_path) {
     if (const auto text = read_text_file(program.options.exclude_path, EXCLUDE_READ_LIMIT))
       notes.excludes = diagnose_exclude_file(*text);
@@ -657,10 +657,8 @@ SetUpNotes read_set_up_notes(const Program& program, const ConfigText& config_te
   return notes;
 }
 
-int check_from_shell(Program& program, string_view config_file, const ConfigText& config_text) {
-  // One deadline for every transfer: a monitoring server kills a check that
-  // outlasts its own timeout, and every word of it is lost.
-  const Deadline deadline = deadline_in(program.options.check_deadline);
+CheckReport check_server(Program& program, string_view config_file, LineNotes config_notes,
+                         const Deadline& deadline) {
   // The JSON CGI is asked once whenever the list arrived: for the data's age
   // (maxage) and, in any case, for the hosts this user may see.
   const RefreshRecord record = refresh(program, nullptr, true, &deadline);
@@ -670,7 +668,14 @@ int check_from_shell(Program& program, string_view config_file, const ConfigText
   if (needs_second_look(program.settings, record.transfer) && ms_left(deadline) > 0)
     look = look_at_certificate(program.settings.status_url, ms_left(deadline));
   const RouteLook route = look_at_route(program.settings, record.transfer, deadline);
-  const CheckReport report = explain_refresh(program, config_file, record, look ? &*look : nullptr,
-                                             read_set_up_notes(program, config_text), route);
-  return write_check(report);
+  return explain_refresh(program, config_file, record, look ? &*look : nullptr,
+                         read_set_up_notes(program, std::move(config_notes)), route);
+}
+
+int check_from_shell(Program& program, string_view config_file, const ConfigText& config_text) {
+  // One deadline for every transfer: a monitoring server kills a check that
+  // outlasts its own timeout, and every word of it is lost.
+  const Deadline deadline = deadline_in(program.options.check_deadline);
+  return write_check(
+      check_server(program, config_file, diagnose_config(config_text.text, config_text.reading), deadline));
 }

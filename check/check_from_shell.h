@@ -11,6 +11,7 @@
 
 struct CertificateLook;
 struct ConfigText;
+struct Deadline;
 struct Program;
 struct RefreshRecord;
 
@@ -29,8 +30,16 @@ struct CheckReport {
   // The first line without its performance data.
   std::string text;
   std::string perfdata;  // "time=0.012s size=5120B problems=3"; none when the check could not finish
+  // Performance data that does not fit the first line (several servers'):
+  // written after a '|' at the end of the output, where monitoring servers
+  // read more of it.
+  std::string more_perfdata;
   int status = CHECK_UNFINISHED;
 };
+
+// The check-plugin convention's first line, "ORVEK OK - summary\n",
+// without its performance data.
+std::string plugin_line(int status, std::string_view summary);
 
 // The longest first line: a monitoring server shows it in its lists, the
 // details under it.
@@ -39,7 +48,8 @@ inline constexpr std::size_t FIRST_LINE_LIMIT = 200;
 // The report as written. Every '|' of its text is shown as the broken bar
 // U+00A6, since a monitoring server takes the first '|' for the start of
 // the performance data, and some of them take a "\|" for one too; the
-// one '|' left starts the performance data. A first line too long is cut
+// one '|' left starts the performance data (and one more, on the last
+// line, the performance data that did not fit the first). A first line too long is cut
 // to FIRST_LINE_LIMIT bytes, its summary ended by "...".
 std::string check_output(const CheckReport& report);
 
@@ -69,9 +79,15 @@ CheckReport explain_refresh(const Program& program, std::string_view config_file
                             const CertificateLook* second_look = nullptr, const SetUpNotes& notes = {},
                             const RouteLook& route = {});
 
-// The notes on the configuration as the reader met it, and a second look at
-// the exclude file.
-SetUpNotes read_set_up_notes(const Program& program, const ConfigText& config_text);
+// The notes on the configuration (config_notes), and a second look at the
+// exclude file.
+SetUpNotes read_set_up_notes(const Program& program, LineNotes config_notes);
+
+// The report on one refresh made within deadline: the refresh, a second
+// look at a certificate that did not come, the route, explained.
+// config_notes: what a second look at the server's configuration found.
+CheckReport check_server(Program& program, std::string_view config_file, LineNotes config_notes,
+                         const Deadline& deadline);
 
 // Refreshes once within the deadline of -d, prints the report, and returns
 // its exit status.

@@ -29,10 +29,10 @@ Options read_options(int argc, char* argv[], bool loud) {
 #if defined(__GLIBC__)
   // "+" stops glibc from permuting argv, so reading ends at the first operand
   // as it does with a POSIX getopt; optind 0 makes getopt start afresh.
-  const char* const option_string = loud ? "+c:e:s:d:mutWVh" : "+:c:e:s:d:mutWVh";
+  const char* const option_string = loud ? "+c:e:s:d:S:mutWVh" : "+:c:e:s:d:S:mutWVh";
   optind = 0;
 #else
-  const char* const option_string = loud ? "c:e:s:d:mutWVh" : ":c:e:s:d:mutWVh";
+  const char* const option_string = loud ? "c:e:s:d:S:mutWVh" : ":c:e:s:d:S:mutWVh";
   optreset = 1;
   optind = 1;
 #endif
@@ -58,6 +58,7 @@ Options read_options(int argc, char* argv[], bool loud) {
           fault("the deadline of -d must be a whole number of seconds from 1 to " +
                 std::to_string(CHECK_DEADLINE_LIMIT) + ", not \"" + optarg + "\"");
         break;
+      case 'S': result.server_name = optarg; break;
       case 'm': result.show_hidden = true; break;
       case 'u': result.show_clock = true; break;
       case 't': result.check = true; break;
@@ -96,6 +97,8 @@ std::string_view usage_text() {
          "                   2 for the banner, 3 when the check cannot be made\n"
          "  -d seconds       with -t: the time all of its transfers together may take\n"
          "                   (default 30)\n"
+         "  -S name          with -t: check only the server of that name (ignored\n"
+         "                   without -t)\n"
          "  -W               with -t: a warning of exposure (password readable by\n"
          "                   others, Basic over plain http, certificate not verified)\n"
          "                   gives status 1\n"

@@ -21,6 +21,7 @@ struct Options {
   // -d: with -t, the seconds all of its transfers together may take.
   std::uint32_t check_deadline = CHECK_DEADLINE_SECONDS;
   bool warnings_count = false;         // -W: with -t, a warning of exposure gives WARNING
+  const char* server_name = nullptr;   // -S: with -t, the one server of that name checked
   // The first option not taken (unknown, without its value, or a -d that
   // is no number of seconds): "unknown option -x". A check from the shell
   // ends UNKNOWN on it; the monitor goes on as getopt left it.
@@ -29,7 +30,7 @@ struct Options {
   bool show_help = false;              // -h
 };
 
-// Reads -c, -e, -s, -m, -u, -t, -d, -W, -V and -h up to the first operand
+// Reads -c, -e, -s, -m, -u, -t, -d, -S, -W, -V and -h up to the first operand
 // or "--". Unknown options and options without their argument are reported
 // by getopt (except with -t, which reports them itself) and otherwise
 // ignored; a repeated option overrides the earlier one.

@@ -214,7 +214,7 @@ TEST(CommandLine, HelpNamesEveryOptionOnStandardOutput) {
   EXPECT_TRUE(run.out.starts_with(
       "usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] [-t [-d seconds] [-W]] [-V] [-h]\n"));
   for (const char* option : {"\n  -c config_file ", "\n  -e exclude_file ", "\n  -s seconds ", "\n  -m ", "\n  -u ", "\n  -t ",
-                             "\n  -d seconds ", "\n  -W ", "\n  -V ", "\n  -h "})
+                             "\n  -d seconds ", "\n  -S name ", "\n  -W ", "\n  -V ", "\n  -h "})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   // -h wins over -V, and an unknown option beside it changes nothing.
   EXPECT_EQ(run_orvek("-V -h").out, usage_text());

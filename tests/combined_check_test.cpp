@@ -1,0 +1,116 @@
+// orvek -t with several servers told as one check: the worst status, the
+// first line's count and summaries, the named performance data, the blocks.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "check/combined_check.h"
+
+namespace {
+
+CheckReport report(int status, const std::string& summary, const std::string& perfdata = {},
+                   const std::string& lines = {}) {
+  CheckReport made;
+  made.status = status;
+  made.text = plugin_line(status, summary) + lines;
+  made.perfdata = perfdata;
+  return made;
+}
+
+std::string first_line(const std::string& output) { return output.substr(0, output.find('\n')); }
+
+}  // namespace
+
+TEST(CombinedCheck, TheWorstStatusWins) {
+  // (statuses of the servers, the combined status)
+  const std::vector<std::pair<std::vector<int>, int>> cases = {
+      {{CHECK_OK}, CHECK_OK},
+      {{CHECK_OK, CHECK_OK, CHECK_OK}, CHECK_OK},
+      {{CHECK_OK, CHECK_NOTED}, CHECK_NOTED},
+      {{CHECK_NOTED, CHECK_UNFINISHED}, CHECK_UNFINISHED},
+      {{CHECK_UNFINISHED, CHECK_NOTED, CHECK_OK}, CHECK_UNFINISHED},
+      {{CHECK_UNFINISHED, CHECK_BANNER}, CHECK_BANNER},
+      {{CHECK_BANNER, CHECK_UNFINISHED, CHECK_NOTED}, CHECK_BANNER},
+      {{CHECK_OK, CHECK_BANNER, CHECK_OK}, CHECK_BANNER},
+  };
+  for (const auto& [statuses, worst] : cases) {
+    std::vector<NamedCheck> checks;
+    for (std::size_t i = 0; i < statuses.size(); ++i) checks.push_back({"s", report(statuses[i], "x")});
+    EXPECT_EQ(combine_checks(checks).status, worst) << ::testing::PrintToString(statuses);
+  }
+}
+
+TEST(CombinedCheck, FirstLineCountsAndNamesTheServersNotOkWorstFirst) {
+  const std::vector<NamedCheck> checks = {
+      {"prod", report(CHECK_OK, "the monitor would draw this page as its report", "time=0.030s size=1325B problems=5")},
+      {"old", report(CHECK_NOTED, "the monitor draws the report, but line 3 x", "time=0.001s size=9B problems=0")},
+      {"lab", report(CHECK_BANNER, "the monitor would show the banner \"No connection to server!\": HTTP status 401",
+                     "time=0.002s size=0B")},
+      {"gone", report(CHECK_UNFINISHED, "the check could not finish")},
+  };
+  const CheckReport combined = combine_checks(checks);
+  EXPECT_EQ(combined.status, CHECK_BANNER);
+  EXPECT_EQ(first_line(combined.text),
+            "ORVEK CRITICAL - 1 of 4 servers OK; lab: the monitor would show the banner \"No connection to server!\": "
+            "HTTP status 401; gone: the check could not finish; old: the monitor draws the report, but line 3 x");
+  // The summary keeps half of the first line: the data of one server fits
+  // beside it, the rest goes to the end, in order.
+  EXPECT_EQ(combined.perfdata, "'prod::time'=0.030s 'prod::size'=1325B 'prod::problems'=5");
+  EXPECT_EQ(combined.more_perfdata, "'old::time'=0.001s 'old::size'=9B 'old::problems'=0 'lab::time'=0.002s 'lab::size'=0B");
+  const std::string first = check_output(combined).substr(0, check_output(combined).find('\n'));
+  EXPECT_EQ(first.size(), FIRST_LINE_LIMIT);
+  EXPECT_TRUE(first.ends_with("... | " + combined.perfdata)) << first;
+
+  // A short summary leaves the rest of the line to the data.
+  const std::vector<NamedCheck> fine = {{"a", report(CHECK_OK, "ok", "time=0.1s")}, {"b", report(CHECK_OK, "ok")},
+                                        {"c", report(CHECK_OK, "ok", std::string(120, 'x') + "=1")}};
+  EXPECT_EQ(first_line(combine_checks(fine).text), "ORVEK OK - 3 of 3 servers OK");
+  EXPECT_EQ(combine_checks(fine).perfdata, "'a::time'=0.1s '" + std::string("c::") + std::string(120, 'x') + "'=1");
+}
+
+TEST(CombinedCheck, EachServerHasItsBlockUnderItsName) {
+  const std::vector<NamedCheck> checks = {{"prod", report(CHECK_OK, "fine", "time=1s", "URL: http://p/\n")},
+                                          {"lab", report(CHECK_BANNER, "down", "", "URL: http://l/\n")}};
+  EXPECT_EQ(combine_checks(checks).text,
+            "ORVEK CRITICAL - 1 of 2 servers OK; lab: down\n"
+            "server prod:\nORVEK OK - fine\nURL: http://p/\n"
+            "server lab:\nORVEK CRITICAL - down\nURL: http://l/\n");
+}
+
+TEST(CombinedCheck, PerformanceLabelsCarryTheServerName) {
+  // (name, performance data, named)
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {"prod", "time=0.012s size=5120B problems=3", "'prod::time'=0.012s 'prod::size'=5120B 'prod::problems'=3"},
+      {"lab", "time=0.012s size=0B", "'lab::time'=0.012s 'lab::size'=0B"},
+      {"east coast", "time=1.000s", "'east coast::time'=1.000s"},
+      {"bob's", "size=1B", "'bob''s::size'=1B"},
+      {"a=b|c", "size=1B", "'a_b_c::size'=1B"},
+      {"x", "", ""},
+  };
+  for (const auto& [name, perfdata, named] : cases) EXPECT_EQ(named_perfdata(name, perfdata), named) << name;
+}
+
+TEST(CombinedCheck, TheFirstLineStaysWithinItsLimitAndItsPerformanceDataWhole) {
+  std::vector<NamedCheck> checks;
+  const std::vector<std::string> names = {"production-east", "production-west", "lab", "staging", "old-monitor"};
+  for (const std::string& name : names)
+    checks.push_back({name, report(CHECK_BANNER, std::string(80, 'w'), "time=0.030s size=1325B problems=5")});
+  const CheckReport combined = combine_checks(checks);
+  const std::string output = check_output(combined);
+  const std::string first = first_line(output);
+  EXPECT_LE(first.size(), FIRST_LINE_LIMIT);
+  EXPECT_TRUE(first.starts_with("ORVEK CRITICAL - 0 of 5 servers OK")) << first;
+  // Every server's data is written whole, in the first line or after the
+  // one '|' of the last line.
+  ASSERT_FALSE(combined.more_perfdata.empty());
+  EXPECT_TRUE(output.ends_with("\n| " + combined.more_perfdata + "\n"));
+  EXPECT_EQ(combined.perfdata + " " + combined.more_perfdata, [&] {
+    std::string all;
+    for (const std::string& name : names)
+      all += (all.empty() ? "" : " ") + named_perfdata(name, "time=0.030s size=1325B problems=5");
+    return all;
+  }());
+  EXPECT_NE(first.find(" | " + combined.perfdata), std::string::npos);
+}
