@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/curses_screen.h"
+#include "app/failure_run.h"
 #include "app/wall.h"
 #include "layout/frame.h"
 #include "layout/frame_composition.h"
@@ -89,15 +90,7 @@ CycleEnd run_cycle(Wall& wall) {
   RefreshRecord record = refresh(program, &wall.signals.stop, false, nullptr, shown_once ? &pause : nullptr);
   if (wall.signals.stop) return CycleEnd::STOPPED;
   print_no_match(record.outcome.report.unmatched);
-  // A run of failures is dated from its first failed fetch, its current
-  // cause from the first fetch that gave it.
-  if (record.outcome.banner) {
-    const bool run_goes_on = wall.shown.banner && wall.shown.failing_since;
-    record.outcome.failing_since = run_goes_on ? wall.shown.failing_since : record.outcome.fetched_at;
-    record.outcome.cause_since = run_goes_on && wall.shown.reason == record.outcome.reason
-                                     ? wall.shown.cause_since
-                                     : record.outcome.fetched_at;
-  }
+  date_failure_run(record.outcome, &wall.shown);
   wall.shown = std::move(record.outcome);
   // A resize during the transfer: the page is laid out for the new size.
   take_resize(wall);
