@@ -18,11 +18,12 @@ namespace {
 // curses draws on standard output.
 constexpr int TERMINAL_FD = STDOUT_FILENO;
 
-// Lays out what is shown for the terminal's current size and shows it.
-void show(const Outcome& shown, const Options& options) {
+// Lays out what is shown for the terminal's current size and shows it:
+// before the first answer, what the layout says of a server still awaited.
+void show(const Wall& wall, const Outcome* shown) {
+  const ServerView view{{}, shown, wall.waiting_since};
   Frame frame(LINES, COLS);
-  const ServerView server{{}, &shown};
-  compose_frame(std::span(&server, 1), options, frame);
+  compose_frame(std::span(&view, 1), wall.program.options, frame);
   paint_frame(frame);
   wrefresh(stdscr);
 }
@@ -39,7 +40,7 @@ bool take_resize(Wall& wall) {
 void show_again(Wall& wall) {
   wclear(stdscr);
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));
-  show(wall.shown, wall.program.options);
+  show(wall, &wall.shown);
 }
 
 // Sleeps until the next fetch is due, drawing what is shown again whenever
@@ -87,6 +88,12 @@ CycleEnd run_cycle(Wall& wall) {
                            }};
   // Before the first page nothing is shown that a resize could lay out again.
   const bool shown_once = wall.shown.fetched_at != 0;
+  // -u tells that the first answer is awaited, so that a server that does
+  // not answer is not taken for the all-clear.
+  if (!shown_once && program.options.show_clock) {
+    wall.waiting_since = std::time(nullptr);
+    show(wall, nullptr);
+  }
   RefreshRecord record = refresh(program, &wall.signals.stop, false, nullptr, shown_once ? &pause : nullptr);
   if (wall.signals.stop) return CycleEnd::STOPPED;
   print_no_match(record.outcome.report.unmatched);
