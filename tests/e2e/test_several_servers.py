@@ -12,8 +12,7 @@ import time
 import unittest
 
 from statusbed import status_page
-from support import (ALARM_PAGE, BANNER, ONE_PROBLEM_PAGE, SLACK, TRANSFER_BOUND, E2ETestCase, dead_url,
-                     one_problem_screen, alarm_screen)
+from support import ALARM_PAGE, BANNER, ONE_PROBLEM_PAGE, SLACK, TRANSFER_BOUND, E2ETestCase, dead_url
 from terminal import BLACK, BLUE, GREEN, RED, WHITE
 
 HEADER = (WHITE, BLUE, True)
@@ -33,8 +32,7 @@ def servers_config(folder, sections, defaults=("newcgi true",), name="orvek.conf
 
 
 def header_row(screen, words):
-    """The row of the header that holds words, or None: the words' cells
-    all in one colour pair, bold."""
+    """The first row that holds words, or None."""
     found = screen.find(words)
     return None if found is None else found[0]
 
