@@ -18,12 +18,6 @@
 
 namespace {
 
-// The -e file's entries, then the server's own exclude file's.
-ExcludeList server_excludes(const ExcludeList& everyones, const std::string& own_path) {
-  if (own_path.empty()) return everyones;
-  return exclude_list_of_text(everyones.text + load_exclude_list(own_path.c_str()).text);
-}
-
 // Runs the wall until a signal or the terminal's going ends it: status 1
 // then, as curses' own handler ended it, and, as then, without writing out
 // what standard output still holds.
@@ -53,7 +47,7 @@ int run_wall_of_servers(const Options& options, std::vector<ServerConfig>& confi
     server.name = config.name;
     server.program.options = options;
     server.program.settings = std::move(config.settings);
-    server.program.excludes = server_excludes(everyones, config.exclude_path);
+    server.program.excludes = server_exclude_list(everyones, config.exclude_path);
   }
   // Once, before any thread: libcurl's own set-up is not safe to race.
   curl_global_init(CURL_GLOBAL_DEFAULT);

@@ -18,15 +18,6 @@ namespace {
 
 using std::string;
 
-// A server's exclude list: the entries of -e, then those of its own file.
-ExcludeList exclude_list_of(const char* common_path, const string& own_path) {
-  if (own_path.empty()) return load_exclude_list(common_path);
-  std::vector<string> entries;
-  for (const char* path : {common_path, own_path.c_str()})
-    for (const std::string_view entry : exclude_entries(load_exclude_list(path))) entries.emplace_back(entry);
-  return make_exclude_list(entries);
-}
-
 // The notes on a section: the defaults' lines and its own, as its settings
 // came from them. The header of part 0 is the defaults; section i is part i + 1.
 LineNotes section_notes(const string& text, const ServersConfig& servers, std::size_t index) {
@@ -45,7 +36,7 @@ CheckReport check_section(const Options& options, const string& config_file, con
     Program program;
     program.options = options;
     program.settings = server.settings;
-    program.excludes = exclude_list_of(options.exclude_path, server.exclude_path);
+    program.excludes = server_exclude_list(load_exclude_list(options.exclude_path), server.exclude_path);
     program.body = make_receive_buffer();
     return check_server(program, config_file, section_notes(text, servers, index), deadline);
   } catch (const std::exception& failure) {

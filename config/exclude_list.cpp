@@ -126,3 +126,8 @@ bool service_is_excluded(const ExcludeList& list, std::string_view service) {
   assert(indexed(list));
   return contains_any_ignoring_case(list.services, service);
 }
+
+ExcludeList server_exclude_list(const ExcludeList& everyones, const std::string& own_path) {
+  if (own_path.empty()) return everyones;
+  return exclude_list_of_text(everyones.text + load_exclude_list(own_path.c_str()).text);
+}

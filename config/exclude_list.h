@@ -37,6 +37,11 @@ ExcludeList make_exclude_list(const std::vector<std::string>& entries);
 // newline is no entry), its lookups ready.
 ExcludeList exclude_list_of_text(std::string text);
 
+// A server's own list in a file with server sections: the entries of
+// everyones (the -e file's), then those of its section's exclude file
+// (none when own_path is empty).
+ExcludeList server_exclude_list(const ExcludeList& everyones, const std::string& own_path);
+
 // The entries in file order, as views into list.text.
 std::vector<std::string_view> exclude_entries(const ExcludeList& list);
 
