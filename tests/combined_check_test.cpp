@@ -109,7 +109,7 @@ TEST(CombinedCheck, TheFirstLineStaysWithinItsLimitAndItsPerformanceDataWhole) {
   EXPECT_EQ(combined.perfdata + " " + combined.more_perfdata, [&] {
     std::string all;
     for (const std::string& name : names)
-      all += (all.empty() ? "" : " ") + named_perfdata(name, "time=0.030s size=1325B problems=5");
+      all.append(all.empty() ? "" : " ").append(named_perfdata(name, "time=0.030s size=1325B problems=5"));
     return all;
   }());
   EXPECT_NE(first.find(" | " + combined.perfdata), std::string::npos);
