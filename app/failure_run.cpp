@@ -1,6 +1,6 @@
 #include "app/failure_run.h"
 
-#include "refresh/refresh_record.h"
+#include "refresh/outcome.h"
 
 void date_failure_run(Outcome& next, const Outcome* previous) {
   if (!next.banner) return;

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <initializer_list>
-#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -21,14 +20,12 @@ void wake() {
 }
 
 extern "C" void on_stop_signal(int) {
-  caught_flags->stop = 1;
-  caught_flags->reading_interrupted = 1;
+  caught_flags->stop.store(true);
   wake();
 }
 
 extern "C" void on_resize_signal(int) {
-  caught_flags->resized = 1;
-  caught_flags->reading_interrupted = 1;
+  caught_flags->resized.store(true);
   wake();
 }
 
@@ -56,32 +53,6 @@ bool make_wake_pipe(SignalFlags& flags) {
   return true;
 }
 
-void drain(int fd) {
-  char bytes[64];
-  while (read(fd, bytes, sizeof bytes) > 0) {
-  }
-}
-
-timespec now() {
-  timespec time;
-  clock_gettime(CLOCK_MONOTONIC, &time);
-  return time;
-}
-
-bool before(const timespec& a, const timespec& b) {
-  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
-timespec time_left(const timespec& from, const timespec& until) {
-  if (!before(from, until)) return {0, 0};
-  timespec left = {until.tv_sec - from.tv_sec, until.tv_nsec - from.tv_nsec};
-  if (left.tv_nsec < 0) {
-    left.tv_nsec += 1000000000L;
-    --left.tv_sec;
-  }
-  return left;
-}
-
 }  // namespace
 
 bool catch_signals(SignalFlags& flags) {
@@ -92,22 +63,9 @@ bool catch_signals(SignalFlags& flags) {
   return true;
 }
 
-timespec monotonic_deadline(unsigned long seconds) {
-  timespec deadline = now();
-  deadline.tv_sec += static_cast<time_t>(seconds);
-  return deadline;
-}
-
-WaitEnd wait_until(const timespec& deadline, int output_fd, const SignalFlags& flags) {
-  // Bytes written before this look are taken with it; a signal after it
-  // leaves a byte that ends the sleep below at once.
-  if (flags.wake_read >= 0) drain(flags.wake_read);
-  if (flags.stop || flags.resized) return WaitEnd::SIGNAL;
-  // No events asked of the output: poll reports a hang-up or an error anyway.
-  pollfd watched[2] = {{output_fd, 0, 0}, {flags.wake_read, POLLIN, 0}};
-  const timespec left = time_left(now(), deadline);
-  const int ready = ppoll(watched, 2, &left, nullptr);
-  if (ready > 0 && (watched[0].revents & (POLLHUP | POLLERR | POLLNVAL))) return WaitEnd::OUTPUT_GONE;
-  if (!before(now(), deadline)) return WaitEnd::DEADLINE;
-  return WaitEnd::SIGNAL;
+void ignore_broken_pipes() {
+  struct sigaction ignored = {};
+  ignored.sa_handler = SIG_IGN;
+  sigemptyset(&ignored.sa_mask);
+  sigaction(SIGPIPE, &ignored, nullptr);
 }

@@ -1,18 +1,14 @@
 #pragma once
-// The signals orvek acts on, caught as flags that the refresh loop reads
-// between its steps. A handler only sets its flag, so that neither curses
-// nor libcurl is ever entered from one.
-#include <csignal>
-#include <ctime>
+// The signals orvek acts on, caught as flags that the wall's loop reads. A
+// handler only sets its flag and writes a byte into a pipe the loop waits
+// on, so that neither curses nor libcurl is ever entered from one.
+#include <atomic>
 
 struct SignalFlags {
-  volatile std::sig_atomic_t stop = 0;     // SIGHUP, SIGINT, SIGQUIT or SIGTERM came: end
-  volatile std::sig_atomic_t resized = 0;  // SIGWINCH came: the terminal may have a new size
-  // Set by every signal caught: a reading of a page ends early, so that the
-  // screen follows a resize (or the monitor ends) without waiting for it.
-  volatile std::sig_atomic_t reading_interrupted = 0;
-  // A pipe each handler writes a byte into, so that a wait wakes up whichever
-  // thread the signal was delivered to (libcurl may run one of its own).
+  std::atomic<bool> stop{false};     // SIGHUP, SIGINT, SIGQUIT or SIGTERM came: end
+  std::atomic<bool> resized{false};  // SIGWINCH came: the terminal may have a new size
+  // A pipe each handler writes a byte into, so that the loop's wait wakes up
+  // whichever thread the signal was delivered to.
   int wake_read = -1;
   int wake_write = -1;
 };
@@ -25,17 +21,7 @@ struct SignalFlags {
 // the wake-up pipe cannot be made; nothing is caught then.
 bool catch_signals(SignalFlags& flags);
 
-enum class WaitEnd {
-  DEADLINE,     // the deadline has passed
-  SIGNAL,       // a flag is set (it may have been set before the call)
-  OUTPUT_GONE,  // the output reports a hang-up or an error: the terminal is gone
-};
-
-// Sleeps until deadline (on CLOCK_MONOTONIC) unless a caught signal comes
-// first or output_fd hangs up. A signal caught since the last wait ends it
-// at once. When the deadline has passed it returns at once, after looking at
-// output_fd once.
-WaitEnd wait_until(const timespec& deadline, int output_fd, const SignalFlags& flags);
-
-// Now plus seconds, on CLOCK_MONOTONIC.
-timespec monotonic_deadline(unsigned long seconds);
+// A peer that closes a connection (or a reader of standard output that goes
+// away) makes a write fail, never ends the program. Call before any thread
+// starts, so that every thread inherits it.
+void ignore_broken_pipes();

@@ -136,12 +136,14 @@ void explain_settings(const Program& program, string_view config_file, const Cre
   const Settings& settings = program.settings;
   lines.add("configuration", lines.written(config_file));
   lines.add_notes(notes.config);
+  // The -e file's list lies under a section's own.
+  const ExcludeList& everyones = program.excludes->below ? *program.excludes->below : *program.excludes;
   if (program.options.exclude_path)
     lines.add("exclude file", lines.written(program.options.exclude_path) + ", " +
-                                  counted(static_cast<long>(program.excludes.count), "entry", "entries") +
+                                  counted(static_cast<long>(everyones.count), "entry", "entries") +
                                   (!notes.exclude_unread.empty() ? " (" + lines.written(notes.exclude_unread) + ")"
-                                   : program.excludes.count == 0 ? string(" (empty, missing or no regular file)")
-                                                                 : string()));
+                                   : everyones.count == 0 ? string(" (empty, missing or no regular file)")
+                                                          : string()));
   else
     lines.add("exclude file", "none");
   if (!notes.exclude_unread.empty()) lines.note("the exclude file cannot be read: " + lines.written(notes.exclude_unread));
@@ -661,7 +663,8 @@ CheckReport check_server(Program& program, string_view config_file, LineNotes co
                          const Deadline& deadline) {
   // The JSON CGI is asked once whenever the list arrived: for the data's age
   // (maxage) and, in any case, for the hosts this user may see.
-  const RefreshRecord record = refresh(program, nullptr, true, &deadline);
+  const RefreshRecord record = refresh(
+      {.settings = program.settings, .excludes = *program.excludes, .body = program.body, .explain = true, .deadline = &deadline});
   // A second handshake, unchecked and without a request, only where the
   // transfer failed before any certificate came, and time is left for it.
   std::optional<CertificateLook> look;

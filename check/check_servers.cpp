@@ -1,6 +1,5 @@
 #include "check/check_servers.h"
 
-#include <curl/curl.h>
 #include <exception>
 #include <optional>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "check/combined_check.h"
 #include "config/config_diagnosis.h"
+#include "config/server_list.h"
 #include "config/server_sections.h"
 #include "fetch/status_fetch.h"
 #include "refresh/program.h"
@@ -27,17 +27,23 @@ LineNotes section_notes(const string& text, const ServersConfig& servers, std::s
   return diagnose_servers(text, parts);
 }
 
+// What orvek -t explains a server with.
+Program program_of(const Options& options, const Server& server) {
+  Program program;
+  program.options = options;
+  program.settings = server.settings;
+  program.excludes = server.excludes;
+  program.body = make_receive_buffer();
+  return program;
+}
+
 // One server's check, as the one server of a file without sections is
 // checked; what stops it ends its own report UNKNOWN, not the others'.
 CheckReport check_section(const Options& options, const string& config_file, const string& text,
-                          const ServersConfig& servers, std::size_t index, const Deadline& deadline) {
-  const ServerConfig& server = servers.servers[index];
+                          const ServersConfig& servers, const Server& server, std::size_t index,
+                          const Deadline& deadline) {
   try {
-    Program program;
-    program.options = options;
-    program.settings = server.settings;
-    program.excludes = server_exclude_list(load_exclude_list(options.exclude_path), server.exclude_path);
-    program.body = make_receive_buffer();
+    Program program = program_of(options, server);
     return check_server(program, config_file, section_notes(text, servers, index), deadline);
   } catch (const std::exception& failure) {
     return unfinished_check(string("the check could not finish: ") + failure.what());
@@ -60,17 +66,20 @@ CheckReport check_sections(const Options& options, const string& config_file, co
   if (chosen.empty())
     return unfinished_check("no server named \"" + string(options.server_name) + "\"; the servers are: " +
                             names_of(servers));
+  // The lists are made before the deadline starts: it bounds the transfers only.
+  const std::vector<Server> list = server_list(servers, options.exclude_path);
   const Deadline deadline = deadline_in(options.check_deadline);
-  if (options.server_name) return check_section(options, config_file, text, servers, chosen.front(), deadline);
+  if (options.server_name)
+    return check_section(options, config_file, text, servers, list[chosen.front()], chosen.front(), deadline);
 
-  // libcurl's global set-up is not thread-safe: done here, before the threads.
-  curl_global_init(CURL_GLOBAL_DEFAULT);
   std::vector<NamedCheck> checks(chosen.size());
   {
     std::vector<std::jthread> threads;
     for (std::size_t i = 0; i < chosen.size(); ++i) {
-      checks[i].name = servers.servers[chosen[i]].name;
-      threads.emplace_back([&, i] { checks[i].report = check_section(options, config_file, text, servers, chosen[i], deadline); });
+      checks[i].name = list[chosen[i]].name;
+      threads.emplace_back([&, i] {
+        checks[i].report = check_section(options, config_file, text, servers, list[chosen[i]], chosen[i], deadline);
+      });
     }
   }
   return combine_checks(checks);
@@ -78,8 +87,7 @@ CheckReport check_sections(const Options& options, const string& config_file, co
 
 }  // namespace
 
-int check_configured(Program& program) {
-  const Options& options = program.options;
+int check_configured(const Options& options) {
   string config_file, text;
   std::optional<ServersConfig> servers =
       find_servers_file(options.config_path, config_search_directories(), &config_file, &text);
@@ -93,9 +101,7 @@ int check_configured(Program& program) {
   try {
     if (servers->sectioned) return write_check(check_sections(options, config_file, text, *servers));
     if (options.server_name) return write_check(unfinished_check("the configuration has no server sections"));
-    program.settings = std::move(servers->servers.front().settings);
-    program.excludes = load_exclude_list(options.exclude_path);
-    program.body = make_receive_buffer();
+    Program program = program_of(options, server_list(*servers, options.exclude_path).front());
     return check_from_shell(program, config_file, ConfigText{std::move(text), std::move(servers->parts.front())});
   } catch (const std::exception& failure) {
     return write_check(unfinished_check(string("the check could not finish: ") + failure.what()));

@@ -4,9 +4,8 @@
 // deadline of -d, or only the server -S names.
 #include "check/check_from_shell.h"
 
-struct Program;
+struct Options;
 
 // Finds and reads the configuration, checks what it and -S ask for, prints
-// the report and returns its exit status. program: the command line read;
-// the rest is filled here for a file without sections.
-int check_configured(Program& program);
+// the report and returns its exit status.
+int check_configured(const Options& options);

@@ -118,16 +118,21 @@ ExcludeList load_exclude_list(const char* path) {
 
 bool host_is_excluded(const ExcludeList& list, std::string_view host) {
   assert(indexed(list));
-  return !list.host_slots.empty() &&
-         list.host_slots[find_slot(list.host_slots, list.text, host, keyed_hash(host))] != 0;
+  const bool own = !list.host_slots.empty() &&
+                  list.host_slots[find_slot(list.host_slots, list.text, host, keyed_hash(host))] != 0;
+  return own || (list.below && host_is_excluded(*list.below, host));
 }
 
 bool service_is_excluded(const ExcludeList& list, std::string_view service) {
   assert(indexed(list));
-  return contains_any_ignoring_case(list.services, service);
+  return contains_any_ignoring_case(list.services, service) ||
+         (list.below && service_is_excluded(*list.below, service));
 }
 
-ExcludeList server_exclude_list(const ExcludeList& everyones, const std::string& own_path) {
+std::shared_ptr<const ExcludeList> server_exclude_list(std::shared_ptr<const ExcludeList> everyones,
+                                                       const std::string& own_path) {
   if (own_path.empty()) return everyones;
-  return exclude_list_of_text(everyones.text + load_exclude_list(own_path.c_str()).text);
+  auto own = std::make_shared<ExcludeList>(load_exclude_list(own_path.c_str()));
+  own->below = std::move(everyones);
+  return own;
 }

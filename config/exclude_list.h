@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,9 @@ struct ExcludeList {
   // slots, at most half taken.
   std::vector<std::uint32_t> host_slots;
   SubstringAutomaton services;  // every distinct entry, case folded
+  // A section's own list lies on top of the -e file's, which every server
+  // shares, read-only, instead of a copy each: an entry of either hides.
+  std::shared_ptr<const ExcludeList> below;
 };
 
 // Bytes of an exclude file beyond this are not read.
@@ -37,10 +41,11 @@ ExcludeList make_exclude_list(const std::vector<std::string>& entries);
 // newline is no entry), its lookups ready.
 ExcludeList exclude_list_of_text(std::string text);
 
-// A server's own list in a file with server sections: the entries of
-// everyones (the -e file's), then those of its section's exclude file
-// (none when own_path is empty).
-ExcludeList server_exclude_list(const ExcludeList& everyones, const std::string& own_path);
+// A server's list in a file with server sections: everyones (the -e
+// file's) itself when own_path is empty, else its section's exclude file on
+// top of it.
+std::shared_ptr<const ExcludeList> server_exclude_list(std::shared_ptr<const ExcludeList> everyones,
+                                                       const std::string& own_path);
 
 // The entries in file order, as views into list.text.
 std::vector<std::string_view> exclude_entries(const ExcludeList& list);
@@ -50,9 +55,11 @@ std::vector<std::string_view> exclude_entries(const ExcludeList& list);
 // entry.
 ExcludeList load_exclude_list(const char* path);
 
-// A host is hidden by an entry equal to its name, byte for byte.
+// A host is hidden by an entry equal to its name, byte for byte (of the
+// list or of the one below it).
 bool host_is_excluded(const ExcludeList& list, std::string_view host);
 
 // A service is hidden by any entry found inside its name, without regard to
-// case; so an empty entry hides every service.
+// case (of the list or of the one below it); so an empty entry hides every
+// service.
 bool service_is_excluded(const ExcludeList& list, std::string_view service);

@@ -9,6 +9,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include "fetch/curl_handle.h"
 #include "fetch/failure_words.h"
 #include "fetch/server_transfer.h"
 
@@ -19,9 +20,6 @@ struct FreeX509 {
 };
 struct FreeBio {
   void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct CleanUpCurl {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
 struct CleanUpUrl {
   void operator()(CURLU* url) const { curl_url_cleanup(url); }
@@ -73,7 +71,7 @@ std::string alt_names_text(X509* certificate) {
 // within bound_ms; direct: past any proxy the environment names.
 CertificateLook handshake(const std::string& url, long bound_ms, bool direct) {
   CertificateLook look;
-  const std::unique_ptr<CURL, CleanUpCurl> handle(curl_easy_init());
+  const CurlHandle handle = new_curl_handle();
   if (!handle) {
     FetchResult unstarted;
     unstarted.failure = FetchFailure::NO_HANDLE;

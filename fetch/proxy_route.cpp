@@ -5,11 +5,10 @@
 #include <netinet/in.h>
 #include <string_view>
 
+#include "fetch/curl_handle.h"
+
 namespace {
 
-struct CleanUpCurl {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 struct CleanUpUrl {
   void operator()(CURLU* url) const { curl_url_cleanup(url); }
 };
@@ -91,7 +90,7 @@ std::string proxy_address(const std::string& value, long socket_port) {
 
 ProxyRoute proxy_route(const std::string& url) {
   Heard heard;
-  const std::unique_ptr<CURL, CleanUpCurl> handle(curl_easy_init());
+  const CurlHandle handle = new_curl_handle();
   if (!handle) return {};
   CURL* h = handle.get();
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());

@@ -13,6 +13,7 @@
 
 #include "common/text_search.h"
 #include "config/config_file.h"
+#include "fetch/curl_handle.h"
 #include "fetch/trust.h"
 
 namespace {
@@ -21,10 +22,6 @@ namespace {
 // CURLAUTH_ONLY (bit 31) included. This is deliberately not CURLAUTH_ANY.
 constexpr unsigned long BROAD_AUTH_MASK = 0xFFFFFEEFUL;
 
-struct CleanUpCurl {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using TransferHandle = std::unique_ptr<CURL, CleanUpCurl>;
 
 // libcurl reports status 0 for protocols that have none; anything else must
 // be a final 2xx. A 401 after failed authentication, a 404, a 500 or an
@@ -167,7 +164,7 @@ std::string set_up(CURL* handle, const Settings& settings, const Credentials& cr
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
   if (stop) {
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, on_progress);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, const_cast<std::sig_atomic_t*>(stop));
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(stop));
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
   }
   // Offer every coding libcurl can decode: a server set to compress then
@@ -232,7 +229,7 @@ void keep_certificate(void* handle, PeerCertificate& kept) {
 FetchResult run_server_transfer(const Settings& settings, const Credentials& credentials, const std::string& url,
                                 const BodySink& body, StopFlag stop, const Deadline* deadline) {
   FetchResult result;
-  const TransferHandle handle(curl_easy_init());
+  const CurlHandle handle = new_curl_handle();
   if (!handle) {
     result.failure = FetchFailure::NO_HANDLE;
     return result;

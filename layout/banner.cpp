@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "layout/frame.h"
-#include "refresh/refresh_record.h"
+#include "refresh/outcome.h"
 
 void show_no_connection(Frame& frame) { show_banner(frame, NO_CONNECTION_TEXT); }
 

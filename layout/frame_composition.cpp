@@ -11,7 +11,7 @@
 #include "layout/report_layout.h"
 #include "layout/server_names_row.h"
 #include "layout/servers_layout.h"
-#include "refresh/refresh_record.h"
+#include "refresh/outcome.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "layout/clock_note.h"
 #include "layout/report_layout.h"
-#include "refresh/refresh_record.h"
+#include "refresh/outcome.h"
 
 // Its bytes but those that continue a sequence.
 int characters(std::string_view text) {

@@ -4,7 +4,7 @@
 
 #include "layout/frame.h"
 #include "layout/server_header.h"
-#include "refresh/refresh_record.h"
+#include "refresh/outcome.h"
 
 namespace {
 

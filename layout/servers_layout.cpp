@@ -8,7 +8,7 @@
 #include "layout/frame.h"
 #include "layout/report_layout.h"
 #include "layout/server_header.h"
-#include "refresh/refresh_record.h"
+#include "refresh/outcome.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "config/config_file.h"
 #include "refresh/banner_reason.h"
 #include "report/html_names.h"
 #include "report/report_pass.h"
@@ -72,17 +73,10 @@ void give_reason(RefreshRecord& record, const ReceiveBuffer& body) {
 }  // namespace
 
 RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
-                           const ExcludeList& excludes, bool newcgi, StopFlag stop, const ReadingPause* pause) {
-  for (;;) {
-    RefreshRecord record = pause ? read_once(credentials, transfer, body, excludes, newcgi, pause->interrupted)
-                                 : read_once(std::move(credentials), std::move(transfer), body, excludes, newcgi, stop);
-    // Read whole, or cut short to end: either way this reading stands.
-    if (!pause || !stop_asked(pause->interrupted) || stop_asked(stop)) {
-      give_reason(record, body);
-      return record;
-    }
-    pause->resume();
-  }
+                           const ExcludeList& excludes, bool newcgi, StopFlag stop) {
+  RefreshRecord record = read_once(std::move(credentials), std::move(transfer), body, excludes, newcgi, stop);
+  give_reason(record, body);
+  return record;
 }
 
 void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t max_age) {
@@ -101,24 +95,24 @@ void decide_page_kind(RefreshRecord& record, const ReceiveBuffer& body) {
   if (record.transfer.ok() && !record.answer.kind) record.answer.kind = page_kind(received_body(body));
 }
 
-RefreshRecord refresh(Program& program, StopFlag stop, bool explain, const Deadline* deadline,
-                      const ReadingPause* pause) {
-  const Settings& settings = program.settings;
+RefreshRecord refresh(const RefreshRequest& request) {
+  const Settings& settings = request.settings;
+  const StopFlag stop = request.stop;
   Credentials credentials = read_credentials(settings);
-  FetchResult transfer = fetch_problems(settings, credentials, program.body, stop, deadline);
+  FetchResult transfer = fetch_problems(settings, credentials, request.body, stop, request.deadline);
   // The time a resize lays out again is that of this fetch, not its own.
   const std::time_t fetched_at = std::time(nullptr);
-  RefreshRecord record = read_refresh(std::move(credentials), std::move(transfer), program.body, program.excludes,
-                                      settings.newcgi, stop, pause);
+  RefreshRecord record = read_refresh(std::move(credentials), std::move(transfer), request.body, request.excludes,
+                                      settings.newcgi, stop);
   record.outcome.fetched_at = fetched_at;
   if (!stop_asked(stop)) {
     // Never after a list that failed: its time is spent, and a server that
     // refused or dropped the list says no more to the JSON CGI.
     if (!record.outcome.banner && settings.max_age)
-      take_data_age(record, fetch_data_age(settings, record.credentials, stop, deadline), *settings.max_age);
-    else if (explain && record.transfer.ok())
-      record.data_age = fetch_data_age(settings, record.credentials, stop, deadline);
+      take_data_age(record, fetch_data_age(settings, record.credentials, stop, request.deadline), *settings.max_age);
+    else if (request.explain && record.transfer.ok())
+      record.data_age = fetch_data_age(settings, record.credentials, stop, request.deadline);
   }
-  if (explain) decide_page_kind(record, program.body);
+  if (request.explain) decide_page_kind(record, request.body);
   return record;
 }

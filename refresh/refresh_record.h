@@ -1,9 +1,8 @@
 #pragma once
 // One refresh, as one record: the transfer, the page as read, the data
 // age's answer and what the screen shows. The refresh cycle paints it;
-// orvek -t prints it. Nothing in it is read, fetched or decided twice.
+// orvek -t prints it. Nothing in it is fetched or decided twice.
 #include <ctime>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,29 +16,11 @@
 #include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report.h"
-#include "refresh/program.h"
+#include "refresh/outcome.h"
 
 struct ExcludeList;
+struct Settings;
 struct ReceiveBuffer;
-
-// The banner of a refresh that gave no report, unless its outcome names
-// another: the wall shows it, and orvek -t says that the wall would.
-inline constexpr std::string_view NO_CONNECTION_TEXT = " No connection to server! ";
-
-// What the screen shows: the report of the page, or the banner. The wall
-// keeps it so that a resize lays it out again without a fetch; the report's
-// names are views into the receive buffer it was read from.
-struct Outcome {
-  bool banner = true;
-  Report report;
-  std::time_t fetched_at = 0;  // when the fetch it comes from ended (-u shows it)
-  std::string banner_text;     // a banner of its own; NO_CONNECTION_TEXT when empty
-  // With a banner: why, in a few words, and the end of the first failed
-  // fetch of this run of failures (-u shows both under the banner).
-  std::string reason;
-  std::time_t failing_since = 0;
-  std::time_t cause_since = 0;  // the end of the first fetch of this run that gave this reason
-};
 
 // What a transfer that arrived holds, read as a refresh reads it: the problem
 // lines, their names and the page check's verdict. Lines and names are views
@@ -64,22 +45,12 @@ struct RefreshRecord {
   Outcome outcome;          // what the screen shows: the report (when drawn), or a banner and its reason
 };
 
-// A pause lets the reading of a page be cut short whenever *interrupted
-// turns non-zero (a resize): resume is called (it shows what was shown, at
-// the terminal's new size) and the same page is read again from its start.
-struct ReadingPause {
-  StopFlag interrupted;
-  std::function<void()> resume;
-};
-
 // Reads the page the transfer left in body and decides what is shown, and
-// why a banner is shown, without the data age. When *stop turns non-zero the reading ends early
-// and the outcome stays a banner: an unfinished report is never shown.
-// With a pause, the reading stops and starts again as it says, until it
-// ends whole or *stop turns non-zero.
+// why a banner is shown, without the data age. When *stop turns true the
+// reading ends early and the outcome stays a banner: an unfinished report is
+// never shown.
 RefreshRecord read_refresh(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
-                           const ExcludeList& excludes, bool newcgi, StopFlag stop = nullptr,
-                           const ReadingPause* pause = nullptr);
+                           const ExcludeList& excludes, bool newcgi, StopFlag stop = nullptr);
 
 // Takes the data age's answer into the record: the report gives way to a
 // banner, with its reason, when the data is older than max_age seconds or
@@ -90,13 +61,21 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
 // -t names it for every page that arrived.
 void decide_page_kind(RefreshRecord& record, const ReceiveBuffer& body);
 
-// One refresh: the credentials read, the list fetched into program.body and
-// read, the data age fetched when it counts. explain: as orvek -t asks,
-// the JSON CGI (the data's age, the hosts this user may see) whenever the
-// server gave its list, and the kind of page whatever it holds, even where
-// the screen would not use them.
-// When stop is given, a transfer or the reading of a page is abandoned soon
-// after *stop turns non-zero; a deadline bounds all of the transfers; a
-// pause is handed to the reading.
-RefreshRecord refresh(Program& program, StopFlag stop = nullptr, bool explain = false,
-                      const Deadline* deadline = nullptr, const ReadingPause* pause = nullptr);
+// What one refresh is asked to do, and with what.
+struct RefreshRequest {
+  const Settings& settings;     // the server's
+  const ExcludeList& excludes;  // what its screen leaves out
+  ReceiveBuffer& body;          // the buffer the list is received into
+  // When given, a transfer or the reading of a page is abandoned soon after
+  // *stop turns true.
+  StopFlag stop = nullptr;
+  // As orvek -t asks: the JSON CGI (the data's age, the hosts this user may
+  // see) whenever the server gave its list, and the kind of page whatever it
+  // holds, even where the screen would not use them.
+  bool explain = false;
+  const Deadline* deadline = nullptr;  // bounds all of the refresh's transfers together
+};
+
+// One refresh: the credentials read, the list fetched into request.body and
+// read, the data age fetched when it counts.
+RefreshRecord refresh(const RefreshRequest& request);

@@ -36,7 +36,7 @@ Program program_for(const std::string& config) {
 // The record as orvek -t's refresh leaves it, of the page in program.body.
 RefreshRecord record_of(const Program& program, const FetchResult& fetched) {
   RefreshRecord record =
-      read_refresh(read_credentials(program.settings), fetched, program.body, program.excludes, program.settings.newcgi);
+      read_refresh(read_credentials(program.settings), fetched, program.body, *program.excludes, program.settings.newcgi);
   decide_page_kind(record, program.body);
   return record;
 }
@@ -283,7 +283,7 @@ TEST(CheckReport, ConfigurationLinesHideOnlyThePasswordsValue) {
   SetUpNotes notes;
   notes.config = diagnose_config(config);
   const RefreshRecord record = read_refresh(read_credentials(program.settings), failed(FetchFailure::NO_HANDLE),
-                                            program.body, program.excludes, program.settings.newcgi);
+                                            program.body, *program.excludes, program.settings.newcgi);
   const std::string text = explain_refresh(program, "orvek.conf", record, nullptr, notes).text;
   EXPECT_EQ(lines_with(text, "line 2"), "line 2: \"username status1\": username is given again on line 3, which counts\n");
   EXPECT_EQ(lines_with(text, "line 4"),
@@ -638,7 +638,7 @@ TEST(CheckReport, NamesAnImpostorOnTheJsonConnection) {
   // A JSON connection that checked out says nothing of its certificate.
   Program program = program_for(trust);
   RefreshRecord record = read_refresh(read_credentials(program.settings), failed(FetchFailure::HTTP_STATUS, 404),
-                                      program.body, program.excludes, program.settings.newcgi);
+                                      program.body, *program.excludes, program.settings.newcgi);
   record.data_age = DataAgeFetch{failed(FetchFailure::HTTP_STATUS, 404), {}};
   EXPECT_EQ(lines_with(explain_refresh(program, "orvek.conf", record).text, "JSON certificate"), "");
 }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
+#include <atomic>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,8 +26,8 @@
 
 namespace {
 
-const volatile std::sig_atomic_t RAISED = 1;
-const volatile std::sig_atomic_t DOWN = 0;
+const std::atomic<bool> RAISED{true};
+const std::atomic<bool> DOWN{false};
 
 const std::string HEAD =
     "<?xml version=\"1.0\"?>\n<wml>\n<card id='card1' title='Unhandled Problems'>\n<p align='left' mode='nowrap'>\n";
@@ -137,32 +137,6 @@ TEST_P(ReadingStops, AFlagThatStaysDownChangesNothing) {
   const Shown a = shown(whole.outcome), b = shown(watched.outcome);
   EXPECT_EQ(a.banner, b.banner);
   EXPECT_EQ(a.labels, b.labels);
-}
-
-// A resize while the page is read: the reading stops, the pause shows what
-// was shown, and the page is read again; its report is the whole reading's.
-// A stop among the pauses ends it with the banner.
-TEST_P(ReadingStops, APausedReadingIsReadAgainWhole) {
-  const ReceiveBuffer body = buffer_of(GetParam().body);
-  const ExcludeList excludes;
-  const RefreshRecord whole = read_refresh({}, {}, body, excludes, true);
-  volatile std::sig_atomic_t interrupted = 1;  // raised before the reading, as by a resize during the transfer
-  int resumed = 0;
-  const ReadingPause pause{&interrupted, [&] {
-                             // Two resizes in a row: the flag comes back once.
-                             interrupted = ++resumed < 2 ? 1 : 0;
-                           }};
-  const RefreshRecord paused = read_refresh({}, {}, body, excludes, true, &DOWN, &pause);
-  EXPECT_EQ(resumed, 2);
-  EXPECT_FALSE(paused.outcome.banner);
-  EXPECT_EQ(shown(whole.outcome).labels, shown(paused.outcome).labels);
-
-  interrupted = 1;
-  resumed = 0;
-  const RefreshRecord stopped = read_refresh({}, {}, body, excludes, true, &RAISED, &pause);
-  EXPECT_EQ(resumed, 0);
-  EXPECT_TRUE(stopped.outcome.banner);
-  EXPECT_TRUE(stopped.outcome.report.items.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ReadingStops, testing::ValuesIn(stop_cases),

@@ -1,5 +1,6 @@
 // The report pass against the straightforward version on many generated
 // pages: the same report, frame and "No match!" count, every time.
+#include <atomic>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -114,7 +115,7 @@ TEST(ReportEquivalence, SameFrameAsTheStraightforwardPassOnGeneratedPages) {
     const int rows = maker.number(1, 30), columns = maker.number(1, 200);
     const std::vector<ProblemLine> lines = split_problem_lines(body);
     // A stop flag that is there but down changes nothing.
-    const volatile std::sig_atomic_t down = 0;
+    const std::atomic<bool> down{false};
     const StopFlag stop = round % 2 ? &down : nullptr;
     const auto pass = [stop](const auto& l, const auto& n, const auto& e) { return render_problems(l, n, e, stop); };
     const Drawn fast = draw(pass, lines, excludes, newcgi, rows, columns);
