@@ -40,8 +40,6 @@ int run_on_screen(Wall& wall) {
   // letters instead of blanks. Nothing else reads the locale: case is folded
   // for ASCII letters only, by our own code.
   std::setlocale(LC_CTYPE, "");
-  // Before initscr, which then leaves these signals to us.
-  if (!catch_signals(wall.signals)) fail("cannot make the pipe that wakes the wall");
   initscr();
   std::string failure;
   WallEnd end = WallEnd::STOPPED;
@@ -78,6 +76,11 @@ int run(int argc, char* argv[]) {
   // UNKNOWN, status 3, and why in its first line.
   if (options.check && !options.fault.empty()) return write_check(unfinished_check(options.fault));
   if (options.check) return check_configured(options);
+  // As early as the wall can: a stop during a long start-up (large lists,
+  // many sections) ends it as one after it does. Before initscr, which then
+  // leaves these signals to us.
+  SignalFlags signals;
+  if (!catch_signals(signals)) fail("cannot make the pipe that wakes the wall");
   std::optional<ServersConfig> config = find_servers_file(options.config_path, config_search_directories());
   if (!config) {
     std::puts(CONFIG_NOT_FOUND.data());
@@ -89,7 +92,6 @@ int run(int argc, char* argv[]) {
     return 2;
   }
   const std::vector<Server> servers = server_list(*config, options.exclude_path);
-  SignalFlags signals;
   Wall wall{servers, options, signals, {}, {}};
   return run_on_screen(wall);
 }

@@ -22,10 +22,17 @@ BELOW = {
     "report": {"common", "config"},
     "fetch": {"common", "config"},
     "refresh": {"common", "config", "report", "fetch"},
-    "layout": {"common", "config", "report", "refresh"},
+    # The outcome of a refresh is a plain header: the screen's code calls
+    # nothing of the refresh, and so nothing of the transfer.
+    "layout": {"common", "config", "report"},
     "check": {"common", "config", "report", "fetch", "refresh"},
     "app": {"common", "config", "report", "fetch", "refresh", "layout"},
 }
+# The record is made below the views and never calls up into them: the
+# refresh takes no callback to run in the middle of its work (calling a
+# std::function refers to this symbol).
+CALLBACK_CALL = "_ZSt25__throw_bad_function_callv"
+NO_CALLBACKS = {"refresh"}
 # Only the entry sees both views.
 ENTRY = ("app", "main.cpp")
 CURSES_USERS = {"app"}
@@ -85,6 +92,8 @@ def main():
     faults = []
     for folder, source, undefined in used:
         for name in sorted(undefined):
+            if name == CALLBACK_CALL and folder in NO_CALLBACKS:
+                faults.append(f"{folder}/{source} calls a callback, which may call up into the views")
             if name in curses and folder not in CURSES_USERS:
                 faults.append(f"{folder}/{source} calls curses: {name}")
             home = owner.get(name)
