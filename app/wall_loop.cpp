@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <poll.h>
 #include <stdexcept>
+#include <string>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -66,9 +68,15 @@ bool take_news(ServerPane& pane) {
 void start_workers(Wall& wall) {
   const std::chrono::seconds interval(wall.options.refresh_interval);
   wall.workers.reserve(wall.servers.size());
-  for (std::size_t i = 0; i < wall.servers.size(); ++i)
-    wall.workers.emplace_back(run_server_worker, std::cref(wall.servers[i]), interval, std::ref(*wall.panes[i].mailbox),
-                              wall.signals.wake_write);
+  for (std::size_t i = 0; i < wall.servers.size(); ++i) {
+    try {
+      wall.workers.emplace_back(run_server_worker, std::cref(wall.servers[i]), interval,
+                                std::ref(*wall.panes[i].mailbox), wall.signals.wake_write);
+    } catch (const std::system_error& error) {
+      throw std::runtime_error("cannot start a thread for server " + std::to_string(i + 1) + " of " +
+                               std::to_string(wall.servers.size()) + ": " + error.what());
+    }
+  }
 }
 
 }  // namespace

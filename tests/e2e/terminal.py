@@ -22,7 +22,7 @@ TMUX = shutil.which("tmux") or "/usr/bin/tmux"
 BLACK, RED, GREEN, YELLOW, BLUE, MAGENTA, CYAN, WHITE = range(8)
 
 # Passed on to the monitor from the test's environment, for sanitizer builds.
-PASSED_ON = ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS")
+PASSED_ON = ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS")
 
 
 def program_environment(term="screen", **extra):
