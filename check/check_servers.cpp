@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "check/combined_check.h"
+#include "check/section_check.h"
 #include "config/config_diagnosis.h"
 #include "config/server_sections.h"
 #include "fetch/status_fetch.h"
@@ -17,15 +18,6 @@
 namespace {
 
 using std::string;
-
-// The notes on a section: the defaults' lines and its own, as its settings
-// came from them. The header of part 0 is the defaults; section i is part i + 1.
-LineNotes section_notes(const string& text, const ServersConfig& servers, std::size_t index) {
-  ServersConfig parts;
-  parts.sectioned = true;
-  parts.parts = {servers.parts.front(), servers.parts.at(index + 1)};
-  return diagnose_servers(text, parts);
-}
 
 // One server's check, as the one server of a file without sections is
 // checked; what stops it ends its own report UNKNOWN, not the others'.
@@ -38,7 +30,7 @@ CheckReport check_section(const Options& options, const string& config_file, con
     program.settings = server.settings;
     program.excludes = server_exclude_list(load_exclude_list(options.exclude_path), server.exclude_path);
     program.body = make_receive_buffer();
-    return check_server(program, config_file, section_notes(text, servers, index), deadline);
+    return check_server(program, config_file, section_set_up(program, text, servers, index), deadline);
   } catch (const std::exception& failure) {
     return unfinished_check(string("the check could not finish: ") + failure.what());
   }
