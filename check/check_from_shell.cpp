@@ -133,16 +133,19 @@ void explain_pitfalls(const Settings& settings, const LineNotes& config_notes, L
 // keeps it from serving as meant, named with its path.
 void explain_section_exclude(const SectionSetUp& section, Lines& lines) {
   if (section.exclude_path.empty()) return;
-  const string file = lines.written(section.exclude_path) + " (" + section.exclude_where + ")";
+  const string path = lines.written(section.exclude_path), where = section.exclude_where;
+  // The cause before the path, which may be long: a first line cut short
+  // keeps why.
   if (!section.exclude_unread.empty()) {
-    lines.add("section exclude file", file + ": " + lines.written(section.exclude_unread));
-    lines.note("the section exclude file " + file + " cannot be read: " + lines.written(section.exclude_unread));
+    const string why = lines.written(section.exclude_unread);
+    lines.add("section exclude file", path + " (" + where + "): " + why);
+    lines.note("the section exclude file cannot be read (" + why + "): " + path + ", " + where);
     return;
   }
   lines.add("section exclude file",
-            file + ", " + counted(static_cast<long>(section.exclude_entries), "entry", "entries"));
+            path + " (" + where + "), " + counted(static_cast<long>(section.exclude_entries), "entry", "entries"));
   if (!section.exclude_fault.empty())
-    lines.note("the section exclude file " + file + ": " + lines.written(section.exclude_fault));
+    lines.note("the section exclude file's " + lines.written(section.exclude_fault) + ": " + path + ", " + where);
   lines.add_notes(section.excludes);
 }
 

@@ -73,7 +73,7 @@ CheckReport unfinished_check(std::string_view why, const std::vector<std::string
 struct SectionSetUp {
   std::vector<CheckLine> values;  // the lines that set its values, its section's and the defaults'
   std::string exclude_path;       // its own exclude file; empty: none
-  std::string exclude_where;      // the line that names it: "line 16", "line 3, in the defaults"
+  std::string exclude_where;      // the line that names it: "named on line 16", "named on line 3, in the defaults"
   std::size_t exclude_entries = 0;
   std::string exclude_unread;     // why it cannot be read, if so
   std::string exclude_fault;      // why it cannot serve as meant (unread, an empty line), if so

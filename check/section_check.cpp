@@ -60,8 +60,9 @@ SetUpNotes section_set_up(const Program& program, std::string_view text, const S
   section.exclude_path = servers.servers.at(index).exclude_path;
   if (!section.exclude_path.empty()) {
     const std::size_t own = servers.parts.at(index + 1).last_line[key_of("exclude")];
-    section.exclude_where = own != 0 ? "line " + std::to_string(own)
-                                     : "line " + std::to_string(servers.parts.front().last_line[key_of("exclude")]) +
+    section.exclude_where = own != 0 ? "named on line " + std::to_string(own)
+                                     : "named on line " +
+                                           std::to_string(servers.parts.front().last_line[key_of("exclude")]) +
                                            ", in the defaults";
     // One read for the count, the fault and the notes: one picture of the file.
     if (const std::optional<string> read = read_text_file(section.exclude_path.c_str(), EXCLUDE_READ_LIMIT)) {
