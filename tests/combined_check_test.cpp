@@ -2,11 +2,17 @@
 // first line's count and summaries, the named performance data, the blocks.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 #include "check/combined_check.h"
+#include "check/section_check.h"
+#include "config/server_sections.h"
+#include "refresh/program.h"
 
 namespace {
 
@@ -181,4 +187,73 @@ TEST(CombinedCheck, TheFirstLineTellsEachFailingServersCause) {
     EXPECT_LE(first_line(check_output(combined)).size(), FIRST_LINE_LIMIT);
     EXPECT_EQ(first_line(check_output(combined)).substr(0, first.size()), first);  // never cut
   }
+}
+
+// Each server's block names the lines that set its values, its section's
+// and the defaults', never a value: a default written after the last
+// section shows as that section's own, and nowhere else.
+TEST(SectionCheck, EachBlockNamesTheLinesThatSetItsValues) {
+  const std::string text =
+      "username wall\n"      // 1
+      "password s3cret-x\n"  // 2
+      "[server prod]\n"      // 3
+      "server http://p\n"
+      "username prod\n"      // 5
+      "[server lab]\n"       // 6
+      "server http://l\n"
+      "\n"
+      "# meant for every server\n"
+      "digest yes\n";        // 10
+  const ServersConfig servers = read_servers(text, "orvek.conf");
+  ASSERT_EQ(servers.servers.size(), 2u);
+  const auto shown = [](const std::vector<CheckLine>& lines) {
+    std::string all;
+    for (const CheckLine& line : lines) all += line.key + ": " + line.value + "\n";
+    return all;
+  };
+  EXPECT_EQ(shown(section_value_lines(servers, 0)),
+            "section: prod, lines 3 to 5\n"
+            "set in the section: server (line 4), username (line 5)\n"
+            "set in the defaults: password (line 2)\n");
+  EXPECT_EQ(shown(section_value_lines(servers, 1)),
+            "section: lab, lines 6 to 10\n"
+            "set in the section: server (line 7), digest (line 10)\n"
+            "set in the defaults: username (line 1), password (line 2)\n");
+  const ServersConfig bare = read_servers("[server a]\n", "orvek.conf");
+  EXPECT_EQ(shown(section_value_lines(bare, 0)),
+            "section: a, lines 1 to 1\nset in the section: none\nset in the defaults: none\n");
+}
+
+// A section's exclude file, read again for its block: where it is named,
+// its entries, and what keeps it from serving, for a note.
+TEST(SectionCheck, TellsASectionsExcludeFile) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("orvek-section-check-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string good = (folder / "good").string(), holed = (folder / "holed").string();
+  std::ofstream(good) << "db1\nweb\n";
+  std::ofstream(holed) << "db1\n\n";
+  const std::string text = "exclude " + good + "\n[server a]\n[server b]\nexclude " + holed +
+                           "\n[server c]\nexclude " + (folder / "none").string() + "\n[server d]\nexclude \n";
+  const ServersConfig servers = read_servers(text, "orvek.conf");
+  ASSERT_EQ(servers.servers.size(), 4u);
+  Program program;
+  const SectionSetUp a = *section_set_up(program, text, servers, 0).section;
+  EXPECT_EQ(a.exclude_path, good);
+  EXPECT_EQ(a.exclude_where, "named on line 1, in the defaults");
+  EXPECT_EQ(a.exclude_entries, 2u);
+  EXPECT_EQ(a.exclude_fault, "");
+  EXPECT_EQ(a.exclude_unread, "");
+  const SectionSetUp b = *section_set_up(program, text, servers, 1).section;
+  EXPECT_EQ(b.exclude_where, "named on line 4");
+  EXPECT_EQ(b.exclude_entries, 2u);
+  EXPECT_EQ(b.exclude_fault, "line 2 is empty, which hides every service");
+  ASSERT_EQ(b.excludes.notes.size(), 1u);
+  EXPECT_EQ(b.excludes.notes[0].line, 2u);
+  const SectionSetUp c = *section_set_up(program, text, servers, 2).section;
+  EXPECT_EQ(c.exclude_unread, "No such file or directory");
+  EXPECT_EQ(c.exclude_entries, 0u);
+  // Set empty: none, whatever the defaults name.
+  EXPECT_EQ(section_set_up(program, text, servers, 3).section->exclude_path, "");
+  std::filesystem::remove_all(folder);
 }
