@@ -88,38 +88,50 @@ string first_line_cause(const CheckReport& report) {
 // The failing servers' parts, "name: cause" joined by ", ", within budget
 // bytes: each cause whole, else all cut to one length (no shorter than
 // CAUSE_LEAST), else the last ones' dropped, then the last names too, told
-// as "+N more".
+// as "+N more". Sizes are summed once, so that the cost stays linear in the
+// number of servers.
 string failing_parts(const std::vector<string_view>& names, const std::vector<string>& causes, std::size_t budget) {
   const std::size_t n = names.size();
-  // The bytes of the parts: the first `with` of them with their causes cut
-  // to cap, the next up to `named` by their names alone, the rest counted.
-  const auto size = [&](std::size_t cap, std::size_t with, std::size_t named) {
-    std::size_t bytes = 0;
-    for (std::size_t i = 0; i < named; ++i)
-      bytes += (i ? 2 : 0) + names[i].size() + (i < with ? 2 + std::min(causes[i].size(), cap) : 0);
-    if (named < n) bytes += (named ? 2 : 0) + 1 + std::to_string(n - named).size() + 5;  // "+N more"
-    return bytes;
-  };
-  const auto made = [&](std::size_t cap, std::size_t with, std::size_t named) {
-    string parts;
-    for (std::size_t i = 0; i < named; ++i) {
-      parts.append(i ? ", " : "").append(names[i]);
-      if (i < with) parts.append(": ").append(shortened(causes[i], cap));
-    }
-    if (named < n) parts.append(named ? ", " : "").append("+" + std::to_string(n - named) + " more");
-    return parts;
-  };
   std::size_t longest = 0;
   for (const string& cause : causes) longest = std::max(longest, cause.size());
   const std::size_t least = std::min(longest, CAUSE_LEAST);
-  for (std::size_t cap = longest;; --cap) {
-    if (size(cap, n, n) <= budget) return made(cap, n, n);
-    if (cap == least) break;
+  // named[i]: the bytes of the first i names and the ", " between them;
+  // caused[i]: those of the first i causes at least, each with its ": ".
+  std::vector<std::size_t> named(n + 1, 0), caused(n + 1, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    named[i + 1] = named[i] + (i ? 2 : 0) + names[i].size();
+    caused[i + 1] = caused[i] + 2 + std::min(causes[i].size(), least);
+  }
+  const auto more = [n](std::size_t shown) {  // ", +N more"
+    return shown == n ? 0 : (shown ? 2 : 0) + 1 + std::to_string(n - shown).size() + 5;
+  };
+  const auto with_causes_cut_to = [&](std::size_t cap) {
+    std::size_t bytes = named[n];
+    for (const string& cause : causes) bytes += 2 + std::min(cause.size(), cap);
+    return bytes;
+  };
+  const auto made = [&](std::size_t cap, std::size_t with, std::size_t shown) {
+    string parts;
+    for (std::size_t i = 0; i < shown; ++i) {
+      parts.append(i ? ", " : "").append(names[i]);
+      if (i < with) parts.append(": ").append(shortened(causes[i], cap));
+    }
+    if (shown < n) parts.append(shown ? ", " : "").append("+" + std::to_string(n - shown) + " more");
+    return parts;
+  };
+  if (with_causes_cut_to(least) <= budget) {
+    // The longest cut that fits: the size grows with the cut's length.
+    std::size_t fits = least, over = longest + 1;
+    while (over - fits > 1) {
+      const std::size_t cap = fits + (over - fits) / 2;
+      (with_causes_cut_to(cap) <= budget ? fits : over) = cap;
+    }
+    return made(fits, n, n);
   }
   for (std::size_t with = n; with-- > 0;)
-    if (size(least, with, n) <= budget) return made(least, with, n);
-  for (std::size_t named = n; named-- > 0;)
-    if (size(0, 0, named) <= budget) return made(0, 0, named);
+    if (named[n] + caused[with] <= budget) return made(least, with, n);
+  for (std::size_t shown = n; shown-- > 0;)
+    if (named[shown] + more(shown) <= budget) return made(0, 0, shown);
   return made(0, 0, 0);
 }
 
