@@ -225,3 +225,11 @@ class CheckSeveralServersTest(E2ETestCase):
         self.assertTrue(blocks["lab"][-1].startswith("verdict: WARNING: the monitor would draw this page as its "
                                                      "report, an empty black screen (all clear), but"), blocks["lab"])
         self.assertFalse(any(line.startswith("section exclude file") for line in blocks["ok"]), blocks["ok"])
+
+        # A FIFO is named, never opened to wait for a writer.
+        fifo = os.path.join(folder, "pipe.exclude")
+        os.mkfifo(fifo)
+        write([("pipe", fifo)])
+        result = self.check(path)
+        self.assertEqual(result.returncode, 1, result.stdout)
+        self.assertIn("section exclude file: %s (named on line 5): a FIFO, not a regular file\n" % fifo, result.stdout)
