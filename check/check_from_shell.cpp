@@ -129,12 +129,33 @@ void explain_pitfalls(const Settings& settings, const LineNotes& config_notes, L
                       "; set " + switch_on("digest") + " if the server offers Digest"));
 }
 
+// A section's own exclude file: where it is named, its entries, and what
+// keeps it from serving as meant, named with its path.
+void explain_section_exclude(const SectionSetUp& section, Lines& lines) {
+  if (section.exclude_path.empty()) return;
+  const string path = lines.written(section.exclude_path), where = section.exclude_where;
+  // The cause before the path, which may be long: a first line cut short
+  // keeps why.
+  if (!section.exclude_unread.empty()) {
+    const string why = lines.written(section.exclude_unread);
+    lines.add("section exclude file", path + " (" + where + "): " + why);
+    lines.note("the section exclude file cannot be read (" + why + "): " + path + ", " + where);
+    return;
+  }
+  lines.add("section exclude file",
+            path + " (" + where + "), " + counted(static_cast<long>(section.exclude_entries), "entry", "entries"));
+  if (!section.exclude_fault.empty())
+    lines.note("the section exclude file's " + lines.written(section.exclude_fault) + ": " + path + ", " + where);
+  lines.add_notes(section.excludes);
+}
+
 // The set-up as orvek took it: the files, the interval, the URL, the user,
 // how the server is asked and trusted, then what in it is a trap.
 void explain_settings(const Program& program, string_view config_file, const Credentials& credentials,
                       const SetUpNotes& notes, Lines& lines) {
   const Settings& settings = program.settings;
   lines.add("configuration", lines.written(config_file));
+  if (notes.section) lines.add(notes.section->values);
   lines.add_notes(notes.config);
   // The -e file's list lies under a section's own.
   const ExcludeList& everyones = program.excludes->below ? *program.excludes->below : *program.excludes;
@@ -148,6 +169,7 @@ void explain_settings(const Program& program, string_view config_file, const Cre
     lines.add("exclude file", "none");
   if (!notes.exclude_unread.empty()) lines.note("the exclude file cannot be read: " + lines.written(notes.exclude_unread));
   lines.add_notes(notes.excludes);
+  if (notes.section) explain_section_exclude(*notes.section, lines);
   const string interval = lines.written(interval_words(program.options.interval_text, program.options.refresh_interval));
   lines.add("interval", interval);
   if (interval_unsound(program.options.refresh_interval)) lines.note("interval " + interval);
@@ -518,17 +540,25 @@ DataAgeExplained explain_age_and_warnings(const Program& program, string_view co
 }
 
 // What the check concludes: its exit status, the words of its verdict line,
-// and the summary of its first line.
+// the summary of its first line, and its cause in a few words.
 struct Verdict {
   int status = CHECK_UNFINISHED;
   string words;
   string summary;
+  string cause;
 };
 
 // The words for a banner shown in place of the report; by default the
 // banner of a wall that has no list to show.
 string banner_sentence(string_view banner = NO_CONNECTION_TEXT) {
   return "the monitor would show the banner \"" + string(banner) + "\"";
+}
+
+// A banner's words without the blanks that pad it on the screen.
+string banner_words(string_view banner) {
+  const std::size_t start = banner.find_first_not_of(' ');
+  if (start == string_view::npos) return {};
+  return string(banner.substr(start, banner.find_last_not_of(' ') + 1 - start));
 }
 
 // The verdict where the monitor draws the page: whole or not, meaning
@@ -543,19 +573,21 @@ Verdict drawn_verdict(const Report& report, const UnreadCount& unread, const Dat
             string(unread.host ? "CRITICAL" : "WARNING") + ": the monitor would draw what it read, with \" " + what +
                 " \" at the end of its last row" + (report.alarm ? ", on a red screen" : ""),
             what + ": the monitor draws what it read, and not all of the list" +
-                (unread.host ? " (a DOWN or UNREACHABLE host among it)" : "")};
+                (unread.host ? " (a DOWN or UNREACHABLE host among it)" : ""),
+            what + (unread.host ? " (a DOWN or UNREACHABLE host among it)" : "")};
   }
   if (!age.meaningless.empty())
     return {CHECK_NOTED, "WARNING: " + lines.outside(age.meaningless),
-            "the monitor draws the report, but the server shows this user no hosts"};
+            "the monitor draws the report, but the server shows this user no hosts",
+            "the server shows this user no hosts"};
   const string draws = "the monitor would draw this page as its report";
   const string screen = report.alarm           ? ", on a red screen (a host is DOWN or UNREACHABLE)"
                         : report.items.empty() ? ", an empty black screen (all clear)"
                                                : "";
   // The verdict's first word is the first line's.
-  if (!lines.noted) return {CHECK_OK, "OK: " + draws + screen, draws};
+  if (!lines.noted) return {CHECK_OK, "OK: " + draws + screen, draws, {}};
   return {CHECK_NOTED, "WARNING: " + draws + screen + ", but " + lines.first_note,
-          "the monitor draws the report, but " + lines.first_note};
+          "the monitor draws the report, but " + lines.first_note, lines.first_note};
 }
 
 // The verdict on what was found: the report drawn, a banner in its place,
@@ -565,15 +597,15 @@ Verdict judge(const RefreshRecord& record, const UnreadCount& unread, const Data
   const FetchResult& fetched = record.transfer;
   if (fetched.failure == FetchFailure::NO_HANDLE)
     return {CHECK_UNFINISHED, "FAIL: " + banner_sentence(),
-            "the check could not finish: libcurl could not start a transfer"};
+            "the check could not finish: libcurl could not start a transfer", "libcurl could not start a transfer"};
   if (!record.outcome.banner) return drawn_verdict(record.outcome.report, unread, age, lines);
   if (draws_list(record) && age.banner)
     return {CHECK_BANNER, "FAIL: " + banner_sentence(*age.banner) + ": " + lines.outside(age.why),
-            banner_sentence(*age.banner)};
+            banner_sentence(*age.banner), banner_words(*age.banner)};
   const string why = answered(fetched) ? fetched.ok() ? string("the page is no list of problems")
                                                       : status_text(fetched.status)
                                        : lines.written(failure_on_route(fetched, route));
-  return {CHECK_BANNER, "FAIL: " + banner_sentence(), banner_sentence() + ": " + why};
+  return {CHECK_BANNER, "FAIL: " + banner_sentence(), banner_sentence() + ": " + why, why};
 }
 
 }  // namespace
@@ -605,6 +637,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
   CheckReport result;
   result.status = verdict.status;
   result.text = plugin_line(verdict.status, verdict.summary) + lines.text;
+  result.cause = verdict.cause;
   if (verdict.status != CHECK_UNFINISHED) result.perfdata = performance_data(fetched, drawn ? &report : nullptr);
   return result;
 }
@@ -643,6 +676,7 @@ CheckReport unfinished_check(string_view why, const std::vector<string>& details
   CheckReport report;
   report.status = CHECK_UNFINISHED;
   report.text = plugin_line(CHECK_UNFINISHED, Lines::written(why));
+  report.cause = Lines::written(why);
   for (const string& detail : details) report.text += Lines::written(detail) + "\n";
   return report;
 }
@@ -661,6 +695,10 @@ SetUpNotes read_set_up_notes(const Program& program, LineNotes config_notes) {
 
 CheckReport check_server(Program& program, string_view config_file, LineNotes config_notes,
                          const Deadline& deadline) {
+  return check_server(program, config_file, read_set_up_notes(program, std::move(config_notes)), deadline);
+}
+
+CheckReport check_server(Program& program, string_view config_file, SetUpNotes notes, const Deadline& deadline) {
   // The JSON CGI is asked once whenever the list arrived: for the data's age
   // (maxage) and, in any case, for the hosts this user may see.
   const RefreshRecord record = refresh(
@@ -671,8 +709,7 @@ CheckReport check_server(Program& program, string_view config_file, LineNotes co
   if (needs_second_look(program.settings, record.transfer) && ms_left(deadline) > 0)
     look = look_at_certificate(program.settings.status_url, ms_left(deadline));
   const RouteLook route = look_at_route(program.settings, record.transfer, deadline);
-  return explain_refresh(program, config_file, record, look ? &*look : nullptr,
-                         read_set_up_notes(program, std::move(config_notes)), route);
+  return explain_refresh(program, config_file, record, look ? &*look : nullptr, notes, route);
 }
 
 int check_from_shell(Program& program, string_view config_file, const ConfigText& config_text) {

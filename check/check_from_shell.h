@@ -2,10 +2,12 @@
 // orvek -t: one refresh made exactly as the monitor makes it, read as it
 // reads it, and explained on standard output, one fact a line, so that a
 // set-up can be checked from a shell, a pipe or cron. Never starts curses.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "check/check_line.h"
 #include "check/check_route.h"
 #include "config/line_notes.h"
 
@@ -35,6 +37,10 @@ struct CheckReport {
   // read more of it.
   std::string more_perfdata;
   int status = CHECK_UNFINISHED;
+  // Why it is not OK, in a few words, for the first line of several
+  // servers' check ("connection refused", "HTTP status 401 (Unauthorized)");
+  // empty when OK.
+  std::string cause;
 };
 
 // The check-plugin convention's first line, "ORVEK OK - summary\n",
@@ -62,11 +68,24 @@ int write_check(const CheckReport& report);
 // the details under it, all shown as written (control bytes made visible).
 CheckReport unfinished_check(std::string_view why, const std::vector<std::string>& details = {});
 
+// A server section's own part of its block: where its values came from and
+// its own exclude file (exclude PATH), as a second look found them.
+struct SectionSetUp {
+  std::vector<CheckLine> values;  // the lines that set its values, its section's and the defaults'
+  std::string exclude_path;       // its own exclude file; empty: none
+  std::string exclude_where;      // the line that names it: "named on line 16", "named on line 3, in the defaults"
+  std::size_t exclude_entries = 0;
+  std::string exclude_unread;     // why it cannot be read, if so
+  std::string exclude_fault;      // why it cannot serve as meant (unread, an empty line), if so
+  LineNotes excludes;             // its surprising lines
+};
+
 // What a second look at the configuration and the exclude file found.
 struct SetUpNotes {
   LineNotes config;
   LineNotes excludes;
   std::string exclude_unread;  // why the exclude file could not be read, if so
+  std::optional<SectionSetUp> section;  // a server of a file with sections
 };
 
 // The report on one refresh, made with program.settings into program.body.
@@ -88,6 +107,9 @@ SetUpNotes read_set_up_notes(const Program& program, LineNotes config_notes);
 // config_notes: what a second look at the server's configuration found.
 CheckReport check_server(Program& program, std::string_view config_file, LineNotes config_notes,
                          const Deadline& deadline);
+
+// The same with the notes already taken (read_set_up_notes, or a section's).
+CheckReport check_server(Program& program, std::string_view config_file, SetUpNotes notes, const Deadline& deadline);
 
 // Refreshes once within the deadline of -d, prints the report, and returns
 // its exit status.

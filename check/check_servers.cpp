@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "check/combined_check.h"
+#include "check/section_check.h"
 #include "config/config_diagnosis.h"
 #include "config/server_list.h"
 #include "config/server_sections.h"
@@ -17,15 +18,6 @@
 namespace {
 
 using std::string;
-
-// The notes on a section: the defaults' lines and its own, as its settings
-// came from them. The header of part 0 is the defaults; section i is part i + 1.
-LineNotes section_notes(const string& text, const ServersConfig& servers, std::size_t index) {
-  ServersConfig parts;
-  parts.sectioned = true;
-  parts.parts = {servers.parts.front(), servers.parts.at(index + 1)};
-  return diagnose_servers(text, parts);
-}
 
 // What orvek -t explains a server with.
 Program program_of(const Options& options, const Server& server) {
@@ -44,7 +36,7 @@ CheckReport check_section(const Options& options, const string& config_file, con
                           const Deadline& deadline) {
   try {
     Program program = program_of(options, server);
-    return check_server(program, config_file, section_notes(text, servers, index), deadline);
+    return check_server(program, config_file, section_set_up(program, text, servers, index), deadline);
   } catch (const std::exception& failure) {
     return unfinished_check(string("the check could not finish: ") + failure.what());
   }

@@ -26,8 +26,11 @@ std::string_view check_summary(const CheckReport& report);
 std::string named_perfdata(std::string_view name, std::string_view perfdata);
 
 // The servers' reports as one, in the order given: its status the worst;
-// its first line "N of M servers OK", then each server not OK with its own
-// summary, the worst first; the performance data of each, named; then each
-// report under a line "server NAME:". The performance data that would
-// leave the summary less than half the first line goes to more_perfdata.
+// its first line each server not OK with its cause, the worst first
+// ("gone: connection refused, locked: HTTP status 401 (Unauthorized)"),
+// then "; N of M servers OK"; the performance data of each, named; then
+// each report under a line "server NAME:". The summary keeps to the first
+// line's bound: the causes are cut to one length first, then the last
+// ones dropped, then the last names told as "+N more". The performance
+// data that does not fit the first line after it goes to more_perfdata.
 CheckReport combine_checks(std::span<const NamedCheck> checks);

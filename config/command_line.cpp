@@ -85,7 +85,8 @@ Options read_command_line(int argc, char* argv[]) {
 std::string_view version_text() { return "orvek " ORVEK_VERSION "\n"; }
 
 std::string_view usage_text() {
-  return "usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] [-t [-d seconds] [-W]] [-V] [-h]\n"
+  return "usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] "
+         "[-t [-d seconds] [-S name] [-W]] [-V] [-h]\n"
          "  -c config_file   the configuration (default: the first orvek.conf in\n"
          "                   ./, /etc/, /usr/local/etc/)\n"
          "  -e exclude_file  hide the hosts and services this file names\n"

@@ -208,9 +208,17 @@ string why_no_key(const FirstWord& first, string_view raw, bool sectioned) {
   if (first.before.length != 0 && first.word.empty() && (first.start == raw.size() || raw[first.start] == '#'))
     return "a line of blanks holding " + string(first.before.name) +
            ": to the reader it is text, not an empty line (Windows line ends?)";
+  const string_view word = first.word;
+  // Only a file without sections gets here with such a line: in one with
+  // sections it is a fault of the whole file.
+  if (word.starts_with('['))
+    return "a section header is written [server NAME]: this one opens no section, and the file has none, so it is "
+           "text";
   if (first.before.length != 0)
     return string(first.before.name) + " before the key: only spaces may stand there, so this line is no key";
-  const string_view word = first.word;
+  if (!sectioned && equal_ignoring_case(word, CONFIG_KEYS[key_of("exclude")].name))
+    return "exclude is a key only of a file with [server NAME] sections: for one server, name the exclude file with "
+           "-e";
   if (is_config_key(word, sectioned)) {
     if (const Blank blank = blank_at(raw, first.end); blank.length != 0)
       return string(blank.name) + " between " + string(word) +

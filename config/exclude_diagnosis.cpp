@@ -1,11 +1,13 @@
 #include "config/exclude_diagnosis.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "common/shown_limits.h"
+#include "config/exclude_list.h"
 #include "config/text_file.h"
 
 namespace {
@@ -78,4 +80,24 @@ LineNotes diagnose_exclude_file(string_view text) {
     add_note(result, number, shown_line_start(entry), because);
   }
   return result;
+}
+
+ExcludeFileFault exclude_text_fault(string_view text) {
+  // An entry is a line ended by a newline: an empty one is "\n" at the
+  // start or right after another.
+  const std::size_t at = text.starts_with('\n') ? 0 : text.find("\n\n");
+  if (at == string_view::npos) return {};
+  const std::size_t line = static_cast<std::size_t>(std::count(text.begin(), text.begin() + at, '\n')) +
+                           (at == 0 ? 1 : 2);
+  return {true, "line " + std::to_string(line) + " is empty, which hides every service"};
+}
+
+ExcludeFileFault exclude_file_fault(const std::string& path) {
+  if (path.empty()) return {};
+  const std::optional<string> text = read_text_file(path.c_str(), EXCLUDE_READ_LIMIT);
+  if (!text) {
+    const string why = why_unreadable(path.c_str());
+    return {true, why.empty() ? string("it could not be read") : why};
+  }
+  return exclude_text_fault(*text);
 }

@@ -1,8 +1,10 @@
 #include "config/server_sections.h"
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
+#include "common/shown_limits.h"
 #include "config/text_file.h"
 
 namespace {
@@ -10,6 +12,8 @@ namespace {
 using std::string_view;
 
 constexpr string_view HEADER_START = "[server";
+// Bytes of a mistyped header quoted in its fault.
+constexpr std::size_t LOOK_ALIKE_QUOTE_LIMIT = 60;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -45,6 +49,39 @@ bool has_control_byte(string_view text) {
   return false;
 }
 
+// The characters a name may not hold, with their words: each breaks the
+// check's plugin line (its label quoting, "=", "|"; ";" the monitoring
+// server turns into ":") or the quoting of a shell command that passes the
+// name (-S '$ARG2$').
+struct ForbiddenCharacter {
+  char c;
+  string_view words;
+};
+constexpr ForbiddenCharacter FORBIDDEN_IN_NAMES[] = {
+    {'|', "a vertical bar (|)"},  {'\'', "a single quote (')"}, {'"', "a double quote (\")"},
+    {'=', "an equals sign (=)"},  {';', "a semicolon (;)"},     {'`', "a backquote (`)"},
+    {'$', "a dollar sign ($)"},   {'\\', "a backslash (\\)"},
+};
+
+// Why a name that is no longer than the limit and holds no C0 control byte
+// is still refused: a forbidden character or a C1 control character
+// (U+0080 to U+009F, C2 80 to C2 9F in UTF-8), the first of them named.
+std::string refused_character(string_view name) {
+  for (std::size_t at = 0; at < name.size(); ++at) {
+    for (const ForbiddenCharacter& forbidden : FORBIDDEN_IN_NAMES)
+      if (name[at] == forbidden.c)
+        return std::string(forbidden.words) +
+               " in the server name: it would break the check's output or a shell's quoting; a name holds none of "
+               "| ' \" = ; ` $ \\";
+    if (name[at] == '\xC2' && at + 1 < name.size() && (static_cast<unsigned char>(name[at + 1]) & 0xE0) == 0x80) {
+      static constexpr char HEX[] = "0123456789ABCDEF";
+      const unsigned code = static_cast<unsigned char>(name[at + 1]);
+      return std::string("a control character (U+00") + HEX[code >> 4] + HEX[code & 0xF] + ") in the server name";
+    }
+  }
+  return {};
+}
+
 // What a section's header line names: the server, or why it names none.
 struct HeaderName {
   string_view name;
@@ -61,8 +98,20 @@ HeaderName header_name(string_view line) {
   if (has_control_byte(name)) return {{}, "a control character in the server name"};
   if (characters(name) > SERVER_NAME_LIMIT)
     return {{}, "a server name longer than " + std::to_string(SERVER_NAME_LIMIT) + " characters"};
+  if (std::string refused = refused_character(name); !refused.empty()) return {{}, std::move(refused)};
   if (!without_leading_blanks(line.substr(close + 1)).empty()) return {{}, "text after \"]\" in the section header"};
   return {name, {}};
+}
+
+// A line that starts with "[" yet opens no section, as its fault quotes
+// it: up to its first "]", or its first word when none ends it (a line
+// that holds more may hold a password).
+std::string look_alike_quote(string_view line) {
+  line = without_leading_blanks(line);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  const std::size_t close = line.find(']');
+  std::size_t end = close != string_view::npos ? close + 1 : line.find_first_of(" \t");
+  return shown_line_start(line.substr(0, std::min(end, line.size())), LOOK_ALIKE_QUOTE_LIMIT);
 }
 
 struct Section {
@@ -76,14 +125,25 @@ struct Parts {
   LineSpan defaults;
   std::vector<Section> sections;
   std::size_t end_line = 1;  // one past the last line
-  std::string fault;         // the first header's that names no usable server
+  std::string fault;         // the first header's that names no usable server, or look-alike's
 };
+
+// The file's fault: where it lies and what it is, in words.
+void set_fault(Parts& parts, std::size_t& fault_line, string_view file_name, std::size_t number, string_view why) {
+  if (fault_line != 0 && fault_line < number) return;
+  fault_line = number;
+  parts.fault = std::string(file_name) + ":" + std::to_string(number) + ": " + std::string(why);
+}
 
 Parts parts_of(string_view text, string_view file_name) {
   Parts parts;
   parts.defaults = {0, text.size(), 1};
   std::set<string_view> names;
-  std::size_t number = 1;
+  std::size_t number = 1, fault_line = 0;
+  // The first line that starts with "[" and opens no section: in a file
+  // with sections it is a header mistyped, whose server would vanish.
+  std::size_t look_alike_line = 0;
+  string_view look_alike;
   for (std::size_t at = 0; at < text.size(); ++number) {
     const std::size_t newline = text.find('\n', at);
     const std::size_t next = newline == string_view::npos ? text.size() : newline + 1;
@@ -93,13 +153,19 @@ Parts parts_of(string_view text, string_view file_name) {
       HeaderName header = header_name(line);
       if (header.fault.empty() && !names.insert(header.name).second)
         header.fault = "a second server named \"" + std::string(header.name) + "\"";
-      if (!header.fault.empty() && parts.fault.empty())
-        parts.fault = std::string(file_name) + ":" + std::to_string(number) + ": " + header.fault;
+      if (!header.fault.empty()) set_fault(parts, fault_line, file_name, number, header.fault);
       parts.sections.push_back({number, header.name, {next, text.size(), number + 1}});
+    } else if (look_alike_line == 0 && without_leading_blanks(line).starts_with('[')) {
+      look_alike_line = number;
+      look_alike = line;
     }
     at = next;
   }
   parts.end_line = number;
+  // A file without sections is read as ever: there such a line is text.
+  if (!parts.sections.empty() && look_alike_line != 0)
+    set_fault(parts, fault_line, file_name, look_alike_line,
+              "\"" + look_alike_quote(look_alike) + "\": a section header is written [server NAME]");
   return parts;
 }
 

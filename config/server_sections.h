@@ -27,7 +27,11 @@ struct ServersConfig {
   std::vector<ServerConfig> servers;  // in the order of their sections; one without sections; none with a fault
   bool sectioned = false;             // a line of the file opens a section
   // Why the file is unusable ("orvek.conf:14: a second server named \"lab\""):
-  // a section header that names no usable server. Empty when it is usable.
+  // a section header that names no usable server (a name holding a control
+  // character or one of | ' " = ; ` $ \ among them), or in a file with
+  // sections a line that starts with "[" and opens none
+  // ("orvek.conf:7: \"[Server prod]\": a section header is written
+  // [server NAME]"), the first in the file. Empty when it is usable.
   std::string fault;
   // The reader's account of each part, in file order: the defaults, then
   // each section's own lines (fault or not), numbered as in the file.

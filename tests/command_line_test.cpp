@@ -212,7 +212,8 @@ TEST(CommandLine, HelpNamesEveryOptionOnStandardOutput) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, usage_text());
   EXPECT_TRUE(run.out.starts_with(
-      "usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] [-t [-d seconds] [-W]] [-V] [-h]\n"));
+      "usage: orvek [-c config_file] [-e exclude_file] [-s seconds] [-m] [-u] "
+      "[-t [-d seconds] [-S name] [-W]] [-V] [-h]\n"));
   for (const char* option : {"\n  -c config_file ", "\n  -e exclude_file ", "\n  -s seconds ", "\n  -m ", "\n  -u ", "\n  -t ",
                              "\n  -d seconds ", "\n  -S name ", "\n  -W ", "\n  -V ", "\n  -h "})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;

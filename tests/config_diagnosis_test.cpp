@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -109,6 +110,12 @@ const DiagnosisCase config_cases[] = {
      {{1, "password ********", {"the quotes are part of the password", "given again on line 2"}},
       {2, "password ********", {"the quotes are part of the password"}}}},
     {"one_quote_is_no_quoting", "password \"s3cret\n", {}},
+    {"a_section_header_mistyped_in_a_file_without_sections", "[Server prod]\nserver http://a\n",
+     {{1, "[Server prod]", {"a section header is written [server NAME]", "no key on the lines after it"}},
+      {2, "server http://a", {"not read: line 1 was not taken"}}}},
+    {"exclude_in_a_file_without_sections_names_sections_and_e", "Exclude /x\nusername u\n",
+     {{1, "Exclude /x", {"exclude is a key only of a file with [server NAME] sections", "name the exclude file with -e"}},
+      {2, "username u", {"not read: line 1 was not taken"}}}},
     {"comments_and_blank_lines_are_no_mistake", "\n   \n# note\n  # note\nserver http://a\n", {}},
 };
 
@@ -239,6 +246,43 @@ TEST(ExcludeDiagnosis, MillionsOfEmptyLinesAreCounted) {
   const LineNotes notes = diagnose_exclude_file(std::string(1 << 20, '\n'));
   EXPECT_EQ(notes.notes.size(), SHOWN_LINES_LIMIT);
   EXPECT_EQ(notes.more, (1u << 20) - SHOWN_LINES_LIMIT);
+}
+
+// What the wall marks on a server's header, and -t warns of: a section's
+// exclude file that cannot serve. A FIFO is never opened to wait.
+TEST(ExcludeFileFault, NamesWhyASectionsExcludeFileCannotServe) {
+  const fs::path folder = fs::temp_directory_path() / ("orvek-exclude-fault-" + std::to_string(::getpid()));
+  fs::create_directories(folder / "a-directory");
+  ASSERT_EQ(::mkfifo((folder / "a-fifo").c_str(), 0600), 0);
+  const auto file = [&folder](const char* name, const std::string& text) {
+    std::ofstream(folder / name) << text;
+    return (folder / name).string();
+  };
+  struct Case {
+    const char* name;
+    std::string path;
+    ExcludeFileFault fault;
+  };
+  const Case cases[] = {
+      {"none named", "", {false, ""}},
+      {"fine", file("fine", "db1\nweb\n"), {false, ""}},
+      {"empty file", file("empty", ""), {false, ""}},
+      {"an empty last line", file("last", "db1\nweb\n\n"), {true, "line 3 is empty, which hides every service"}},
+      {"an empty first line", file("first", "\ndb1\n"), {true, "line 1 is empty, which hides every service"}},
+      {"the first empty line named", file("two", "a\nb\n\nc\n\n"), {true, "line 3 is empty, which hides every service"}},
+      {"blanks are no empty line", file("blanks", "a\n \n\r\n"), {false, ""}},
+      {"an unended empty tail is no entry", file("unended", "a\nb"), {false, ""}},
+      {"missing", (folder / "missing").string(), {true, "No such file or directory"}},
+      {"a directory", (folder / "a-directory").string(), {true, "Is a directory"}},
+      {"a FIFO", (folder / "a-fifo").string(), {true, "a FIFO, not a regular file"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ExcludeFileFault fault = exclude_file_fault(c.path);
+    EXPECT_EQ(fault.unusable, c.fault.unusable);
+    EXPECT_EQ(fault.cause, c.fault.cause);
+  }
+  fs::remove_all(folder);
 }
 
 TEST(IntervalWords, TellHowMinusSWasRead) {

@@ -81,6 +81,87 @@ TEST(ServerSections, OtherBracketLinesOpenNoSection) {
   }
 }
 
+// In a file with sections, a line that starts with "[" and opens no section
+// is a header mistyped: its server would vanish in silence, so the file is
+// refused, naming the line as written (up to its "]") and the fix.
+TEST(ServerSections, HeaderLookAlikesMakeAFileWithSectionsUnusable) {
+  const std::string fix = "\": a section header is written [server NAME]";
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string fault;
+  };
+  const Case cases[] = {
+      {"capital S", "[server a]\nserver http://a\n\n[Server prod]\nserver http://p\n",
+       "orvek.conf:4: \"[Server prod]" + fix},
+      {"no server word", "[server a]\n[prod]\n", "orvek.conf:2: \"[prod]" + fix},
+      {"a blank after [", "[server a]\n  [ server prod ]  \n", "orvek.conf:2: \"[ server prod ]" + fix},
+      {"servers", "[server a]\n[servers prod]\n", "orvek.conf:2: \"[servers prod]" + fix},
+      {"before the first section", "username u\n[global]\n[server a]\n", "orvek.conf:2: \"[global]" + fix},
+      {"a tab before it", "[server a]\n\t[Server b]\r\n", "orvek.conf:2: \"[Server b]" + fix},
+      {"[server glued to the name", "[server a]\n[serverprod]\n", "orvek.conf:2: \"[serverprod]" + fix},
+      {"no ]: only its first word", "[server a]\n[Server prod password x\n", "orvek.conf:2: \"[Server" + fix},
+      {"only up to ]", "[server a]\n[Server b] password x\n", "orvek.conf:2: \"[Server b]" + fix},
+      {"[server without a name or ]", "[server a]\n[server\n", "orvek.conf:2: \"[server" + fix},
+      {"the first fault in the file counts", "[server a]\n[Server b]\n[server a]\n",
+       "orvek.conf:2: \"[Server b]" + fix},
+      {"a header fault before it counts", "[server a]\n[server a]\n[Server b]\n",
+       "orvek.conf:2: a second server named \"a\""},
+      {"a long line quoted in part", "[server a]\n[" + std::string(100, 'x') + "]\n",
+       "orvek.conf:2: \"[" + std::string(59, 'x') + "..." + fix},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ServersConfig config = read_servers(c.text, "orvek.conf");
+    EXPECT_TRUE(config.sectioned);
+    EXPECT_EQ(config.fault, c.fault);
+    EXPECT_TRUE(config.servers.empty());
+  }
+  // Lines that only start with text, or a comment, are the reader's.
+  for (const std::string text : {"[server a]\n# [Server b]\n", "[server a]\nx [Server b]\n", "[server a]\n\n"}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(read_servers(text, "orvek.conf").fault, "");
+  }
+}
+
+// Names the check's plugin line or a shell command cannot carry as written
+// are refused, the character named: so each server's performance data
+// labels stay its own ("a=b" and "a_b" were both 'a_b::time').
+TEST(ServerSections, NamesHoldNoCharacterThatBreaksTheCheckOrTheShell) {
+  const std::string refused = " in the server name: it would break the check's output or a shell's quoting; a name "
+                              "holds none of | ' \" = ; ` $ \\";
+  // (name, the fault's words after "orvek.conf:1: ")
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"p|q", "a vertical bar (|)" + refused},
+      {"bob's", "a single quote (')" + refused},
+      {"say \"hi\"", "a double quote (\")" + refused},
+      {"a=b", "an equals sign (=)" + refused},
+      {"a;b", "a semicolon (;)" + refused},
+      {"`id`", "a backquote (`)" + refused},
+      {"$HOME", "a dollar sign ($)" + refused},
+      {"a\\b", "a backslash (\\)" + refused},
+      {"x$|", "a dollar sign ($)" + refused},  // the first one named
+      {"a\xC2\x80" "b", "a control character (U+0080) in the server name"},
+      {"a\xC2\x9B", "a control character (U+009B) in the server name"},
+      {"a\xC2\x9F", "a control character (U+009F) in the server name"},
+      {"a\x7F", "a control character in the server name"},
+      {"a\tb", "a control character in the server name"},
+  };
+  for (const auto& [name, why] : cases) {
+    SCOPED_TRACE(name);
+    const ServersConfig config = read_servers("[server " + name + "]\n", "orvek.conf");
+    EXPECT_EQ(config.fault, "orvek.conf:1: " + why);
+    EXPECT_TRUE(config.servers.empty());
+  }
+  // Still names: the signs a plugin line and a quoted shell word carry, and
+  // the characters around C1 in UTF-8 (U+00A0, U+00FF, U+0100).
+  for (const std::string name : {"a_b", "a-b.c:d/e", "a#b [1", "100%", "(x)", "a,b", "a\xC2\xA0" "b", "\xC3\xBF",
+                                 "\xC4\x80", "\xE2\x80\x94"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(names_of(read_servers("[server " + name + "]\n", "orvek.conf")), std::vector<std::string>{name});
+  }
+}
+
 constexpr std::string_view WALL =
     "# defaults for every server below\n"  // 1
     "username wall\n"

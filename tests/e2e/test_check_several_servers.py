@@ -66,17 +66,19 @@ class CheckSeveralServersTest(E2ETestCase):
             ("two, both fine", [("prod", fine.base_url), ("prod2", fine.base_url)], 0,
              "ORVEK OK - 2 of 2 servers OK", ["prod", "prod2"]),
             ("two, one refused", [("prod", fine.base_url), ("lab", dead_url())], 2,
-             'ORVEK CRITICAL - 1 of 2 servers OK; lab: the monitor would show the banner " No connection',
+             "ORVEK CRITICAL - lab: connection refused: nothing listens on that port; 1 of 2 servers OK",
              ["prod", "lab"]),
+            # Two failing: each named with its cause, before the count.
             ("three: fine, refused, 401", [("prod", fine.base_url), ("lab", dead_url()), ("auth", refusing.base_url)], 2,
-             "ORVEK CRITICAL - 1 of 3 servers OK; lab: the monitor would show the banner", ["prod", "lab", "auth"]),
+             "ORVEK CRITICAL - lab: connection refused: nothing listens on that port, auth: HTTP status 401 "
+             "(Unauthorized); 1 of 3 servers OK", ["prod", "lab", "auth"]),
         ]
         for case, sections, status, first, perf_servers in cases:
             with self.subTest(case):
                 result = self.check(self.config(sections, defaults))
                 self.assertEqual(result.returncode, status, result.stdout)
                 head, perfdata, blocks = self.parts(result.stdout)
-                self.assertTrue(head.startswith(first), head)
+                self.assertEqual(head, first)
                 self.assertEqual(re.findall(r"'([^:']+)::time'=[0-9.]+s", perfdata), perf_servers)
                 self.assertIn("'prod::problems'=3 ", perfdata + " ")
                 self.assertEqual(list(blocks), [name for name, _ in sections])
@@ -138,9 +140,96 @@ class CheckSeveralServersTest(E2ETestCase):
         self.assertLess(took, 5 + 3, result.stdout)
         self.assertEqual(result.returncode, 2, result.stdout)
         head, _, blocks = self.parts(result.stdout)
-        self.assertTrue(head.startswith("ORVEK CRITICAL - 1 of 3 servers OK; stuck: "), head)
+        self.assertTrue(head.startswith("ORVEK CRITICAL - stuck: "), head)
+        self.assertIn(", lab: connection refused", head)
+        self.assertTrue(head.endswith("; 1 of 3 servers OK"), head)
         self.assertEqual(list(blocks), ["stuck", "prod", "lab"])
         self.assertTrue(blocks["prod"][-1].startswith("verdict: OK"), blocks["prod"])
         self.assertIn("problem: CRITICAL web1 / Load", blocks["prod"])
         self.assertTrue(blocks["lab"][-1].startswith("verdict: FAIL"), blocks["lab"])
         self.assertTrue(blocks["stuck"][-1].startswith("verdict: FAIL"), blocks["stuck"])
+
+    def test_a_mistyped_section_header(self):
+        """A line that starts with "[" and opens no section, in a file with
+        sections: its server would vanish, so the wall does not start
+        (status 2) and -t is UNKNOWN, both naming file, line and fix."""
+        fine = self.fine_bed()
+        folder = self.folder()
+        path = os.path.join(folder, "orvek.conf")
+        # (header as written, the line quoted)
+        cases = [("[Server prod]", "[Server prod]"), ("[prod]", "[prod]"), ("  [ server prod ]", "[ server prod ]"),
+                 ("[servers prod]", "[servers prod]")]
+        for header, quoted in cases:
+            with self.subTest(header):
+                with open(path, "w") as f:
+                    f.write("newcgi true\n[server lab]\nserver %s\n\n%s\nserver %s\n" % (fine.base_url, header,
+                                                                                       fine.base_url))
+                fault = '%s:5: "%s": a section header is written [server NAME]' % (path, quoted)
+                result = self.check(path)
+                self.assertEqual((result.returncode, result.stdout), (3, "ORVEK UNKNOWN - %s\n" % fault))
+                status, screen = self.run_orvek("-c", path, cwd=folder, width=160,
+                                                keeps_running=False).exit_status()
+                self.assertEqual(status, 2, screen.text())
+                self.assertEqual(screen.line(0).rstrip(), fault)
+
+    def test_a_sections_exclude_file(self):
+        """A section's own exclude file is named in its block with its
+        entries; missing, or holding an empty line, it is a WARNING naming
+        its path and the cause."""
+        fine = self.fine_bed()
+        folder = self.folder()
+        missing = os.path.join(folder, "missing.exclude")
+        empty_line = os.path.join(folder, "lab.exclude")
+        with open(empty_line, "w") as f:
+            f.write("db1\n\nweb2\n")
+        good = os.path.join(folder, "good.exclude")
+        with open(good, "w") as f:
+            f.write("Disk\n")
+        path = os.path.join(folder, "orvek.conf")
+
+        def write(sections):
+            with open(path, "w") as f:
+                f.write("newcgi true\nusername %s\n" % USER)
+                for name, exclude in sections:
+                    f.write("[server %s]\nserver %s\n" % (name, fine.base_url))
+                    if exclude:
+                        f.write("exclude %s\n" % exclude)
+            os.chmod(path, 0o600)
+
+        write([("prod", good)])
+        result = self.check(path)
+        self.assertEqual(result.returncode, 0, result.stdout)
+        self.assertIn("section exclude file: %s (named on line 5), 1 entry\n" % good, result.stdout)
+        self.assertIn("set in the section: server (line 4), exclude (line 5)\n", result.stdout)
+        self.assertIn("set in the defaults: username (line 2), newcgi (line 1)\n", result.stdout)
+
+        write([("prod", missing), ("lab", empty_line), ("ok", None)])
+        result = self.check(path)
+        self.assertEqual(result.returncode, 1, result.stdout)
+        head, _, blocks = self.parts(result.stdout)
+        # Both causes in the first line, each path cut short after them.
+        self.assertTrue(head.startswith("ORVEK WARNING - prod: the section exclude file cannot be read (No such file "
+                                        "or directory): /"), head)
+        self.assertIn("..., lab: the section exclude file's line 2 is empty, which hides every service: /", head)
+        self.assertTrue(head.endswith("...; 1 of 3 servers OK"), head)
+        self.assertIn("section exclude file: %s (named on line 5): No such file or directory" % missing,
+                      blocks["prod"])
+        self.assertEqual(blocks["prod"][0], "ORVEK WARNING - the monitor draws the report, but the section exclude "
+                         "file cannot be read (No such file or directory): %s, named on line 5" % missing)
+        self.assertIn("section exclude file: %s (named on line 8), 3 entries" % empty_line, blocks["lab"])
+        self.assertIn('line 2: "": an empty line is an empty entry, which hides every service', blocks["lab"])
+        self.assertEqual(blocks["lab"][0], "ORVEK WARNING - the monitor draws the report, but the section exclude "
+                         "file's line 2 is empty, which hides every service: %s, named on line 8" % empty_line)
+        # db1 and the empty line hide all of lab: the all-clear, in error.
+        self.assertIn("hidden by the exclude file: 1 DOWN or UNREACHABLE host, 2 service problems", blocks["lab"])
+        self.assertTrue(blocks["lab"][-1].startswith("verdict: WARNING: the monitor would draw this page as its "
+                                                     "report, an empty black screen (all clear), but"), blocks["lab"])
+        self.assertFalse(any(line.startswith("section exclude file") for line in blocks["ok"]), blocks["ok"])
+
+        # A FIFO is named, never opened to wait for a writer.
+        fifo = os.path.join(folder, "pipe.exclude")
+        os.mkfifo(fifo)
+        write([("pipe", fifo)])
+        result = self.check(path)
+        self.assertEqual(result.returncode, 1, result.stdout)
+        self.assertIn("section exclude file: %s (named on line 5): a FIFO, not a regular file\n" % fifo, result.stdout)
