@@ -75,6 +75,7 @@ const Outcome PROD_PROBLEMS = listing({host("web1"), critical("HTTP")});
 const Outcome LAB_DOWN = listing({down("db1")});
 const Outcome CALM = listing({});
 const Outcome REFUSED = failing("", "connection refused");
+const Outcome LOCKED = failing("", "HTTP 401: user or password refused");
 const Outcome OLD = failing(" Server data is 12 min old! ", "data 12 min old", FETCHED_AT - 30);
 const Outcome DB1_DOWN = listing({down("db1")});
 const Outcome DB1_SERVICES = listing({host("db1"), warning("Disk /var")});
@@ -135,14 +136,14 @@ TEST_F(ServersLayout, FramesOfSeveralServers) {
        {{"prod", &CALM}, {"lab", &REFUSED}},
        false, false, 10, 100,
        {"0,0 7b [" + bar(" lab: No connection to server! ") + "]"}},
-      {"every server failing: the banner of one, one reason a row under it",
-       {{"prod", &REFUSED}, {"lab", &OLD}},
+      {"every server failing in the same words: that banner, one reason a row under it",
+       {{"prod", &REFUSED}, {"lab", &LOCKED}},
        true, false, 10, 80,
        {"5,27 7 [ No connection to server! ]", "6,20 0 [prod: connection refused, since 16:26:26]",
-        "7,22 0 [lab: data 12 min old, since 16:26:26]", "9,0 7 [ prod ]", "9,6 7 [ lab ]",
+        "7,12 0 [lab: HTTP 401: user or password refused, since 16:26:26]", "9,0 7 [ prod ]", "9,6 7 [ lab ]",
         "9,70 0 [ 16:27:26 ]"}},
       {"every server failing, as many reasons as fit above the last row",
-       {{"prod", &REFUSED}, {"lab", &OLD}},
+       {{"prod", &REFUSED}, {"lab", &LOCKED}},
        true, false, 4, 80,
        {"2,27 7 [ No connection to server! ]", "3,0 7 [ prod ]", "3,6 7 [ lab ]", "3,70 0 [ 16:27:26 ]"}},
       {"every server failing in the same words: that banner",
@@ -165,11 +166,11 @@ TEST_F(ServersLayout, FramesOfSeveralServers) {
        false, true, 3, 50,
        {"0,0 " + PROD, "1,0 6 [ db1 ]", "2,39 7b [ +1 hidden ]"},
        ALARM_ROLE},
-      {"-u -m: a status label whose text starts under the names counts as hidden",
+      {"-u -m: nothing under the names; the group goes on in the next column, under its header",
        {{"prod", &PROD_PROBLEMS}, {"lab", &CALM}},
        true, true, 3, 80,
-       {"0,0 " + PROD, "1,0 1 [ web1 ]", "2,2 3 [ CRITICAL ]", "2,12 0b [ HTTP]", "2,0 1 [ prod ]",
-        "2,6 1 [ lab ]", "2,59 0 [ 16:27:26 ]", "2,69 7b [ +1 hidden ]"}},
+       {"0,0 " + PROD, "1,0 1 [ web1 ]", "0,50 " + PROD, "1,52 3 [ CRITICAL ]", "1,62 0b [ HTTP]",
+        "2,0 1 [ prod ]", "2,6 1 [ lab ]", "2,70 0 [ 16:27:26 ]"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -191,9 +192,11 @@ TEST_F(ServersLayout, UnreadRowsOfEveryListShownAreAddedUp) {
   const std::vector<ServerView> servers = {{"prod", &prod}, {"lab", &lab}, {"old", &refused}};
   Frame frame(8, 80);
   compose_frame(servers, Options{}, frame);
+  // The failing server first.
   const std::vector<std::string> expected = {
-      "0,0 8b [" + bar(" prod") + "]", "1,0 8b [" + bar(" lab") + "]", "2,0 1 [ web1 ]", "3,2 2 [ WARNING ]",
-      "3,11 0b [ HTTP]", "5,0 7b [" + bar(" old: No connection to server! ") + "]", "7,70 7b [ 5 unread ]"};
+      "0,0 7b [" + bar(" old: No connection to server! ") + "]", "1,0 8b [" + bar(" prod") + "]",
+      "2,0 8b [" + bar(" lab") + "]", "3,0 1 [ web1 ]", "4,2 2 [ WARNING ]", "4,11 0b [ HTTP]",
+      "7,70 7b [ 5 unread ]"};
   EXPECT_EQ(describe(frame), expected);
 }
 
@@ -263,7 +266,7 @@ TEST_F(ServersLayout, OneServerIsShownWithoutHeaderWhateverItsName) {
 TEST_F(ServersLayout, HeaderEndsWithItsColumn) {
   const std::string long_name(32, 'n');
   const Outcome failing_long = failing(" Server data is 12 min old! ", "old");
-  const std::vector<ServerView> servers = {{long_name, &failing_long}, {"lab", &LAB_DOWN}};
+  const std::vector<ServerView> servers = {{long_name, &failing_long}, {"lab", &PROD_PROBLEMS}};
   Frame frame(10, 120);
   compose_frame(servers, Options{}, frame);
   ASSERT_FALSE(frame.labels.empty());
