@@ -129,12 +129,12 @@ void put_line(ReportWriter& writer, std::string_view text, ColourRole role, int 
   put_label(writer, text, role, LabelKind::LINE, indent, bold);
 }
 
-bool put_header(ReportWriter& writer, HeaderLine header) {
+bool put_header(ReportWriter& writer, HeaderLine header, bool lines_follow) {
   writer.header = std::nullopt;
   writer.in_status_run = false;
   writer.run_host = std::nullopt;
   // Its server's first line goes with it.
-  if (writer.row > 0 && writer.row >= bottom(writer) - 1) {
+  if (lines_follow && writer.row > 0 && writer.row >= bottom(writer) - 1) {
     writer.column += REPORT_COLUMN_WIDTH;
     writer.row = 0;
   }

@@ -55,10 +55,10 @@ void put_line(ReportWriter& writer, std::string_view text, ColourRole role, int 
 
 // A server's header: a line at the column's left edge, repeated at the top
 // of each column its server's lines go on in (above a host label repeated
-// there). A header never ends a column: one that would stand in its last
-// row opens the next. Says whether the header's name shows (its first cell
-// after the leading space is on the screen).
-bool put_header(ReportWriter& writer, HeaderLine header);
+// there). A header with lines to follow never ends a column: one that would
+// stand in its last row opens the next with them. Says whether the header's
+// name shows (its first cell after the leading space is on the screen).
+bool put_header(ReportWriter& writer, HeaderLine header, bool lines_follow = true);
 
 // The whole report: the frame's background and every item in order, from
 // where the writer stands.

@@ -32,6 +32,8 @@ std::string shortened(std::string_view text, int cells) {
   const int cut_cells = static_cast<int>(CUT.size());
   if (cells <= cut_cells) return std::string(CUT.substr(0, static_cast<std::size_t>(cells > 0 ? cells : 0)));
   std::string kept(first_cells(text, cells - cut_cells));
+  // "maxage..." rather than "maxage ...".
+  while (!kept.empty() && kept.back() == ' ') kept.pop_back();
   return kept.append(CUT);
 }
 

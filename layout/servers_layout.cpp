@@ -98,7 +98,7 @@ void lay_out_in_rows(std::span<const ServerView> servers, bool show_reasons, int
     // No rows of its own: a failing server's last list may be stale.
     const std::string_view header =
         keep_text(frame, failing_server_header(server.name, *server.shown, server.exclude_fault));
-    if (!put_header(writer, {header, failing_role})) ++frame.hidden_labels;
+    if (!put_header(writer, {header, failing_role}, show_reasons)) ++frame.hidden_labels;
     if (show_reasons) {
       const int room = std::min(REPORT_COLUMN_WIDTH, frame.columns) - REASON_INDENT;
       put_line(writer, keep_text(frame, fitted_reason({}, *server.shown, room)), TEXT_ROLE, REASON_INDENT, false);
