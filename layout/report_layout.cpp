@@ -129,6 +129,14 @@ void put_line(ReportWriter& writer, std::string_view text, ColourRole role, int 
   put_label(writer, text, role, LabelKind::LINE, indent, bold);
 }
 
+int line_room(const ReportWriter& writer, int indent) {
+  // A line at the column's foot goes on in the next column.
+  const int column = writer.row >= bottom(writer) ? writer.column + REPORT_COLUMN_WIDTH : writer.column;
+  const int end = column + REPORT_COLUMN_WIDTH < writer.frame->columns ? column + REPORT_COLUMN_WIDTH
+                                                                       : writer.frame->columns;
+  return end - column - indent;
+}
+
 bool put_header(ReportWriter& writer, HeaderLine header, bool lines_follow) {
   writer.header = std::nullopt;
   writer.in_status_run = false;

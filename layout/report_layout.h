@@ -53,6 +53,10 @@ void put_status(ReportWriter& writer, ServiceStatus status, std::string_view ser
 // at the top of the next, as a host label does.
 void put_line(ReportWriter& writer, std::string_view text, ColourRole role, int indent, bool bold);
 
+// The cells a line put now with indent has before its column's end (or the
+// right edge): where text that must not be cut is measured.
+int line_room(const ReportWriter& writer, int indent);
+
 // A server's header: a line at the column's left edge, repeated at the top
 // of each column its server's lines go on in (above a host label repeated
 // there). A header with lines to follow never ends a column: one that would

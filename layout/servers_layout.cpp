@@ -100,13 +100,15 @@ void lay_out_in_rows(std::span<const ServerView> servers, bool show_reasons, int
         keep_text(frame, failing_server_header(server.name, *server.shown, server.exclude_fault));
     if (!put_header(writer, {header, failing_role}, show_reasons)) ++frame.hidden_labels;
     if (show_reasons) {
-      const int room = std::min(REPORT_COLUMN_WIDTH, frame.columns) - REASON_INDENT;
-      put_line(writer, keep_text(frame, fitted_reason({}, *server.shown, room)), TEXT_ROLE, REASON_INDENT, false);
+      const std::string reason = fitted_reason({}, *server.shown, line_room(writer, REASON_INDENT));
+      put_line(writer, keep_text(frame, reason), TEXT_ROLE, REASON_INDENT, false);
     }
   }
   for (const ServerView& server : servers) {
-    if (!server.shown || failing(server) || (calm(*server.shown) && !server.exclude_fault)) continue;
-    put_header(writer, {keep_text(frame, server_header(server.name, server.exclude_fault)), SERVER_ROLE});
+    if (!server.shown || failing(server)) continue;
+    const bool quiet = calm(*server.shown);
+    if (quiet && !server.exclude_fault) continue;
+    put_header(writer, {keep_text(frame, server_header(server.name, server.exclude_fault)), SERVER_ROLE}, !quiet);
     lay_out_report(server.shown->report, writer);
   }
 }

@@ -476,6 +476,13 @@ TEST_F(ServersLayout, ReasonLinesAreNeverCutInsideTheirTime) {
   compose_frame(servers, options, frame);
   ASSERT_GE(frame.labels.size(), 2u);
   EXPECT_EQ(describe(frame.labels[1]), "1,1 0 [status data older than maxage..., since 16:26:26]");
+  // In a column the right edge narrows to 30 cells: measured there.
+  const std::vector<ServerView> three = {{"a", &REFUSED}, {"b", &REFUSED}, {"c", &REFUSED}, {"d", &PROD_PROBLEMS}};
+  Frame narrow(5, 80);
+  compose_frame(three, options, narrow);
+  ASSERT_GE(narrow.labels.size(), 6u);
+  EXPECT_EQ(describe(narrow.labels[4]), "0,50 7b [" + bar(" c: No connection to server! ") + "]");
+  EXPECT_EQ(describe(narrow.labels[5]), "1,51 0 [connection..., since 16:26:26]");
 }
 
 // Names laid out beside one another are measured in cells: wide (CJK) names
