@@ -16,6 +16,9 @@ enum ColourRole : unsigned char {
   ALARM_ROLE,        // the screen's background while a host is DOWN or UNREACHABLE
   BANNER_ROLE,       // " No connection to server! ", and a failing server's header
   SERVER_ROLE,       // a server's header, when several share the screen
+  // A failing server's header and its name in -u's last row while the
+  // screen is red, where the banner's own colours would not stand out.
+  FAILING_SERVER_ALARM_ROLE,
   ROLE_COUNT
 };
 
@@ -40,6 +43,7 @@ inline constexpr std::array<ColourPair, ROLE_COUNT> ROLE_PAIRS = {{
     /* ALARM_ROLE */ {7, WHITE, RED},
     /* BANNER_ROLE */ {7, WHITE, RED},
     /* SERVER_ROLE */ {8, WHITE, BLUE},
+    /* FAILING_SERVER_ALARM_ROLE */ {6, BLACK, WHITE},
 }};
 
 inline constexpr int PAIR_COUNT = 8;

@@ -59,12 +59,15 @@ void compose_frame(std::span<const ServerView> servers, const Options& options, 
   // Before any answer the screen stays black, unless -u says it waits.
   if (servers.empty() || (!answered && !options.show_clock)) return;
   const bool several = servers.size() > 1;
-  if (several)
-    lay_out_servers(servers, options.show_clock, frame);
-  else if (answered)
-    lay_out_outcome(*servers.front().shown, options.show_clock, frame);
   LastRowNotes notes;
   notes.unread = unread_rows(servers);
+  // One server's last row keeps its report under the notes; several keep
+  // theirs above them.
+  if (several)
+    lay_out_servers(servers, options.show_clock, {options.show_clock || notes.unread > 0, options.show_hidden},
+                    frame);
+  else if (answered)
+    lay_out_outcome(*servers.front().shown, options.show_clock, frame);
   notes.show_hidden = options.show_hidden;
   ClockText clock;
   if (options.show_clock) {

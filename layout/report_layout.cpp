@@ -30,6 +30,11 @@ int column_end(const ReportWriter& writer) {
   return next_column < writer.frame->columns ? next_column : writer.frame->columns;
 }
 
+// The first row the writer's columns do not fill.
+int bottom(const ReportWriter& writer) {
+  return writer.rows >= 0 && writer.rows < writer.frame->rows ? writer.rows : writer.frame->rows;
+}
+
 // Curses refuses text that starts beyond the screen; so do we, and the
 // caller's service name is then dropped with its label.
 bool place(ReportWriter& writer, int row, int column, std::string_view text, ColourRole role,
@@ -37,6 +42,12 @@ bool place(ReportWriter& writer, int row, int column, std::string_view text, Col
   Frame& frame = *writer.frame;
   if (row < 0 || row >= frame.rows || column < 0 || column >= frame.columns) {
     if (column >= frame.columns && counted_when_hidden(role)) ++frame.hidden_labels;
+    return false;
+  }
+  // Rows the writer may not fill (the notes' last row) hide what would go
+  // there, as the right edge does.
+  if (row >= bottom(writer)) {
+    if (counted_when_hidden(role)) ++frame.hidden_labels;
     return false;
   }
   const Label& placed = frame.labels.emplace_back(
@@ -52,18 +63,24 @@ bool place(ReportWriter& writer, int row, int column, std::string_view text, Col
 // cells into the column, bold as asked.
 std::optional<NameSpot> put_label(ReportWriter& writer, std::string_view text, ColourRole role, LabelKind kind,
                                   int indent = 0, bool bold = false) {
-  const int rows = writer.frame->rows;
+  const int rows = bottom(writer);
   if (writer.row >= rows) {
     writer.column += REPORT_COLUMN_WIDTH;
     writer.row = 0;
+    // A server's lines go on under its header again, so that no line's
+    // server is in doubt; with room for the line under it only.
+    if (writer.header && rows > 1) {
+      place(writer, 0, writer.column, writer.header->text, writer.header->role, LabelForm::PLAIN, true);
+      writer.row = 1;
+    }
     // A run that crosses the bottom goes on at the top of the next column as
     // if it started there, instead of losing the label at row -1, and under
     // its host's label again, so that no status label stands without it.
-    // One row has no room for both: the run then goes on alone.
+    // Without room for both the run then goes on alone.
     writer.in_status_run = false;
-    if (kind == LabelKind::STATUS && writer.run_host && rows > 1) {
-      place(writer, 0, writer.column, *writer.run_host, HOST_ROLE);
-      writer.row = 1;
+    if (kind == LabelKind::STATUS && writer.run_host && rows - writer.row > 1) {
+      place(writer, writer.row, writer.column, *writer.run_host, HOST_ROLE);
+      ++writer.row;
     }
   }
   std::optional<NameSpot> name;
@@ -110,6 +127,31 @@ void put_status(ReportWriter& writer, ServiceStatus status, std::string_view ser
 
 void put_line(ReportWriter& writer, std::string_view text, ColourRole role, int indent, bool bold) {
   put_label(writer, text, role, LabelKind::LINE, indent, bold);
+}
+
+int line_room(const ReportWriter& writer, int indent) {
+  // A line at the column's foot goes on in the next column.
+  const int column = writer.row >= bottom(writer) ? writer.column + REPORT_COLUMN_WIDTH : writer.column;
+  const int end = column + REPORT_COLUMN_WIDTH < writer.frame->columns ? column + REPORT_COLUMN_WIDTH
+                                                                       : writer.frame->columns;
+  return end - column - indent;
+}
+
+bool put_header(ReportWriter& writer, HeaderLine header, bool lines_follow) {
+  writer.header = std::nullopt;
+  writer.in_status_run = false;
+  writer.run_host = std::nullopt;
+  // Its server's first line goes with it.
+  if (lines_follow && writer.row > 0 && writer.row >= bottom(writer) - 1) {
+    writer.column += REPORT_COLUMN_WIDTH;
+    writer.row = 0;
+  }
+  const std::size_t before = writer.frame->labels.size();
+  put_label(writer, header.text, header.role, LabelKind::LINE, 0, true);
+  writer.header = header;
+  if (writer.frame->labels.size() == before) return false;
+  const Label& placed = writer.frame->labels.back();
+  return placed.column + 1 < drawn_end(placed, writer.frame->columns);
 }
 
 void lay_out_report(const Report& report, ReportWriter& writer) {
