@@ -35,7 +35,8 @@ void show(const Wall& wall) {
   views.reserve(wall.panes.size());
   for (std::size_t i = 0; i < wall.panes.size(); ++i) {
     const ServerPane& pane = wall.panes[i];
-    views.push_back({wall.servers[i].name, pane.answered ? &pane.shown : nullptr, pane.waiting_since});
+    views.push_back({wall.servers[i].name, pane.answered ? &pane.shown : nullptr, pane.waiting_since,
+                     wall.servers[i].exclude_fault});
   }
   wclear(stdscr);
   wbkgd(stdscr, COLOR_PAIR(colour_pair(NORMAL_ROLE)));

@@ -128,11 +128,3 @@ bool service_is_excluded(const ExcludeList& list, std::string_view service) {
   return contains_any_ignoring_case(list.services, service) ||
          (list.below && service_is_excluded(*list.below, service));
 }
-
-std::shared_ptr<const ExcludeList> server_exclude_list(std::shared_ptr<const ExcludeList> everyones,
-                                                       const std::string& own_path) {
-  if (own_path.empty()) return everyones;
-  auto own = std::make_shared<ExcludeList>(load_exclude_list(own_path.c_str()));
-  own->below = std::move(everyones);
-  return own;
-}

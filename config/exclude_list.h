@@ -41,11 +41,6 @@ ExcludeList make_exclude_list(const std::vector<std::string>& entries);
 // newline is no entry), its lookups ready.
 ExcludeList exclude_list_of_text(std::string text);
 
-// A server's list in a file with server sections: everyones (the -e
-// file's) itself when own_path is empty, else its section's exclude file on
-// top of it.
-std::shared_ptr<const ExcludeList> server_exclude_list(std::shared_ptr<const ExcludeList> everyones,
-                                                       const std::string& own_path);
 
 // The entries in file order, as views into list.text.
 std::vector<std::string_view> exclude_entries(const ExcludeList& list);

@@ -18,8 +18,13 @@ struct Server {
   // own exclude file on top of it.
   std::shared_ptr<const ExcludeList> excludes;
   std::string exclude_path;  // its section's own exclude file; empty: none
+  // That file could not serve as meant (unreadable, no regular file, an
+  // empty line hiding every service): the wall marks the server's header,
+  // orvek -t says why.
+  bool exclude_fault = false;
 };
 
 // The servers of config, in its order; exclude_path is -e's file (null:
-// none), read once whatever the number of servers.
+// none), read once whatever the number of servers, and each section's own
+// exclude file read once.
 std::vector<Server> server_list(const ServersConfig& config, const char* exclude_path);

@@ -181,6 +181,28 @@ class LayoutOfServersTest(SeveralServersCase):
         self.assertTrue(prod_row < db1_rows[0] < lab_row, screen.dump())
         self.assertFalse(screen.contains("Disk"), screen.dump())
 
+    def test_a_section_exclude_file_that_cannot_serve_marks_its_header(self):
+        prod, lab = self.bed(), self.bed()
+        prod.set_page(status_page([("critical", "web1", "Load")]))
+        lab.set_page(status_page([("warning", "mail", "Disk")]))
+        folder = self.folder()
+        cases = {
+            "missing": os.path.join(folder, "missing.exclude"),
+            "an empty line": os.path.join(folder, "empty-line.exclude"),
+            "a directory": folder,
+        }
+        with open(cases["an empty line"], "w") as f:
+            f.write("web9\n\nweb8\n")
+        for case, path in cases.items():
+            with self.subTest(case):
+                conf = servers_config(self.folder(), [("prod", ["server " + prod.base_url, "exclude " + path]),
+                                                      ("lab", ["server " + lab.base_url])])
+                terminal = self.run_orvek("-c", conf, "-s", "1")
+                screen = self.wait_screen(terminal, lambda s: s.contains(" mail "), "lab's list")
+                self.assertTrue(screen.contains(" prod  (exclude file unusable) "), screen.dump())
+                self.assertFalse(screen.contains("lab  (exclude"), screen.dump())
+                terminal.close()
+
     def test_one_server_with_u_tells_it_waits_for_the_first_answer(self):
         hung = self.silent_server()
         terminal = self.monitor(hung.base_url, "-u", "-s", "1")
