@@ -681,21 +681,21 @@ CheckReport unfinished_check(string_view why, const std::vector<string>& details
   return report;
 }
 
-SetUpNotes read_set_up_notes(const Program& program, LineNotes config_notes) {
+SetUpNotes read_set_up_notes(const Options& options, LineNotes config_notes) {
   SetUpNotes notes;
   notes.config = std::move(config_notes);
-  if (program.options.exclude_path) {
-    if (const auto text = read_text_file(program.options.exclude_path, EXCLUDE_READ_LIMIT))
+  if (options.exclude_path) {
+    if (const auto text = read_text_file(options.exclude_path, EXCLUDE_READ_LIMIT))
       notes.excludes = diagnose_exclude_file(*text);
     else
-      notes.exclude_unread = why_unreadable(program.options.exclude_path);
+      notes.exclude_unread = why_unreadable(options.exclude_path);
   }
   return notes;
 }
 
 CheckReport check_server(Program& program, string_view config_file, LineNotes config_notes,
                          const Deadline& deadline) {
-  return check_server(program, config_file, read_set_up_notes(program, std::move(config_notes)), deadline);
+  return check_server(program, config_file, read_set_up_notes(program.options, std::move(config_notes)), deadline);
 }
 
 CheckReport check_server(Program& program, string_view config_file, SetUpNotes notes, const Deadline& deadline) {

@@ -14,6 +14,7 @@
 struct CertificateLook;
 struct ConfigText;
 struct Deadline;
+struct Options;
 struct Program;
 struct RefreshRecord;
 
@@ -98,9 +99,9 @@ CheckReport explain_refresh(const Program& program, std::string_view config_file
                             const CertificateLook* second_look = nullptr, const SetUpNotes& notes = {},
                             const RouteLook& route = {});
 
-// The notes on the configuration (config_notes), and a second look at the
-// exclude file.
-SetUpNotes read_set_up_notes(const Program& program, LineNotes config_notes);
+// The notes on the configuration (config_notes), and a second look at -e's
+// exclude file (options.exclude_path).
+SetUpNotes read_set_up_notes(const Options& options, LineNotes config_notes);
 
 // The report on one refresh made within deadline: the refresh, a second
 // look at a certificate that did not come, the route, explained.

@@ -32,11 +32,11 @@ Program program_of(const Options& options, const Server& server) {
 // One server's check, as the one server of a file without sections is
 // checked; what stops it ends its own report UNKNOWN, not the others'.
 CheckReport check_section(const Options& options, const string& config_file, const string& text,
-                          const ServersConfig& servers, const Server& server, std::size_t index,
-                          const Deadline& deadline) {
+                          const ServersConfig& servers, const SetUpNotes& everyones, const Server& server,
+                          std::size_t index, const Deadline& deadline) {
   try {
     Program program = program_of(options, server);
-    return check_server(program, config_file, section_set_up(program, text, servers, index), deadline);
+    return check_server(program, config_file, section_set_up(everyones, text, servers, index), deadline);
   } catch (const std::exception& failure) {
     return unfinished_check(string("the check could not finish: ") + failure.what());
   }
@@ -58,11 +58,14 @@ CheckReport check_sections(const Options& options, const string& config_file, co
   if (chosen.empty())
     return unfinished_check("no server named \"" + string(options.server_name) + "\"; the servers are: " +
                             names_of(servers));
-  // The lists are made before the deadline starts: it bounds the transfers only.
+  // The lists are made, and -e's file looked at, once for every server and
+  // before the deadline starts: it bounds the transfers only.
   const std::vector<Server> list = server_list(servers, options.exclude_path);
+  const SetUpNotes everyones = read_set_up_notes(options, {});
   const Deadline deadline = deadline_in(options.check_deadline);
   if (options.server_name)
-    return check_section(options, config_file, text, servers, list[chosen.front()], chosen.front(), deadline);
+    return check_section(options, config_file, text, servers, everyones, list[chosen.front()], chosen.front(),
+                         deadline);
 
   std::vector<NamedCheck> checks(chosen.size());
   {
@@ -70,7 +73,8 @@ CheckReport check_sections(const Options& options, const string& config_file, co
     for (std::size_t i = 0; i < chosen.size(); ++i) {
       checks[i].name = list[chosen[i]].name;
       threads.emplace_back([&, i] {
-        checks[i].report = check_section(options, config_file, text, servers, list[chosen[i]], chosen[i], deadline);
+        checks[i].report =
+            check_section(options, config_file, text, servers, everyones, list[chosen[i]], chosen[i], deadline);
       });
     }
   }

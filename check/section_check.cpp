@@ -52,9 +52,10 @@ std::vector<CheckLine> section_value_lines(const ServersConfig& servers, std::si
           {"set in the defaults", keys_and_lines(in_defaults)}};
 }
 
-SetUpNotes section_set_up(const Program& program, std::string_view text, const ServersConfig& servers,
+SetUpNotes section_set_up(const SetUpNotes& everyones, std::string_view text, const ServersConfig& servers,
                           std::size_t index) {
-  SetUpNotes notes = read_set_up_notes(program, section_notes(text, servers, index));
+  SetUpNotes notes = everyones;
+  notes.config = section_notes(text, servers, index);
   SectionSetUp section;
   section.values = section_value_lines(servers, index);
   section.exclude_path = servers.servers.at(index).exclude_path;

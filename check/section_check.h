@@ -9,7 +9,6 @@
 
 #include "check/check_from_shell.h"
 
-struct Program;
 struct ServersConfig;
 
 // "set in the section" and "set in the defaults": each key whose value
@@ -17,7 +16,8 @@ struct ServersConfig;
 std::vector<CheckLine> section_value_lines(const ServersConfig& servers, std::size_t index);
 
 // The second look for that server's block: the notes on the defaults' lines
-// and its section's, the -e file's (program.options), and its own exclude
-// file read again as the wall reads it. text: the configuration's.
-SetUpNotes section_set_up(const Program& program, std::string_view text, const ServersConfig& servers,
+// and its section's, the -e file's (everyones: what read_set_up_notes found
+// of it, once for every server), and its own exclude file read again as the
+// wall reads it. text: the configuration's.
+SetUpNotes section_set_up(const SetUpNotes& everyones, std::string_view text, const ServersConfig& servers,
                           std::size_t index);

@@ -237,23 +237,23 @@ TEST(SectionCheck, TellsASectionsExcludeFile) {
                            "\n[server c]\nexclude " + (folder / "none").string() + "\n[server d]\nexclude \n";
   const ServersConfig servers = read_servers(text, "orvek.conf");
   ASSERT_EQ(servers.servers.size(), 4u);
-  Program program;
-  const SectionSetUp a = *section_set_up(program, text, servers, 0).section;
+  const SetUpNotes everyones;
+  const SectionSetUp a = *section_set_up(everyones, text, servers, 0).section;
   EXPECT_EQ(a.exclude_path, good);
   EXPECT_EQ(a.exclude_where, "named on line 1, in the defaults");
   EXPECT_EQ(a.exclude_entries, 2u);
   EXPECT_EQ(a.exclude_fault, "");
   EXPECT_EQ(a.exclude_unread, "");
-  const SectionSetUp b = *section_set_up(program, text, servers, 1).section;
+  const SectionSetUp b = *section_set_up(everyones, text, servers, 1).section;
   EXPECT_EQ(b.exclude_where, "named on line 4");
   EXPECT_EQ(b.exclude_entries, 2u);
   EXPECT_EQ(b.exclude_fault, "line 2 is empty, which hides every service");
   ASSERT_EQ(b.excludes.notes.size(), 1u);
   EXPECT_EQ(b.excludes.notes[0].line, 2u);
-  const SectionSetUp c = *section_set_up(program, text, servers, 2).section;
+  const SectionSetUp c = *section_set_up(everyones, text, servers, 2).section;
   EXPECT_EQ(c.exclude_unread, "No such file or directory");
   EXPECT_EQ(c.exclude_entries, 0u);
   // Set empty: none, whatever the defaults name.
-  EXPECT_EQ(section_set_up(program, text, servers, 3).section->exclude_path, "");
+  EXPECT_EQ(section_set_up(everyones, text, servers, 3).section->exclude_path, "");
   std::filesystem::remove_all(folder);
 }
