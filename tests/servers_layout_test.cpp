@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,20 @@ struct Case {
   ColourRole background = NORMAL_ROLE;
 };
 
+// Each case's frame, label by label, and its background.
+void expect_frames(std::span<const Case> cases) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Options options;
+    options.show_clock = c.show_clock;
+    options.show_hidden = c.show_hidden;
+    Frame frame(c.rows, c.columns);
+    compose_frame(c.servers, options, frame);
+    EXPECT_EQ(describe(frame), c.labels);
+    EXPECT_EQ(frame.background, c.background);
+  }
+}
+
 TEST_F(ServersLayout, FramesOfSeveralServers) {
   const std::string PROD = "8b [" + bar(" prod") + "]";
   const std::string LAB = "8b [" + bar(" lab") + "]";
@@ -175,16 +190,7 @@ TEST_F(ServersLayout, FramesOfSeveralServers) {
        {"0,0 " + PROD, "1,0 1 [ web1 ]", "0,50 " + PROD, "1,52 3 [ CRITICAL ]", "1,62 0b [ HTTP]",
         "2,0 1 [ prod ]", "2,6 1 [ lab ]", "2,70 0 [ 16:27:26 ]"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Options options;
-    options.show_clock = c.show_clock;
-    options.show_hidden = c.show_hidden;
-    Frame frame(c.rows, c.columns);
-    compose_frame(c.servers, options, frame);
-    EXPECT_EQ(describe(frame), c.labels);
-    EXPECT_EQ(frame.background, c.background);
-  }
+  expect_frames(cases);
 }
 
 TEST_F(ServersLayout, UnreadRowsOfEveryListShownAreAddedUp) {
@@ -341,16 +347,7 @@ TEST_F(ServersLayout, ColumnsEndAboveTheNotesAndHeadersOpenColumns) {
         "2,50 " + PROD, "3,50 1 [ web1 ]", "4,52 3 [ CRITICAL ]", "4,62 0b [ HTTP]", "5,0 1 [ prod ]",
         "5,6 7 [ gone ]", "5,12 7 [ old ]", "5,17 7 [ lost ]", "5,140 0 [ 16:27:26 ]"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Options options;
-    options.show_clock = c.show_clock;
-    options.show_hidden = c.show_hidden;
-    Frame frame(c.rows, c.columns);
-    compose_frame(c.servers, options, frame);
-    EXPECT_EQ(describe(frame), c.labels);
-    EXPECT_EQ(frame.background, c.background);
-  }
+  expect_frames(cases);
 }
 
 // A failing server is never pushed out of sight by another's problems, and
