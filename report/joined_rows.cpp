@@ -40,8 +40,15 @@ std::vector<Piece> cut_pieces(string_view line) {
   return pieces;
 }
 
-JoinedRow left_over(const Piece& piece) {
-  if (piece.alone.tokens) return {piece.start, piece.end, JoinedKind::UNREAD, {}, piece.alone.tokens};
+// A piece left over is unread when it holds a token where the CGI writes
+// one; right after its start too, where a row whose title held the place
+// where rows meet was cut. Without, it is no row of the CGI's form.
+JoinedRow left_over(string_view line, const Piece& piece) {
+  unsigned tokens = piece.alone.tokens;
+  const string_view head = line.substr(piece.start, CGI_ROW_START.size() + 5 + CGI_ROW_CORE.size());
+  for (const TokenPlace& place : cgi_token_places(head))
+    if (place.core == CGI_ROW_START.size() + 5) tokens |= place.status;
+  if (tokens) return {piece.start, piece.end, JoinedKind::UNREAD, {}, tokens};
   return {piece.start, piece.end, JoinedKind::CELLS, {}, 0};
 }
 
@@ -104,13 +111,13 @@ void join_back(string_view line, const std::vector<Piece>& pieces, std::size_t f
           if (step.joined)
             rows.push_back({from.start, pieces[first + k - 1].end, JoinedKind::READ, step.reading, 0});
           else
-            rows.push_back(left_over(from));
+            rows.push_back(left_over(line, from));
         }
         return;
       }
     }
   }
-  for (std::size_t k = first; k < last; ++k) rows.push_back(left_over(pieces[k]));
+  for (std::size_t k = first; k < last; ++k) rows.push_back(left_over(line, pieces[k]));
 }
 
 }  // namespace
