@@ -73,8 +73,9 @@ void reach(Step& step, std::size_t left_over, int ways, std::size_t from, bool j
 // The pieces [first, last), none of which fits one reading alone, read
 // again joined back where that leaves fewer over. Each row tried is found
 // from the token places inside it and compared through hashes, so the cost
-// is the run's length and its token places, each tried in at most
-// JOINED_PIECES * (JOINED_PIECES - 1) / 2 rows.
+// is the run's length and its token places, each tried in at most nine
+// rows (a piece lies in two rows of two pieces, three of three, four of
+// four).
 void join_back(string_view line, const std::vector<Piece>& pieces, std::size_t first, std::size_t last,
                std::vector<JoinedRow>& rows) {
   const std::size_t count = last - first;
