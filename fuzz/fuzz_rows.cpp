@@ -66,11 +66,10 @@ std::vector<Event> events_of(string_view body) {
   // The rows of the joined line last met, from joined_from to joined_end.
   std::vector<JoinedRow> joined;
   std::size_t joined_from = 0, joined_end = 0;
-  // Inside a joined line only its rows' starts are rows, and a row for
-  // its cells is read by its tags.
+  // Inside a joined line only its rows' starts are rows.
   const auto joined_row = [&](std::size_t at) -> const JoinedRow* {
     for (const JoinedRow& row : joined)
-      if (joined_from + row.start == at && row.kind != JoinedKind::CELLS) return &row;
+      if (joined_from + row.start == at) return &row;
     return nullptr;
   };
   const auto cgi_row_end = [&](std::size_t at) {
@@ -178,6 +177,19 @@ PageLines plain_reader(string_view body) {
     if (next_cgi_row < cgi_rows.size() && cgi_rows[next_cgi_row].at == i) {
       const Event& event = cgi_rows[next_cgi_row++];
       const string_view text = body.substr(event.at, event.text - event.at);
+      if (event.joined && event.verdict.kind == JoinedKind::CELLS) {
+        // A piece of a joined line without a token where the CGI writes one:
+        // read by its cells, on its own.
+        PageLines piece = plain_reader(text);
+        page.lines.insert(page.lines.end(), piece.lines.begin(), piece.lines.end());
+        for (UnreadRow& unread : piece.unread) {
+          unread.at += event.at;
+          page.unread.push_back(unread);
+        }
+        page.unread_status_cell = page.unread_status_cell || piece.unread_status_cell;
+        i = event.text;
+        continue;
+      }
       if (event.joined) {
         if (event.verdict.kind == JoinedKind::READ)
           page.lines.push_back({text, event.verdict.reading.status, LineForm::CGI_ROW, event.verdict.reading.host});

@@ -222,10 +222,24 @@ struct Scan {
     while (joined_next < joined.size() && joined_from + joined[joined_next].start < at) ++joined_next;
     if (joined_next == joined.size() || joined_from + joined[joined_next].start != at) return npos;
     const JoinedRow& row_read = joined[joined_next++];
-    // A piece without a token where the CGI writes one is read by its cells.
-    if (row_read.kind == JoinedKind::CELLS) return npos;
-    return take_cgi_row(at, joined_from + row_read.end, row_read.kind == JoinedKind::READ ? &row_read.reading : nullptr,
-                        row_read.tokens);
+    const std::size_t end = joined_from + row_read.end;
+    if (row_read.kind != JoinedKind::CELLS)
+      return take_cgi_row(at, end, row_read.kind == JoinedKind::READ ? &row_read.reading : nullptr, row_read.tokens);
+    // A piece without a token where the CGI writes one is read by its
+    // cells, on its own: nothing in it (a comment, a tag left open) reaches
+    // the rows after it.
+    end_cell(at);
+    if (row != npos) drop_row();
+    read_lines(at);
+    PageLines piece = read_page_lines(body.substr(at, end - at), every_cell);
+    page.lines.insert(page.lines.end(), piece.lines.begin(), piece.lines.end());
+    for (UnreadRow& unread : piece.unread) {
+      unread.at += at;
+      page.unread.push_back(unread);
+    }
+    page.unread_status_cell |= piece.unread_status_cell;
+    outside_from = end;
+    return end;
   }
 
   // The row in the CGI's form that starts at at, read whole; npos when

@@ -126,6 +126,18 @@ TEST(JoinedRows, ARowWithoutATokenWhereTheCgiWritesOneIsReadByItsCells) {
   EXPECT_EQ(lines.lines[1].form, LineForm::CGI_ROW);
   EXPECT_EQ(lines.lines[1].name_cell, "web1");
   EXPECT_TRUE(lines.unread.empty());
+
+  // Read on its own: a comment or a tag it leaves open ends with it, and the
+  // rows after it are read.
+  for (const std::string opened : {"<!-- db1", "<td db1"}) {
+    std::string open_name = name_first;
+    open_name.replace(open_name.find("value='db1'"), 11, "value='" + opened + "'");
+    const std::string text = open_name + row("CRI", "web1", "Load") + BR + row("DWN", "db2") + "\n";
+    const PageLines read = read_page_lines(text);
+    ASSERT_GE(read.lines.size(), 2u) << opened;
+    EXPECT_EQ(read.lines[read.lines.size() - 2].name_cell, "web1") << opened;
+    EXPECT_EQ(read.lines.back().name_cell, "db2") << opened;
+  }
 }
 
 TEST(JoinedRows, ALineOfOneRowIsNoJoinedLine) {
