@@ -1,7 +1,7 @@
 #include "report/joined_rows.h"
 
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 
 namespace {
 
@@ -45,7 +45,8 @@ std::vector<Piece> cut_pieces(string_view line) {
 // where rows meet was cut. Without, it is no row of the CGI's form.
 JoinedRow left_over(string_view line, const Piece& piece) {
   unsigned tokens = piece.alone.tokens;
-  const string_view head = line.substr(piece.start, CGI_ROW_START.size() + 5 + CGI_ROW_CORE.size());
+  const string_view head =
+      line.substr(piece.start, std::min(piece.end - piece.start, CGI_ROW_START.size() + 5 + CGI_ROW_CORE.size()));
   for (const TokenPlace& place : cgi_token_places(head))
     if (place.core == CGI_ROW_START.size() + 5) tokens |= place.status;
   if (tokens) return {piece.start, piece.end, JoinedKind::UNREAD, {}, tokens};
