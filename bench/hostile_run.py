@@ -38,6 +38,8 @@ SHAPES = ["extra-pairs", "open-quotes", "open-rows", "many-down", "cell-tangle",
           "long-down-same", "long-down", "nested-keys", "one-row"]
 # Pages whose names collide under a fixed case-folded hash, or have many lengths.
 SHAPES += ["thue-morse", "growing-hosts"]
+# Rows joined on one line: many, and with names holding where rows meet.
+SHAPES += ["joined-rows", "joined-ambiguous"]
 # Shapes read from the postfield form (the bench's --newcgi).
 NEWCGI = {TYPICAL, "extra-pairs", "many-down", "long-down-same", "long-down", "nested-keys"}
 NEWCGI |= {"thue-morse", "growing-hosts"}

@@ -40,6 +40,17 @@ Shapes (--shape):
                   host the text that follows the host's value, so the row
                   has that many ways to be split, to be tried whole
 
+  joined-rows     rows as the status CGI writes them, about 16,000, all on
+                  one line as a page minified on its way has them, every
+                  other pair across "<br/>": the line cut where rows meet,
+                  each piece read alone
+  joined-ambiguous  rows on one line whose services hold the very place
+                  where two rows meet (so every row is cut into four pieces
+                  that fit no reading alone) beside token places with the
+                  core after them, and whose hosts hold the text that follows
+                  a host's value: the whole line one run of pieces, every
+                  way of joining two to four of them back tried
+
 The output depends only on the options.
 """
 
@@ -209,7 +220,54 @@ def one_row(rng):
     return [row]
 
 
+MEETING = "</td></tr><tr><td><anchor title='"
+
+
+def cgi_row(token, host, service=None):
+    title = host if service is None else service
+    service_part = "" if service is None else f"<postfield name='service' value='{service}'/>"
+    names = host if service is None else f"{host}/{service}"
+    return (f"<tr><td><anchor title='{title}'>{token}{CORE}{host}'/>{service_part}</go></anchor></td>"
+            f"<td>{names}</td></tr>")
+
+
+def joined_line(rows):
+    """Rows on one line until the page is full, every other pair across a break."""
+    budget = LIMIT - len(HEADER) - len(FOOTER) - 1
+    parts, used = [], 0
+    for k, text in enumerate(rows):
+        piece = ("<br/>" if k % 2 else "") + text
+        if used + len(piece) > budget:
+            break
+        parts.append(piece)
+        used += len(piece)
+    return ["".join(parts) + "\n"]
+
+
+def joined_rows(rng):
+    def rows():
+        tokens = ("WRN", "CRI", "UNK")
+        for k in range(10 ** 6):
+            host = f"web{k // 6:05d}-{safe_name(rng, 6)}"
+            if k % 6 == 0:
+                yield cgi_row("DWN" if k % 60 == 0 else "UNR", host) if k % 30 == 0 else cgi_row("WRN", host, "Ping")
+            else:
+                yield cgi_row(tokens[k % 3], host, f"Service {safe_name(rng, 8)} {k % 6}")
+    return joined_line(rows())
+
+
+def joined_ambiguous(rng):
+    def rows():
+        for k in range(10 ** 6):
+            service = f"a{k}'>CRI{CORE}b{MEETING}c'>WRN{CORE}"
+            host = f"h{k}'/><postfield name='service' value='a'/></go></anchor></td><td>/"
+            yield cgi_row("CRI", host, service)
+    return joined_line(rows())
+
+
 SHAPES = {
+    "joined-rows": joined_rows,
+    "joined-ambiguous": joined_ambiguous,
     "one-row": one_row,
     "long-down": lambda rng: long_down(rng, False),
     "long-down-same": lambda rng: long_down(rng, True),

@@ -1,6 +1,7 @@
 // The row reader against a plain one written for this target: the tags
 // found one by one, a row in the status CGI's form running to its line's end
-// and read by trying every split (tests/reference_cgi_row.h), other rows as
+// and read by trying every split (tests/reference_cgi_row.h), or, fitting
+// none, the line's rows where they meet read the plain way too, other rows as
 // a "<tr" whose next row tag is a "</tr>", cells running to the next cell or
 // row tag, and the text outside rows cut into lines by hand. Both must give
 // the same problems, in the same order, as the same views, the same unread
@@ -32,6 +33,8 @@ struct Event {
   std::size_t at;    // where the tag starts
   Tag tag;
   std::size_t text;  // CELL: where the cell's text starts; CGI_ROW: where the row ends
+  bool joined = false;  // CGI_ROW: a row of a joined line, read as verdict says
+  JoinedRow verdict{};
 };
 
 // The end of the row in the CGI's form at body[at], read plainly: its start,
@@ -60,6 +63,25 @@ bool opening(string_view body, std::size_t at, string_view name) {
 
 std::vector<Event> events_of(string_view body) {
   std::vector<Event> events;
+  // The rows of the joined line last met, from joined_from to joined_end.
+  std::vector<JoinedRow> joined;
+  std::size_t joined_from = 0, joined_end = 0;
+  // Inside a joined line only its rows' starts are rows.
+  const auto joined_row = [&](std::size_t at) -> const JoinedRow* {
+    for (const JoinedRow& row : joined)
+      if (joined_from + row.start == at) return &row;
+    return nullptr;
+  };
+  const auto cgi_row_end = [&](std::size_t at) {
+    if (at < joined_end) return npos;
+    const std::size_t end = plain_cgi_row_end(body, at);
+    if (end == npos || reference_solve_cgi_row(body.substr(at, end - at)).readings != 0) return end;
+    joined = reference_read_joined_rows(body.substr(at, end - at));
+    if (joined.empty()) return end;
+    joined_from = at;
+    joined_end = end;
+    return npos;
+  };
   std::size_t i = 0;
   while (i < body.size()) {
     if (body[i] != '<') {
@@ -67,9 +89,12 @@ std::vector<Event> events_of(string_view body) {
     } else if (body.substr(i, 4) == "<!--") {
       const std::size_t end = body.find("-->", i + 4);
       i = end == npos ? body.size() : end + 3;
-    } else if (const std::size_t end = plain_cgi_row_end(body, i); end != npos) {
+    } else if (const std::size_t end = cgi_row_end(i); end != npos) {
       events.push_back({i, Tag::CGI_ROW, end});
       i = end;
+    } else if (const JoinedRow* row = i < joined_end ? joined_row(i) : nullptr) {
+      events.push_back({i, Tag::CGI_ROW, joined_from + row->end, true, *row});
+      i = joined_from + row->end;
     } else if (opening(body, i, "<tr")) {
       events.push_back({i, Tag::ROW, 0});
       ++i;
@@ -152,6 +177,27 @@ PageLines plain_reader(string_view body) {
     if (next_cgi_row < cgi_rows.size() && cgi_rows[next_cgi_row].at == i) {
       const Event& event = cgi_rows[next_cgi_row++];
       const string_view text = body.substr(event.at, event.text - event.at);
+      if (event.joined && event.verdict.kind == JoinedKind::CELLS) {
+        // A piece of a joined line without a token where the CGI writes one:
+        // read by its cells, on its own.
+        PageLines piece = plain_reader(text);
+        page.lines.insert(page.lines.end(), piece.lines.begin(), piece.lines.end());
+        for (UnreadRow& unread : piece.unread) {
+          unread.at += event.at;
+          page.unread.push_back(unread);
+        }
+        page.unread_status_cell = page.unread_status_cell || piece.unread_status_cell;
+        i = event.text;
+        continue;
+      }
+      if (event.joined) {
+        if (event.verdict.kind == JoinedKind::READ)
+          page.lines.push_back({text, event.verdict.reading.status, LineForm::CGI_ROW, event.verdict.reading.host});
+        else
+          page.unread.push_back({event.at, text, event.verdict.tokens});
+        i = event.text;
+        continue;
+      }
       const CgiRowSolution solved = reference_solve_cgi_row(text);
       if (solved.readings == 1)
         page.lines.push_back({text, solved.reading.status, LineForm::CGI_ROW, solved.reading.host});

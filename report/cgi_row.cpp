@@ -1,9 +1,9 @@
 #include "report/cgi_row.h"
 
-#include <cstdint>
-#include <random>
+#include <algorithm>
 #include <vector>
 
+#include "report/prefix_hashes.h"
 #include "report/problem_lines.h"
 
 namespace {
@@ -31,7 +31,8 @@ unsigned token_bit(string_view token) {
   return 0;
 }
 
-bool fixed_at(string_view row, std::size_t at, string_view text) {
+// Kept inline (as candidate_at): every row of a page passes through here.
+[[gnu::always_inline]] inline bool fixed_at(string_view row, std::size_t at, string_view text) {
   return at <= row.size() && row.size() - at >= text.size() && row.compare(at, text.size(), text) == 0;
 }
 
@@ -45,7 +46,7 @@ struct Candidate {
 
 // A candidate from a token place before the core at row[core]: its fixed
 // text checked, its names not yet. False when the fixed text does not fit.
-bool candidate_at(string_view row, std::size_t core, unsigned status, Candidate& c) {
+[[gnu::always_inline]] inline bool candidate_at(string_view row, std::size_t core, unsigned status, Candidate& c) {
   const std::size_t first = CGI_ROW_START.size();
   const std::size_t first_size = core - TOKEN_PLACE - first;  // the title's name
   const std::size_t host = core + CGI_ROW_CORE.size();
@@ -83,54 +84,6 @@ bool names_agree(const Candidate& c, Equal equal) {
   return true;
 }
 
-// Polynomial hashes of the row's prefixes, modulo 2^61 - 1, to a base drawn
-// at random for the row: a row whose names are built to match almost
-// everywhere costs one pass, and no text can choose where two hashes meet.
-// Every sixteenth prefix is kept, the others worked out from it when asked:
-// a row as long as the page then needs an eighth of its size, not eight
-// times.
-struct PrefixHashes {
-  static constexpr std::uint64_t MOD = (std::uint64_t{1} << 61) - 1;
-  static constexpr std::size_t STEP = 16;
-  string_view text;
-  std::uint64_t base;
-  std::vector<std::uint64_t> kept;  // kept[k]: the hash of the first k * STEP bytes
-
-  static std::uint64_t reduced(std::uint64_t a) { return a >= MOD ? a - MOD : a; }
-  static std::uint64_t mul(std::uint64_t a, std::uint64_t b) {
-    const unsigned __int128 p = static_cast<unsigned __int128>(a) * b;
-    return reduced(static_cast<std::uint64_t>(p & MOD) + static_cast<std::uint64_t>(p >> 61));
-  }
-  std::uint64_t next(std::uint64_t hash, std::size_t at) const {
-    return reduced(mul(hash, base) + static_cast<unsigned char>(text[at]));
-  }
-  std::uint64_t power(std::size_t e) const {
-    std::uint64_t result = 1, b = base;
-    for (; e; e >>= 1, b = mul(b, b))
-      if (e & 1) result = mul(result, b);
-    return result;
-  }
-  explicit PrefixHashes(string_view row) : text(row) {
-    std::random_device random;
-    base = ((std::uint64_t{random()} << 32) ^ random()) % (MOD - 256) + 256;
-    kept.reserve(text.size() / STEP + 1);
-    std::uint64_t hash = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (i % STEP == 0) kept.push_back(hash);
-      hash = next(hash, i);
-    }
-    if (text.size() % STEP == 0) kept.push_back(hash);
-  }
-  std::uint64_t prefix(std::size_t size) const {
-    std::uint64_t hash = kept[size / STEP];
-    for (std::size_t i = size - size % STEP; i < size; ++i) hash = next(hash, i);
-    return hash;
-  }
-  std::uint64_t of(std::size_t at, std::size_t size) const {
-    return reduced(prefix(at + size) + MOD - mul(prefix(at), power(size)));
-  }
-};
-
 }  // namespace
 
 std::size_t cgi_row_end(string_view body, std::size_t at, std::size_t core_at) {
@@ -149,12 +102,33 @@ std::string_view cgi_row_service(string_view row, string_view host) {
   return row.substr(row.size() - CGI_ROW_END.size() - size, size);
 }
 
+namespace {
+
+// The first place a core may stand: after a title of one byte or more.
+constexpr std::size_t FIRST_CORE = CGI_ROW_START.size() + 1 + TOKEN_PLACE;
+
+// Takes the candidates whose names agree: each gives a name of another
+// length or another status, so every one that fits is a reading of its own,
+// and a second ends the search.
+template <class Agree>
+void take_readings(string_view row, const std::vector<Candidate>& candidates, Agree agree, CgiRowSolution& solution) {
+  for (const Candidate& c : candidates) {
+    if (solution.readings == 2) return;
+    if (!agree(c)) continue;
+    if (++solution.readings == 1)
+      solution.reading = {c.status, row.substr(c.host, c.host_size), row.substr(c.service, c.service_size)};
+    else
+      solution.reading = {};
+  }
+}
+
+}  // namespace
+
 CgiRowSolution solve_cgi_row(string_view row, std::size_t direct_splits) {
   CgiRowSolution solution;
   if (!row.starts_with(CGI_ROW_START) || !row.ends_with(CGI_ROW_END)) return solution;
   std::vector<Candidate> candidates;
-  const std::size_t first_core = CGI_ROW_START.size() + 1 + TOKEN_PLACE;  // a title of one byte or more
-  for (std::size_t core = row.find(CGI_ROW_CORE, first_core); core != npos; core = row.find(CGI_ROW_CORE, core + 1)) {
+  for (std::size_t core = row.find(CGI_ROW_CORE, FIRST_CORE); core != npos; core = row.find(CGI_ROW_CORE, core + 1)) {
     if (!fixed_at(row, core - TOKEN_PLACE, TOKEN_OPEN)) continue;
     const unsigned status = token_bit(row.substr(core - 3, 3));
     if (!status) continue;
@@ -165,23 +139,72 @@ CgiRowSolution solve_cgi_row(string_view row, std::size_t direct_splits) {
   const auto exact = [&](std::size_t a, std::size_t b, std::size_t size) {
     return row.compare(a, size, row, b, size) == 0;
   };
-  const auto take = [&](const Candidate& c) {
-    if (++solution.readings == 1)
-      solution.reading = {c.status, row.substr(c.host, c.host_size), row.substr(c.service, c.service_size)};
-    else
-      solution.reading = {};
-  };
-  // Each candidate gives a name of another length or another status: every
-  // one that fits is a reading of its own, and a second ends the search.
-  if (candidates.empty()) return solution;
   if (candidates.size() <= direct_splits) {
-    for (const Candidate& c : candidates)
-      if (solution.readings < 2 && names_agree(c, exact)) take(c);
+    take_readings(row, candidates, [&](const Candidate& c) { return names_agree(c, exact); }, solution);
     return solution;
   }
   const PrefixHashes hashes(row);
   const auto hashed = [&](std::size_t a, std::size_t b, std::size_t size) { return hashes.of(a, size) == hashes.of(b, size); };
-  for (const Candidate& c : candidates)
-    if (solution.readings < 2 && names_agree(c, hashed) && names_agree(c, exact)) take(c);
+  take_readings(row, candidates, [&](const Candidate& c) { return names_agree(c, hashed) && names_agree(c, exact); },
+                solution);
   return solution;
+}
+
+std::vector<TokenPlace> cgi_token_places(string_view text) {
+  std::vector<TokenPlace> places;
+  for (std::size_t core = text.find(CGI_ROW_CORE, TOKEN_PLACE); core != npos; core = text.find(CGI_ROW_CORE, core + 1)) {
+    if (!fixed_at(text, core - TOKEN_PLACE, TOKEN_OPEN)) continue;
+    if (const unsigned status = token_bit(text.substr(core - 3, 3))) places.push_back({core, status});
+  }
+  return places;
+}
+
+CgiRowSolution solve_cgi_row_hashed(string_view text, std::size_t start, std::size_t end,
+                                    const std::vector<TokenPlace>& places, LazyHashes& hashes) {
+  CgiRowSolution solution;
+  const string_view row = text.substr(start, end - start);
+  if (!row.starts_with(CGI_ROW_START) || !row.ends_with(CGI_ROW_END)) return solution;
+  std::vector<Candidate> candidates;
+  const auto first = std::lower_bound(places.begin(), places.end(), start + FIRST_CORE,
+                                      [](const TokenPlace& place, std::size_t at) { return place.core < at; });
+  for (auto place = first; place != places.end() && place->core + CGI_ROW_CORE.size() <= end; ++place) {
+    solution.tokens |= place->status;
+    Candidate c;
+    if (candidate_at(row, place->core - start, place->status, c)) candidates.push_back(c);
+  }
+  if (candidates.empty()) return solution;
+  const PrefixHashes& all = hashes.get();
+  const auto hashed = [&](std::size_t a, std::size_t b, std::size_t size) {
+    return all.of(start + a, size) == all.of(start + b, size);
+  };
+  take_readings(row, candidates, [&](const Candidate& c) { return names_agree(c, hashed); }, solution);
+  return solution;
+}
+
+bool cgi_row_fits(string_view row, const CgiRowReading& reading) {
+  const char* token = reading.status == TOKEN_DWN   ? "DWN"
+                      : reading.status == TOKEN_UNR ? "UNR"
+                      : reading.status == TOKEN_WRN ? "WRN"
+                      : reading.status == TOKEN_CRI ? "CRI"
+                      : reading.status == TOKEN_UNK ? "UNK"
+                                                    : nullptr;
+  if (!token || reading.host.empty()) return false;
+  const bool host_row = reading.status & (TOKEN_DWN | TOKEN_UNR);
+  if (!host_row && reading.service.empty()) return false;
+  const string_view title = host_row ? reading.host : reading.service;
+  // The row as the CGI writes it for these names, piece by piece.
+  const string_view host_pieces[] = {CGI_ROW_START, title, TOKEN_OPEN, token, CGI_ROW_CORE, reading.host,
+                                     TO_CELL, reading.host, CGI_ROW_END};
+  const string_view service_pieces[] = {CGI_ROW_START, title, TOKEN_OPEN, token, CGI_ROW_CORE, reading.host,
+                                        AFTER_HOST, reading.service, TO_CELL, reading.host, "/", reading.service,
+                                        CGI_ROW_END};
+  std::size_t at = 0;
+  const auto follows = [&](string_view piece) {
+    if (!fixed_at(row, at, piece)) return false;
+    at += piece.size();
+    return true;
+  };
+  if (host_row)
+    return std::all_of(std::begin(host_pieces), std::end(host_pieces), follows) && at == row.size();
+  return std::all_of(std::begin(service_pieces), std::end(service_pieces), follows) && at == row.size();
 }

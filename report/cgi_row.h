@@ -13,6 +13,9 @@
 // service) that makes every place agree with the fixed text between them.
 #include <cstddef>
 #include <string_view>
+#include <vector>
+
+#include "report/prefix_hashes.h"
 
 // The text the row starts with, and the text it ends with before its line end.
 inline constexpr std::string_view CGI_ROW_START = "<tr><td><anchor title='";
@@ -51,3 +54,24 @@ std::string_view cgi_row_service(std::string_view row, std::string_view host);
 // most direct_splits, else through hashes of the row's prefixes first (the
 // tests pass 0 to take that way with every row).
 CgiRowSolution solve_cgi_row(std::string_view row, std::size_t direct_splits = 4);
+
+// A place where a token stands as the CGI writes it: "'>" TOKEN right before
+// the CGI_ROW_CORE that starts at core.
+struct TokenPlace {
+  std::size_t core;
+  unsigned status;  // a TOKEN_ bit
+};
+
+// Every token place of text, in order, in one pass.
+std::vector<TokenPlace> cgi_token_places(std::string_view text);
+
+// The readings of text[start, end) as one row, as solve_cgi_row gives them,
+// from places (cgi_token_places(text)) and with every place of a name
+// compared through the hashes of text: the cost is the number of token
+// places inside the row, whatever its length. The reading taken is then
+// confirmed byte by byte (cgi_row_fits).
+CgiRowSolution solve_cgi_row_hashed(std::string_view text, std::size_t start, std::size_t end,
+                                    const std::vector<TokenPlace>& places, LazyHashes& hashes);
+
+// Whether row is, byte for byte, the row the CGI writes for reading.
+bool cgi_row_fits(std::string_view row, const CgiRowReading& reading);

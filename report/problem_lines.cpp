@@ -8,6 +8,7 @@
 
 #include "common/text_search.h"
 #include "report/cgi_row.h"
+#include "report/joined_rows.h"
 #include "report/table_row.h"
 
 namespace {
@@ -147,6 +148,8 @@ struct Scan {
   std::size_t core_at = npos;      // the first CGI_ROW_CORE at or after core_from
   std::size_t core_from = npos;    // npos: not looked for yet
   std::size_t tokenless_end = npos;  // the end of a line whose row starts hold no token where the CGI writes it
+  std::vector<JoinedRow> joined;     // the rows of the joined line last read, from joined_from to joined_end
+  std::size_t joined_from = 0, joined_end = 0, joined_next = 0;
   PageLines page;
 
   // The lines of the text outside rows in [outside_from, end). A piece cut
@@ -199,10 +202,52 @@ struct Scan {
     row = npos;
   }
 
+  // Takes a row in the CGI's form, body[at, end): a problem when reading
+  // is one, else unread. Whatever stands before it on its line was read.
+  std::size_t take_cgi_row(std::size_t at, std::size_t end, const CgiRowReading* reading, unsigned tokens) {
+    end_cell(at);
+    if (row != npos) drop_row();
+    read_lines(at);
+    const string_view text = body.substr(at, end - at);
+    if (reading)
+      page.lines.push_back({text, reading->status, LineForm::CGI_ROW, reading->host});
+    else
+      page.unread.push_back({at, text, tokens});
+    outside_from = end;
+    return end;
+  }
+
+  // The row of the joined line being read that starts at at, if any.
+  std::size_t joined_row(std::size_t at) {
+    while (joined_next < joined.size() && joined_from + joined[joined_next].start < at) ++joined_next;
+    if (joined_next == joined.size() || joined_from + joined[joined_next].start != at) return npos;
+    const JoinedRow& row_read = joined[joined_next++];
+    const std::size_t end = joined_from + row_read.end;
+    if (row_read.kind != JoinedKind::CELLS)
+      return take_cgi_row(at, end, row_read.kind == JoinedKind::READ ? &row_read.reading : nullptr, row_read.tokens);
+    // A piece without a token where the CGI writes one is read by its
+    // cells, on its own: nothing in it (a comment, a tag left open) reaches
+    // the rows after it.
+    end_cell(at);
+    if (row != npos) drop_row();
+    read_lines(at);
+    PageLines piece = read_page_lines(body.substr(at, end - at), every_cell);
+    page.lines.insert(page.lines.end(), piece.lines.begin(), piece.lines.end());
+    for (UnreadRow& unread : piece.unread) {
+      unread.at += at;
+      page.unread.push_back(unread);
+    }
+    page.unread_status_cell |= piece.unread_status_cell;
+    outside_from = end;
+    return end;
+  }
+
   // The row in the CGI's form that starts at at, read whole; npos when
   // there is none. The core is looked for once per stretch of the body, so
   // a long line of row starts costs one pass.
   std::size_t cgi_row(std::size_t at) {
+    // Inside a joined line only the starts of its rows are rows.
+    if (at < joined_end) return joined_row(at);
     if (core_from == npos || (core_at != npos && core_at < at)) {
       core_at = body.find(CGI_ROW_CORE, at);
       core_from = at;
@@ -217,15 +262,17 @@ struct Scan {
       tokenless_end = end;
       return npos;
     }
-    end_cell(at);
-    if (row != npos) drop_row();
-    read_lines(at);
-    if (solved.readings == 1)
-      page.lines.push_back({text, solved.reading.status, LineForm::CGI_ROW, solved.reading.host});
-    else
-      page.unread.push_back({at, text, solved.tokens});
-    outside_from = end;
-    return end;
+    if (solved.readings == 0) {
+      // Rows joined on one line, each read on its own.
+      joined = read_joined_rows(text);
+      if (!joined.empty()) {
+        joined_from = at;
+        joined_end = end;
+        joined_next = 0;
+        return joined_row(at);
+      }
+    }
+    return take_cgi_row(at, end, solved.readings == 1 ? &solved.reading : nullptr, solved.tokens);
   }
 };
 

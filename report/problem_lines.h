@@ -60,7 +60,9 @@ struct PageLines {
 };
 
 // Reads body once from the start: a row in the status CGI's form runs to
-// its line's end and is read whole (cgi_row.h); every other "<tr>" ... "</tr>" (any case, any
+// its line's end and is read whole (cgi_row.h), or, fitting no reading, the
+// rows joined on its line are read each whole (joined_rows.h); every other
+// "<tr>" ... "</tr>" (any case, any
 // line ends, cells on any number of lines, anything before or after it on
 // its line) is a row, kept when its token cell holds a status token. The
 // text outside rows is cut into newline-ended lines; a line that holds a

@@ -66,3 +66,103 @@ inline CgiRowSolution reference_solve_cgi_row(std::string_view row) {
   if (solution.readings > 2) solution.readings = 2;
   return solution;
 }
+
+// The rows of a joined line, done the plain way: cut at every place where
+// "</td></tr>" meets a row's start (directly or across "<br/>"), each piece
+// read alone by the plain reading, and every run of pieces that fit no
+// reading tried again joined back, every way of up to JOINED_PIECES pieces a
+// row, the fewest pieces left over, none taken where two ways leave as few.
+#include <algorithm>
+#include <vector>
+
+#include "report/joined_rows.h"
+
+inline std::vector<JoinedRow> reference_read_joined_rows(std::string_view line) {
+  struct Piece {
+    std::size_t start, end;
+    CgiRowSolution alone;
+  };
+  std::vector<Piece> pieces;
+  std::size_t start = 0;
+  const std::string broken_start = std::string(JOINED_BREAK) + std::string(CGI_ROW_START);
+  for (std::size_t end = CGI_ROW_END.size(); end < line.size(); ++end) {
+    if (line.substr(0, end).ends_with(CGI_ROW_END) && end >= start + CGI_ROW_END.size()) {
+      const std::string_view rest = line.substr(end);
+      if (rest.starts_with(CGI_ROW_START)) {
+        pieces.push_back({start, end, {}});
+        start = end;
+      } else if (rest.starts_with(broken_start)) {
+        pieces.push_back({start, end, {}});
+        start = end + JOINED_BREAK.size();
+      }
+    }
+  }
+  std::vector<JoinedRow> rows;
+  if (pieces.empty()) return rows;
+  pieces.push_back({start, line.size(), {}});
+  for (Piece& piece : pieces) piece.alone = reference_solve_cgi_row(line.substr(piece.start, piece.end - piece.start));
+  // A piece left over holds a token where the CGI writes one, also right
+  // after its start (an empty title): unread; else a row for its cells.
+  const auto left_over = [&](const Piece& piece) {
+    unsigned tokens = piece.alone.tokens;
+    const std::string_view text = line.substr(piece.start, piece.end - piece.start);
+    for (const auto& [token, bit] : REFERENCE_TOKENS)
+      if (text.substr(CGI_ROW_START.size()).starts_with(std::string("'>") + token + std::string(CGI_ROW_CORE)))
+        tokens |= bit;
+    return tokens ? JoinedRow{piece.start, piece.end, JoinedKind::UNREAD, {}, tokens}
+                  : JoinedRow{piece.start, piece.end, JoinedKind::CELLS, {}, 0};
+  };
+  for (std::size_t first = 0; first < pieces.size();) {
+    if (pieces[first].alone.readings == 1) {
+      rows.push_back({pieces[first].start, pieces[first].end, JoinedKind::READ, pieces[first].alone.reading, 0});
+      ++first;
+      continue;
+    }
+    std::size_t last = first;
+    while (last < pieces.size() && pieces[last].alone.readings != 1) ++last;
+    // The fewest pieces left over up to each piece's end, how many ways
+    // leave that few (two: too many), and the last step of one of them.
+    struct Step {
+      std::size_t left_over = SIZE_MAX;
+      int ways = 0;
+      std::size_t from = 0;
+      bool joined = false;
+      CgiRowReading reading;
+    };
+    std::vector<Step> steps(last - first + 1);
+    steps[0] = {0, 1, 0, false, {}};
+    const auto reach = [](Step& step, std::size_t left_over, int ways, Step how) {
+      if (left_over < step.left_over) {
+        how.left_over = left_over;
+        how.ways = std::min(ways, 2);
+        step = how;
+      } else if (left_over == step.left_over) {
+        step.ways = std::min(step.ways + ways, 2);
+      }
+    };
+    for (std::size_t i = 0; first + i < last; ++i) {
+      reach(steps[i + 1], steps[i].left_over + 1, steps[i].ways, {0, 0, i, false, {}});
+      for (std::size_t j = i + 1; first + j < last && j < i + JOINED_PIECES; ++j) {
+        const std::size_t from = pieces[first + i].start, to = pieces[first + j].end;
+        const CgiRowSolution joined = reference_solve_cgi_row(line.substr(from, to - from));
+        if (joined.readings)
+          reach(steps[j + 1], steps[i].left_over, steps[i].ways * joined.readings, {0, 0, i, true, joined.reading});
+      }
+    }
+    if (last - first >= 2 && steps[last - first].ways == 1) {
+      std::vector<JoinedRow> found;
+      for (std::size_t k = last - first; k > 0; k = steps[k].from) {
+        const Step& step = steps[k];
+        if (step.joined)
+          found.push_back({pieces[first + step.from].start, pieces[first + k - 1].end, JoinedKind::READ, step.reading, 0});
+        else
+          found.push_back(left_over(pieces[first + step.from]));
+      }
+      rows.insert(rows.end(), found.rbegin(), found.rend());
+    } else {
+      for (std::size_t k = first; k < last; ++k) rows.push_back(left_over(pieces[k]));
+    }
+    first = last;
+  }
+  return rows;
+}

@@ -1,9 +1,9 @@
 """Every row read wherever it stands, every name as the server wrote it, and
 a calm screen only from the server's list of problems: pages on one line,
-rows joined or split, zero bytes, the status CGI's other cards, names written
-unescaped, a third cell, a row without its host, and a few hundred random
-names from the whole printable set through real HTTP, statuses and names
-exact."""
+rows joined or split, the status CGI's own rows joined on one line, zero
+bytes, the status CGI's other cards, names written unescaped, a third cell,
+a row without its host, and a few hundred random names from the whole
+printable set through real HTTP, statuses and names exact."""
 
 import html
 import random
@@ -144,6 +144,38 @@ class RowReadingTest(E2ETestCase):
                 self.wait_for_cycles(bed, 2, terminal)
                 self.assertScreen(terminal, screen_of(problems), what="page %d: %r" % (number, problems))
         self.assertGreater(names, 300)
+
+
+def joined(rows, between=""):
+    """The status CGI's rows on one line, as a page minified on its way has
+    them."""
+    return between.join(row.rstrip("\n") for row in rows) + "\n"
+
+
+# Where one row ends and the next begins, which a name may hold too.
+MEETING = "</td></tr><tr><td><anchor title='"
+BROKEN_DOWN = cgi_row("down", "db2").replace("value='db2'", "value='db2-x'")
+
+JOINED_CASES = [
+    ("two rows joined", wml(joined([cgi_row("down", "db1"), cgi_row("critical", "web1", "Load")])),
+     screen_of(BOTH)),
+    ("two rows joined across <br/>",
+     wml(joined([cgi_row("down", "db1"), cgi_row("critical", "web1", "Load")], "<br/>")), screen_of(BOTH)),
+    ("three rows, names holding the row's markup and a status word",
+     wml(joined([cgi_row("unreachable", "gw</td></tr><tr><td>CRI"), cgi_row("warning", "web1", "x" + MEETING + "y"),
+                 cgi_row("critical", "web1", "'/>DWN")], "<br/>")),
+     screen_of([("unreachable", "gw</td></tr><tr><td>CRI"), ("warning", "web1", "x" + MEETING + "y"),
+                ("critical", "web1", "'/>DWN")])),
+    # The broken row may be a DOWN host: the screen is red, and counts it.
+    ("a broken row beside one read", wml(joined([BROKEN_DOWN, cgi_row("critical", "web1", "Load")])),
+     ExpectedScreen(80, 24, WHITE, RED).label(0, 0, "web1", BLACK, GREEN).label(1, 2, "CRITICAL", BLACK, RED)
+     .service(1, 12, "Load").put(23, 70, " 1 unread ", WHITE, RED, bold=True)),
+]
+
+
+class JoinedRowsTest(E2ETestCase):
+    def test_rows_joined_on_one_line_each_drawn(self):
+        self.assertEachPageFrame(JOINED_CASES)
 
 
 class OtherCardsTest(E2ETestCase):
