@@ -136,6 +136,13 @@ Settings settings_of(ConfigValues values) {
   result.passwordfile = std::move(value("passwordfile"));
   result.max_age = read_seconds(value("maxage"), MAX_AGE_LIMIT);
   result.max_age_value = std::move(value("maxage"));
+  result.hostlist_url = server + std::string(HOSTLIST_PATH);
+  result.servicelist_url = server + std::string(SERVICELIST_PATH);
+  result.ages = on("ages");
+  result.output = on("output");
+  result.soft_hide = on("soft");
+  result.fresh = read_seconds(value("fresh"), MAX_AGE_LIMIT).value_or(DEFAULT_FRESH);
+  result.fresh_value = std::move(value("fresh"));
   return result;
 }
 

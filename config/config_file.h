@@ -9,6 +9,9 @@
 
 #include "config/config_keys.h"
 
+// Ages under 15 minutes stand out unless fresh says otherwise.
+inline constexpr std::uint32_t DEFAULT_FRESH = 15 * 60;
+
 // The settings read from orvek.conf, and the URL the fetch derives from them.
 struct Settings {
   std::string status_url;   // server value + STATUS_PATH
@@ -28,6 +31,18 @@ struct Settings {
   std::optional<std::uint32_t> max_age;
   std::string max_age_value;  // the value as written, for a check from the shell
   std::string data_age_url;   // server value + DATA_AGE_PATH
+  // What the JSON status adds to the list's problems, asked only when one
+  // of these is on.
+  bool ages = false;          // "ages yes": each problem's time in its state
+  bool output = false;        // "output yes": the check's output after the name
+  bool soft_hide = false;     // "soft hide": SOFT problems are not drawn
+  std::uint32_t fresh = DEFAULT_FRESH;  // ages under this many seconds stand out
+  std::string fresh_value;    // as written
+  std::string hostlist_url;     // server value + HOSTLIST_PATH
+  std::string servicelist_url;  // server value + SERVICELIST_PATH
+
+  // Whether the JSON status is asked for the problems' details.
+  bool wants_details() const { return ages || output || soft_hide; }
 
   bool operator==(const Settings&) const = default;
 };
@@ -36,6 +51,11 @@ inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=up
 // The server's JSON status CGI, asked for the age of its status data and
 // the hosts the user may see.
 inline constexpr std::string_view DATA_AGE_PATH = "/cgi-bin/statusjson.cgi?query=hostcount";
+// The problem hosts and services, with the details the list lacks.
+inline constexpr std::string_view HOSTLIST_PATH =
+    "/cgi-bin/statusjson.cgi?query=hostlist&details=true&hoststatus=down+unreachable";
+inline constexpr std::string_view SERVICELIST_PATH =
+    "/cgi-bin/statusjson.cgi?query=servicelist&details=true&servicestatus=warning+critical+unknown";
 // The largest maxage read: a year.
 inline constexpr std::uint32_t MAX_AGE_LIMIT = 366u * 24 * 3600;
 inline constexpr std::string_view CONFIG_FILE_NAME = "orvek.conf";

@@ -32,7 +32,7 @@ Answer read_answer(const ReceiveBuffer& body, bool newcgi, StopFlag stop) {
 
 RefreshRecord read_once(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
                         const ExcludeList& excludes, bool newcgi, StopFlag stop) {
-  RefreshRecord record{std::move(credentials), std::move(transfer), {}, std::nullopt, {}};
+  RefreshRecord record{std::move(credentials), std::move(transfer), {}, std::nullopt, {}, std::nullopt, {}};
   if (!record.transfer.ok()) return record;
   Answer& answer = record.answer;
   answer = read_answer(body, newcgi, stop);
@@ -91,6 +91,13 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
   record.data_age = std::move(data_age);
 }
 
+void take_details(RefreshRecord& record, StatusDetails details, const Settings& settings) {
+  bool unread_alarm = false;
+  for (const UnreadRow& row : record.answer.unread) unread_alarm = unread_alarm || (row.tokens & (TOKEN_DWN | TOKEN_UNR));
+  record.unmatched_details = add_details(record.outcome.report, details, settings, unread_alarm);
+  record.details = std::move(details);
+}
+
 void decide_page_kind(RefreshRecord& record, const ReceiveBuffer& body) {
   if (record.transfer.ok() && !record.answer.kind) record.answer.kind = page_kind(received_body(body));
 }
@@ -108,6 +115,8 @@ RefreshRecord refresh(const RefreshRequest& request) {
   if (!stop_asked(stop)) {
     // Never after a list that failed: its time is spent, and a server that
     // refused or dropped the list says no more to the JSON CGI.
+    if (!record.outcome.banner && settings.wants_details())
+      take_details(record, fetch_status_details(settings, record.credentials, stop, request.deadline), settings);
     if (!record.outcome.banner && settings.max_age)
       take_data_age(record, fetch_data_age(settings, record.credentials, stop, request.deadline), *settings.max_age);
     else if (request.explain && record.transfer.ok())

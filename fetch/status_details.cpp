@@ -1,0 +1,212 @@
+#include "fetch/status_details.h"
+
+#include <algorithm>
+#include <utility>
+#include <simdjson.h>
+
+#include "config/config_file.h"
+#include "fetch/answer_kind.h"
+#include "fetch/failure_words.h"
+#include "fetch/server_transfer.h"
+
+namespace {
+
+// The DOM parser: its kernels are chosen at run time for the processor, where
+// the on-demand front end's are fixed when compiled (the portable ones, for
+// a package built for any x86-64).
+namespace dom = simdjson::dom;
+
+// The body with room for the parser's padding after it, so that reading
+// it never copies 25 MB again.
+struct PaddedBody {
+  std::string text;
+  bool refused = false;
+};
+
+std::size_t on_chunk(char* data, std::size_t size, std::size_t count, void* user) {
+  auto& body = *static_cast<PaddedBody*>(user);
+  const std::size_t n = size * count;
+  if (n > STATUS_DETAILS_BODY_LIMIT - body.text.size()) {
+    body.refused = true;
+    return 0;
+  }
+  const std::size_t needed = body.text.size() + n + simdjson::SIMDJSON_PADDING;
+  if (body.text.capacity() < needed) body.text.reserve(std::max(needed, body.text.capacity() * 2));
+  body.text.append(data, n);
+  return n;
+}
+
+// The first line of an output, cut on a whole character within OUTPUT_KEPT
+// bytes.
+std::string first_line(std::string_view text) {
+  text = text.substr(0, text.find('\n'));
+  if (text.size() > OUTPUT_KEPT) {
+    std::size_t end = OUTPUT_KEPT;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text = text.substr(0, end);
+  }
+  return std::string(text);
+}
+
+std::optional<std::int64_t> whole_number(dom::element value) {
+  std::int64_t number = 0;
+  if (value.get_int64().get(number) == simdjson::SUCCESS) return number;
+  double real = 0;
+  if (value.get_double().get(real) == simdjson::SUCCESS && real > -9.0e15 && real < 9.0e15)
+    return static_cast<std::int64_t>(real);
+  return std::nullopt;
+}
+
+std::string text_of(dom::element value) {
+  std::string_view text;
+  if (value.get_string().get(text) != simdjson::SUCCESS) return {};
+  return std::string(text);
+}
+
+dom::object object_of(dom::element value) {
+  dom::object object;
+  if (value.get_object().get(object) != simdjson::SUCCESS) throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
+  return object;
+}
+
+// The fields of one host's or service's details; others are skipped unread.
+void read_entry(dom::object object, JsonProblem& entry) {
+  for (const dom::key_value_pair field : object) {
+    const std::string_view key = field.key;
+    const dom::element value = field.value;
+    if (key == "plugin_output") {
+      std::string_view text;
+      if (value.get_string().get(text) == simdjson::SUCCESS) entry.output = first_line(text);
+    } else if (key == "last_state_change") {
+      entry.last_change_ms = whole_number(value).value_or(-1);
+    } else if (key == "state_type") {
+      entry.soft = whole_number(value) == 0;
+    } else if (key == "current_attempt") {
+      entry.attempt = static_cast<int>(std::clamp<std::int64_t>(whole_number(value).value_or(0), 0, 255));
+    } else if (key == "max_attempts") {
+      entry.max_attempts = static_cast<int>(std::clamp<std::int64_t>(whole_number(value).value_or(0), 0, 255));
+    }
+  }
+}
+
+void read_result(dom::object result, JsonList& list) {
+  std::int64_t type_code = 0;
+  std::string message, type_text;
+  for (const dom::key_value_pair field : result) {
+    const std::string_view key = field.key;
+    if (key == "query_time") list.query_time_ms = whole_number(field.value);
+    else if (key == "type_code") type_code = whole_number(field.value).value_or(0);
+    else if (key == "type_text") type_text = text_of(field.value);
+    else if (key == "message") message = text_of(field.value);
+  }
+  if (type_code != 0)
+    list.problem = "JSON status: " + (message.empty() ? type_text : message);
+}
+
+void read_list(dom::object data, JsonList& list, bool services) {
+  bool found = false;
+  for (const dom::key_value_pair field : data) {
+    if (field.key != (services ? "servicelist" : "hostlist")) continue;
+    found = true;
+    for (const dom::key_value_pair host : object_of(field.value)) {
+      if (!services) {
+        JsonProblem& entry = list.entries.emplace_back();
+        entry.host = host.key;
+        read_entry(object_of(host.value), entry);
+        continue;
+      }
+      for (const dom::key_value_pair service : object_of(host.value)) {
+        JsonProblem& entry = list.entries.emplace_back();
+        entry.host = host.key;
+        entry.service = service.key;
+        read_entry(object_of(service.value), entry);
+      }
+    }
+  }
+  if (!found && list.problem.empty())
+    list.problem = std::string("the answer holds no data.") + (services ? "servicelist" : "hostlist");
+}
+
+std::string failed_fetch_problem(const FetchResult& fetched) {
+  switch (fetched.failure) {
+    case FetchFailure::TRANSPORT: return "no answer: " + fetched.error;
+    case FetchFailure::HTTP_STATUS: return "HTTP status " + std::to_string(fetched.status);
+    case FetchFailure::BODY_TOO_LARGE:
+      return "the answer is larger than " + std::to_string(STATUS_DETAILS_BODY_LIMIT) + " bytes";
+    default: return failure_words(fetched);
+  }
+}
+
+JsonList read_padded(const std::string& text, bool services) {
+  JsonList list;
+  try {
+    // The whole answer is checked before anything is taken from it: a cut
+    // answer is no answer.
+    dom::parser parser;
+    const dom::element document = parser.parse(simdjson::padded_string_view(text.data(), text.size(), text.capacity()));
+    bool has_result = false, has_data = false;
+    dom::object top;
+    if (document.get_object().get(top) != simdjson::SUCCESS) throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
+    for (const dom::key_value_pair field : top) {
+      if (field.key == "result" && field.value.is_object()) {
+        has_result = true;
+        read_result(object_of(field.value), list);
+      }
+    }
+    for (const dom::key_value_pair field : top) {
+      if (field.key == "data" && field.value.is_object()) {
+        has_data = true;
+        if (list.problem.empty()) read_list(object_of(field.value), list, services);
+      }
+    }
+    if (!has_result && list.problem.empty()) list.problem = "the answer has no \"result\" object";
+    else if (!has_data && list.problem.empty()) list.problem = "the answer holds no data object";
+  } catch (const simdjson::simdjson_error&) {
+    list.entries.clear();
+    const std::string_view kind = answer_kind(text);
+    list.problem = "the answer is no JSON" + (kind == "a JSON answer" ? std::string() : " (" + std::string(kind) + ")");
+  }
+  if (!list.ok()) list.entries.clear();
+  return list;
+}
+
+JsonList fetch_list(const Settings& settings, const Credentials& credentials, const std::string& url, bool services,
+                    StopFlag stop, const Deadline* deadline) {
+  PaddedBody body;
+  FetchResult fetched = run_server_transfer(settings, credentials, url, {on_chunk, &body, &body.refused}, stop, deadline);
+  fetched.body_size = body.text.size();
+  fetched.body_bound = STATUS_DETAILS_BODY_LIMIT;
+  JsonList list;
+  if (fetched.ok()) {
+    body.text.reserve(body.text.size() + simdjson::SIMDJSON_PADDING);
+    list = read_padded(body.text, services);
+  } else {
+    list.problem = failed_fetch_problem(fetched);
+  }
+  list.url = url;
+  list.fetched = std::move(fetched);
+  return list;
+}
+
+}  // namespace
+
+std::string StatusDetails::problem() const {
+  if (!hosts.ok()) return hosts.problem;
+  return services.problem;
+}
+
+JsonList read_json_list(std::string_view json, bool services) {
+  std::string text;
+  text.reserve(json.size() + simdjson::SIMDJSON_PADDING);
+  text.assign(json);
+  return read_padded(text, services);
+}
+
+StatusDetails fetch_status_details(const Settings& settings, const Credentials& credentials, StopFlag stop,
+                                   const Deadline* deadline) {
+  StatusDetails details;
+  details.hosts = fetch_list(settings, credentials, settings.hostlist_url, false, stop, deadline);
+  if (stop_asked(stop)) return details;
+  details.services = fetch_list(settings, credentials, settings.servicelist_url, true, stop, deadline);
+  return details;
+}

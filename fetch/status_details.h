@@ -1,0 +1,62 @@
+#pragma once
+// What the server's JSON status CGI says of the problems the list names:
+// how long each has been in its state, whether it is SOFT (not yet
+// confirmed) and at which attempt, and the check's output. The list stays
+// the authority on which problems there are; these answers only add to it.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/stop_flag.h"
+#include "fetch/status_fetch.h"
+
+struct Credentials;
+struct Settings;
+
+// One entry of a hostlist or servicelist answer, by the names the CGI wrote
+// (it writes "(null)" for a name holding a character outside ASCII).
+struct JsonProblem {
+  std::string host;
+  std::string service;               // empty for a host
+  std::int64_t last_change_ms = -1;  // last_state_change; below 0: not told
+  bool soft = false;                 // state_type 0
+  int attempt = 0, max_attempts = 0;
+  std::string output;                // plugin_output's first line, at most OUTPUT_KEPT bytes
+};
+
+// One answer, or why it gave nothing usable.
+struct JsonList {
+  std::string url;
+  FetchResult fetched;
+  std::optional<std::int64_t> query_time_ms;
+  std::vector<JsonProblem> entries;
+  std::string problem;  // empty when read whole
+  bool ok() const { return problem.empty(); }
+};
+
+struct StatusDetails {
+  JsonList hosts;
+  JsonList services;
+  bool ok() const { return hosts.ok() && services.ok(); }
+  // The first answer's failure, in a few words.
+  std::string problem() const;
+};
+
+// The most of an output kept: more than a 50-column column ever shows.
+inline constexpr std::size_t OUTPUT_KEPT = 256;
+
+// The largest answer read: the largest list's services, with their
+// outputs, come to some 25 MB.
+inline constexpr std::size_t STATUS_DETAILS_BODY_LIMIT = 64u << 20;
+
+// An answer's body as the CGI gives it. services: a servicelist answer,
+// else a hostlist one.
+JsonList read_json_list(std::string_view json, bool services);
+
+// Both answers, fetched in turn as the list is (the same credentials,
+// authentication, TLS, time bounds), then read.
+StatusDetails fetch_status_details(const Settings& settings, const Credentials& credentials, StopFlag stop = nullptr,
+                                   const Deadline* deadline = nullptr);

@@ -1,0 +1,133 @@
+#include "refresh/detail_matching.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+
+#include "common/keyed_hash.h"
+#include "config/config_file.h"
+
+namespace {
+
+// The CGI's word for a name it could not write.
+constexpr std::string_view NULL_NAME = "(null)";
+constexpr std::int32_t SHARED = -1;  // two entries carry these names: neither is taken
+
+// Entries by their names (host, or host and service joined by a zero byte,
+// which no name holds), hashed under the process's random key: the server
+// cannot choose names that fall together.
+using EntryIndex = std::unordered_map<std::string, std::int32_t, KeyedTextHash>;
+
+std::string joined(std::string_view host, std::string_view service) {
+  std::string key(host);
+  key.push_back('\0');
+  key.append(service);
+  return key;
+}
+
+EntryIndex index_of(const JsonList& list, bool services) {
+  EntryIndex index;
+  index.reserve(list.entries.size());
+  for (std::size_t i = 0; i < list.entries.size(); ++i) {
+    const JsonProblem& entry = list.entries[i];
+    if (entry.host == NULL_NAME || (services && entry.service == NULL_NAME)) continue;
+    const auto [at, fresh] =
+        index.try_emplace(services ? joined(entry.host, entry.service) : entry.host, static_cast<std::int32_t>(i));
+    if (!fresh) at->second = SHARED;
+  }
+  return index;
+}
+
+bool is_host_problem(ReportItemKind kind) {
+  return kind == ReportItemKind::DOWN_HOST || kind == ReportItemKind::UNREACHABLE_HOST;
+}
+
+const char* why_unmatched(const std::string& key, const EntryIndex& index, bool answered) {
+  if (!answered) return "the JSON status gave no usable answer";
+  const auto found = index.find(key);
+  if (found == index.end()) return "no entry of that name in the JSON status (a name outside ASCII is written (null))";
+  return "two entries of the JSON status carry that name";
+}
+
+// Takes the SOFT problems out of the report, and host labels left heading
+// nothing.
+void hide_soft(Report& report, const std::vector<bool>& soft) {
+  std::vector<ReportItem> items;
+  std::vector<ItemDetail> details;
+  for (std::size_t i = 0; i < report.items.size(); ++i) {
+    if (soft[i]) continue;
+    items.push_back(report.items[i]);
+    details.push_back(report.details.items[i]);
+  }
+  report.items.clear();
+  report.details.items.clear();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const bool heads_service = i + 1 < items.size() && items[i + 1].kind == ReportItemKind::SERVICE;
+    if (items[i].kind == ReportItemKind::HOST && !heads_service) continue;
+    report.items.push_back(items[i]);
+    report.details.items.push_back(details[i]);
+  }
+}
+
+}  // namespace
+
+std::vector<UnmatchedProblem> add_details(Report& report, const StatusDetails& details, const Settings& settings,
+                                          bool unread_alarm) {
+  std::vector<UnmatchedProblem> unmatched;
+  ReportDetails& shown = report.details;
+  shown.ages = settings.ages;
+  shown.output = settings.output;
+  shown.fresh_seconds = settings.fresh;
+  shown.items.assign(report.items.size(), ItemDetail{});
+  const bool answered = details.ok();
+  const EntryIndex hosts = answered ? index_of(details.hosts, false) : EntryIndex();
+  const EntryIndex services = answered ? index_of(details.services, true) : EntryIndex();
+  std::vector<bool> soft(report.items.size(), false);
+  // Where each matched item's output starts in texts; views are set once
+  // texts has stopped growing.
+  auto texts = std::make_shared<std::string>();
+  std::vector<std::pair<std::size_t, std::size_t>> output_at(report.items.size(), {0, 0});
+  std::string_view host;
+  for (std::size_t i = 0; i < report.items.size(); ++i) {
+    const ReportItem& item = report.items[i];
+    if (item.kind == ReportItemKind::HOST) {
+      host = item.name;
+      continue;
+    }
+    const bool service = item.kind == ReportItemKind::SERVICE;
+    const std::string key = service ? joined(host, item.name) : std::string(item.name);
+    const EntryIndex& index = service ? services : hosts;
+    const auto found = answered ? index.find(key) : index.end();
+    if (found == index.end() || found->second == SHARED) {
+      unmatched.push_back(
+          {service ? std::string(host) + "/" + std::string(item.name) : std::string(item.name),
+           why_unmatched(key, index, answered)});
+      continue;
+    }
+    const JsonList& list = service ? details.services : details.hosts;
+    const JsonProblem& entry = list.entries[static_cast<std::size_t>(found->second)];
+    ItemDetail& detail = shown.items[i];
+    if (list.query_time_ms && entry.last_change_ms > 0) {
+      const std::int64_t age_ms = *list.query_time_ms - entry.last_change_ms;
+      detail.age_seconds = age_ms < 0 ? 0 : age_ms / 1000;
+    }
+    if (entry.soft) {
+      soft[i] = true;
+      detail.attempt = static_cast<unsigned char>(entry.attempt);
+      detail.max_attempts = static_cast<unsigned char>(entry.max_attempts);
+    }
+    output_at[i] = {texts->size(), entry.output.size()};
+    texts->append(entry.output);
+  }
+  for (std::size_t i = 0; i < report.items.size(); ++i)
+    shown.items[i].output = std::string_view(*texts).substr(output_at[i].first, output_at[i].second);
+  shown.texts = std::move(texts);
+  if (settings.soft_hide && answered) {
+    hide_soft(report, soft);
+    bool alarm = unread_alarm;
+    for (const ReportItem& item : report.items) alarm = alarm || is_host_problem(item.kind);
+    report.alarm = alarm;
+  }
+  return unmatched;
+}

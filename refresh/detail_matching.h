@@ -1,0 +1,27 @@
+#pragma once
+// Each problem of the list takes its details from the JSON status's entry
+// of exactly the same names: the list names the problems, the JSON status
+// only adds to them. A name the CGI wrote as "(null)" (any name holding a
+// character outside ASCII) or that two entries share gives no details: its
+// problem is still drawn, from the list, its age unknown.
+#include <string>
+#include <vector>
+
+#include "fetch/status_details.h"
+#include "report/report.h"
+
+struct Settings;
+
+// A problem of the list that took no details, and why.
+struct UnmatchedProblem {
+  std::string name;  // "host" or "host/service", as the list names it
+  std::string why;
+};
+
+// Gives report.details one entry for each item (ages, attempts, outputs from
+// details, when it was read whole), then with soft hide takes the SOFT
+// problems out (a host label left with no service under it goes too) and
+// decides the alarm again: unread_alarm is that of the unread rows, which
+// stay. Returns the problems that could not be matched.
+std::vector<UnmatchedProblem> add_details(Report& report, const StatusDetails& details, const Settings& settings,
+                                          bool unread_alarm);
