@@ -16,6 +16,7 @@
 #include "refresh/refresh_record.h"
 #include "check/server_value.h"
 #include "check/shown_text.h"
+#include "common/age_text.h"
 #include "common/grouped_number.h"
 #include "common/shown_limits.h"
 #include "common/text_search.h"
@@ -310,6 +311,62 @@ void explain_report(const Report& report, Lines& lines) {
                 counted(report.excluded_services, "service problem", "service problems"));
   lines.add("lines that yield no name (\"No match!\")", std::to_string(report.unmatched));
   lines.add("service problems shown without a name", std::to_string(report.unread_services));
+}
+
+// The keys that ask the JSON status for the problems' details, as written.
+string detail_keys(const Settings& settings) {
+  string keys;
+  const auto add = [&keys](bool on, string_view line) {
+    if (on) keys.append(keys.empty() ? "" : ", ").append(line);
+  };
+  add(settings.ages, switch_on("ages"));
+  add(settings.output, switch_on("output"));
+  add(settings.soft_hide, switch_on("soft"));
+  return keys;
+}
+
+// One JSON answer: the URL asked, and why it gave nothing when it did not.
+// A CGI that is missing or refuses the user is named with the fix.
+void explain_json_list(const Settings& settings, const JsonList& list, Lines& lines) {
+  lines.add("JSON status", lines.written(list.url));
+  if (list.ok()) return;
+  lines.add("JSON status", lines.outside(list.problem));
+  const int status = list.fetched.status;
+  const string keys = detail_keys(settings);
+  if (status == 404)
+    lines.add("hint", keys + " needs the server's JSON status CGI (statusjson.cgi), which this server does not have; "
+                             "without it every age shows \"?\": install it, or remove the line");
+  else if (status == 401 || status == 403)
+    lines.add("hint", keys + " needs the server's JSON status CGI, which refuses this user: let the user read it "
+                             "(its CGI configuration), or remove the line");
+  lines.note("JSON status: " + lines.outside(list.problem));
+}
+
+// What the JSON status added to each problem of the list: its age, a SOFT
+// problem's attempt, its output; and the problems it could not match.
+void explain_details(const Program& program, const RefreshRecord& record, Lines& lines) {
+  if (!record.details) return;
+  explain_json_list(program.settings, record.details->hosts, lines);
+  explain_json_list(program.settings, record.details->services, lines);
+  long hidden = 0;
+  for (const DetailedProblem& problem : record.detailed) {
+    if (!problem.matched) {
+      lines.add("not matched", lines.outside(problem.name) + " (" + problem.why + ")");
+      continue;
+    }
+    const ItemDetail& detail = problem.detail;
+    string told;
+    if (problem.soft)
+      told = "SOFT " + std::to_string(detail.attempt) + "/" + std::to_string(detail.max_attempts) + ", ";
+    told += detail.age_seconds < 0 ? string("age unknown") : age_text(detail.age_seconds);
+    if (!detail.output.empty()) told += ", " + lines.outside(detail.output);
+    if (problem.hidden) {
+      told += " (hidden: " + switch_on("soft") + ")";
+      ++hidden;
+    }
+    lines.add("problem", lines.outside(problem.name) + ": " + told);
+  }
+  if (program.settings.soft_hide) lines.add("SOFT problems hidden", std::to_string(hidden));
 }
 
 // How to make newcgi true. A newcgi line that is there but was not taken as
@@ -630,6 +687,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     explain_report(report, lines);
     explain_names(program, record.answer, notes.config, lines);
   }
+  explain_details(program, record, lines);
   const DataAgeExplained age = explain_age_and_warnings(program, config_file, record, certificate, lines);
 
   const Verdict verdict = judge(record, unread, age, route, lines);

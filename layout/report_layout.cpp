@@ -1,6 +1,6 @@
 #include "layout/report_layout.h"
 
-#include "layout/age_text.h"
+#include "common/age_text.h"
 #include "layout/cell_width.h"
 
 namespace {
@@ -158,6 +158,16 @@ bool put_header(ReportWriter& writer, HeaderLine header, bool lines_follow) {
 }
 
 namespace {
+
+// What the end of an item's row shows: a SOFT problem's attempt before its
+// age ("1/3 30s"), the age alone, the attempt alone without ages; empty when
+// there is nothing to show.
+std::string detail_end_text(const ItemDetail& detail, bool ages) {
+  std::string text;
+  if (detail.attempt > 0) text = std::to_string(detail.attempt) + "/" + std::to_string(detail.max_attempts);
+  if (ages) text += (text.empty() ? "" : " ") + age_text(detail.age_seconds);
+  return text;
+}
 
 // The age (and a SOFT problem's attempt) at the end of a row just placed,
 // right-aligned in its column, and the check's output two blanks after the

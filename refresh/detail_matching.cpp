@@ -72,9 +72,10 @@ void hide_soft(Report& report, const std::vector<bool>& soft) {
 
 }  // namespace
 
-std::vector<UnmatchedProblem> add_details(Report& report, const StatusDetails& details, const Settings& settings,
-                                          bool unread_alarm) {
-  std::vector<UnmatchedProblem> unmatched;
+std::vector<DetailedProblem> add_details(Report& report, const StatusDetails& details, const Settings& settings,
+                                         bool unread_alarm) {
+  std::vector<DetailedProblem> told;
+  std::vector<std::size_t> told_item;  // the item each told problem is
   ReportDetails& shown = report.details;
   shown.ages = settings.ages;
   shown.output = settings.output;
@@ -99,12 +100,14 @@ std::vector<UnmatchedProblem> add_details(Report& report, const StatusDetails& d
     const std::string key = service ? joined(host, item.name) : std::string(item.name);
     const EntryIndex& index = service ? services : hosts;
     const auto found = answered ? index.find(key) : index.end();
+    DetailedProblem& problem = told.emplace_back();
+    told_item.push_back(i);
+    problem.name = service ? std::string(host) + "/" + std::string(item.name) : std::string(item.name);
     if (found == index.end() || found->second == SHARED) {
-      unmatched.push_back(
-          {service ? std::string(host) + "/" + std::string(item.name) : std::string(item.name),
-           why_unmatched(key, index, answered)});
+      problem.why = why_unmatched(key, index, answered);
       continue;
     }
+    problem.matched = true;
     const JsonList& list = service ? details.services : details.hosts;
     const JsonProblem& entry = list.entries[static_cast<std::size_t>(found->second)];
     ItemDetail& detail = shown.items[i];
@@ -114,6 +117,8 @@ std::vector<UnmatchedProblem> add_details(Report& report, const StatusDetails& d
     }
     if (entry.soft) {
       soft[i] = true;
+      problem.soft = true;
+      problem.hidden = settings.soft_hide;
       detail.attempt = static_cast<unsigned char>(entry.attempt);
       detail.max_attempts = static_cast<unsigned char>(entry.max_attempts);
     }
@@ -123,11 +128,12 @@ std::vector<UnmatchedProblem> add_details(Report& report, const StatusDetails& d
   for (std::size_t i = 0; i < report.items.size(); ++i)
     shown.items[i].output = std::string_view(*texts).substr(output_at[i].first, output_at[i].second);
   shown.texts = std::move(texts);
+  for (std::size_t t = 0; t < told.size(); ++t) told[t].detail = shown.items[told_item[t]];
   if (settings.soft_hide && answered) {
     hide_soft(report, soft);
     bool alarm = unread_alarm;
     for (const ReportItem& item : report.items) alarm = alarm || is_host_problem(item.kind);
     report.alarm = alarm;
   }
-  return unmatched;
+  return told;
 }

@@ -12,16 +12,21 @@
 
 struct Settings;
 
-// A problem of the list that took no details, and why.
-struct UnmatchedProblem {
-  std::string name;  // "host" or "host/service", as the list names it
-  std::string why;
+// A problem of the list as the JSON status told of it, for orvek -t.
+struct DetailedProblem {
+  std::string name;   // "host" or "host/service", as the list names it
+  bool matched = false;
+  std::string why;    // unmatched: why
+  ItemDetail detail;  // its output a view into the report's details
+  bool soft = false;
+  bool hidden = false;  // soft hide took it out
 };
 
 // Gives report.details one entry for each item (ages, attempts, outputs from
 // details, when it was read whole), then with soft hide takes the SOFT
 // problems out (a host label left with no service under it goes too) and
 // decides the alarm again: unread_alarm is that of the unread rows, which
-// stay. Returns the problems that could not be matched.
-std::vector<UnmatchedProblem> add_details(Report& report, const StatusDetails& details, const Settings& settings,
+// stay. Returns every problem (hosts DOWN or UNREACHABLE, services), in the
+// list's order, with what it took.
+std::vector<DetailedProblem> add_details(Report& report, const StatusDetails& details, const Settings& settings,
                                           bool unread_alarm);

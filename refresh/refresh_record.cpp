@@ -94,7 +94,7 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
 void take_details(RefreshRecord& record, StatusDetails details, const Settings& settings) {
   bool unread_alarm = false;
   for (const UnreadRow& row : record.answer.unread) unread_alarm = unread_alarm || (row.tokens & (TOKEN_DWN | TOKEN_UNR));
-  record.unmatched_details = add_details(record.outcome.report, details, settings, unread_alarm);
+  record.detailed = add_details(record.outcome.report, details, settings, unread_alarm);
   record.details = std::move(details);
 }
 

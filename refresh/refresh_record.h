@@ -46,9 +46,10 @@ struct RefreshRecord {
   std::optional<DataAgeFetch> data_age;  // asked for when maxage is set and the list would be drawn, or for -t
   Outcome outcome;          // what the screen shows: the report (when drawn), or a banner and its reason
   // Asked for with ages, output or soft hide when the list would be drawn:
-  // the JSON status's answers, and the problems that took no details.
+  // the JSON status's answers, and each problem of the list with what it
+  // took from them.
   std::optional<StatusDetails> details;
-  std::vector<UnmatchedProblem> unmatched_details;
+  std::vector<DetailedProblem> detailed;
 };
 
 // Takes the JSON status's details into the record's report (drawn or not,

@@ -1,4 +1,4 @@
-#include "layout/age_text.h"
+#include "common/age_text.h"
 
 std::string age_text(std::int64_t seconds) {
   if (seconds < 0) return "?";
@@ -11,9 +11,3 @@ std::string age_text(std::int64_t seconds) {
   return std::to_string(weeks > 999 ? 999 : weeks) + "w";
 }
 
-std::string detail_end_text(const ItemDetail& detail, bool ages) {
-  std::string text;
-  if (detail.attempt > 0) text = std::to_string(detail.attempt) + "/" + std::to_string(detail.max_attempts);
-  if (ages) text += (text.empty() ? "" : " ") + age_text(detail.age_seconds);
-  return text;
-}
