@@ -178,23 +178,22 @@ void put_details(ReportWriter& writer, std::size_t name_label, int name_cells, i
   Frame& frame = *writer.frame;
   const int row = frame.labels[name_label].row;
   const int end = frame.labels[name_label].end_column;
+  const int name_start = text_column(frame.labels[name_label]);
   int room_end = end;
   const std::string end_text = detail_end_text(detail, details.ages);
-  if (!end_text.empty()) {
-    const int width = static_cast<int>(end_text.size());
-    const int at = end - width;
-    if (at > text_column(frame.labels[name_label]) + 1 && at < frame.columns) {
-      const bool fresh = details.ages && detail.age_seconds >= 0 && detail.age_seconds < details.fresh_seconds;
-      frame.labels.push_back(
-          {row, at, keep_text(frame, end_text), fresh ? FRESH_AGE_ROLE : old_role, false, LabelForm::PLAIN, end});
-      room_end = at - 1;
-      frame.labels[name_label].end_column = room_end;
-    }
+  const int age_at = end - static_cast<int>(end_text.size());
+  const bool age_shown = !end_text.empty() && age_at > name_start + 1 && age_at < frame.columns;
+  if (age_shown) {
+    room_end = age_at - 1;
+    frame.labels[name_label].end_column = room_end;
   }
-  if (!details.output || detail.output.empty()) return;
-  const int at = text_column(frame.labels[name_label]) + name_cells + output_gap;
-  if (at < room_end && at < frame.columns)
-    frame.labels.push_back({row, at, detail.output, TEXT_ROLE, false, LabelForm::PLAIN, room_end});
+  const int output_at = name_start + name_cells + output_gap;
+  if (details.output && !detail.output.empty() && output_at < room_end && output_at < frame.columns)
+    frame.labels.push_back({row, output_at, detail.output, TEXT_ROLE, false, LabelForm::PLAIN, room_end});
+  if (!age_shown) return;
+  const bool fresh = details.ages && detail.age_seconds >= 0 && detail.age_seconds < details.fresh_seconds;
+  frame.labels.push_back(
+      {row, age_at, keep_text(frame, end_text), fresh ? FRESH_AGE_ROLE : old_role, false, LabelForm::PLAIN, end});
 }
 
 }  // namespace

@@ -216,7 +216,6 @@ CONTROL_CGI = textwrap.dedent(
 
     CONTROL = %(control)r
     LOG = %(log)r
-    DETAILS = %(details)r
     PAGE = %(page)r
 
     with open(LOG, "a") as log:
