@@ -11,10 +11,9 @@
 
 namespace {
 
-// The DOM parser: its kernels are chosen at run time for the processor, where
-// the on-demand front end's are fixed when compiled (the portable ones, for
-// a package built for any x86-64).
-namespace dom = simdjson::dom;
+// On demand: only the fields used are read, the rest skipped over, and no
+// tree of the answer is built (a 25 MB answer would need more than itself).
+namespace od = simdjson::ondemand;
 
 // The body with room for the parser's padding after it, so that reading
 // it never copies 25 MB again.
@@ -48,32 +47,30 @@ std::string first_line(std::string_view text) {
   return std::string(text);
 }
 
-std::optional<std::int64_t> whole_number(dom::element value) {
+std::optional<std::int64_t> whole_number(od::value value) {
   std::int64_t number = 0;
-  if (value.get_int64().get(number) == simdjson::SUCCESS) return number;
   double real = 0;
+  od::number_type type;
+  if (value.get_number_type().get(type) != simdjson::SUCCESS) return std::nullopt;
+  if (type == od::number_type::signed_integer && value.get_int64().get(number) == simdjson::SUCCESS) return number;
   if (value.get_double().get(real) == simdjson::SUCCESS && real > -9.0e15 && real < 9.0e15)
     return static_cast<std::int64_t>(real);
   return std::nullopt;
 }
 
-std::string text_of(dom::element value) {
+std::string text_of(od::value value) {
   std::string_view text;
   if (value.get_string().get(text) != simdjson::SUCCESS) return {};
   return std::string(text);
 }
 
-dom::object object_of(dom::element value) {
-  dom::object object;
-  if (value.get_object().get(object) != simdjson::SUCCESS) throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
-  return object;
-}
-
 // The fields of one host's or service's details; others are skipped unread.
-void read_entry(dom::object object, JsonProblem& entry) {
-  for (const dom::key_value_pair field : object) {
-    const std::string_view key = field.key;
-    const dom::element value = field.value;
+// Keys are compared as they stand in the answer: none of these needs
+// unescaping.
+void read_entry(od::object object, JsonProblem& entry) {
+  for (auto field : object) {
+    const od::raw_json_string key = field.key();
+    od::value value = field.value();
     if (key == "plugin_output") {
       std::string_view text;
       if (value.get_string().get(text) == simdjson::SUCCESS) entry.output = first_line(text);
@@ -89,42 +86,43 @@ void read_entry(dom::object object, JsonProblem& entry) {
   }
 }
 
-void read_result(dom::object result, JsonList& list) {
+void read_result(od::object result, JsonList& list, std::string& failure) {
   std::int64_t type_code = 0;
   std::string message, type_text;
-  for (const dom::key_value_pair field : result) {
-    const std::string_view key = field.key;
-    if (key == "query_time") list.query_time_ms = whole_number(field.value);
-    else if (key == "type_code") type_code = whole_number(field.value).value_or(0);
-    else if (key == "type_text") type_text = text_of(field.value);
-    else if (key == "message") message = text_of(field.value);
+  for (auto field : result) {
+    const od::raw_json_string key = field.key();
+    od::value value = field.value();
+    if (key == "query_time") list.query_time_ms = whole_number(value);
+    else if (key == "type_code") type_code = whole_number(value).value_or(0);
+    else if (key == "type_text") type_text = text_of(value);
+    else if (key == "message") message = text_of(value);
   }
-  if (type_code != 0)
-    list.problem = "JSON status: " + (message.empty() ? type_text : message);
+  list.type_code = type_code;
+  if (type_code != 0) failure = "JSON status: " + (message.empty() ? type_text : message);
 }
 
-void read_list(dom::object data, JsonList& list, bool services) {
+void read_list(od::object data, JsonList& list, bool services) {
   bool found = false;
-  for (const dom::key_value_pair field : data) {
-    if (field.key != (services ? "servicelist" : "hostlist")) continue;
+  for (auto field : data) {
+    if (field.key() != (services ? "servicelist" : "hostlist")) continue;
     found = true;
-    for (const dom::key_value_pair host : object_of(field.value)) {
+    for (auto host : field.value().get_object()) {
+      const std::string host_name(std::string_view(host.unescaped_key()));
       if (!services) {
         JsonProblem& entry = list.entries.emplace_back();
-        entry.host = host.key;
-        read_entry(object_of(host.value), entry);
+        entry.host = host_name;
+        read_entry(host.value().get_object(), entry);
         continue;
       }
-      for (const dom::key_value_pair service : object_of(host.value)) {
+      for (auto service : host.value().get_object()) {
         JsonProblem& entry = list.entries.emplace_back();
-        entry.host = host.key;
-        entry.service = service.key;
-        read_entry(object_of(service.value), entry);
+        entry.host = host_name;
+        entry.service = std::string(std::string_view(service.unescaped_key()));
+        read_entry(service.value().get_object(), entry);
       }
     }
   }
-  if (!found && list.problem.empty())
-    list.problem = std::string("the answer holds no data.") + (services ? "servicelist" : "hostlist");
+  if (!found) list.problem = std::string("the answer holds no data.") + (services ? "servicelist" : "hostlist");
 }
 
 std::string failed_fetch_problem(const FetchResult& fetched) {
@@ -139,30 +137,30 @@ std::string failed_fetch_problem(const FetchResult& fetched) {
 
 JsonList read_padded(const std::string& text, bool services) {
   JsonList list;
+  std::string failure;  // the CGI's own, from result
   try {
-    // The whole answer is checked before anything is taken from it: a cut
-    // answer is no answer.
-    dom::parser parser;
-    const dom::element document = parser.parse(simdjson::padded_string_view(text.data(), text.size(), text.capacity()));
+    // Every value up to the end is walked through: a cut answer fails
+    // somewhere on the way and is no answer.
+    od::parser parser;
+    od::document document = parser.iterate(simdjson::padded_string_view(text.data(), text.size(), text.capacity()));
     bool has_result = false, has_data = false;
-    dom::object top;
-    if (document.get_object().get(top) != simdjson::SUCCESS) throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
-    for (const dom::key_value_pair field : top) {
-      if (field.key == "result" && field.value.is_object()) {
+    for (auto field : document.get_object()) {
+      const od::raw_json_string key = field.key();
+      od::value value = field.value();
+      od::json_type type;
+      if (value.type().get(type) != simdjson::SUCCESS) throw simdjson::simdjson_error(simdjson::TAPE_ERROR);
+      if (key == "result" && type == od::json_type::object) {
         has_result = true;
-        read_result(object_of(field.value), list);
-      }
-    }
-    for (const dom::key_value_pair field : top) {
-      if (field.key == "data" && field.value.is_object()) {
+        read_result(value.get_object(), list, failure);
+      } else if (key == "data" && type == od::json_type::object) {
         has_data = true;
-        if (list.problem.empty()) read_list(object_of(field.value), list, services);
+        read_list(value.get_object(), list, services);
       }
     }
-    if (!has_result && list.problem.empty()) list.problem = "the answer has no \"result\" object";
-    else if (!has_data && list.problem.empty()) list.problem = "the answer holds no data object";
+    if (!failure.empty()) list.problem = failure;
+    else if (!has_result) list.problem = "the answer has no \"result\" object";
+    else if (!has_data) list.problem = "the answer holds no data object";
   } catch (const simdjson::simdjson_error&) {
-    list.entries.clear();
     const std::string_view kind = answer_kind(text);
     list.problem = "the answer is no JSON" + (kind == "a JSON answer" ? std::string() : " (" + std::string(kind) + ")");
   }
@@ -201,6 +199,13 @@ JsonList read_json_list(std::string_view json, bool services) {
   text.assign(json);
   return read_padded(text, services);
 }
+
+JsonList read_json_body(const std::string& body, bool services) {
+  if (body.capacity() < body.size() + simdjson::SIMDJSON_PADDING) return read_json_list(body, services);
+  return read_padded(body, services);
+}
+
+void pad_json_body(std::string& body) { body.reserve(body.size() + simdjson::SIMDJSON_PADDING); }
 
 StatusDetails fetch_status_details(const Settings& settings, const Credentials& credentials, StopFlag stop,
                                    const Deadline* deadline) {

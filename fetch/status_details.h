@@ -32,6 +32,7 @@ struct JsonList {
   std::string url;
   FetchResult fetched;
   std::optional<std::int64_t> query_time_ms;
+  std::int64_t type_code = 0;  // the CGI's own verdict: 0 success, 6 a group (or other name) not found
   std::vector<JsonProblem> entries;
   std::string problem;  // empty when read whole
   bool ok() const { return problem.empty(); }
@@ -55,6 +56,14 @@ inline constexpr std::size_t STATUS_DETAILS_BODY_LIMIT = 64u << 20;
 // An answer's body as the CGI gives it. services: a servicelist answer,
 // else a hostlist one.
 JsonList read_json_list(std::string_view json, bool services);
+
+// The same on a body as the fetch keeps it: read in place when its capacity
+// leaves the parser's padding after its text, else copied first.
+JsonList read_json_body(const std::string& body, bool services);
+
+// Makes room for the parser's padding after the text, so that
+// read_json_body reads it in place.
+void pad_json_body(std::string& body);
 
 // Both answers, fetched in turn as the list is (the same credentials,
 // authentication, TLS, time bounds), then read.

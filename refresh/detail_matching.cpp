@@ -14,17 +14,17 @@ namespace {
 constexpr std::string_view NULL_NAME = "(null)";
 constexpr std::int32_t SHARED = -1;  // two entries carry these names: neither is taken
 
-// Entries by their names (host, or host and service joined by a zero byte,
-// which no name holds), hashed under the process's random key: the server
-// cannot choose names that fall together.
-using EntryIndex = std::unordered_map<std::string, std::int32_t, KeyedTextHash>;
-
-std::string joined(std::string_view host, std::string_view service) {
-  std::string key(host);
-  key.push_back('\0');
-  key.append(service);
-  return key;
-}
+// Entries by their names (a host's with no service), views into the
+// entries, hashed under the process's random key: the server cannot choose
+// names that fall together.
+using Names = std::pair<std::string_view, std::string_view>;
+struct NamesHash {
+  std::size_t operator()(const Names& names) const {
+    const std::uint64_t host = keyed_hash(names.first);
+    return static_cast<std::size_t>(names.second.empty() ? host : host ^ (keyed_hash(names.second) * 0x9E3779B97F4A7C15u));
+  }
+};
+using EntryIndex = std::unordered_map<Names, std::int32_t, NamesHash>;
 
 EntryIndex index_of(const JsonList& list, bool services) {
   EntryIndex index;
@@ -32,8 +32,7 @@ EntryIndex index_of(const JsonList& list, bool services) {
   for (std::size_t i = 0; i < list.entries.size(); ++i) {
     const JsonProblem& entry = list.entries[i];
     if (entry.host == NULL_NAME || (services && entry.service == NULL_NAME)) continue;
-    const auto [at, fresh] =
-        index.try_emplace(services ? joined(entry.host, entry.service) : entry.host, static_cast<std::int32_t>(i));
+    const auto [at, fresh] = index.try_emplace(Names(entry.host, entry.service), static_cast<std::int32_t>(i));
     if (!fresh) at->second = SHARED;
   }
   return index;
@@ -43,7 +42,7 @@ bool is_host_problem(ReportItemKind kind) {
   return kind == ReportItemKind::DOWN_HOST || kind == ReportItemKind::UNREACHABLE_HOST;
 }
 
-const char* why_unmatched(const std::string& key, const EntryIndex& index, bool answered) {
+const char* why_unmatched(const Names& key, const EntryIndex& index, bool answered) {
   if (!answered) return "the JSON status gave no usable answer";
   const auto found = index.find(key);
   if (found == index.end()) return "no entry of that name in the JSON status (a name outside ASCII is written (null))";
@@ -97,7 +96,7 @@ std::vector<DetailedProblem> add_details(Report& report, const StatusDetails& de
       continue;
     }
     const bool service = item.kind == ReportItemKind::SERVICE;
-    const std::string key = service ? joined(host, item.name) : std::string(item.name);
+    const Names key = service ? Names(host, item.name) : Names(item.name, {});
     const EntryIndex& index = service ? services : hosts;
     const auto found = answered ? index.find(key) : index.end();
     DetailedProblem& problem = told.emplace_back();
