@@ -95,6 +95,10 @@ void take_details(RefreshRecord& record, StatusDetails details, const Settings& 
   bool unread_alarm = false;
   for (const UnreadRow& row : record.answer.unread) unread_alarm = unread_alarm || (row.tokens & (TOKEN_DWN | TOKEN_UNR));
   record.detailed = add_details(record.outcome.report, details, settings, unread_alarm);
+  if (!details.ok()) {
+    const std::string problem = details.problem();
+    record.outcome.details_problem = problem.starts_with("JSON status") ? problem : "JSON status: " + problem;
+  }
   record.details = std::move(details);
 }
 

@@ -89,6 +89,16 @@ class ProblemDetailsTest(E2ETestCase):
         bed.set_status_details(hosts=HOSTS, services=SERVICES)
         self.assertScreen(terminal, unknown, what="the list with unknown ages after a 500")
 
+    def test_the_reason_in_the_last_row_with_u(self):
+        bed = self.bed()
+        bed.set_page(status_page([("critical", "web1", "Load")]))
+        bed.set_status_details(services=SERVICES, cut=True)
+        conf = with_lines(write_config(self.folder(), bed.base_url), "ages yes")
+        terminal = self.run_orvek("-c", conf, "-s", "1", "-u")
+        terminal.wait_for(lambda screen: screen.line(23).rstrip().endswith(
+            " JSON status: the answer is no JSON, %s" % screen.line(23).rstrip()[-8:]) and
+            screen.line(1).rstrip().endswith("?"), what="the reason beside the clock")
+
     def test_soft_hide(self):
         bed = self.bed()
         bed.set_page(status_page([("down", "db1"), ("critical", "web1", "Load"), ("warning", "web1", "Disk")]))
