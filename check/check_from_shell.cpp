@@ -346,10 +346,33 @@ void explain_json_list(const Settings& settings, const JsonList& list, Lines& li
 // problem's attempt, its output; and the problems it could not match.
 void explain_details(const Program& program, const RefreshRecord& record, Lines& lines) {
   if (!record.details) return;
-  explain_json_list(program.settings, record.details->hosts, lines);
-  explain_json_list(program.settings, record.details->services, lines);
+  const Settings& settings = program.settings;
+  explain_json_list(settings, record.details->hosts, lines);
+  explain_json_list(settings, record.details->services, lines);
+  if (record.details->members) explain_json_list(settings, *record.details->members, lines);
+  if (!settings.hostgroup.empty()) lines.add("hostgroup", lines.written(settings.hostgroup));
+  if (!settings.servicegroup.empty()) lines.add("servicegroup", lines.written(settings.servicegroup));
+  if (settings.grouped() && record.details->ok()) {
+    long hosts = 0, services = 0;
+    hosts = static_cast<long>(record.details->hosts.entries.size());
+    for (const JsonProblem& entry : record.details->services.entries) services += entry.service.empty() ? 0 : 1;
+    string size = counted(hosts, "problem host", "problem hosts") + " and " +
+                  counted(services, "problem service", "problem services") + " in the group's answers";
+    if (record.details->members)
+      size += ", " + counted(static_cast<long>(record.details->members->entries.size()), "service", "services") +
+              " in the service group";
+    lines.add("group size", size);
+  }
+  if (settings.grouped() && !record.details->ok())
+    lines.add("group", "the JSON status gave no answer for the group: the wall shows the banner, never the whole list");
   long hidden = 0;
   for (const DetailedProblem& problem : record.detailed) {
+    if (problem.outside_group) {
+      lines.add("outside the group", lines.outside(problem.name) + " (" + problem.why + ")");
+      continue;
+    }
+    if (problem.maybe_in_group)
+      lines.add("maybe in the group", lines.outside(problem.name) + " (an entry written (null) may be it: drawn)");
     if (!problem.matched) {
       lines.add("not matched", lines.outside(problem.name) + " (" + problem.why + ")");
       continue;
@@ -656,6 +679,13 @@ Verdict judge(const RefreshRecord& record, const UnreadCount& unread, const Data
     return {CHECK_UNFINISHED, "FAIL: " + banner_sentence(),
             "the check could not finish: libcurl could not start a transfer", "libcurl could not start a transfer"};
   if (!record.outcome.banner) return drawn_verdict(record.outcome.report, unread, age, lines);
+  // A group's screen without its group's answer, or of a user who may see
+  // no host: the banner, for the reason the refresh gave.
+  if (draws_list(record) && record.details && !record.outcome.reason.empty()) {
+    const string banner = record.outcome.banner_text.empty() ? string(NO_CONNECTION_TEXT) : record.outcome.banner_text;
+    return {CHECK_BANNER, "FAIL: " + banner_sentence(banner) + ": " + lines.outside(record.outcome.reason),
+            banner_sentence(banner) + ": " + lines.outside(record.outcome.reason), lines.outside(record.outcome.reason)};
+  }
   if (draws_list(record) && age.banner)
     return {CHECK_BANNER, "FAIL: " + banner_sentence(*age.banner) + ": " + lines.outside(age.why),
             banner_sentence(*age.banner), banner_words(*age.banner)};

@@ -40,9 +40,15 @@ struct Settings {
   std::string fresh_value;    // as written
   std::string hostlist_url;     // server value + HOSTLIST_PATH
   std::string servicelist_url;  // server value + SERVICELIST_PATH
+  std::string members_url;      // server value + MEMBERS_PATH
 
   // Whether the JSON status is asked for the problems' details.
-  bool wants_details() const { return ages || output || soft_hide; }
+  bool wants_details() const { return ages || output || soft_hide || grouped(); }
+  // hostgroup, servicegroup: this server's screen shows only the problems
+  // of that group (the JSON status's filter); empty: no such key.
+  std::string hostgroup;
+  std::string servicegroup;
+  bool grouped() const { return !hostgroup.empty() || !servicegroup.empty(); }
 
   bool operator==(const Settings&) const = default;
 };
@@ -54,6 +60,9 @@ inline constexpr std::string_view DATA_AGE_PATH = "/cgi-bin/statusjson.cgi?query
 // The problem hosts and services, with the details the list lacks.
 inline constexpr std::string_view HOSTLIST_PATH =
     "/cgi-bin/statusjson.cgi?query=hostlist&details=true&hoststatus=down+unreachable";
+// The services of a service group, whatever their state: a DOWN host with
+// one of them shows on that group's screen.
+inline constexpr std::string_view MEMBERS_PATH = "/cgi-bin/statusjson.cgi?query=servicelist";
 inline constexpr std::string_view SERVICELIST_PATH =
     "/cgi-bin/statusjson.cgi?query=servicelist&details=true&servicestatus=warning+critical+unknown";
 // The largest maxage read: a year.
@@ -84,7 +93,7 @@ struct LineReading {
   std::size_t start = 0, length = 0;  // the line within the text, its line end left out
   bool ended = false;                 // has its line end
   LineFate fate = LineFate::NOTHING;
-  std::uint16_t keys = 0;             // bit k: CONFIG_KEYS[k] was found on this line
+  std::uint32_t keys = 0;             // bit k: CONFIG_KEYS[k] was found on this line
   std::size_t first_key = KEY_COUNT;  // the first key found, in the line's order
   bool joined = false;                // a key was found only together with the text carried in
   std::size_t value_start = 0;        // within the line: after the space that ended the last key found

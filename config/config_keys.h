@@ -24,7 +24,7 @@ struct ConfigKey {
 
 // In the order a newline commits them: when several keys are pending on one
 // line, the first of them takes the value and the others get empty text.
-inline constexpr std::array<ConfigKey, 15> CONFIG_KEYS = {{
+inline constexpr std::array<ConfigKey, 17> CONFIG_KEYS = {{
     {"server", KeyKind::TEXT, {}, false, false},
     {"username", KeyKind::TEXT, {}, false, false},
     {"password", KeyKind::TEXT, {}, true, false},
@@ -42,6 +42,8 @@ inline constexpr std::array<ConfigKey, 15> CONFIG_KEYS = {{
     {"fresh", KeyKind::SECONDS, {}, false, false},     // ages under this stand out
     {"output", KeyKind::SWITCH, "yes", false, false},  // the check's output after the name
     {"soft", KeyKind::SWITCH, "hide", false, false},   // SOFT problems are not drawn
+    {"hostgroup", KeyKind::TEXT, {}, false, false},     // only the problems of this host group
+    {"servicegroup", KeyKind::TEXT, {}, false, false},  // only the problems of this service group
 }};
 
 inline constexpr std::size_t KEY_COUNT = CONFIG_KEYS.size();

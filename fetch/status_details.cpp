@@ -74,6 +74,8 @@ void read_entry(od::object object, JsonProblem& entry) {
     if (key == "plugin_output") {
       std::string_view text;
       if (value.get_string().get(text) == simdjson::SUCCESS) entry.output = first_line(text);
+    } else if (key == "status") {
+      entry.status = static_cast<int>(std::clamp<std::int64_t>(whole_number(value).value_or(0), 0, 1 << 20));
     } else if (key == "last_state_change") {
       entry.last_change_ms = whole_number(value).value_or(-1);
     } else if (key == "state_type") {
@@ -101,13 +103,33 @@ void read_result(od::object result, JsonList& list, std::string& failure) {
   if (type_code != 0) failure = "JSON status: " + (message.empty() ? type_text : message);
 }
 
-void read_list(od::object data, JsonList& list, bool services) {
+void read_list(od::object data, JsonList& list, ListKind kind) {
+  const bool services = kind != ListKind::HOSTS;
   bool found = false;
   for (auto field : data) {
     if (field.key() != (services ? "servicelist" : "hostlist")) continue;
     found = true;
     for (auto host : field.value().get_object()) {
       const std::string host_name(std::string_view(host.unescaped_key()));
+      if (kind == ListKind::MEMBERS) {
+        // Only the names count: {"host": {"service": state, ...}} or a list.
+        od::value services_of = host.value();
+        od::json_type type;
+        if (services_of.type().get(type) != simdjson::SUCCESS) throw simdjson::simdjson_error(simdjson::TAPE_ERROR);
+        if (type == od::json_type::object)
+          for (auto service : services_of.get_object()) {
+            JsonProblem& entry = list.entries.emplace_back();
+            entry.host = host_name;
+            entry.service = std::string(std::string_view(service.unescaped_key()));
+          }
+        else if (type == od::json_type::array)
+          for (auto service : services_of.get_array()) {
+            JsonProblem& entry = list.entries.emplace_back();
+            entry.host = host_name;
+            entry.service = text_of(service.value());
+          }
+        continue;
+      }
       if (!services) {
         JsonProblem& entry = list.entries.emplace_back();
         entry.host = host_name;
@@ -135,7 +157,7 @@ std::string failed_fetch_problem(const FetchResult& fetched) {
   }
 }
 
-JsonList read_padded(const std::string& text, bool services) {
+JsonList read_padded(const std::string& text, ListKind services) {
   JsonList list;
   std::string failure;  // the CGI's own, from result
   try {
@@ -168,7 +190,7 @@ JsonList read_padded(const std::string& text, bool services) {
   return list;
 }
 
-JsonList fetch_list(const Settings& settings, const Credentials& credentials, const std::string& url, bool services,
+JsonList fetch_list(const Settings& settings, const Credentials& credentials, const std::string& url, ListKind services,
                     StopFlag stop, const Deadline* deadline) {
   PaddedBody body;
   FetchResult fetched = run_server_transfer(settings, credentials, url, {on_chunk, &body, &body.refused}, stop, deadline);
@@ -193,16 +215,42 @@ std::string StatusDetails::problem() const {
   return services.problem;
 }
 
-JsonList read_json_list(std::string_view json, bool services) {
+JsonList read_json_list(std::string_view json, ListKind kind) {
   std::string text;
   text.reserve(json.size() + simdjson::SIMDJSON_PADDING);
   text.assign(json);
-  return read_padded(text, services);
+  return read_padded(text, kind);
+}
+
+JsonList read_json_list(std::string_view json, bool services) {
+  return read_json_list(json, services ? ListKind::SERVICES : ListKind::HOSTS);
+}
+
+std::string grouped_url(std::string url, std::string_view hostgroup, std::string_view servicegroup) {
+  const auto add = [&url](std::string_view name, std::string_view value) {
+    if (value.empty()) return;
+    url.append("&").append(name).append("=");
+    static constexpr char HEX[] = "0123456789ABCDEF";
+    for (const char c : value) {
+      const auto byte = static_cast<unsigned char>(c);
+      if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+          c == '-' || c == '_' || c == '.' || c == '~') {
+        url.push_back(c);
+      } else {
+        url.push_back('%');
+        url.push_back(HEX[byte >> 4]);
+        url.push_back(HEX[byte & 15]);
+      }
+    }
+  };
+  add("hostgroup", hostgroup);
+  add("servicegroup", servicegroup);
+  return url;
 }
 
 JsonList read_json_body(const std::string& body, bool services) {
   if (body.capacity() < body.size() + simdjson::SIMDJSON_PADDING) return read_json_list(body, services);
-  return read_padded(body, services);
+  return read_padded(body, services ? ListKind::SERVICES : ListKind::HOSTS);
 }
 
 void pad_json_body(std::string& body) { body.reserve(body.size() + simdjson::SIMDJSON_PADDING); }
@@ -210,8 +258,14 @@ void pad_json_body(std::string& body) { body.reserve(body.size() + simdjson::SIM
 StatusDetails fetch_status_details(const Settings& settings, const Credentials& credentials, StopFlag stop,
                                    const Deadline* deadline) {
   StatusDetails details;
-  details.hosts = fetch_list(settings, credentials, settings.hostlist_url, false, stop, deadline);
+  details.hosts = fetch_list(settings, credentials, grouped_url(settings.hostlist_url, settings.hostgroup, {}),
+                             ListKind::HOSTS, stop, deadline);
   if (stop_asked(stop)) return details;
-  details.services = fetch_list(settings, credentials, settings.servicelist_url, true, stop, deadline);
+  details.services =
+      fetch_list(settings, credentials, grouped_url(settings.servicelist_url, settings.hostgroup, settings.servicegroup),
+                 ListKind::SERVICES, stop, deadline);
+  if (stop_asked(stop) || settings.servicegroup.empty()) return details;
+  details.members = fetch_list(settings, credentials, grouped_url(settings.members_url, {}, settings.servicegroup),
+                               ListKind::MEMBERS, stop, deadline);
   return details;
 }

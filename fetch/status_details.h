@@ -21,6 +21,7 @@ struct Settings;
 struct JsonProblem {
   std::string host;
   std::string service;               // empty for a host
+  int status = 0;                    // the CGI's code: a host 4 DOWN, 8 UNREACHABLE; a service 4 WARNING, 8 UNKNOWN, 16 CRITICAL
   std::int64_t last_change_ms = -1;  // last_state_change; below 0: not told
   bool soft = false;                 // state_type 0
   int attempt = 0, max_attempts = 0;
@@ -41,7 +42,10 @@ struct JsonList {
 struct StatusDetails {
   JsonList hosts;
   JsonList services;
-  bool ok() const { return hosts.ok() && services.ok(); }
+  // With a service group: its services whatever their state (host and
+  // service names only), for the DOWN hosts that have one of them.
+  std::optional<JsonList> members;
+  bool ok() const { return hosts.ok() && services.ok() && (!members || members->ok()); }
   // The first answer's failure, in a few words.
   std::string problem() const;
 };
@@ -55,7 +59,12 @@ inline constexpr std::size_t STATUS_DETAILS_BODY_LIMIT = 64u << 20;
 
 // An answer's body as the CGI gives it. services: a servicelist answer,
 // else a hostlist one.
+// What an answer lists: hosts, services with their details, or the names
+// of services alone (a servicelist without details).
+enum class ListKind { HOSTS, SERVICES, MEMBERS };
+
 JsonList read_json_list(std::string_view json, bool services);
+JsonList read_json_list(std::string_view json, ListKind kind);
 
 // The same on a body as the fetch keeps it: read in place when its capacity
 // leaves the parser's padding after its text, else copied first.
@@ -65,7 +74,11 @@ JsonList read_json_body(const std::string& body, bool services);
 // read_json_body reads it in place.
 void pad_json_body(std::string& body);
 
-// Both answers, fetched in turn as the list is (the same credentials,
+// The URL of an answer with the section's group filters, names
+// percent-encoded.
+std::string grouped_url(std::string url, std::string_view hostgroup, std::string_view servicegroup);
+
+// Both answers (and with a service group its members), fetched in turn as the list is (the same credentials,
 // authentication, TLS, time bounds), then read.
 StatusDetails fetch_status_details(const Settings& settings, const Credentials& credentials, StopFlag stop = nullptr,
                                    const Deadline* deadline = nullptr);

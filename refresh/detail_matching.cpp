@@ -49,13 +49,58 @@ const char* why_unmatched(const Names& key, const EntryIndex& index, bool answer
   return "two entries of the JSON status carry that name";
 }
 
-// Takes the SOFT problems out of the report, and host labels left heading
+// The CGI's status codes for the list's words.
+int status_code(const ReportItem& item) {
+  if (item.kind == ReportItemKind::DOWN_HOST) return 4;
+  if (item.kind == ReportItemKind::UNREACHABLE_HOST) return 8;
+  switch (item.status) {
+    case ServiceStatus::WARNING: return 4;
+    case ServiceStatus::UNKNOWN: return 8;
+    case ServiceStatus::CRITICAL: return 16;
+  }
+  return 0;
+}
+
+// The entries written with "(null)" in a name, by the names that were
+// written and their status: whether one of them may be a problem of the
+// list. One look-up a problem, whatever the answer holds.
+struct NullEntries {
+  std::unordered_map<Names, std::uint32_t, NamesHash> statuses;  // status codes as bits (up to 16)
+
+  void add(std::string_view host, std::string_view service, int status) {
+    if (status > 0 && status <= 16) statuses[Names(host, service)] |= 1u << status;
+  }
+  bool may_be(std::string_view host, std::string_view service, int status) const {
+    const auto found = statuses.find(Names(host, service));
+    return found != statuses.end() && (found->second & (1u << status));
+  }
+};
+
+NullEntries null_entries(const JsonList& list, bool services) {
+  NullEntries nulls;
+  for (const JsonProblem& entry : list.entries) {
+    const bool null_host = entry.host == NULL_NAME, null_service = services && entry.service == NULL_NAME;
+    if (!null_host && !null_service) continue;
+    nulls.add(entry.host, services ? std::string_view(entry.service) : std::string_view(), entry.status);
+  }
+  return nulls;
+}
+
+// A problem the group's answer may hold under a name written "(null)".
+bool maybe_null(const NullEntries& nulls, std::string_view host, const ReportItem& item, bool service) {
+  const int status = status_code(item);
+  if (!service) return nulls.may_be(NULL_NAME, {}, status);
+  return nulls.may_be(host, NULL_NAME, status) || nulls.may_be(NULL_NAME, item.name, status) ||
+         nulls.may_be(NULL_NAME, NULL_NAME, status);
+}
+
+// Takes the items not kept out of the report, and host labels left heading
 // nothing.
-void hide_soft(Report& report, const std::vector<bool>& soft) {
+void keep_only(Report& report, const std::vector<bool>& soft) {
   std::vector<ReportItem> items;
   std::vector<ItemDetail> details;
   for (std::size_t i = 0; i < report.items.size(); ++i) {
-    if (soft[i]) continue;
+    if (!soft[i]) continue;
     items.push_back(report.items[i]);
     details.push_back(report.details.items[i]);
   }
@@ -84,6 +129,16 @@ std::vector<DetailedProblem> add_details(Report& report, const StatusDetails& de
   const EntryIndex hosts = answered ? index_of(details.hosts, false) : EntryIndex();
   const EntryIndex services = answered ? index_of(details.services, true) : EntryIndex();
   std::vector<bool> soft(report.items.size(), false);
+  std::vector<bool> outside(report.items.size(), false);
+  const bool grouped = settings.grouped() && answered;
+  const NullEntries null_hosts = grouped ? null_entries(details.hosts, false) : NullEntries();
+  const NullEntries null_services = grouped ? null_entries(details.services, true) : NullEntries();
+  // A service group's hosts: those with a service in it, whatever its state.
+  std::unordered_map<Names, bool, NamesHash> member_hosts;
+  const bool by_members = grouped && details.members;
+  if (by_members)
+    for (const JsonProblem& entry : details.members->entries) member_hosts.emplace(Names(entry.host, {}), true);
+  const bool null_member = member_hosts.contains(Names(NULL_NAME, {}));
   // Where each matched item's output starts in texts; views are set once
   // texts has stopped growing.
   auto texts = std::make_shared<std::string>();
@@ -102,8 +157,18 @@ std::vector<DetailedProblem> add_details(Report& report, const StatusDetails& de
     DetailedProblem& problem = told.emplace_back();
     told_item.push_back(i);
     problem.name = service ? std::string(host) + "/" + std::string(item.name) : std::string(item.name);
+    if (grouped && !service && by_members && !null_member && !member_hosts.contains(Names(item.name, {}))) {
+      outside[i] = problem.outside_group = true;
+      problem.why = "no service of it in the service group";
+      continue;
+    }
     if (found == index.end() || found->second == SHARED) {
       problem.why = why_unmatched(key, index, answered);
+      if (grouped) {
+        problem.maybe_in_group = maybe_null(service ? null_services : null_hosts, host, item, service);
+        outside[i] = problem.outside_group = !problem.maybe_in_group && found == index.end();
+        if (problem.outside_group) problem.why = "not in the group's answer";
+      }
       continue;
     }
     problem.matched = true;
@@ -128,8 +193,10 @@ std::vector<DetailedProblem> add_details(Report& report, const StatusDetails& de
     shown.items[i].output = std::string_view(*texts).substr(output_at[i].first, output_at[i].second);
   shown.texts = std::move(texts);
   for (std::size_t t = 0; t < told.size(); ++t) told[t].detail = shown.items[told_item[t]];
-  if (settings.soft_hide && answered) {
-    hide_soft(report, soft);
+  std::vector<bool> kept(report.items.size(), true);
+  for (std::size_t i = 0; i < kept.size(); ++i) kept[i] = !outside[i] && !(settings.soft_hide && soft[i]);
+  if ((settings.soft_hide || grouped) && answered) {
+    keep_only(report, kept);
     bool alarm = unread_alarm;
     for (const ReportItem& item : report.items) alarm = alarm || is_host_problem(item.kind);
     report.alarm = alarm;

@@ -56,6 +56,10 @@ struct RefreshRecord {
 // so that orvek -t tells what it held).
 void take_details(RefreshRecord& record, StatusDetails details, const Settings& settings);
 
+// Why the JSON status gave no details, in the words -u and orvek -t show
+// ("JSON status: no hostgroup named "web-tier"").
+std::string details_failure(const StatusDetails& details, const Settings& settings);
+
 // Reads the page the transfer left in body and decides what is shown, and
 // why a banner is shown, without the data age. When *stop turns true the
 // reading ends early and the outcome stays a banner: an unfinished report is
