@@ -242,7 +242,7 @@ int main(int argc, char* argv[]) {
     for (std::size_t n = 0; n < records.size(); ++n) {
       records[n] = read_refresh({}, {}, buffer, excludes, options.newcgi);
       if (options.hostlist_path && !records[n].outcome.banner) {
-        take_details(records[n], {read_json_body(hostlist, false), read_json_body(servicelist, true)},
+        take_details(records[n], {read_json_body(hostlist, false), read_json_body(servicelist, true), std::nullopt},
                      details_settings);
         unmatched = 0;
         for (const DetailedProblem& problem : records[n].detailed) unmatched += problem.matched ? 0 : 1;

@@ -322,6 +322,8 @@ string detail_keys(const Settings& settings) {
   add(settings.ages, switch_on("ages"));
   add(settings.output, switch_on("output"));
   add(settings.soft_hide, switch_on("soft"));
+  add(!settings.hostgroup.empty(), "hostgroup " + settings.hostgroup);
+  add(!settings.servicegroup.empty(), "servicegroup " + settings.servicegroup);
   return keys;
 }
 
@@ -330,7 +332,9 @@ string detail_keys(const Settings& settings) {
 void explain_json_list(const Settings& settings, const JsonList& list, Lines& lines) {
   lines.add("JSON status", lines.written(list.url));
   if (list.ok()) return;
-  lines.add("JSON status", lines.outside(list.problem));
+  const string_view own = "JSON status: ";
+  lines.add("JSON status", lines.outside(string_view(list.problem).starts_with(own) ? list.problem.substr(own.size())
+                                                                                     : list.problem));
   const int status = list.fetched.status;
   const string keys = detail_keys(settings);
   if (status == 404)

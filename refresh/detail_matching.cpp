@@ -86,12 +86,23 @@ NullEntries null_entries(const JsonList& list, bool services) {
   return nulls;
 }
 
-// A problem the group's answer may hold under a name written "(null)".
+// Whether the CGI writes the name as "(null)": it holds a byte outside ASCII.
+bool written_null(std::string_view name) {
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  return false;
+}
+
+// A problem the group's answer may hold under a name written "(null)": only
+// a name outside ASCII is written so, and the names written and the status
+// must agree.
 bool maybe_null(const NullEntries& nulls, std::string_view host, const ReportItem& item, bool service) {
   const int status = status_code(item);
-  if (!service) return nulls.may_be(NULL_NAME, {}, status);
-  return nulls.may_be(host, NULL_NAME, status) || nulls.may_be(NULL_NAME, item.name, status) ||
-         nulls.may_be(NULL_NAME, NULL_NAME, status);
+  if (!service) return written_null(item.name) && nulls.may_be(NULL_NAME, {}, status);
+  const bool null_host = written_null(host), null_service = written_null(item.name);
+  if (null_host && null_service) return nulls.may_be(NULL_NAME, NULL_NAME, status);
+  if (null_host) return nulls.may_be(NULL_NAME, item.name, status);
+  return null_service && nulls.may_be(host, NULL_NAME, status);
 }
 
 // Takes the items not kept out of the report, and host labels left heading

@@ -2,6 +2,7 @@
 // problem matched by its exact names, soft hide, and the row's end.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,7 @@ Report report_of(std::vector<ReportItem> items) {
 }
 
 StatusDetails details_of(std::string_view hosts, std::string_view services) {
-  return {read_json_list(answer("hostlist", hosts), false), read_json_list(answer("servicelist", services), true)};
+  return {read_json_list(answer("hostlist", hosts), false), read_json_list(answer("servicelist", services), true), std::nullopt};
 }
 
 Settings with(bool ages, bool soft_hide) {
@@ -183,6 +184,83 @@ TEST(DetailMatching, SoftHide) {
   add_details(report, failed, with(false, true), false);
   EXPECT_EQ(report.items.size(), items.size());
   EXPECT_TRUE(report.alarm);
+}
+
+Settings grouped(std::string hostgroup, std::string servicegroup) {
+  Settings settings;
+  settings.hostgroup = std::move(hostgroup);
+  settings.servicegroup = std::move(servicegroup);
+  return settings;
+}
+
+std::string status_entry(int status) { return R"j({"status":)j" + std::to_string(status) + "}"; }
+
+TEST(DetailMatching, GroupRules) {
+  // The list: two DOWN hosts, services of three hosts, one host named
+  // outside ASCII (the CGI writes it "(null)").
+  const std::vector<ReportItem> items = {{"db1", ReportItemKind::DOWN_HOST, CRIT},
+                                         {"gw9", ReportItemKind::DOWN_HOST, CRIT},
+                                         {"ünï", ReportItemKind::DOWN_HOST, CRIT},
+                                         {"web1", ReportItemKind::HOST, CRIT},
+                                         {"Load", ReportItemKind::SERVICE, CRIT},
+                                         {"Disk", ReportItemKind::SERVICE, ServiceStatus::WARNING},
+                                         {"mail", ReportItemKind::HOST, CRIT},
+                                         {"SMTP", ReportItemKind::SERVICE, CRIT},
+                                         {"wéb2", ReportItemKind::HOST, CRIT},
+                                         {"HTTP", ReportItemKind::SERVICE, CRIT}};
+  struct Case {
+    const char* what;
+    Settings settings;
+    std::string hosts, services;
+    std::optional<std::string> members;
+    std::vector<std::string_view> shown;
+  };
+  const std::vector<Case> cases = {
+      {"a host group: its DOWN host and its services",
+       grouped("web", ""),
+       R"j("db1":)j" + status_entry(4),
+       R"j("web1":{"Load":)j" + status_entry(16) + "}",
+       std::nullopt,
+       {"db1", "web1", "Load"}},
+      {"a (null) entry of the same status may be the host outside ASCII: drawn, never hidden on a guess",
+       grouped("web", ""),
+       R"j("(null)":)j" + status_entry(4),
+       R"j("(null)":{"HTTP":)j" + status_entry(16) + "}",
+       std::nullopt,
+       {"ünï", "wéb2", "HTTP"}},
+      {"a (null) entry of another status is no such host",
+       grouped("web", ""),
+       R"j("(null)":)j" + status_entry(8),
+       R"j("(null)":{"HTTP":)j" + status_entry(4) + "}",
+       std::nullopt,
+       {}},
+      {"a service group: its services, and a DOWN host with one of them",
+       grouped("", "dbteam"),
+       R"j("db1":)j" + status_entry(4) + R"j(,"gw9":)j" + status_entry(4),
+       R"j("mail":{"SMTP":)j" + status_entry(16) + "}",
+       R"j("db1":{"MySQL":2},"mail":{"SMTP":16})j",
+       {"db1", "mail", "SMTP"}},
+      {"both: a service of a host in the host group that is in the service group",
+       grouped("web", "webchecks"),
+       R"j("db1":)j" + status_entry(4),
+       R"j("web1":{"Disk":)j" + status_entry(4) + "}",
+       R"j("web1":{"Disk":4})j",
+       {"web1", "Disk"}},
+  };
+  for (const Case& c : cases) {
+    Report report = report_of(items);
+    StatusDetails details = details_of(c.hosts, c.services);
+    if (c.members)
+      details.members = read_json_list(answer("servicelist", *c.members), ListKind::MEMBERS);
+    ASSERT_TRUE(details.ok()) << c.what;
+    add_details(report, details, c.settings, false);
+    std::vector<std::string_view> shown;
+    for (const ReportItem& item : report.items) shown.push_back(item.name);
+    EXPECT_EQ(shown, c.shown) << c.what;
+    bool down = false;
+    for (const ReportItem& item : report.items) down = down || item.kind == ReportItemKind::DOWN_HOST;
+    EXPECT_EQ(report.alarm, down) << c.what;
+  }
 }
 
 TEST(DetailsLayout, AgeAtTheColumnsEndOutputAfterTheName) {

@@ -357,16 +357,41 @@ DATA_AGE_CGI = textwrap.dedent(
         def members(pairs):
             return "{" + ",".join(json.dumps(key) + ":" + value for key, value in pairs) + "}"
 
-        if query == "hostlist":
-            listed = members((h["host"], json.dumps(entry(h))) for h in details.get("hosts", []))
+        asked = parse_qs(os.environ.get("QUERY_STRING", ""))
+        hostgroup = asked.get("hostgroup", [None])[0]
+        servicegroup = asked.get("servicegroup", [None])[0]
+        hostgroups = details.get("hostgroups", {})
+        servicegroups = {name: [tuple(pair) for pair in pairs]
+                         for name, pairs in details.get("servicegroups", {}).items()}
+        unknown = ("hostgroup", hostgroup) if hostgroup is not None and hostgroup not in hostgroups else \
+            ("servicegroup", servicegroup) if servicegroup is not None and servicegroup not in servicegroups else None
+
+        def in_groups(host, service=None):
+            if hostgroup is not None and host not in hostgroups[hostgroup]:
+                return False
+            return servicegroup is None or service is None or (host, service) in servicegroups[servicegroup]
+
+        if unknown:
+            listed = "{}"
+            result.update(type_code=6, type_text="Option Value Invalid",
+                          message="The %%s '%%s' could not be found." %% unknown)
+        elif query == "hostlist":
+            listed = members((h["host"], json.dumps(entry(h)))
+                             for h in details.get("hosts", []) if in_groups(h["host"]))
+        elif "details" not in asked:
+            # The services of a group whatever their state, by name only.
+            by_host = {}
+            for host, service in servicegroups.get(servicegroup, []):
+                by_host.setdefault(host, []).append((service, "2"))
+            listed = members((host, members(services)) for host, services in by_host.items())
         else:
             by_host = []
-            for problem in details.get("services", []):
+            for problem in [p for p in details.get("services", []) if in_groups(p["host"], p["service"])]:
                 if not by_host or by_host[-1][0] != problem["host"]:
                     by_host.append((problem["host"], []))
                 by_host[-1][1].append((problem["service"], json.dumps(entry(problem))))
             listed = members((host, members(services)) for host, services in by_host)
-        head = dict(answer, data={})
+        head = dict(answer, result=result, data={})
         text = json.dumps(head)
         text = text[:-len("{}}")] + '{"selectors":{},"%%s":%%s}}' %% (query, listed)
         if details.get("cut"):
@@ -565,14 +590,17 @@ class StatusBed:
             "age": age, "status": status, "missing": list(missing), "body": body, "delay": delay,
             "uptime": uptime, "hosts": {user: list(count) for user, count in (hosts or {}).items()}}))
 
-    def set_status_details(self, hosts=(), services=(), cut=False):
+    def set_status_details(self, hosts=(), services=(), cut=False, hostgroups=None, servicegroups=None):
         """What the JSON CGI's hostlist and servicelist answers hold: hosts
         as dicts {host, status, age (seconds in its state), soft, attempt,
         max, output}, services the same with service; a name the CGI could
         not write is given as "(null)", and may repeat. cut: the answers end
-        halfway."""
+        halfway. hostgroups: {name: [host, ...]}; servicegroups: {name:
+        [(host, service), ...]}: the answers of a query with such a filter
+        hold only its problems; a group not named here is not found."""
         _write_atomic(os.path.join(self.dir, "details.json"), json.dumps(
-            {"hosts": list(hosts), "services": list(services), "cut": cut}))
+            {"hosts": list(hosts), "services": list(services), "cut": cut, "hostgroups": hostgroups or {},
+             "servicegroups": servicegroups or {}}))
 
     def remove_json_cgi(self):
         """The server without a JSON CGI (an older one): its URL gives 404."""
