@@ -170,16 +170,25 @@ double load_excludes(const char* path, ExcludeList& excludes) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-// A JSON answer as the fetch keeps it: the body, with the parser's padding.
+// A JSON answer as the fetch keeps it, received from the file as from the
+// server: in libcurl-sized chunks, never whole beside what is kept.
 std::string load_json(const char* path) {
   if (!path) return {};
-  std::optional<std::string> text = read_text_file(path, std::numeric_limits<std::size_t>::max());
-  if (!text) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) {
     std::fprintf(stderr, "orvek-frame-bench: cannot read %s\n", path);
     std::exit(1);
   }
-  pad_json_body(*text);
-  return std::move(*text);
+  JsonReceiver receiver;
+  std::vector<char> chunk(CHUNK_BYTES);
+  for (std::size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0;)
+    if (!receive_json(receiver, std::string_view(chunk.data(), n))) {
+      std::fprintf(stderr, "orvek-frame-bench: %s is over the %zu-byte limit of a JSON answer\n", path,
+                   STATUS_DETAILS_BODY_LIMIT);
+      std::exit(1);
+    }
+  std::fclose(file);
+  return std::move(receiver.text);
 }
 
 double median(std::vector<double> values) {

@@ -15,24 +15,9 @@ namespace {
 // tree of the answer is built (a 25 MB answer would need more than itself).
 namespace od = simdjson::ondemand;
 
-// The body with room for the parser's padding after it, so that reading
-// it never copies 25 MB again.
-struct PaddedBody {
-  std::string text;
-  bool refused = false;
-};
-
 std::size_t on_chunk(char* data, std::size_t size, std::size_t count, void* user) {
-  auto& body = *static_cast<PaddedBody*>(user);
   const std::size_t n = size * count;
-  if (n > STATUS_DETAILS_BODY_LIMIT - body.text.size()) {
-    body.refused = true;
-    return 0;
-  }
-  const std::size_t needed = body.text.size() + n + simdjson::SIMDJSON_PADDING;
-  if (body.text.capacity() < needed) body.text.reserve(std::max(needed, body.text.capacity() * 2));
-  body.text.append(data, n);
-  return n;
+  return receive_json(*static_cast<JsonReceiver*>(user), std::string_view(data, n)) ? n : 0;
 }
 
 // The first line of an output, cut on a whole character within OUTPUT_KEPT
@@ -192,9 +177,9 @@ JsonList read_padded(const std::string& text, ListKind services) {
 
 JsonList fetch_list(const Settings& settings, const Credentials& credentials, const std::string& url, ListKind services,
                     StopFlag stop, const Deadline* deadline) {
-  PaddedBody body;
+  JsonReceiver body;
   FetchResult fetched = run_server_transfer(settings, credentials, url, {on_chunk, &body, &body.refused}, stop, deadline);
-  fetched.body_size = body.text.size();
+  fetched.body_size = body.received;
   fetched.body_bound = STATUS_DETAILS_BODY_LIMIT;
   JsonList list;
   if (fetched.ok()) {
@@ -213,6 +198,36 @@ JsonList fetch_list(const Settings& settings, const Credentials& credentials, co
 std::string StatusDetails::problem() const {
   if (!hosts.ok()) return hosts.problem;
   return services.problem;
+}
+
+bool receive_json(JsonReceiver& receiver, std::string_view bytes) {
+  if (bytes.size() > STATUS_DETAILS_BODY_LIMIT - receiver.received) {
+    receiver.refused = true;
+    return false;
+  }
+  receiver.received += bytes.size();
+  std::string& text = receiver.text;
+  const std::size_t start = text.size();
+  const std::size_t needed = start + bytes.size() + simdjson::SIMDJSON_PADDING;
+  if (text.capacity() < needed) text.reserve(std::max(needed, text.capacity() * 2));
+  text.resize(start + bytes.size());
+  char* out = text.data() + start;
+  bool in_string = receiver.in_string, escaped = receiver.escaped;
+  for (const char c : bytes) {
+    if (in_string) {
+      *out++ = c;
+      if (escaped) escaped = false;
+      else if (c == '\\') escaped = true;
+      else if (c == '"') in_string = false;
+    } else if (c != ' ' && c != '\n' && c != '\t' && c != '\r') {
+      *out++ = c;
+      in_string = c == '"';
+    }
+  }
+  text.resize(static_cast<std::size_t>(out - text.data()));
+  receiver.in_string = in_string;
+  receiver.escaped = escaped;
+  return true;
 }
 
 JsonList read_json_list(std::string_view json, ListKind kind) {

@@ -53,6 +53,22 @@ struct StatusDetails {
 // The most of an output kept: more than a 50-column column ever shows.
 inline constexpr std::size_t OUTPUT_KEPT = 256;
 
+// A JSON answer as it arrives: kept without the blanks between its tokens
+// (the CGI writes one field a line, indented: a third of a large answer),
+// with room for the parser's padding after it, so that reading it never
+// copies it again.
+struct JsonReceiver {
+  std::string text;
+  std::size_t received = 0;  // bytes as sent
+  bool in_string = false;    // within a string, where blanks are kept
+  bool escaped = false;      // the byte before was its backslash
+  bool refused = false;      // over STATUS_DETAILS_BODY_LIMIT
+};
+
+// Takes the next bytes of the answer; false (and refused) when they would
+// take it over STATUS_DETAILS_BODY_LIMIT bytes as sent.
+bool receive_json(JsonReceiver& receiver, std::string_view bytes);
+
 // The largest answer read: the largest list's services, with their
 // outputs, come to some 25 MB.
 inline constexpr std::size_t STATUS_DETAILS_BODY_LIMIT = 64u << 20;

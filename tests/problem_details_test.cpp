@@ -68,6 +68,27 @@ TEST(JsonList, OutputKeepsItsFirstLineOnWholeCharacters) {
   EXPECT_EQ(list.entries[1].output, std::string(OUTPUT_KEPT - 1, 'x'));
 }
 
+TEST(JsonList, ReceivedWithoutBlanksBetweenTokensWhateverTheChunks) {
+  // Blanks inside strings stay, an escaped quote does not end its string,
+  // and a chunk may end anywhere: after a backslash, inside a string.
+  const std::string sent = "{\n  \"result\" : {\"query_time\": 1000000000, \"type_code\": 0},\n  \"data\": {"
+                           "\"hostlist\": {\"db 1\": {\"plugin_output\": \"a \\\" b\\\\\", \"status\": 4}}}\n}\n";
+  for (std::size_t chunk = 1; chunk <= sent.size(); ++chunk) {
+    JsonReceiver receiver;
+    for (std::size_t at = 0; at < sent.size(); at += chunk)
+      ASSERT_TRUE(receive_json(receiver, std::string_view(sent).substr(at, chunk)));
+    EXPECT_EQ(receiver.text,
+              "{\"result\":{\"query_time\":1000000000,\"type_code\":0},\"data\":{\"hostlist\":{\"db 1\":{"
+              "\"plugin_output\":\"a \\\" b\\\\\",\"status\":4}}}}")
+        << chunk;
+    EXPECT_EQ(receiver.received, sent.size());
+    const JsonList list = read_json_body(receiver.text, false);
+    ASSERT_EQ(list.entries.size(), 1u) << list.problem;
+    EXPECT_EQ(list.entries[0].host, "db 1");
+    EXPECT_EQ(list.entries[0].output, "a \" b\\");
+  }
+}
+
 constexpr ServiceStatus CRIT = ServiceStatus::CRITICAL;
 
 Report report_of(std::vector<ReportItem> items) {
