@@ -4,6 +4,11 @@
 //
 //   orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS]
 //                     [--exclude FILE] [--notes] [--servers N]
+//                     [--json HOSTLIST SERVICELIST [--ages] [--output] [--soft]]
+//
+// With --json each frame also reads the JSON status's two answers from those
+// files and gives the report's problems their details, as the refresh does
+// with the keys ages, output and soft hide (--ages, --output, --soft).
 //
 // With --servers N the frame is that of N servers which all serve the page,
 // each read on its own as the wall reads each server's.
@@ -30,6 +35,8 @@
 #include <vector>
 
 #include "config/command_line.h"
+#include "config/config_file.h"
+#include "fetch/status_details.h"
 #include "app/curses_screen.h"
 #include "layout/frame_composition.h"
 #include "refresh/refresh_record.h"
@@ -53,13 +60,16 @@ struct BenchOptions {
   int repeat = 20;
   int rows = 24;
   int columns = 80;
+  const char* hostlist_path = nullptr;  // --json: the JSON status's answers
+  const char* servicelist_path = nullptr;
+  bool ages = false, output = false, soft = false;
 };
 
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr, "orvek-frame-bench: %s\n", message);
   std::fprintf(stderr,
                "usage: orvek-frame-bench PAGE_FILE [--newcgi] [--repeat N] [--size ROWSxCOLS] "
-               "[--exclude FILE] [--notes] [--servers N]\n");
+               "[--exclude FILE] [--notes] [--servers N] [--json HOSTLIST SERVICELIST [--ages] [--output] [--soft]]\n");
   std::exit(2);
 }
 
@@ -90,6 +100,16 @@ BenchOptions parse_arguments(int argc, char* argv[]) {
     const std::string argument = argv[k];
     if (argument == "--newcgi") {
       options.newcgi = true;
+    } else if (argument == "--json") {
+      if (k + 2 >= argc) usage("--json needs HOSTLIST and SERVICELIST files");
+      options.hostlist_path = argv[++k];
+      options.servicelist_path = argv[++k];
+    } else if (argument == "--ages") {
+      options.ages = true;
+    } else if (argument == "--output") {
+      options.output = true;
+    } else if (argument == "--soft") {
+      options.soft = true;
     } else if (argument == "--notes") {
       options.notes = true;
     } else if (argument == "--repeat") {
@@ -150,6 +170,27 @@ double load_excludes(const char* path, ExcludeList& excludes) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+// A JSON answer as the fetch keeps it, received from the file as from the
+// server: in libcurl-sized chunks, never whole beside what is kept.
+std::string load_json(const char* path) {
+  if (!path) return {};
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) {
+    std::fprintf(stderr, "orvek-frame-bench: cannot read %s\n", path);
+    std::exit(1);
+  }
+  JsonReceiver receiver;
+  std::vector<char> chunk(CHUNK_BYTES);
+  for (std::size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0;)
+    if (!receive_json(receiver, std::string_view(chunk.data(), n))) {
+      std::fprintf(stderr, "orvek-frame-bench: %s is over the %zu-byte limit of a JSON answer\n", path,
+                   STATUS_DETAILS_BODY_LIMIT);
+      std::exit(1);
+    }
+  std::fclose(file);
+  return std::move(receiver.text);
+}
+
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t middle = values.size() / 2;
@@ -165,6 +206,13 @@ int main(int argc, char* argv[]) {
   ExcludeList excludes;
   const double load_ms = load_excludes(options.exclude_path, excludes);
   const std::size_t selected = split_problem_lines(received_text(buffer)).size();
+  const std::string hostlist = load_json(options.hostlist_path);
+  const std::string servicelist = load_json(options.servicelist_path);
+  Settings details_settings;
+  details_settings.ages = options.ages;
+  details_settings.output = options.output;
+  details_settings.soft_hide = options.soft;
+  std::size_t unmatched = 0;
   Options wall;
   wall.show_hidden = options.notes;
   wall.show_clock = options.notes;
@@ -202,6 +250,12 @@ int main(int argc, char* argv[]) {
     // standard output, not the report.
     for (std::size_t n = 0; n < records.size(); ++n) {
       records[n] = read_refresh({}, {}, buffer, excludes, options.newcgi);
+      if (options.hostlist_path && !records[n].outcome.banner) {
+        take_details(records[n], {read_json_body(hostlist, false), read_json_body(servicelist, true), std::nullopt},
+                     details_settings);
+        unmatched = 0;
+        for (const DetailedProblem& problem : records[n].detailed) unmatched += problem.matched ? 0 : 1;
+      }
       records[n].outcome.fetched_at = std::time(nullptr);
       servers[n] = ServerView{names[n], &records[n].outcome, 0};
     }
@@ -218,6 +272,7 @@ int main(int argc, char* argv[]) {
   std::fprintf(stderr, "frame_ms=%.3f lines=%zu", median(frame_ms), selected);
   if (options.exclude_path) std::fprintf(stderr, " entries=%zu load_ms=%.3f", excludes.count, load_ms);
   if (options.servers > 1) std::fprintf(stderr, " servers=%d compose_ms=%.3f", options.servers, median(compose_ms));
+  if (options.hostlist_path) std::fprintf(stderr, " json_bytes=%zu unmatched=%zu", hostlist.size() + servicelist.size(), unmatched);
   std::fprintf(stderr, "\n");
   return 0;
 }

@@ -16,6 +16,7 @@
 #include "refresh/refresh_record.h"
 #include "check/server_value.h"
 #include "check/shown_text.h"
+#include "common/age_text.h"
 #include "common/grouped_number.h"
 #include "common/shown_limits.h"
 #include "common/text_search.h"
@@ -312,6 +313,89 @@ void explain_report(const Report& report, Lines& lines) {
   lines.add("service problems shown without a name", std::to_string(report.unread_services));
 }
 
+// The keys that ask the JSON status for the problems' details, as written.
+string detail_keys(const Settings& settings) {
+  string keys;
+  const auto add = [&keys](bool on, string_view line) {
+    if (on) keys.append(keys.empty() ? "" : ", ").append(line);
+  };
+  add(settings.ages, switch_on("ages"));
+  add(settings.output, switch_on("output"));
+  add(settings.soft_hide, switch_on("soft"));
+  add(!settings.hostgroup.empty(), "hostgroup " + settings.hostgroup);
+  add(!settings.servicegroup.empty(), "servicegroup " + settings.servicegroup);
+  return keys;
+}
+
+// One JSON answer: the URL asked, and why it gave nothing when it did not.
+// A CGI that is missing or refuses the user is named with the fix.
+void explain_json_list(const Settings& settings, const JsonList& list, Lines& lines) {
+  lines.add("JSON status", lines.written(list.url));
+  if (list.ok()) return;
+  const string_view own = "JSON status: ";
+  lines.add("JSON status", lines.outside(string_view(list.problem).starts_with(own) ? list.problem.substr(own.size())
+                                                                                     : list.problem));
+  const int status = list.fetched.status;
+  const string keys = detail_keys(settings);
+  if (status == 404)
+    lines.add("hint", keys + " needs the server's JSON status CGI (statusjson.cgi), which this server does not have; "
+                             "without it every age shows \"?\": install it, or remove the line");
+  else if (status == 401 || status == 403)
+    lines.add("hint", keys + " needs the server's JSON status CGI, which refuses this user: let the user read it "
+                             "(its CGI configuration), or remove the line");
+  lines.note("JSON status: " + lines.outside(list.problem));
+}
+
+// What the JSON status added to each problem of the list: its age, a SOFT
+// problem's attempt, its output; and the problems it could not match.
+void explain_details(const Program& program, const RefreshRecord& record, Lines& lines) {
+  if (!record.details) return;
+  const Settings& settings = program.settings;
+  explain_json_list(settings, record.details->hosts, lines);
+  explain_json_list(settings, record.details->services, lines);
+  if (record.details->members) explain_json_list(settings, *record.details->members, lines);
+  if (!settings.hostgroup.empty()) lines.add("hostgroup", lines.written(settings.hostgroup));
+  if (!settings.servicegroup.empty()) lines.add("servicegroup", lines.written(settings.servicegroup));
+  if (settings.grouped() && record.details->ok()) {
+    long hosts = 0, services = 0;
+    hosts = static_cast<long>(record.details->hosts.entries.size());
+    for (const JsonProblem& entry : record.details->services.entries) services += entry.service.empty() ? 0 : 1;
+    string size = counted(hosts, "problem host", "problem hosts") + " and " +
+                  counted(services, "problem service", "problem services") + " in the group's answers";
+    if (record.details->members)
+      size += ", " + counted(static_cast<long>(record.details->members->entries.size()), "service", "services") +
+              " in the service group";
+    lines.add("group size", size);
+  }
+  if (settings.grouped() && !record.details->ok())
+    lines.add("group", "the JSON status gave no answer for the group: the wall shows the banner, never the whole list");
+  long hidden = 0;
+  for (const DetailedProblem& problem : record.detailed) {
+    if (problem.outside_group) {
+      lines.add("outside the group", lines.outside(problem.name) + " (" + problem.why + ")");
+      continue;
+    }
+    if (problem.maybe_in_group)
+      lines.add("maybe in the group", lines.outside(problem.name) + " (an entry written (null) may be it: drawn)");
+    if (!problem.matched) {
+      lines.add("not matched", lines.outside(problem.name) + " (" + problem.why + ")");
+      continue;
+    }
+    const ItemDetail& detail = problem.detail;
+    string told;
+    if (problem.soft)
+      told = "SOFT " + std::to_string(detail.attempt) + "/" + std::to_string(detail.max_attempts) + ", ";
+    told += detail.age_seconds < 0 ? string("age unknown") : age_text(detail.age_seconds);
+    if (!detail.output.empty()) told += ", " + lines.outside(detail.output);
+    if (problem.hidden) {
+      told += " (hidden: " + switch_on("soft") + ")";
+      ++hidden;
+    }
+    lines.add("problem", lines.outside(problem.name) + ": " + told);
+  }
+  if (program.settings.soft_hide) lines.add("SOFT problems hidden", std::to_string(hidden));
+}
+
 // How to make newcgi true. A newcgi line that is there but was not taken as
 // "newcgi true" is named, never asked for again.
 string newcgi_mending(const LineNotes& config_notes) {
@@ -599,6 +683,13 @@ Verdict judge(const RefreshRecord& record, const UnreadCount& unread, const Data
     return {CHECK_UNFINISHED, "FAIL: " + banner_sentence(),
             "the check could not finish: libcurl could not start a transfer", "libcurl could not start a transfer"};
   if (!record.outcome.banner) return drawn_verdict(record.outcome.report, unread, age, lines);
+  // A group's screen without its group's answer, or of a user who may see
+  // no host: the banner, for the reason the refresh gave.
+  if (draws_list(record) && record.details && !record.outcome.reason.empty()) {
+    const string banner = record.outcome.banner_text.empty() ? string(NO_CONNECTION_TEXT) : record.outcome.banner_text;
+    return {CHECK_BANNER, "FAIL: " + banner_sentence(banner) + ": " + lines.outside(record.outcome.reason),
+            banner_sentence(banner) + ": " + lines.outside(record.outcome.reason), lines.outside(record.outcome.reason)};
+  }
   if (draws_list(record) && age.banner)
     return {CHECK_BANNER, "FAIL: " + banner_sentence(*age.banner) + ": " + lines.outside(age.why),
             banner_sentence(*age.banner), banner_words(*age.banner)};
@@ -630,6 +721,7 @@ CheckReport explain_refresh(const Program& program, string_view config_file, con
     explain_report(report, lines);
     explain_names(program, record.answer, notes.config, lines);
   }
+  explain_details(program, record, lines);
   const DataAgeExplained age = explain_age_and_warnings(program, config_file, record, certificate, lines);
 
   const Verdict verdict = judge(record, unread, age, route, lines);

@@ -80,7 +80,7 @@ void read_character(Reader& r, std::string_view text, std::size_t at, std::vecto
     }
     r.pending[*key] = true;
     if (line.keys == 0) line.first_key = *key;
-    line.keys |= static_cast<std::uint16_t>(1u << *key);
+    line.keys |= static_cast<std::uint32_t>(1u << *key);
     line.joined = line.joined || (line.carried_from != 0 && r.token_line != line.number);
     line.value_start = at + 1 - r.line_start;
     // A value begins again.
@@ -136,6 +136,16 @@ Settings settings_of(ConfigValues values) {
   result.passwordfile = std::move(value("passwordfile"));
   result.max_age = read_seconds(value("maxage"), MAX_AGE_LIMIT);
   result.max_age_value = std::move(value("maxage"));
+  result.hostlist_url = server + std::string(HOSTLIST_PATH);
+  result.servicelist_url = server + std::string(SERVICELIST_PATH);
+  result.ages = on("ages");
+  result.output = on("output");
+  result.soft_hide = on("soft");
+  result.fresh = read_seconds(value("fresh"), MAX_AGE_LIMIT).value_or(DEFAULT_FRESH);
+  result.fresh_value = std::move(value("fresh"));
+  result.hostgroup = std::move(value("hostgroup"));
+  result.servicegroup = std::move(value("servicegroup"));
+  result.members_url = server + std::string(MEMBERS_PATH);
   return result;
 }
 

@@ -9,6 +9,9 @@
 
 #include "config/config_keys.h"
 
+// Ages under 15 minutes stand out unless fresh says otherwise.
+inline constexpr std::uint32_t DEFAULT_FRESH = 15 * 60;
+
 // The settings read from orvek.conf, and the URL the fetch derives from them.
 struct Settings {
   std::string status_url;   // server value + STATUS_PATH
@@ -28,6 +31,24 @@ struct Settings {
   std::optional<std::uint32_t> max_age;
   std::string max_age_value;  // the value as written, for a check from the shell
   std::string data_age_url;   // server value + DATA_AGE_PATH
+  // What the JSON status adds to the list's problems, asked only when one
+  // of these is on.
+  bool ages = false;          // "ages yes": each problem's time in its state
+  bool output = false;        // "output yes": the check's output after the name
+  bool soft_hide = false;     // "soft hide": SOFT problems are not drawn
+  std::uint32_t fresh = DEFAULT_FRESH;  // ages under this many seconds stand out
+  std::string fresh_value;    // as written
+  std::string hostlist_url;     // server value + HOSTLIST_PATH
+  std::string servicelist_url;  // server value + SERVICELIST_PATH
+  std::string members_url;      // server value + MEMBERS_PATH
+
+  // Whether the JSON status is asked for the problems' details.
+  bool wants_details() const { return ages || output || soft_hide || grouped(); }
+  // hostgroup, servicegroup: this server's screen shows only the problems
+  // of that group (the JSON status's filter); empty: no such key.
+  std::string hostgroup;
+  std::string servicegroup;
+  bool grouped() const { return !hostgroup.empty() || !servicegroup.empty(); }
 
   bool operator==(const Settings&) const = default;
 };
@@ -36,6 +57,14 @@ inline constexpr std::string_view STATUS_PATH = "/cgi-bin/statuswml.cgi?style=up
 // The server's JSON status CGI, asked for the age of its status data and
 // the hosts the user may see.
 inline constexpr std::string_view DATA_AGE_PATH = "/cgi-bin/statusjson.cgi?query=hostcount";
+// The problem hosts and services, with the details the list lacks.
+inline constexpr std::string_view HOSTLIST_PATH =
+    "/cgi-bin/statusjson.cgi?query=hostlist&details=true&hoststatus=down+unreachable";
+// The services of a service group, whatever their state: a DOWN host with
+// one of them shows on that group's screen.
+inline constexpr std::string_view MEMBERS_PATH = "/cgi-bin/statusjson.cgi?query=servicelist";
+inline constexpr std::string_view SERVICELIST_PATH =
+    "/cgi-bin/statusjson.cgi?query=servicelist&details=true&servicestatus=warning+critical+unknown";
 // The largest maxage read: a year.
 inline constexpr std::uint32_t MAX_AGE_LIMIT = 366u * 24 * 3600;
 inline constexpr std::string_view CONFIG_FILE_NAME = "orvek.conf";
@@ -64,7 +93,7 @@ struct LineReading {
   std::size_t start = 0, length = 0;  // the line within the text, its line end left out
   bool ended = false;                 // has its line end
   LineFate fate = LineFate::NOTHING;
-  std::uint16_t keys = 0;             // bit k: CONFIG_KEYS[k] was found on this line
+  std::uint32_t keys = 0;             // bit k: CONFIG_KEYS[k] was found on this line
   std::size_t first_key = KEY_COUNT;  // the first key found, in the line's order
   bool joined = false;                // a key was found only together with the text carried in
   std::size_t value_start = 0;        // within the line: after the space that ended the last key found

@@ -24,7 +24,7 @@ struct ConfigKey {
 
 // In the order a newline commits them: when several keys are pending on one
 // line, the first of them takes the value and the others get empty text.
-inline constexpr std::array<ConfigKey, 11> CONFIG_KEYS = {{
+inline constexpr std::array<ConfigKey, 17> CONFIG_KEYS = {{
     {"server", KeyKind::TEXT, {}, false, false},
     {"username", KeyKind::TEXT, {}, false, false},
     {"password", KeyKind::TEXT, {}, true, false},
@@ -37,6 +37,13 @@ inline constexpr std::array<ConfigKey, 11> CONFIG_KEYS = {{
     {"maxage", KeyKind::SECONDS, {}, false, false},
     // Last: the keys before it keep their places and their order of commit.
     {"exclude", KeyKind::PATH, {}, false, true},  // the server's own exclude file (as -e names one)
+    // What the server's JSON status adds to the list's problems.
+    {"ages", KeyKind::SWITCH, "yes", false, false},    // each problem's time in its state
+    {"fresh", KeyKind::SECONDS, {}, false, false},     // ages under this stand out
+    {"output", KeyKind::SWITCH, "yes", false, false},  // the check's output after the name
+    {"soft", KeyKind::SWITCH, "hide", false, false},   // SOFT problems are not drawn
+    {"hostgroup", KeyKind::TEXT, {}, false, false},     // only the problems of this host group
+    {"servicegroup", KeyKind::TEXT, {}, false, false},  // only the problems of this service group
 }};
 
 inline constexpr std::size_t KEY_COUNT = CONFIG_KEYS.size();

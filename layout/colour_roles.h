@@ -19,11 +19,12 @@ enum ColourRole : unsigned char {
   // A failing server's header and its name in -u's last row while the
   // screen is red, where the banner's own colours would not stand out.
   FAILING_SERVER_ALARM_ROLE,
+  FRESH_AGE_ROLE,  // the age of a problem younger than fresh
   ROLE_COUNT
 };
 
 // Curses' standard colour numbers.
-inline constexpr short BLACK = 0, RED = 1, GREEN = 2, YELLOW = 3, BLUE = 4, MAGENTA = 5, WHITE = 7;
+inline constexpr short BLACK = 0, RED = 1, GREEN = 2, YELLOW = 3, BLUE = 4, MAGENTA = 5, CYAN = 6, WHITE = 7;
 
 struct ColourPair {
   short pair;  // 0: no pair of its own
@@ -44,9 +45,10 @@ inline constexpr std::array<ColourPair, ROLE_COUNT> ROLE_PAIRS = {{
     /* BANNER_ROLE */ {7, WHITE, RED},
     /* SERVER_ROLE */ {8, WHITE, BLUE},
     /* FAILING_SERVER_ALARM_ROLE */ {6, BLACK, WHITE},
+    /* FRESH_AGE_ROLE */ {9, BLACK, CYAN},
 }};
 
-inline constexpr int PAIR_COUNT = 8;
+inline constexpr int PAIR_COUNT = 9;
 
 inline constexpr short colour_pair(ColourRole role) { return ROLE_PAIRS[role].pair; }
 

@@ -74,6 +74,11 @@ void compose_frame(std::span<const ServerView> servers, const Options& options, 
     clock = clock_text(clock_time(servers, answered));
     notes.clock = clock.view();
     if (!answered) notes.waiting = several ? WAITING_FOR_SERVERS_TEXT : WAITING_TEXT;
+    // A report drawn without the details asked for says why, up to the
+    // clock of the fetch it comes from.
+    const Outcome* one = several || !answered ? nullptr : servers.front().shown;
+    if (one && !one->banner && !one->details_problem.empty())
+      notes.waiting = keep_text(frame, " " + one->details_problem + ",");
     if (several) notes.covered_at_left = put_server_names(frame, servers);
   }
   put_last_row_notes(frame, notes);

@@ -1,5 +1,8 @@
 #include "layout/report_layout.h"
 
+#include "common/age_text.h"
+#include "layout/cell_width.h"
+
 namespace {
 
 constexpr int STATUS_INDENT = 2;
@@ -154,17 +157,74 @@ bool put_header(ReportWriter& writer, HeaderLine header, bool lines_follow) {
   return placed.column + 1 < drawn_end(placed, writer.frame->columns);
 }
 
+namespace {
+
+// What the end of an item's row shows: a SOFT problem's attempt before its
+// age ("1/3 30s"), the age alone, the attempt alone without ages; empty when
+// there is nothing to show.
+std::string detail_end_text(const ItemDetail& detail, bool ages) {
+  std::string text;
+  if (detail.attempt > 0) text = std::to_string(detail.attempt) + "/" + std::to_string(detail.max_attempts);
+  if (ages) text += (text.empty() ? "" : " ") + age_text(detail.age_seconds);
+  return text;
+}
+
+// The age (and a SOFT problem's attempt) at the end of a row just placed,
+// right-aligned in its column, and the check's output two blanks after the
+// name: the name's label is cut to leave one blank before the age, the
+// output before that. old_role: the age's colours when not fresh.
+void put_details(ReportWriter& writer, std::size_t name_label, int name_cells, int output_gap,
+                 const ItemDetail& detail, const ReportDetails& details, ColourRole old_role) {
+  Frame& frame = *writer.frame;
+  const int row = frame.labels[name_label].row;
+  const int end = frame.labels[name_label].end_column;
+  const int name_start = text_column(frame.labels[name_label]);
+  int room_end = end;
+  const std::string end_text = detail_end_text(detail, details.ages);
+  const int age_at = end - static_cast<int>(end_text.size());
+  const bool age_shown = !end_text.empty() && age_at > name_start + 1 && age_at < frame.columns;
+  if (age_shown) {
+    room_end = age_at - 1;
+    frame.labels[name_label].end_column = room_end;
+  }
+  const int output_at = name_start + name_cells + output_gap;
+  if (details.output && !detail.output.empty() && output_at < room_end && output_at < frame.columns)
+    frame.labels.push_back({row, output_at, detail.output, TEXT_ROLE, false, LabelForm::PLAIN, room_end});
+  if (!age_shown) return;
+  const bool fresh = details.ages && detail.age_seconds >= 0 && detail.age_seconds < details.fresh_seconds;
+  frame.labels.push_back(
+      {row, age_at, keep_text(frame, end_text), fresh ? FRESH_AGE_ROLE : old_role, false, LabelForm::PLAIN, end});
+}
+
+}  // namespace
+
 void lay_out_report(const Report& report, ReportWriter& writer) {
   Frame& frame = *writer.frame;
   if (report.alarm) frame.background = ALARM_ROLE;
   if (report.decoded_names) frame.kept_texts.push_back(report.decoded_names);
-  for (const ReportItem& item : report.items) {
+  const ReportDetails& details = report.details;
+  const bool with_details = details.items.size() == report.items.size() && (details.ages || details.output ||
+                                                                            !details.items.empty());
+  if (with_details && details.texts) frame.kept_texts.push_back(details.texts);
+  for (std::size_t i = 0; i < report.items.size(); ++i) {
+    const ReportItem& item = report.items[i];
+    const std::size_t before = frame.labels.size();
+    ColourRole role = TEXT_ROLE;
     switch (item.kind) {
-      case ReportItemKind::HOST: put_host(writer, item.name); break;
-      case ReportItemKind::DOWN_HOST: put_down_host(writer, item.name); break;
-      case ReportItemKind::UNREACHABLE_HOST: put_unreachable_host(writer, item.name); break;
+      case ReportItemKind::HOST: put_host(writer, item.name); continue;
+      case ReportItemKind::DOWN_HOST: put_down_host(writer, item.name); role = DOWN_HOST_ROLE; break;
+      case ReportItemKind::UNREACHABLE_HOST: put_unreachable_host(writer, item.name); role = UNREACHABLE_ROLE; break;
       case ReportItemKind::SERVICE: put_status(writer, item.status, item.name); break;
     }
+    if (!with_details || frame.labels.size() == before) continue;
+    // The item's name is the last label placed: a host's own, or the
+    // service name beside its status label.
+    const std::size_t name_label = frame.labels.size() - 1;
+    if (frame.labels[name_label].text.data() != item.name.data()) continue;
+    // After a padded host label the output keeps two blanks from its name
+    // as after a service's name: one of them is the label's own.
+    const int gap = item.kind == ReportItemKind::SERVICE ? 2 : 3;
+    put_details(writer, name_label, cell_width(item.name), gap, details.items[i], details, role);
   }
 }
 

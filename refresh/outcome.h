@@ -23,4 +23,7 @@ struct Outcome {
   std::string reason;
   std::time_t failing_since = 0;
   std::time_t cause_since = 0;  // the end of the first fetch of this run that gave this reason
+  // With a report whose details the JSON status was asked for and did not
+  // give (every age "?"): why, in a few words (-u shows it in the last row).
+  std::string details_problem;
 };

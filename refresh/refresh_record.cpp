@@ -32,7 +32,7 @@ Answer read_answer(const ReceiveBuffer& body, bool newcgi, StopFlag stop) {
 
 RefreshRecord read_once(Credentials credentials, FetchResult transfer, const ReceiveBuffer& body,
                         const ExcludeList& excludes, bool newcgi, StopFlag stop) {
-  RefreshRecord record{std::move(credentials), std::move(transfer), {}, std::nullopt, {}};
+  RefreshRecord record{std::move(credentials), std::move(transfer), {}, std::nullopt, {}, std::nullopt, {}};
   if (!record.transfer.ok()) return record;
   Answer& answer = record.answer;
   answer = read_answer(body, newcgi, stop);
@@ -91,6 +91,35 @@ void take_data_age(RefreshRecord& record, DataAgeFetch data_age, std::uint32_t m
   record.data_age = std::move(data_age);
 }
 
+std::string details_failure(const StatusDetails& details, const Settings& settings) {
+  const JsonList& failed = !details.hosts.ok() ? details.hosts : !details.services.ok() ? details.services : *details.members;
+  // The CGI's "could not be found": the group it names does not exist.
+  if (failed.type_code == 6 && settings.grouped()) {
+    const bool service_group = settings.hostgroup.empty() ||
+                               (!settings.servicegroup.empty() && failed.problem.find("servicegroup") != std::string::npos);
+    return service_group ? "JSON status: no servicegroup named \"" + settings.servicegroup + "\""
+                         : "JSON status: no hostgroup named \"" + settings.hostgroup + "\"";
+  }
+  return failed.problem.starts_with("JSON status") ? failed.problem : "JSON status: " + failed.problem;
+}
+
+void take_details(RefreshRecord& record, StatusDetails details, const Settings& settings) {
+  bool unread_alarm = false;
+  for (const UnreadRow& row : record.answer.unread) unread_alarm = unread_alarm || (row.tokens & (TOKEN_DWN | TOKEN_UNR));
+  record.detailed = add_details(record.outcome.report, details, settings, unread_alarm);
+  if (!details.ok()) {
+    const std::string problem = details_failure(details, settings);
+    record.outcome.details_problem = problem;
+    // A group's screen without its group's answer would show the whole
+    // list, or calm: neither is that team's picture.
+    if (settings.grouped()) {
+      record.outcome.banner = true;
+      record.outcome.reason = problem;
+    }
+  }
+  record.details = std::move(details);
+}
+
 void decide_page_kind(RefreshRecord& record, const ReceiveBuffer& body) {
   if (record.transfer.ok() && !record.answer.kind) record.answer.kind = page_kind(received_body(body));
 }
@@ -108,9 +137,22 @@ RefreshRecord refresh(const RefreshRequest& request) {
   if (!stop_asked(stop)) {
     // Never after a list that failed: its time is spent, and a server that
     // refused or dropped the list says no more to the JSON CGI.
+    if (!record.outcome.banner && settings.wants_details())
+      take_details(record, fetch_status_details(settings, record.credentials, stop, request.deadline), settings);
+    // A group's screen of a user who may see no host would be calm for
+    // nothing: asked here unless maxage asks below.
+    if (!record.outcome.banner && settings.grouped() && !settings.max_age && !stop_asked(stop)) {
+      DataAgeFetch count = fetch_data_age(settings, record.credentials, stop, request.deadline);
+      if (count.age.hosts && count.age.hosts->total == 0) {
+        record.outcome.banner = true;
+        record.outcome.banner_text = std::string(NO_HOSTS_TEXT);
+        record.outcome.reason = "the server shows this user no hosts";
+      }
+      record.data_age = std::move(count);
+    }
     if (!record.outcome.banner && settings.max_age)
       take_data_age(record, fetch_data_age(settings, record.credentials, stop, request.deadline), *settings.max_age);
-    else if (request.explain && record.transfer.ok())
+    else if (request.explain && record.transfer.ok() && !record.data_age)
       record.data_age = fetch_data_age(settings, record.credentials, stop, request.deadline);
   }
   if (request.explain) decide_page_kind(record, request.body);

@@ -10,12 +10,14 @@
 
 #include "common/stop_flag.h"
 #include "fetch/data_age.h"
+#include "fetch/status_details.h"
 #include "fetch/server_transfer.h"
 #include "fetch/status_fetch.h"
 #include "report/line_names.h"
 #include "report/page_check.h"
 #include "report/problem_lines.h"
 #include "report/report.h"
+#include "refresh/detail_matching.h"
 #include "refresh/outcome.h"
 
 struct ExcludeList;
@@ -43,7 +45,20 @@ struct RefreshRecord {
   Answer answer;            // read when the transfer gave its page
   std::optional<DataAgeFetch> data_age;  // asked for when maxage is set and the list would be drawn, or for -t
   Outcome outcome;          // what the screen shows: the report (when drawn), or a banner and its reason
+  // Asked for with ages, output or soft hide when the list would be drawn:
+  // the JSON status's answers, and each problem of the list with what it
+  // took from them.
+  std::optional<StatusDetails> details;
+  std::vector<DetailedProblem> detailed;
 };
+
+// Takes the JSON status's details into the record's report (drawn or not,
+// so that orvek -t tells what it held).
+void take_details(RefreshRecord& record, StatusDetails details, const Settings& settings);
+
+// Why the JSON status gave no details, in the words -u and orvek -t show
+// ("JSON status: no hostgroup named "web-tier"").
+std::string details_failure(const StatusDetails& details, const Settings& settings);
 
 // Reads the page the transfer left in body and decides what is shown, and
 // why a banner is shown, without the data age. When *stop turns true the

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  libcurl4-openssl-dev libncurses-dev libssl-dev nlohmann-json3-dev libsodium-dev
+  libcurl4-openssl-dev libncurses-dev libssl-dev nlohmann-json3-dev libsodium-dev libsimdjson-dev
   googletest libgtest-dev
   lighttpd lighttpd-mod-openssl lighttpd-mod-deflate openssl
   tmux python3 procps

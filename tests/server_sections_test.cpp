@@ -330,7 +330,8 @@ TEST(ServerSectionsDiagnosis, TellsEachPartOnItsOwn) {
   EXPECT_EQ(notes_of(text), expected);
   EXPECT_EQ(notes_of("[server a]\ncolour red\n").at(0).second,
             "unknown key \"colour\" (the keys are server, username, password, newcgi, digest, verify, cafile, pin, "
-            "passwordfile, maxage, exclude)");
+            "passwordfile, maxage, exclude, ages, fresh, output, soft, "
+            "hostgroup, servicegroup)");
   // Without sections, exactly as ever: exclude is no key.
   for (const std::string flat : {"exclude /x\n", "exclud /x\nusername u\nusername v\n", "username a\nusername b\n"}) {
     const LineNotes ever = diagnose_config(flat), now = diagnose_servers(flat, read_servers(flat, "orvek.conf"));

@@ -289,6 +289,7 @@ DATA_AGE_CGI = textwrap.dedent(
 
     CONTROL = %(control)r
     LOG = %(log)r
+    DETAILS = %(details)r
 
     now = time.time()
     user = os.environ.get("REMOTE_USER", "")
@@ -327,6 +328,8 @@ DATA_AGE_CGI = textwrap.dedent(
     elif query == "programstatus":
         data = {"programstatus": {"version": "4.x.y", "daemon_mode": True,
                                   "program_start": result["program_start"]}}
+    elif query in ("hostlist", "servicelist"):
+        data = None
     else:
         result.update(type_code=1, type_text="Error", message="Unknown query (%%s)" %% query)
         data = {}
@@ -334,6 +337,66 @@ DATA_AGE_CGI = textwrap.dedent(
         del result[name]
     answer = {"format_version": 0, "result": result, "data": data}
     body = control.get("body")
+    if data is None:
+        # The problem lists: their entries are written by hand, as the CGI
+        # does, so that names it writes as (null) may repeat as keys.
+        try:
+            with open(DETAILS) as f:
+                details = json.load(f)
+        except (OSError, ValueError):
+            details = {}
+
+        def entry(problem):
+            return {"name": problem.get("host"), "host_name": problem.get("host"),
+                    "description": problem.get("service"), "status": problem.get("status", 4),
+                    "plugin_output": problem.get("output", ""),
+                    "last_state_change": query_ms - int(problem.get("age", 60) * 1000),
+                    "state_type": 0 if problem.get("soft") else 1,
+                    "current_attempt": problem.get("attempt", 1), "max_attempts": problem.get("max", 3)}
+
+        def members(pairs):
+            return "{" + ",".join(json.dumps(key) + ":" + value for key, value in pairs) + "}"
+
+        asked = parse_qs(os.environ.get("QUERY_STRING", ""))
+        hostgroup = asked.get("hostgroup", [None])[0]
+        servicegroup = asked.get("servicegroup", [None])[0]
+        hostgroups = details.get("hostgroups", {})
+        servicegroups = {name: [tuple(pair) for pair in pairs]
+                         for name, pairs in details.get("servicegroups", {}).items()}
+        unknown = ("hostgroup", hostgroup) if hostgroup is not None and hostgroup not in hostgroups else \
+            ("servicegroup", servicegroup) if servicegroup is not None and servicegroup not in servicegroups else None
+
+        def in_groups(host, service=None):
+            if hostgroup is not None and host not in hostgroups[hostgroup]:
+                return False
+            return servicegroup is None or service is None or (host, service) in servicegroups[servicegroup]
+
+        if unknown:
+            listed = "{}"
+            result.update(type_code=6, type_text="Option Value Invalid",
+                          message="The %%s '%%s' could not be found." %% unknown)
+        elif query == "hostlist":
+            listed = members((h["host"], json.dumps(entry(h)))
+                             for h in details.get("hosts", []) if in_groups(h["host"]))
+        elif "details" not in asked:
+            # The services of a group whatever their state, by name only.
+            by_host = {}
+            for host, service in servicegroups.get(servicegroup, []):
+                by_host.setdefault(host, []).append((service, "2"))
+            listed = members((host, members(services)) for host, services in by_host.items())
+        else:
+            by_host = []
+            for problem in [p for p in details.get("services", []) if in_groups(p["host"], p["service"])]:
+                if not by_host or by_host[-1][0] != problem["host"]:
+                    by_host.append((problem["host"], []))
+                by_host[-1][1].append((problem["service"], json.dumps(entry(problem))))
+            listed = members((host, members(services)) for host, services in by_host)
+        head = dict(answer, result=result, data={})
+        text = json.dumps(head)
+        text = text[:-len("{}}")] + '{"selectors":{},"%%s":%%s}}' %% (query, listed)
+        if details.get("cut"):
+            text = text[:len(text) // 2]
+        body = text if body is None else body
     body = body.encode() if body is not None else json.dumps(answer, indent=2).encode()
     out = sys.stdout.buffer
     out.write(b"Status: %%d\r\n" %% control.get("status", 200))
@@ -430,7 +493,8 @@ class StatusBed:
         os.makedirs(os.path.join(www, "cgi-bin"), exist_ok=True)
         _write_atomic(os.path.join(www, "cgi-bin", "statuswml.cgi"), self.cgi_source)
         _write_atomic(os.path.join(www, "cgi-bin", "statusjson.cgi"), DATA_AGE_CGI % {
-            "control": self.data_age_control_path, "log": self.data_age_log_path})
+            "control": self.data_age_control_path, "log": self.data_age_log_path,
+            "details": os.path.join(self.dir, "details.json")})
         open(self.data_age_log_path, "a").close()
         if not os.path.exists(self.page_path):
             self.set_page(status_page([]))
@@ -525,6 +589,18 @@ class StatusBed:
         _write_atomic(self.data_age_control_path, json.dumps({
             "age": age, "status": status, "missing": list(missing), "body": body, "delay": delay,
             "uptime": uptime, "hosts": {user: list(count) for user, count in (hosts or {}).items()}}))
+
+    def set_status_details(self, hosts=(), services=(), cut=False, hostgroups=None, servicegroups=None):
+        """What the JSON CGI's hostlist and servicelist answers hold: hosts
+        as dicts {host, status, age (seconds in its state), soft, attempt,
+        max, output}, services the same with service; a name the CGI could
+        not write is given as "(null)", and may repeat. cut: the answers end
+        halfway. hostgroups: {name: [host, ...]}; servicegroups: {name:
+        [(host, service), ...]}: the answers of a query with such a filter
+        hold only its problems; a group not named here is not found."""
+        _write_atomic(os.path.join(self.dir, "details.json"), json.dumps(
+            {"hosts": list(hosts), "services": list(services), "cut": cut, "hostgroups": hostgroups or {},
+             "servicegroups": servicegroups or {}}))
 
     def remove_json_cgi(self):
         """The server without a JSON CGI (an older one): its URL gives 404."""
