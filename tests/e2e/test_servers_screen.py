@@ -143,7 +143,10 @@ class NamesInCellsTest(ServersScreenCase):
         terminal = self.watch([("東京", ["server " + good.base_url]), ("大阪", ["server " + dead_url()]),
                                ("lab", ["server " + good.base_url])], "-u", "-s", "1")
         words = " 大阪: No connection to server! "
-        screen = self.wait_screen(terminal, lambda s: s.contains(words) and s.contains(" lab"), "every header")
+        answered = {(BLACK, GREEN, False)}
+        # Both listing servers answered: their names in the last row are green.
+        screen = self.wait_screen(terminal, lambda s: s.contains(words) and bar_cells(s, 23, 0, 6) == answered
+                                  and bar_cells(s, 23, 12, 17) == answered, "every server's answer")
         # Each name in the last row after the cells of the one before.
         self.assertTrue(screen.line(23).startswith(" 東京  大阪  lab "), screen.dump())
         self.assertEqual(bar_cells(screen, 23, 0, 6), {(BLACK, GREEN, False)}, screen.dump())
